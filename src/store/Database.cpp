@@ -1,0 +1,137 @@
+#include "store/Database.h"
+
+#include <sqlite3.h>
+
+namespace orvane {
+
+QString sqlQuote(const QString &value)
+{
+    QString quoted = value;
+    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+QString sqlQuote(long long value)
+{
+    return QLatin1Char('\'') + QString::number(value) + QLatin1Char('\'');
+}
+
+Database::~Database()
+{
+    close();
+}
+
+bool Database::open(const QString &path)
+{
+    close();
+    sqlite3 *db = nullptr;
+    const QByteArray utf8 = path.toUtf8();
+    if (sqlite3_open_v2(utf8.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return false;
+    }
+    db_ = db;
+    return true;
+}
+
+void Database::close()
+{
+    finishResult();
+    if (db_) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+    }
+}
+
+void Database::finishResult()
+{
+    if (result_) {
+        sqlite3_finalize(result_);
+        result_ = nullptr;
+    }
+    hasRow_ = false;
+}
+
+bool Database::execute(const QString &statement)
+{
+    if (!db_)
+        return false;
+    finishResult();
+    const QByteArray utf8 = statement.toUtf8();
+    return sqlite3_exec(db_, utf8.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+bool Database::query(const QString &statement)
+{
+    finishResult();
+    if (!db_)
+        return false;
+    const QByteArray utf8 = statement.toUtf8();
+    if (sqlite3_prepare_v2(db_, utf8.constData(), int(utf8.size()), &result_, nullptr) != SQLITE_OK) {
+        finishResult();
+        return false;
+    }
+    return true;
+}
+
+int Database::next_row()
+{
+    if (!result_)
+        return 0;
+    hasRow_ = sqlite3_step(result_) == SQLITE_ROW;
+    if (!hasRow_)
+        finishResult();
+    return hasRow_ ? 1 : 0;
+}
+
+long long Database::get_long(int column) const
+{
+    if (!hasRow_ || column < 0 || column >= sqlite3_column_count(result_))
+        return 0;
+    return sqlite3_column_int64(result_, column);
+}
+
+QString Database::get_text(int column) const
+{
+    if (!hasRow_ || column < 0 || column >= sqlite3_column_count(result_))
+        return QString();
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(result_, column));
+    if (!text)
+        return QString();
+    return QString::fromUtf8(text, sqlite3_column_bytes(result_, column));
+}
+
+long long Database::lastInsertId()
+{
+    query(QStringLiteral("SELECT last_insert_rowid()"));
+    next_row();
+    const long long id = get_long(0);
+    finishResult();
+    return id;
+}
+
+QString Database::optionText(const QString &key)
+{
+    query(QStringLiteral("SELECT val FROM options WHERE fld = ") + sqlQuote(key));
+    next_row();
+    const QString value = get_text(0);
+    finishResult();
+    return value;
+}
+
+long long Database::optionLong(const QString &key)
+{
+    query(QStringLiteral("SELECT val FROM options WHERE fld = ") + sqlQuote(key));
+    next_row();
+    const long long value = get_long(0);
+    finishResult();
+    return value;
+}
+
+bool Database::setOption(const QString &key, const QString &value)
+{
+    return execute(QStringLiteral("UPDATE options SET val = ") + sqlQuote(value)
+                   + QStringLiteral(" WHERE fld = ") + sqlQuote(key));
+}
+
+}  // namespace orvane

@@ -1,0 +1,64 @@
+#pragma once
+// The settings store's one SQLite connection. Statements are whole texts built
+// by concatenation; every value a user may have typed goes in through sqlQuote,
+// so that a quote inside it cannot end the literal. One result is open at a
+// time: a new query ends the previous one. Failures are silent by design: a
+// failed statement changes nothing and a failed query yields no rows.
+
+#include <QString>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace orvane {
+
+/// Returns `value` as a single-quoted SQL literal with inner quotes doubled;
+/// the only way a value is put into a statement.
+QString sqlQuote(const QString &value);
+/// Returns a number as a quoted decimal literal ('389').
+QString sqlQuote(long long value);
+
+class Database {
+public:
+    Database() = default;
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    /// Opens the database file at `path` (which must exist); true on success.
+    /// Any earlier connection is closed first.
+    bool open(const QString &path);
+    /// Ends the open result and closes the connection; harmless when closed.
+    void close();
+    bool isOpen() const { return db_ != nullptr; }
+
+    /// Runs one statement that returns no rows; true on success.
+    bool execute(const QString &statement);
+    /// Starts a result for `statement`, ending the previous one; false when the
+    /// statement cannot be prepared (the result is then empty).
+    bool query(const QString &statement);
+    /// Steps to the next row of the open result: 1 while a row is available, 0 at the end.
+    int next_row();
+    /// Integer of column `column` (from 0) of the current row; 0 for NULL or no row.
+    long long get_long(int column) const;
+    /// Text of column `column` of the current row; "" for NULL or no row.
+    QString get_text(int column) const;
+
+    /// Runs "SELECT last_insert_rowid()" on this connection and returns it.
+    long long lastInsertId();
+    /// Reads one option as text ("" when missing).
+    QString optionText(const QString &key);
+    /// Reads one option as integer (0 when missing).
+    long long optionLong(const QString &key);
+    /// Writes one option: "UPDATE options SET val = '<value>' WHERE fld = '<key>'".
+    bool setOption(const QString &key, const QString &value);
+
+private:
+    void finishResult();
+
+    sqlite3 *db_ = nullptr;
+    sqlite3_stmt *result_ = nullptr;
+    bool hasRow_ = false;
+};
+
+}  // namespace orvane
