@@ -1,0 +1,194 @@
+#include "store/SettingsStore.h"
+
+#include "store/AttributeCatalogue.h"
+#include "store/Database.h"
+#include "store/EventStore.h"
+#include "store/PasswordScrambler.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace orvane {
+namespace {
+
+const char *const kWelcomeText = "Thank you for trying Orvane software!";
+
+struct SeedOption {
+    const char *key;
+    QString value;
+};
+
+QList<SeedOption> seedOptions()
+{
+    return {
+        {"charlist", QStringLiteral("1")},
+        {"dcserver", QString()},
+        {"dcserverport", QStringLiteral("389")},
+        {"dcbasedn", QString()},
+        {"selectobjby", QStringLiteral("2")},
+        {"displayobjby", QStringLiteral("3")},
+        {"usecurrentadcredentials", QStringLiteral("1")},
+        {"adusername", QString()},
+        {"adpassword", QString()},
+        {"mainwindowstate", QString::number(16777216)},
+        {"mainwindowheight", QStringLiteral("600")},
+        {"mainwindowwidth", QStringLiteral("800")},
+        {"mainwindowsplitterwidth", QStringLiteral("200")},
+        {"multivalueddelimiter", QStringLiteral(";")},
+        {"showcomparison", QStringLiteral("0")},
+        {"replacements", QStringLiteral("2")},
+        {"trimmedend", QStringLiteral("...")},
+        {"firstuppercase", QStringLiteral("1")},
+    };
+}
+
+const char *const kLaterTables[] = {
+    "CREATE TABLE selection_charlists(id INTEGER PRIMARY KEY AUTOINCREMENT, listname TEXT)",
+    "CREATE TABLE selection_characters(list_id INT, character TEXT)",
+    "CREATE TABLE excelfiles(id INTEGER PRIMARY KEY AUTOINCREMENT, filename TEXT, desc TEXT, "
+    "primary_flag INT, export_flag INT)",
+    "CREATE TABLE excelfiles_bind(file_id INT, fld_order INT, attribute_id INT, key_flag INT, "
+    "search_flag INT, show_flag INT)",
+    "CREATE TABLE color_markers(id INTEGER PRIMARY KEY AUTOINCREMENT, color_id INT, desc TEXT)",
+    "CREATE TABLE color_markers_bind(guid TEXT, marker_id INT, primary_flag INT)",
+    "CREATE TABLE replacements(id INTEGER PRIMARY KEY AUTOINCREMENT, stringtoreplace TEXT, replacewith TEXT)",
+};
+
+QString joinValues(const QStringList &values)
+{
+    QStringList quoted;
+    for (const QString &value : values)
+        quoted << sqlQuote(value);
+    return quoted.join(QStringLiteral(", "));
+}
+
+void seedOptionsTable(Database &db)
+{
+    db.execute(QStringLiteral("CREATE TABLE options(fld TEXT, val TEXT);"));
+    for (const SeedOption &option : seedOptions())
+        db.execute(QStringLiteral("INSERT INTO options(fld, val) VALUES(")
+                   + joinValues({QString::fromLatin1(option.key), option.value}) + QStringLiteral(")"));
+}
+
+void seedAttributes(Database &db)
+{
+    db.execute(QStringLiteral("CREATE TABLE attributes(id INT, fld TEXT, attribute TEXT, multivalued INT, "
+                              "rangeupper INT, elements INT, syntax INT)"));
+    for (const CatalogueAttribute &a : kAttributeCatalogue) {
+        const QStringList values{QString::number(a.id),         QString::fromLatin1(a.fld),
+                                 QString::fromLatin1(a.attribute), QString::number(a.multivalued),
+                                 QString::number(a.rangeupper), QString::number(a.elements),
+                                 QStringLiteral("0")};
+        db.execute(QStringLiteral("INSERT INTO attributes(id, fld, attribute, multivalued, rangeupper, "
+                                  "elements, syntax) VALUES(")
+                   + joinValues(values) + QStringLiteral(")"));
+    }
+}
+
+void seedEvents(Database &db)
+{
+    db.execute(QStringLiteral("CREATE TABLE events(id INT, datetime INT, read_flag INT, eventtype INT, "
+                              "eventtitle TEXT, eventtext TEXT)"));
+    const QString welcome = QString::fromLatin1(kWelcomeText);
+    writeEvent(db, 1, welcome, welcome);
+}
+
+void seedCharacterList(Database &db, const CharacterList &list)
+{
+    db.execute(QStringLiteral("INSERT INTO selection_charlists(listname) VALUES(") + sqlQuote(list.name)
+               + QStringLiteral(")"));
+    const long long listId = db.lastInsertId();
+    for (const QString &character : list.characters)
+        db.execute(QStringLiteral("INSERT INTO selection_characters(list_id, character) VALUES(")
+                   + sqlQuote(listId) + QStringLiteral(", ") + sqlQuote(character) + QStringLiteral(")"));
+}
+
+QStringList splitCharacters(const QString &text)
+{
+    QStringList characters;
+    for (const QChar c : text)
+        characters << QString(c);
+    return characters;
+}
+
+}  // namespace
+
+QList<CharacterList> seedCharacterLists()
+{
+    return {
+        {QStringLiteral("English"), splitCharacters(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ"))},
+        {QStringLiteral("Russian"),
+         splitCharacters(QStringLiteral("АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ"))},
+        {QStringLiteral("Numbers"), splitCharacters(QStringLiteral("0123456789"))},
+    };
+}
+
+CreateOutcome createIfMissing(const QString &path, const QList<CharacterList> &lists)
+{
+    if (QFileInfo::exists(path))
+        return CreateOutcome::AlreadyExisted;
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            return CreateOutcome::CannotCreateFile;
+    }
+    Database db;
+    if (!db.open(path))
+        return CreateOutcome::CannotOpen;
+    seedOptionsTable(db);
+    seedAttributes(db);
+    seedEvents(db);
+    for (const char *statement : kLaterTables)
+        db.execute(QString::fromLatin1(statement));
+    for (const CharacterList &list : lists)
+        seedCharacterList(db, list);
+    db.close();
+    return CreateOutcome::Created;
+}
+
+QList<ReplacementRule> loadReplacementRules(Database &db)
+{
+    QList<ReplacementRule> rules;
+    db.query(QStringLiteral("SELECT id, stringtoreplace, replacewith FROM replacements"));
+    while (db.next_row())
+        rules.append({db.get_long(0), db.get_text(1), db.get_text(2)});
+    return rules;
+}
+
+Settings loadSettings(Database &db)
+{
+    Settings settings;
+    settings.replacementRules = loadReplacementRules(db);
+    settings.replacementMode = int(db.optionLong(QStringLiteral("replacements")));
+    settings.firstUpperCase = int(db.optionLong(QStringLiteral("firstuppercase")));
+    settings.multivaluedDelimiter = db.optionText(QStringLiteral("multivalueddelimiter"));
+    settings.trimmedEnd = db.optionText(QStringLiteral("trimmedend"));
+    const QString server = db.optionText(QStringLiteral("dcserver"));
+    const QString port = db.optionText(QStringLiteral("dcserverport"));
+    settings.serverAddress = server + QLatin1Char(':') + port;
+    settings.baseDn = db.optionText(QStringLiteral("dcbasedn"));
+    settings.useCurrentCredentials = int(db.optionLong(QStringLiteral("usecurrentadcredentials")));
+    settings.userName = db.optionText(QStringLiteral("adusername"));
+    settings.password = unscramblePassword(db.optionText(QStringLiteral("adpassword")));
+    settings.showComparison = int(db.optionLong(QStringLiteral("showcomparison")));
+    settings.wordStartGuard = kWordStartGuard;
+    settings.wordEndGuard = kWordEndGuard;
+    return settings;
+}
+
+WindowOptions loadWindowOptions(Database &db)
+{
+    WindowOptions window;
+    window.state = db.optionLong(QStringLiteral("mainwindowstate"));
+    window.height = db.optionLong(QStringLiteral("mainwindowheight"));
+    window.width = db.optionLong(QStringLiteral("mainwindowwidth"));
+    window.splitterWidth = db.optionLong(QStringLiteral("mainwindowsplitterwidth"));
+    return window;
+}
+
+bool savePassword(Database &db, const QString &password)
+{
+    return db.setOption(QStringLiteral("adpassword"), scramblePassword(password));
+}
+
+}  // namespace orvane
