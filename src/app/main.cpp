@@ -1,11 +1,11 @@
+#include "app/Startup.h"
+
 #include <QApplication>
-#include <QWidget>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("Orvane v1.01 beta"));
-    window.show();
-    return app.exec();
+    QApplication::setApplicationName(QStringLiteral("Orvane"));
+    orvane::AppContext ctx;
+    return orvane::runProgram(ctx);
 }

@@ -1,0 +1,43 @@
+#pragma once
+// Every message box and file dialog of the program goes through this one
+// interface, so that tests can answer them. The real implementation uses
+// QMessageBox and QFileDialog; tests install a scripted double.
+
+#include <QString>
+
+class QWidget;
+
+namespace orvane {
+
+enum class DialogIcon { None, Information, Warning, Question };
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    /// Shows `text` with an OK button and the given icon; returns when closed.
+    virtual void show(QWidget *parent, const QString &title, const QString &text, DialogIcon icon) = 0;
+    /// Asks a Yes/No question (question icon); true for Yes.
+    virtual bool ask(QWidget *parent, const QString &title, const QString &text) = 0;
+    /// Returns the chosen file to open, "" when cancelled.
+    virtual QString openFile(QWidget *parent, const QString &title, const QString &filter) = 0;
+    /// Returns the chosen file to save to, "" when cancelled.
+    virtual QString saveFile(QWidget *parent, const QString &title, const QString &filter,
+                             const QString &suggestedName) = 0;
+
+    void warn(QWidget *parent, const QString &title, const QString &text)
+    {
+        show(parent, title, text, DialogIcon::Warning);
+    }
+    void inform(QWidget *parent, const QString &title, const QString &text)
+    {
+        show(parent, title, text, DialogIcon::Information);
+    }
+};
+
+/// The program's dialogs: the Qt ones unless a test installed others.
+Dialogs &dialogs();
+
+/// Installs `replacement` (not owned) as the program's dialogs; nullptr restores the Qt ones.
+void setDialogs(Dialogs *replacement);
+
+}  // namespace orvane

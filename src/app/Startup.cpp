@@ -1,0 +1,67 @@
+#include "app/Startup.h"
+
+#include "app/Dialogs.h"
+#include "app/MainWindow.h"
+#include "store/DataFolder.h"
+
+#include <QApplication>
+#include <QTimer>
+
+namespace orvane {
+namespace {
+
+void prepareDataFolder(AppContext &ctx)
+{
+    ctx.dataFolder = dataFolderPath();
+    if (ensureDataFolder(ctx.dataFolder))
+        return;
+    dialogs().show(nullptr, QStringLiteral("Application error"),
+                   QStringLiteral("Cannot create folder: ") + ctx.dataFolder
+                       + QStringLiteral(". Application will be terminated."),
+                   DialogIcon::Warning);
+    ctx.quitFlag = 1;
+}
+
+void prepareSettingsFile(AppContext &ctx)
+{
+    const QString path = settingsFilePath(ctx.dataFolder);
+    switch (createIfMissing(path, seedCharacterLists())) {
+    case CreateOutcome::CannotCreateFile:
+        dialogs().warn(nullptr, QStringLiteral("Error"), QStringLiteral("Could not create data file."));
+        break;
+    case CreateOutcome::CannotOpen:
+        dialogs().warn(nullptr, QStringLiteral("Error"), QStringLiteral("Could not open local database."));
+        break;
+    case CreateOutcome::AlreadyExisted:
+    case CreateOutcome::Created:
+        break;
+    }
+    if (!ctx.db.open(path))
+        dialogs().warn(nullptr, QStringLiteral("Error"), QStringLiteral("Could not open local database."));
+    ctx.settings = loadSettings(ctx.db);
+    ctx.window = loadWindowOptions(ctx.db);
+}
+
+}  // namespace
+
+void prepareContext(AppContext &ctx)
+{
+    ctx.version = kVersionText;
+    ctx.images.load();
+    prepareDataFolder(ctx);
+    prepareSettingsFile(ctx);
+}
+
+int runProgram(AppContext &ctx)
+{
+    prepareContext(ctx);
+    MainWindow window(ctx);
+    if (!window.open())
+        return 0;
+    if (ctx.quitFlag)
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QApplication::exec();
+    return 0;
+}
+
+}  // namespace orvane
