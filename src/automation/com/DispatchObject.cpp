@@ -1,0 +1,249 @@
+#include "automation/com/DispatchObject.h"
+
+#include "automation/com/Bstr.h"
+#include "automation/com/VariantChangeType.h"
+
+namespace orvane {
+
+namespace {
+
+std::atomic<long> liveObjects{0};
+
+QString memberKey(const QString &name) { return name.toCaseFolded(); }
+
+// A VT_BYREF|VT_VARIANT argument stands for the VARIANT it points at.
+const VARIANT *seeThrough(const VARIANT *v)
+{
+    while (v && v->vt == (VT_BYREF | VT_VARIANT))
+        v = v->pvarVal;
+    return v;
+}
+
+bool isMissing(const VARIANT *v) { return !v || (v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND); }
+
+HRESULT convertedText(const VARIANT *v, QString *out)
+{
+    if (isMissing(v))
+        return DISP_E_PARAMNOTFOUND;
+    VARIANT tmp;
+    VariantInit(&tmp);
+    HRESULT hr = VariantChangeType(&tmp, v, VARIANT_LOCALBOOL, VT_BSTR);
+    if (SUCCEEDED(hr))
+        *out = qStringFromBstr(tmp.bstrVal);
+    VariantClear(&tmp);
+    return hr;
+}
+
+HRESULT convertedInteger(const VARIANT *v, qint64 *out)
+{
+    if (isMissing(v))
+        return DISP_E_PARAMNOTFOUND;
+    VARIANT tmp;
+    VariantInit(&tmp);
+    HRESULT hr = VariantChangeType(&tmp, v, 0, VT_I8);
+    if (SUCCEEDED(hr))
+        *out = tmp.llVal;
+    VariantClear(&tmp);
+    return hr;
+}
+
+HRESULT convertedBool(const VARIANT *v, bool *out)
+{
+    if (isMissing(v))
+        return DISP_E_PARAMNOTFOUND;
+    VARIANT tmp;
+    VariantInit(&tmp);
+    HRESULT hr = VariantChangeType(&tmp, v, VARIANT_LOCALBOOL, VT_BOOL);
+    if (SUCCEEDED(hr))
+        *out = tmp.boolVal != VARIANT_FALSE;
+    VariantClear(&tmp);
+    return hr;
+}
+
+} // namespace
+
+MemberTable::MemberTable(std::initializer_list<std::pair<QString, DISPID>> members)
+{
+    for (const auto &[name, id] : members) {
+        byName_.insert(memberKey(name), id);
+        byId_.insert(id, name);
+    }
+}
+
+DISPID MemberTable::find(const QString &name) const { return byName_.value(memberKey(name), DISPID_UNKNOWN); }
+
+QString MemberTable::name(DISPID id) const { return byId_.value(id); }
+
+DispatchCall::DispatchCall(DISPID dispid, WORD flags, DISPPARAMS *params, VARIANT *result)
+    : dispid_(dispid), flags_(flags), result_(result)
+{
+    if (!params || !params->rgvarg)
+        return;
+    // rgvarg: named arguments first, then the positional ones last-first.
+    for (UINT i = 0; i < params->cNamedArgs && i < params->cArgs; ++i) {
+        const DISPID id = params->rgdispidNamedArgs ? params->rgdispidNamedArgs[i] : DISPID_UNKNOWN;
+        const VARIANT *value = seeThrough(&params->rgvarg[i]);
+        if (id == DISPID_PROPERTYPUT && isPropertyPut())
+            putValue_ = value;
+        else
+            named_.emplace_back(id, value);
+    }
+    for (UINT i = params->cArgs; i > params->cNamedArgs; --i)
+        args_.push_back(seeThrough(&params->rgvarg[i - 1]));
+}
+
+const VARIANT *DispatchCall::arg(int i) const
+{
+    return (i >= 0 && i < argCount()) ? args_[static_cast<std::size_t>(i)] : nullptr;
+}
+
+bool DispatchCall::hasArg(int i) const { return !isMissing(arg(i)); }
+
+HRESULT DispatchCall::stringArg(int i, QString *out) const { return convertedText(arg(i), out); }
+HRESULT DispatchCall::integerArg(int i, qint64 *out) const { return convertedInteger(arg(i), out); }
+HRESULT DispatchCall::boolArg(int i, bool *out) const { return convertedBool(arg(i), out); }
+HRESULT DispatchCall::putString(QString *out) const { return convertedText(putValue_, out); }
+HRESULT DispatchCall::putInteger(qint64 *out) const { return convertedInteger(putValue_, out); }
+HRESULT DispatchCall::putBool(bool *out) const { return convertedBool(putValue_, out); }
+
+HRESULT DispatchCall::setResultString(const QString &text)
+{
+    return result_ ? setVariantString(result_, text) : S_OK;
+}
+
+HRESULT DispatchCall::setResultInteger(qint64 value)
+{
+    if (result_)
+        setVariantInteger(result_, value);
+    return S_OK;
+}
+
+HRESULT DispatchCall::setResultBool(bool value)
+{
+    if (result_)
+        setVariantBool(result_, value);
+    return S_OK;
+}
+
+HRESULT DispatchCall::setResultDouble(double value)
+{
+    if (result_)
+        setVariantDouble(result_, value);
+    return S_OK;
+}
+
+HRESULT DispatchCall::setResultNull()
+{
+    if (result_)
+        setVariantNull(result_);
+    return S_OK;
+}
+
+HRESULT DispatchCall::setResultDispatch(IDispatch *object)
+{
+    if (result_)
+        setVariantDispatch(result_, object);
+    return S_OK;
+}
+
+HRESULT DispatchCall::setResultBytes(const QByteArray &bytes)
+{
+    return result_ ? setVariantBytes(result_, bytes) : S_OK;
+}
+
+HRESULT DispatchCall::setResultStringArray(const QStringList &texts)
+{
+    return result_ ? setVariantStringArray(result_, texts) : S_OK;
+}
+
+HRESULT DispatchCall::setResultVariant(const VARIANT &value)
+{
+    return result_ ? VariantCopy(result_, &value) : S_OK;
+}
+
+HRESULT DispatchCall::raise(const QString &description, HRESULT scode, const QString &source)
+{
+    raised_ = true;
+    description_ = description;
+    scode_ = scode;
+    source_ = source;
+    return DISP_E_EXCEPTION;
+}
+
+DispatchObject::DispatchObject(const MemberTable &members) : members_(members) { ++liveObjects; }
+
+DispatchObject::~DispatchObject() { --liveObjects; }
+
+long DispatchObject::liveCount() { return liveObjects.load(); }
+
+HRESULT DispatchObject::QueryInterface(REFIID iid, void **object)
+{
+    if (!object)
+        return E_POINTER;
+    IUnknown *found = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IDispatch)
+        found = static_cast<IDispatch *>(this);
+    else
+        found = queryOtherInterface(iid);
+    if (!found) {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    found->AddRef();
+    *object = found;
+    return S_OK;
+}
+
+ULONG DispatchObject::AddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
+
+ULONG DispatchObject::Release()
+{
+    const ULONG left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (left == 0)
+        delete this;
+    return left;
+}
+
+IUnknown *DispatchObject::queryOtherInterface(REFIID) { return nullptr; }
+
+HRESULT DispatchObject::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID, DISPID *ids)
+{
+    if (iid != IID_NULL)
+        return DISP_E_UNKNOWNINTERFACE;
+    if (!names || !ids)
+        return E_INVALIDARG;
+    HRESULT hr = S_OK;
+    for (UINT i = 0; i < count; ++i) {
+        ids[i] = members_.find(qStringFromOleString(names[i]));
+        if (ids[i] == DISPID_UNKNOWN)
+            hr = DISP_E_UNKNOWNNAME;
+    }
+    return hr;
+}
+
+HRESULT DispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS *params, VARIANT *result,
+                               EXCEPINFO *excepInfo, UINT *)
+{
+    if (iid != IID_NULL)
+        return DISP_E_UNKNOWNINTERFACE;
+    if (!params || params->cNamedArgs > params->cArgs || (params->cArgs > 0 && !params->rgvarg) ||
+        (params->cNamedArgs > 0 && !params->rgdispidNamedArgs))
+        return E_INVALIDARG;
+    if (result)
+        VariantInit(result);
+    DispatchCall call(id, flags, params, result);
+    HRESULT hr = invoke(call);
+    if (hr == DISP_E_EXCEPTION && excepInfo) {
+        *excepInfo = EXCEPINFO();
+        excepInfo->scode = call.raised() ? call.exceptionCode() : DISP_E_EXCEPTION;
+        if (!call.exceptionDescription().isEmpty())
+            excepInfo->bstrDescription = bstrFromQString(call.exceptionDescription());
+        if (!call.exceptionSource().isEmpty())
+            excepInfo->bstrSource = bstrFromQString(call.exceptionSource());
+    }
+    if (FAILED(hr) && result)
+        VariantClear(result);
+    return hr;
+}
+
+} // namespace orvane

@@ -1,0 +1,103 @@
+#pragma once
+// The COM interfaces of this model: IUnknown (reference counting and interface
+// queries), IDispatch (late-bound calls by name), IClassFactory and
+// IPersistFile, with the records Invoke uses (DISPPARAMS, EXCEPINFO) and the
+// constants that go with them. Method names and signatures follow OLE, so code
+// reads as it would against Windows COM.
+//
+// Reference counting: every interface pointer handed out (QueryInterface,
+// CreateInstance, CoGetObject, a VT_DISPATCH result) carries one reference the
+// receiver must Release. AddRef/Release are thread-safe in every implementation
+// of this model (DispatchObject uses an atomic count).
+
+#include "automation/com/Guid.h"
+#include "automation/com/Variant.h"
+
+namespace orvane {
+
+struct IUnknown {
+    /// Gives `*object` the interface `iid` with one new reference; E_NOINTERFACE
+    /// (and `*object` null) when the object has no such interface.
+    virtual HRESULT QueryInterface(REFIID iid, void **object) = 0;
+    /// Adds one reference; returns the new count (for diagnostics only).
+    virtual ULONG AddRef() = 0;
+    /// Drops one reference; the object deletes itself at 0. Returns the new count.
+    virtual ULONG Release() = 0;
+
+protected:
+    virtual ~IUnknown() = default;
+};
+
+// Invoke flags.
+inline constexpr WORD DISPATCH_METHOD = 0x1;
+inline constexpr WORD DISPATCH_PROPERTYGET = 0x2;
+inline constexpr WORD DISPATCH_PROPERTYPUT = 0x4;
+inline constexpr WORD DISPATCH_PROPERTYPUTREF = 0x8;
+
+// Reserved member identifiers.
+inline constexpr DISPID DISPID_UNKNOWN = -1;
+/// The default member (a collection's Item, a field's Value, ...).
+inline constexpr DISPID DISPID_VALUE = 0;
+/// The named-argument identifier that marks the new value of a property put.
+inline constexpr DISPID DISPID_PROPERTYPUT = -3;
+inline constexpr DISPID DISPID_NEWENUM = -4;
+
+/// Arguments of one Invoke. rgvarg holds the named arguments first (matching
+/// rgdispidNamedArgs), then the positional arguments in REVERSE order: the
+/// last argument written is rgvarg[cNamedArgs], the first is rgvarg[cArgs-1].
+struct DISPPARAMS {
+    VARIANTARG *rgvarg = nullptr;
+    DISPID *rgdispidNamedArgs = nullptr;
+    UINT cArgs = 0;
+    UINT cNamedArgs = 0;
+};
+
+/// What a server fills in when Invoke returns DISP_E_EXCEPTION. The receiver
+/// calls pfnDeferredFillIn if set, then frees the three BSTRs.
+struct EXCEPINFO {
+    WORD wCode = 0;
+    WORD wReserved = 0;
+    BSTR bstrSource = nullptr;
+    BSTR bstrDescription = nullptr;
+    BSTR bstrHelpFile = nullptr;
+    DWORD dwHelpContext = 0;
+    void *pvReserved = nullptr;
+    HRESULT (*pfnDeferredFillIn)(EXCEPINFO *) = nullptr;
+    SCODE scode = 0;
+};
+
+struct IDispatch : IUnknown {
+    /// Maps `count` names (the member first, then named-argument names) to
+    /// identifiers. Names match case-insensitively. DISP_E_UNKNOWNNAME when any
+    /// is unknown (its identifier is DISPID_UNKNOWN). `iid` must be IID_NULL.
+    virtual HRESULT GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID lcid, DISPID *ids) = 0;
+    /// Calls member `id` with `flags` and `params` (see DISPPARAMS). `result`
+    /// may be null when the caller wants none; otherwise the caller owns what
+    /// is stored there. On DISP_E_EXCEPTION `excepInfo` (when not null) holds
+    /// the description; on DISP_E_TYPEMISMATCH or DISP_E_PARAMNOTFOUND
+    /// `*argError` (when not null) is the index into rgvarg of the bad argument.
+    virtual HRESULT Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS *params, VARIANT *result,
+                           EXCEPINFO *excepInfo, UINT *argError) = 0;
+};
+
+struct IClassFactory : IUnknown {
+    /// Makes a new instance and gives its interface `iid`; CLASS_E_NOAGGREGATION
+    /// when `outer` is not null.
+    virtual HRESULT CreateInstance(IUnknown *outer, REFIID iid, void **object) = 0;
+    /// Keeps the server loaded; meaningless in-process, returns S_OK.
+    virtual HRESULT LockServer(BOOL lock) = 0;
+};
+
+struct IPersistFile : IUnknown {
+    /// Loads the object's state from the file `fileName`.
+    virtual HRESULT Load(LPCOLESTR fileName, DWORD mode) = 0;
+};
+
+/// Initialises "COM" on the calling thread: S_OK the first time on a thread,
+/// S_FALSE afterwards. Our model needs no per-thread set-up; the call exists
+/// so that code reads as on Windows.
+HRESULT CoInitialize(void *reserved);
+/// Undoes one CoInitialize on the calling thread.
+void CoUninitialize();
+
+} // namespace orvane
