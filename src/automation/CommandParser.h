@@ -1,0 +1,87 @@
+#pragma once
+// The command-string language: one line of text names a path of members
+// separated by "\", each with an optional parenthesised argument list and,
+// on the last member only, "= value" for a property write:
+//   Fields('cn')\Value      Properties('Page Size') = 100      Execute()
+//   ActiveSheet\Columns(3)\Find('x', #optional, #optional, 1)\Row
+// Arguments: 'text' (escapes $hhhh give the character of the low byte of
+// hhhh), numbers (smallest integer type that holds them, or VT_R8 with a
+// "."), #true, #false, #optional/#opt/#empty (the "missing" marker), #void,
+// #nullstring; each optionally followed by "byref", "as <type>" and "byref".
+// Limits: 20 members, 20 arguments per member, 200 tokens per member.
+//
+// Putting a value into a command: ALWAYS through quoteArgument(text), which
+// quotes it so that it comes back exactly (a bare "'" would end the string,
+// and "$" + four hex digits would turn into another character).
+
+#include "automation/com/Variant.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace orvane {
+
+inline constexpr int kMaxMembers = 20;
+inline constexpr int kMaxArguments = 20;
+inline constexpr int kMaxTokens = 200;
+
+/// One member of a parsed command.
+struct ParsedMember {
+    /// The member's name as written (case kept).
+    BSTR name = nullptr;
+    /// Number of arguments, 0..20 (the put value of "= value" included, last).
+    int argumentCount = 0;
+    /// Argument slots 0..19, filled from slot 19 downwards in written order:
+    /// the used slots 20 - argumentCount .. 19 hold the arguments last-first,
+    /// which is the order IDispatch::Invoke expects.
+    VARIANT arguments[kMaxArguments];
+    /// The address passed as DISPPARAMS::rgvarg (null without arguments).
+    VARIANT *firstArgument() { return argumentCount ? &arguments[kMaxArguments - argumentCount] : nullptr; }
+};
+
+/// A parsed command; it owns every name, argument value and interface
+/// reference it holds. Made by parseCommand, freed by freeParsedCommand.
+struct ParsedCommand {
+    int memberCount = 0;
+    /// members[0] is the first member written.
+    ParsedMember members[kMaxMembers];
+};
+
+/// Parses `command`. S_OK and `*parsed` set (the caller frees it), or a
+/// failure code and `*parsed` null: E_INVALIDARG for any syntax error, an
+/// unknown type name or keyword, a non-number, or a handle/pointer argument
+/// that is 0 or (for "as AutomationObject") not a live handle; E_OUTOFMEMORY
+/// for the 21st argument of a member; VariantChangeType/VariantCopy codes
+/// unchanged. Records nothing.
+HRESULT parseCommand(const QString &command, ParsedCommand **parsed);
+/// Frees a parsed command and everything it owns; null is ignored.
+void freeParsedCommand(ParsedCommand *parsed);
+
+/// Returns `text` as a quoted string argument that the parser decodes back to
+/// exactly `text`: "'" becomes $0027, "$" becomes $0024, everything else is
+/// kept. THE way to put any value (user input, directory or workbook data,
+/// paths) into a command string: "Put('mail', " + quoteArgument(value) + ")".
+QString quoteArgument(const QString &text);
+
+// The steps of parseCommand, exposed for tests.
+
+/// Token table of one command: per member its tokens and parenthesis counts.
+struct TokenizedMember {
+    QStringList tokens;
+    int openCount = 0;
+    int closeCount = 0;
+};
+/// Splits `command` into members and tokens; the members, or an empty list
+/// on a syntax error.
+QList<TokenizedMember> tokenizeCommand(const QString &command);
+/// Reads a number literal: VT_R8 with a ".", else the smallest of VT_I1, VT_I2,
+/// VT_I4, VT_I8 that holds it (0 is VT_I4). Nothing when `token` is no number.
+std::optional<VARIANT> parseNumber(const QString &token);
+/// Replaces each "$" + four hex digits by the character of their low byte; a
+/// "$" not followed by four hex digits stays, except that the text ends at a
+/// "$" whose hex digits run into the end.
+QString decodeEscapes(const QString &text);
+
+} // namespace orvane

@@ -1,0 +1,211 @@
+#include "automation/Invocation.h"
+
+#include "automation/CommandParser.h"
+#include "automation/LastError.h"
+#include "automation/com/Bstr.h"
+#include "automation/com/VariantChangeType.h"
+
+#include <new>
+
+namespace orvane {
+
+namespace {
+
+constexpr WORD kReadFlags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+
+// Calls `member` on `dispatch`. A server exception is
+// recorded here with its description.
+HRESULT invokeMember(AutomationObject *obj, WORD flags, VARIANT *result, IDispatch *dispatch, ParsedMember &member)
+{
+    DISPID dispid = DISPID_UNKNOWN;
+    LPOLESTR name = member.name;
+    HRESULT hr = dispatch->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &dispid);
+    if (FAILED(hr))
+        return hr;
+    DISPID putId = DISPID_PROPERTYPUT;
+    DISPPARAMS params;
+    params.rgvarg = member.firstArgument();
+    params.cArgs = static_cast<UINT>(member.argumentCount);
+    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+        params.cNamedArgs = 1;
+        params.rgdispidNamedArgs = &putId;
+    }
+    EXCEPINFO excep;
+    UINT argError = 0;
+    hr = dispatch->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &excep, &argError);
+    if (hr == DISP_E_EXCEPTION) {
+        if (excep.pfnDeferredFillIn)
+            excep.pfnDeferredFillIn(&excep);
+        SysFreeString(excep.bstrSource);
+        recordError(obj, DISP_E_EXCEPTION, true, qStringFromBstr(excep.bstrDescription));
+        SysFreeString(excep.bstrDescription);
+        SysFreeString(excep.bstrHelpFile);
+    }
+    return hr;
+}
+
+// Runs the whole path of `command`: intermediate members are read as objects,
+// the last is invoked with `flags` into `result` and converted to `resultType`
+// (0: as returned). Returns the code, or kOutcomeRecorded when a null object in
+// the path has been recorded already.
+HRESULT invokeCommand(AutomationObject *obj, WORD flags, VARTYPE resultType, VARIANT *result, const QString &command)
+{
+    ParsedCommand *parsed = nullptr;
+    HRESULT hr = parseCommand(command, &parsed);
+    if (FAILED(hr))
+        return hr;
+    // A released or foreign handle is refused instead of dereferenced.
+    IDispatch *current = dispatchOfHandle(reinterpret_cast<quintptr>(obj));
+    if (!current) {
+        freeParsedCommand(parsed);
+        return obj ? E_HANDLE : E_POINTER;
+    }
+    for (int i = 0; i < parsed->memberCount - 1 && current; ++i) {
+        VARIANT working;
+        VariantInit(&working);
+        hr = invokeMember(obj, kReadFlags, &working, current, parsed->members[i]);
+        current->Release();
+        current = nullptr;
+        if (FAILED(hr)) {
+            VariantClear(&working);
+            break;
+        }
+        if (working.vt == VT_DISPATCH) {
+            current = working.pdispVal; // the reference passes to current
+        } else if (working.vt != VT_EMPTY) {
+            // A value where the path needs an object: never taken for a pointer.
+            VariantClear(&working);
+            hr = DISP_E_TYPEMISMATCH;
+            break;
+        }
+        if (!current) {
+            recordError(obj, S_FALSE, false,
+                        QStringLiteral("The '") + qStringFromBstr(parsed->members[i].name) +
+                            QStringLiteral("' property returned a NULL object!"));
+            hr = kOutcomeRecorded;
+            break;
+        }
+    }
+    if (current) {
+        hr = invokeMember(obj, flags, result, current, parsed->members[parsed->memberCount - 1]);
+        current->Release();
+        if (SUCCEEDED(hr) && result && resultType != VT_EMPTY && result->vt != resultType)
+            hr = VariantChangeType(result, result, VARIANT_LOCALBOOL, resultType);
+    }
+    freeParsedCommand(parsed);
+    return hr;
+}
+
+// The closing step shared by every operation: records `hr` (unless already
+// recorded) and gives the HRESULT that invoke/setProperty return.
+HRESULT finish(AutomationObject *obj, HRESULT hr)
+{
+    if (hr == kOutcomeRecorded)
+        return S_FALSE;
+    recordError(obj, hr, false, QString());
+    return hr;
+}
+
+HRESULT runWithoutResult(AutomationObject *obj, WORD flags, const QString &command)
+{
+    const HRESULT hr = command.isEmpty() ? E_INVALIDARG : invokeCommand(obj, flags, VT_EMPTY, nullptr, command);
+    return finish(obj, hr);
+}
+
+// Reads the command into `value` as `resultType`; `value` is cleared on failure.
+HRESULT read(AutomationObject *obj, VARTYPE resultType, VARIANT *value, const QString &command)
+{
+    VariantInit(value);
+    HRESULT hr = command.isEmpty() ? E_INVALIDARG : invokeCommand(obj, kReadFlags, resultType, value, command);
+    if (FAILED(hr) || hr == kOutcomeRecorded)
+        VariantClear(value);
+    return hr;
+}
+
+// Reads an interface pointer (VT_DISPATCH or VT_UNKNOWN); null with the outcome recorded.
+IUnknown *readInterface(AutomationObject *obj, VARTYPE type, const QString &command)
+{
+    VARIANT value;
+    HRESULT hr = read(obj, type, &value, command);
+    if (SUCCEEDED(hr) && hr != kOutcomeRecorded && !value.punkVal) {
+        VariantClear(&value);
+        recordError(obj, S_FALSE, false, QStringLiteral("The property returned a NULL object!"));
+        return nullptr;
+    }
+    finish(obj, hr);
+    return (SUCCEEDED(hr) && hr != kOutcomeRecorded) ? value.punkVal : nullptr;
+}
+
+} // namespace
+
+HRESULT invoke(AutomationObject *obj, const QString &command)
+{
+    return runWithoutResult(obj, DISPATCH_METHOD, command);
+}
+
+HRESULT setProperty(AutomationObject *obj, const QString &command)
+{
+    return runWithoutResult(obj, DISPATCH_PROPERTYPUT, command);
+}
+
+qint64 getIntegerProperty(AutomationObject *obj, const QString &command)
+{
+    VARIANT value;
+    HRESULT hr = read(obj, VT_I8, &value, command);
+    finish(obj, hr);
+    const qint64 result = (SUCCEEDED(hr) && hr != kOutcomeRecorded) ? value.llVal : 0;
+    VariantClear(&value);
+    return result;
+}
+
+AutomationObject *getObjectProperty(AutomationObject *obj, const QString &command)
+{
+    auto *dispatch = static_cast<IDispatch *>(readInterface(obj, VT_DISPATCH, command));
+    if (!dispatch)
+        return nullptr;
+    AutomationObject *result = adoptDispatch(dispatch);
+    if (!result)
+        recordError(obj, E_OUTOFMEMORY, false, QString());
+    return result;
+}
+
+IUnknown *getUnknownProperty(AutomationObject *obj, const QString &command)
+{
+    return readInterface(obj, VT_UNKNOWN, command);
+}
+
+QString getStringProperty(AutomationObject *obj, const QString &command)
+{
+    VARIANT value;
+    HRESULT hr = read(obj, VT_BSTR, &value, command);
+    finish(obj, hr);
+    const QString result = (SUCCEEDED(hr) && hr != kOutcomeRecorded) ? qStringFromBstr(value.bstrVal) : QString();
+    VariantClear(&value);
+    return result;
+}
+
+VARIANT *getVariantProperty(AutomationObject *obj, const QString &command)
+{
+    auto *value = new (std::nothrow) VARIANT;
+    if (!value) {
+        finish(obj, E_OUTOFMEMORY);
+        return nullptr;
+    }
+    HRESULT hr = read(obj, VT_EMPTY, value, command);
+    finish(obj, hr);
+    if (FAILED(hr) || hr == kOutcomeRecorded) {
+        delete value;
+        return nullptr;
+    }
+    return value;
+}
+
+void freeVariant(VARIANT *value)
+{
+    if (!value)
+        return;
+    VariantClear(value);
+    delete value;
+}
+
+} // namespace orvane
