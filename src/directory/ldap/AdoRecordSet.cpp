@@ -1,0 +1,238 @@
+#include "directory/ldap/AdoRecordSet.h"
+
+#include "directory/ldap/AdoErrors.h"
+#include "directory/ldap/AttributeValues.h"
+
+namespace orvane {
+
+namespace {
+
+// One column of the record set; reads the current record at each read.
+class AdoField : public DispatchObject {
+public:
+    AdoField(std::shared_ptr<RecordSetData> data, int column)
+        : DispatchObject(table()), data_(std::move(data)), column_(column)
+    {
+    }
+
+protected:
+    HRESULT invoke(DispatchCall &call) override
+    {
+        switch (call.dispid()) {
+        case DISPID_VALUE:
+            if (call.isPropertyPut())
+                return DISP_E_MEMBERNOTFOUND; // the provider's rows are read-only
+            if (!data_->open)
+                return raiseAdo(call, AdoError::ObjectClosed);
+            if (data_->position < 0 || data_->position >= static_cast<long>(data_->records.size()))
+                return raiseAdo(call, AdoError::NoCurrentRecord);
+            if (!call.result())
+                return S_OK;
+            return data_->value(column_, call.result());
+        case Name:
+            if (call.isPropertyPut())
+                return DISP_E_MEMBERNOTFOUND;
+            return call.setResultString(data_->columns[column_].name);
+        }
+        return DISP_E_MEMBERNOTFOUND;
+    }
+
+private:
+    enum : DISPID { Name = 1 };
+    static const MemberTable &table()
+    {
+        static const MemberTable t{{"Value", DISPID_VALUE}, {"Name", Name}};
+        return t;
+    }
+    std::shared_ptr<RecordSetData> data_;
+    int column_;
+};
+
+// Fields without an argument: the collection, with Count and Item.
+class AdoFields : public DispatchObject {
+public:
+    explicit AdoFields(std::shared_ptr<RecordSetData> data) : DispatchObject(table()), data_(std::move(data)) {}
+
+protected:
+    HRESULT invoke(DispatchCall &call) override
+    {
+        if (call.isPropertyPut())
+            return DISP_E_MEMBERNOTFOUND;
+        switch (call.dispid()) {
+        case Count:
+            return call.setResultInteger(static_cast<qint64>(data_->columns.size()));
+        case DISPID_VALUE: {
+            qint64 ordinal = -1;
+            QString name;
+            if (call.arg(0) && (call.arg(0)->vt & VT_TYPEMASK) != VT_BSTR && SUCCEEDED(call.integerArg(0, &ordinal))) {
+                if (ordinal < 0 || ordinal >= static_cast<qint64>(data_->columns.size()))
+                    return raiseAdo(call, AdoError::ItemNotFound);
+            } else {
+                const HRESULT hr = call.stringArg(0, &name);
+                if (FAILED(hr))
+                    return hr == DISP_E_PARAMNOTFOUND ? DISP_E_BADPARAMCOUNT : hr;
+                ordinal = data_->column(name);
+                if (ordinal < 0)
+                    return raiseAdo(call, AdoError::ItemNotFound);
+            }
+            auto field = ComPtr<AdoField>::attach(new AdoField(data_, static_cast<int>(ordinal)));
+            return call.setResultDispatch(field.get());
+        }
+        }
+        return DISP_E_MEMBERNOTFOUND;
+    }
+
+private:
+    enum : DISPID { Count = 1 };
+    static const MemberTable &table()
+    {
+        static const MemberTable t{{"Item", DISPID_VALUE}, {"Count", Count}};
+        return t;
+    }
+    std::shared_ptr<RecordSetData> data_;
+};
+
+} // namespace
+
+void RecordSetData::defineColumns(const QStringList &attributes, const LdapSchema &schema)
+{
+    columns.clear();
+    columnIndex.clear();
+    for (const QString &name : attributes) {
+        Column c;
+        c.name = name;
+        if (const AttributeInfo *info = schema.find(name)) {
+            c.kind = info->kind;
+            c.multiValued = !info->singleValued;
+            if (!columnIndex.contains(info->name.toLower()))
+                columnIndex.insert(info->name.toLower(), static_cast<int>(columns.size()));
+        }
+        if (name.compare(QLatin1String("distinguishedName"), Qt::CaseInsensitive) == 0) {
+            c.special = Special::DistinguishedName;
+            c.kind = ValueKind::Text;
+            c.multiValued = false;
+        } else if (name.compare(QLatin1String("ADsPath"), Qt::CaseInsensitive) == 0) {
+            c.special = Special::AdsPath;
+        }
+        if (!columnIndex.contains(name.toLower()))
+            columnIndex.insert(name.toLower(), static_cast<int>(columns.size()));
+        columns.push_back(c);
+    }
+}
+
+int RecordSetData::column(const QString &name) const { return columnIndex.value(name.toLower(), -1); }
+
+void RecordSetData::append(LdapEntry &&entry)
+{
+    Record record;
+    record.dn = std::move(entry.dn);
+    record.values.resize(columns.size());
+    for (LdapAttribute &a : entry.attributes) {
+        const int semicolon = a.name.indexOf(QLatin1Char(';')); // "thumbnailPhoto;binary"
+        const int c = column(semicolon < 0 ? a.name : a.name.left(semicolon));
+        if (c >= 0 && record.values[c].empty())
+            record.values[c] = std::move(a.values);
+    }
+    records.push_back(std::move(record));
+}
+
+HRESULT RecordSetData::value(int c, VARIANT *out) const
+{
+    const Column &col = columns[c];
+    const Record &record = records[position];
+    if (record.values[c].empty()) {
+        if (col.special == Special::DistinguishedName)
+            return setVariantString(out, record.dn);
+        if (col.special == Special::AdsPath)
+            return setVariantString(out, pathPrefix + record.dn);
+    }
+    return valuesToVariant(record.values[c], col.kind, col.multiValued, out);
+}
+
+AdoRecordSet::AdoRecordSet() : DispatchObject(table()) {}
+
+AdoRecordSet::AdoRecordSet(std::shared_ptr<RecordSetData> data) : DispatchObject(table()), data_(std::move(data))
+{
+    fields_.resize(data_->columns.size());
+}
+
+const MemberTable &AdoRecordSet::table()
+{
+    static const MemberTable t{{"RecordCount", RecordCount}, {"Fields", Fields},           {"EOF", Eof},
+                               {"BOF", Bof},                 {"MoveNext", MoveNext},       {"MovePrevious", MovePrevious},
+                               {"MoveFirst", MoveFirst},     {"MoveLast", MoveLast},       {"Close", Close},
+                               {"State", State}};
+    return t;
+}
+
+HRESULT AdoRecordSet::invoke(DispatchCall &call)
+{
+    const bool open = data_ && data_->open;
+    if (call.dispid() == State)
+        return call.isPropertyPut() ? DISP_E_MEMBERNOTFOUND : call.setResultInteger(open ? 1 : 0);
+    if (!open)
+        return raiseAdo(call, AdoError::ObjectClosed);
+    if (call.isPropertyPut())
+        return DISP_E_MEMBERNOTFOUND;
+    const long count = static_cast<long>(data_->records.size());
+    switch (call.dispid()) {
+    case RecordCount:
+        return call.setResultInteger(count);
+    case Fields:
+        return field(call);
+    case Eof:
+        return call.setResultBool(data_->position >= count);
+    case Bof:
+        return call.setResultBool(data_->position < 0 || count == 0);
+    case MoveNext:
+        return move(call, data_->position + 1);
+    case MovePrevious:
+        return move(call, data_->position - 1);
+    case MoveFirst:
+        return move(call, 0);
+    case MoveLast:
+        return move(call, count - 1);
+    case Close:
+        data_->open = false;
+        fields_.clear();
+        return S_OK;
+    }
+    return DISP_E_MEMBERNOTFOUND;
+}
+
+HRESULT AdoRecordSet::move(DispatchCall &call, long to)
+{
+    const long count = static_cast<long>(data_->records.size());
+    // Stepping past EOF or before BOF is an error in ADO; landing on either is not.
+    if (to > count || to < -1 || (call.dispid() == MoveNext && data_->position >= count) ||
+        (call.dispid() == MovePrevious && data_->position < 0))
+        return raiseAdo(call, AdoError::NoCurrentRecord);
+    data_->position = count == 0 ? 0 : to;
+    return S_OK;
+}
+
+HRESULT AdoRecordSet::field(DispatchCall &call)
+{
+    if (call.argCount() == 0) {
+        auto fields = ComPtr<AdoFields>::attach(new AdoFields(data_));
+        return call.setResultDispatch(fields.get());
+    }
+    int column = -1;
+    QString name;
+    qint64 ordinal = 0;
+    if ((call.arg(0)->vt & VT_TYPEMASK) != VT_BSTR && SUCCEEDED(call.integerArg(0, &ordinal))) {
+        column = ordinal >= 0 && ordinal < static_cast<qint64>(data_->columns.size()) ? static_cast<int>(ordinal) : -1;
+    } else {
+        const HRESULT hr = call.stringArg(0, &name);
+        if (FAILED(hr))
+            return hr;
+        column = data_->column(name);
+    }
+    if (column < 0)
+        return raiseAdo(call, AdoError::ItemNotFound);
+    if (!fields_[column])
+        fields_[column] = ComPtr<IDispatch>::attach(new AdoField(data_, column));
+    return call.setResultDispatch(fields_[column].get());
+}
+
+} // namespace orvane

@@ -1,0 +1,329 @@
+#include "directory/ldap/AdsObject.h"
+
+#include "automation/com/Bstr.h"
+#include "automation/com/ComPtr.h"
+#include "directory/ldap/AttributeValues.h"
+#include "directory/ldap/LdapErrors.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr HRESULT E_ADS_BAD_PARAMETER = hresult(0x80005008);
+constexpr HRESULT E_ADS_PROPERTY_NOT_FOUND = hresult(0x8000500D);
+constexpr HRESULT kNoSuchObject = hresult(0x80072030);
+
+enum PutExCode { Clear = 1, Update = 2, Append = 3, Delete = 4 };
+
+bool isDistinguishedName(const QString &name)
+{
+    return name.compare(QLatin1String("distinguishedName"), Qt::CaseInsensitive) == 0;
+}
+
+// The first RDN of `dn` and the rest, honouring escaped commas.
+std::pair<QString, QString> splitDn(const QString &dn)
+{
+    for (int i = 0; i < dn.size(); ++i) {
+        if (dn[i] == QLatin1Char('\\'))
+            ++i;
+        else if (dn[i] == QLatin1Char(','))
+            return {dn.left(i), dn.mid(i + 1)};
+    }
+    return {dn, QString()};
+}
+
+void applyToCache(LdapEntry *entry, const LdapModification &m)
+{
+    LdapAttribute *a = entry->find(m.attribute);
+    switch (m.op) {
+    case LdapModification::Op::Replace:
+        if (m.values.empty()) {
+            if (a)
+                entry->attributes.erase(entry->attributes.begin() + (a - entry->attributes.data()));
+        } else if (a) {
+            a->values = m.values;
+        } else {
+            entry->attributes.push_back({m.attribute, m.values});
+        }
+        break;
+    case LdapModification::Op::Add:
+        if (!a) {
+            entry->attributes.push_back({m.attribute, {}});
+            a = &entry->attributes.back();
+        }
+        a->values.insert(a->values.end(), m.values.begin(), m.values.end());
+        break;
+    case LdapModification::Op::Delete:
+        if (!a)
+            break;
+        if (m.values.empty()) {
+            entry->attributes.erase(entry->attributes.begin() + (a - entry->attributes.data()));
+            break;
+        }
+        for (const QByteArray &v : m.values)
+            std::erase(a->values, v);
+        if (a->values.empty())
+            entry->attributes.erase(entry->attributes.begin() + (a - entry->attributes.data()));
+        break;
+    }
+}
+
+} // namespace
+
+AdsObject::AdsObject(const ServerAddress &server, const Credentials &credentials)
+    : DispatchObject(table()), server_(server), credentials_(credentials)
+{
+}
+
+const MemberTable &AdsObject::table()
+{
+    static const MemberTable t{{"Get", Get},       {"GetEx", GetEx},     {"Put", Put},
+                               {"PutEx", PutEx},   {"SetInfo", SetInfo}, {"GetInfo", GetInfo},
+                               {"AccountDisabled", AccountDisabled},     {"Name", Name},
+                               {"ADsPath", AdsPath}, {"GUID", Guid},     {"Class", Class},
+                               {"Parent", Parent}};
+    return t;
+}
+
+HRESULT AdsObject::bind(const DirectoryPath &path, const Credentials &credentials, AdsObject **out)
+{
+    *out = nullptr;
+    const ServerAddress server{path.host, path.port};
+    auto object = ComPtr<AdsObject>::attach(new AdsObject(server, credentials));
+    const HRESULT hr = LdapPool::instance().run(
+        server, credentials, [&](LdapConnection &connection) { return object->load(connection, path); });
+    if (FAILED(hr))
+        return hr;
+    *out = object.detach();
+    return S_OK;
+}
+
+HRESULT AdsObject::load(LdapConnection &connection, const DirectoryPath &path)
+{
+    HRESULT hr = S_OK;
+    info_ = LdapPool::instance().serverInfo(connection, &hr);
+    if (!info_)
+        return hr;
+    bool found = false;
+    const auto take = [&](LdapEntry &&entry) {
+        if (!found) {
+            entry_ = std::move(entry);
+            found = true;
+        }
+    };
+    if (path.byGuid) {
+        const QString filter =
+            QStringLiteral("(objectGUID=%1)").arg(filterEscapeBytes(path.guid.data(), static_cast<int>(path.guid.size())));
+        for (const QString &base : info_->searchBases()) {
+            hr = connection.search(base, SearchScope::Subtree, filter, {}, 0, take);
+            if (FAILED(hr) || found)
+                break;
+        }
+    } else {
+        hr = connection.search(path.dn, SearchScope::Base, QStringLiteral("(objectClass=*)"), {}, 0, take);
+    }
+    if (FAILED(hr))
+        return hr;
+    if (!found) {
+        setDirectoryError({kNoSuchObject, 32, QStringLiteral("No object has this GUID below the naming contexts.")});
+        return kNoSuchObject;
+    }
+    pending_.clear();
+    return S_OK;
+}
+
+HRESULT AdsObject::reload()
+{
+    DirectoryPath path;
+    path.host = server_.host;
+    path.port = server_.port;
+    path.dn = entry_.dn;
+    return LdapPool::instance().run(server_, credentials_,
+                                    [&](LdapConnection &connection) { return load(connection, path); });
+}
+
+const AttributeInfo *AdsObject::attributeInfo(const QString &name) const
+{
+    return info_ ? info_->schema.find(name) : nullptr;
+}
+
+HRESULT AdsObject::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID lcid, DISPID *ids)
+{
+    const HRESULT hr = DispatchObject::GetIDsOfNames(iid, names, count, lcid, ids);
+    if (hr != DISP_E_UNKNOWNNAME || count < 1 || !names || !ids || members().find(qStringFromOleString(names[0])) !=
+                                                                         DISPID_UNKNOWN)
+        return hr;
+    const QString name = qStringFromOleString(names[0]);
+    const bool known = attributeInfo(name) || entry_.find(name) || isDistinguishedName(name) ||
+                       (info_ && info_->schema.size() == 0);
+    if (!known)
+        return DISP_E_UNKNOWNNAME;
+    size_t i = 0;
+    while (i < dynamicNames_.size() && dynamicNames_[i].compare(name, Qt::CaseInsensitive) != 0)
+        ++i;
+    if (i == dynamicNames_.size())
+        dynamicNames_.push_back(name);
+    ids[0] = FirstAttribute + static_cast<DISPID>(i);
+    return count == 1 ? S_OK : DISP_E_UNKNOWNNAME; // named arguments of a property: none exist
+}
+
+HRESULT AdsObject::invoke(DispatchCall &call)
+{
+    const DISPID id = call.dispid();
+    if (id >= FirstAttribute && id - FirstAttribute < static_cast<DISPID>(dynamicNames_.size())) {
+        const QString &name = dynamicNames_[id - FirstAttribute];
+        if (call.isPropertyPut())
+            return change(LdapModification::Op::Replace, name, call.putValue());
+        return readAttribute(call, name, true, false);
+    }
+    QString name;
+    HRESULT hr = S_OK;
+    switch (id) {
+    case Get:
+    case GetEx:
+        if (FAILED(hr = call.stringArg(0, &name)))
+            return hr;
+        return readAttribute(call, name, false, id == GetEx);
+    case Put:
+        if (FAILED(hr = call.stringArg(0, &name)))
+            return hr;
+        return call.argCount() < 2 ? DISP_E_BADPARAMCOUNT : change(LdapModification::Op::Replace, name, call.arg(1));
+    case PutEx:
+        return putEx(call);
+    case SetInfo:
+        return commit();
+    case GetInfo:
+        return reload();
+    case AccountDisabled:
+        return accountDisabled(call);
+    }
+    if (call.isPropertyPut())
+        return DISP_E_MEMBERNOTFOUND;
+    switch (id) {
+    case Name:
+        return call.setResultString(splitDn(entry_.dn).first);
+    case AdsPath:
+        return call.setResultString(pathText());
+    case Parent:
+        return call.setResultString(QStringLiteral("LDAP://%1:%2/%3")
+                                        .arg(server_.host)
+                                        .arg(server_.port)
+                                        .arg(splitDn(entry_.dn).second));
+    case Guid: {
+        const LdapAttribute *g = entry_.find(QStringLiteral("objectGUID"));
+        return call.setResultString(g && !g->values.empty() ? QString::fromLatin1(g->values.front().toHex()) : QString());
+    }
+    case Class: {
+        const LdapAttribute *c = entry_.find(QStringLiteral("objectClass"));
+        return call.setResultString(c && !c->values.empty() ? QString::fromUtf8(c->values.back()) : QString());
+    }
+    }
+    return DISP_E_MEMBERNOTFOUND;
+}
+
+QString AdsObject::pathText() const
+{
+    return QStringLiteral("LDAP://%1:%2/%3").arg(server_.host).arg(server_.port).arg(entry_.dn);
+}
+
+HRESULT AdsObject::readAttribute(DispatchCall &call, const QString &name, bool byName, bool asArray)
+{
+    const AttributeInfo *info = attributeInfo(name);
+    const ValueKind kind = info ? info->kind : ValueKind::Text;
+    std::vector<QByteArray> dn;
+    const LdapAttribute *a = entry_.find(name);
+    const std::vector<QByteArray> *values = a ? &a->values : nullptr;
+    if ((!values || values->empty()) && isDistinguishedName(name)) {
+        dn.push_back(entry_.dn.toUtf8());
+        values = &dn;
+    }
+    if (!values || values->empty()) {
+        if (!byName)
+            return E_ADS_PROPERTY_NOT_FOUND;
+        const bool multiValued = info && !info->singleValued;
+        return multiValued ? call.setResultNull() : S_OK; // an unset single value reads as empty
+    }
+    if (!call.result())
+        return S_OK;
+    return valuesToVariant(*values, kind, asArray, call.result());
+}
+
+HRESULT AdsObject::change(LdapModification::Op op, const QString &name, const VARIANT *value)
+{
+    if (name.isEmpty())
+        return E_ADS_BAD_PARAMETER;
+    const AttributeInfo *info = attributeInfo(name);
+    LdapModification m;
+    m.op = op;
+    m.attribute = info ? info->name : name;
+    if (value) {
+        const HRESULT hr = variantToValues(*value, info ? info->kind : ValueKind::Text, &m.values);
+        if (FAILED(hr))
+            return hr;
+    }
+    applyToCache(&entry_, m);
+    pending_.push_back(std::move(m));
+    return S_OK;
+}
+
+HRESULT AdsObject::putEx(DispatchCall &call)
+{
+    qint64 code = 0;
+    QString name;
+    HRESULT hr = call.integerArg(0, &code);
+    if (SUCCEEDED(hr))
+        hr = call.stringArg(1, &name);
+    if (FAILED(hr))
+        return hr == DISP_E_PARAMNOTFOUND ? DISP_E_BADPARAMCOUNT : hr;
+    switch (code) {
+    case Clear:
+        return change(LdapModification::Op::Replace, name, nullptr);
+    case Update:
+        return change(LdapModification::Op::Replace, name, call.arg(2));
+    case Append:
+        return call.hasArg(2) ? change(LdapModification::Op::Add, name, call.arg(2)) : DISP_E_PARAMNOTFOUND;
+    case Delete:
+        return call.hasArg(2) ? change(LdapModification::Op::Delete, name, call.arg(2)) : DISP_E_PARAMNOTFOUND;
+    }
+    return E_ADS_BAD_PARAMETER;
+}
+
+HRESULT AdsObject::commit()
+{
+    if (pending_.empty())
+        return S_OK;
+    std::vector<LdapModification> changes;
+    changes.swap(pending_);
+    const HRESULT hr = LdapPool::instance().run(
+        server_, credentials_, [&](LdapConnection &connection) { return connection.modify(entry_.dn, changes); });
+    if (SUCCEEDED(hr))
+        return S_OK;
+    // The refused changes are gone; show the directory's state again, but
+    // report the modify's failure, not the re-read's.
+    const DirectoryError error = lastDirectoryError();
+    reload();
+    setDirectoryError(error);
+    return hr;
+}
+
+HRESULT AdsObject::accountDisabled(DispatchCall &call)
+{
+    const LdapAttribute *a = entry_.find(QStringLiteral("userAccountControl"));
+    if (!a || a->values.empty())
+        return E_ADS_PROPERTY_NOT_FOUND;
+    const qint64 flags = a->values.front().toLongLong();
+    if (!call.isPropertyPut())
+        return call.setResultBool(flags & 0x2);
+    bool disabled = false;
+    const HRESULT hr = call.putBool(&disabled);
+    if (FAILED(hr))
+        return hr;
+    VARIANT value;
+    VariantInit(&value);
+    setVariantInteger(&value, disabled ? (flags | 0x2) : (flags & ~qint64(0x2)));
+    const HRESULT changed = change(LdapModification::Op::Replace, QStringLiteral("userAccountControl"), &value);
+    VariantClear(&value);
+    return changed;
+}
+
+} // namespace orvane

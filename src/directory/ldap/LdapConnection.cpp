@@ -1,0 +1,369 @@
+#include "directory/ldap/LdapConnection.h"
+
+#include "automation/com/HResult.h"
+#include "directory/ldap/LdapErrors.h"
+
+#include <ldap.h>
+#include <sasl/sasl.h>
+
+#include <atomic>
+
+namespace orvane {
+
+namespace {
+
+std::atomic<int> connectTimeoutMs{DirectoryTimeouts().connectMs};
+std::atomic<int> operationTimeoutMs{DirectoryTimeouts().operationMs};
+
+constexpr std::uint32_t kErrorLogonFailure = 1326;
+constexpr std::uint32_t kErrorConfidentialityRequired = 8237;
+
+timeval toTimeval(int ms)
+{
+    timeval tv;
+    tv.tv_sec = ms / 1000;
+    tv.tv_usec = (ms % 1000) * 1000;
+    return tv;
+}
+
+bool usesLdaps(int port) { return port == kLdapsPort || port == 3269; }
+
+QString diagnosticOf(LDAP *ld)
+{
+    char *text = nullptr;
+    if (ldap_get_option(ld, LDAP_OPT_DIAGNOSTIC_MESSAGE, &text) != LDAP_OPT_SUCCESS || !text)
+        return QString();
+    QString result = QString::fromUtf8(text);
+    ldap_memfree(text);
+    return result;
+}
+
+// The failure of a whole connection (as opposed to a refused request).
+bool connectionLost(int code) { return code == LDAP_SERVER_DOWN || code == LDAP_TIMEOUT || code == LDAP_CONNECT_ERROR; }
+
+HRESULT record(HRESULT hr, int ldapCode, const QString &text)
+{
+    setDirectoryError({hr, ldapCode, text});
+    return hr;
+}
+
+QString describe(int code, const QString &diagnostic)
+{
+    const QString base = QString::fromUtf8(ldap_err2string(code));
+    return diagnostic.isEmpty() ? base : base + QStringLiteral(": ") + diagnostic;
+}
+
+int noInteraction(LDAP *, unsigned, void *, void *prompts)
+{
+    // GSSAPI asks nothing; any prompt gets its default answer.
+    for (auto *p = static_cast<sasl_interact_t *>(prompts); p && p->id != SASL_CB_LIST_END; ++p) {
+        p->result = p->defresult ? p->defresult : "";
+        p->len = static_cast<unsigned>(strlen(static_cast<const char *>(p->result)));
+    }
+    return LDAP_SUCCESS;
+}
+
+void applyOptions(LDAP *ld)
+{
+    const int version = LDAP_VERSION3;
+    ldap_set_option(ld, LDAP_OPT_PROTOCOL_VERSION, &version);
+    ldap_set_option(ld, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
+    const timeval connect = toTimeval(connectTimeoutMs.load());
+    const timeval operation = toTimeval(operationTimeoutMs.load());
+    ldap_set_option(ld, LDAP_OPT_NETWORK_TIMEOUT, &connect);
+    ldap_set_option(ld, LDAP_OPT_TIMEOUT, &operation);
+    const int restart = 1;
+    ldap_set_option(ld, LDAP_OPT_RESTART, &restart);
+}
+
+LdapEntry readEntry(LDAP *ld, LDAPMessage *message)
+{
+    LdapEntry entry;
+    BerElement *ber = nullptr;
+    berval dn{0, nullptr};
+    if (ldap_get_dn_ber(ld, message, &ber, &dn) != LDAP_SUCCESS)
+        return entry;
+    entry.dn = QString::fromUtf8(dn.bv_val, static_cast<qsizetype>(dn.bv_len));
+    berval name{0, nullptr};
+    berval *values = nullptr;
+    while (ldap_get_attribute_ber(ld, message, ber, &name, &values) == LDAP_SUCCESS && name.bv_val) {
+        LdapAttribute attribute;
+        attribute.name = QString::fromLatin1(name.bv_val, static_cast<qsizetype>(name.bv_len));
+        for (berval *v = values; v && v->bv_val; ++v)
+            attribute.values.emplace_back(v->bv_val, static_cast<qsizetype>(v->bv_len));
+        ber_memfree(values);
+        values = nullptr;
+        entry.attributes.push_back(std::move(attribute));
+    }
+    ber_free(ber, 0);
+    return entry;
+}
+
+// NULL-terminated C strings for libldap that live as long as this object.
+class CStrings {
+public:
+    explicit CStrings(const QStringList &list)
+    {
+        for (const QString &s : list)
+            storage_.push_back(s.toUtf8());
+        for (QByteArray &b : storage_)
+            pointers_.push_back(b.data());
+        pointers_.push_back(nullptr);
+    }
+    char **get() { return storage_.empty() ? nullptr : pointers_.data(); }
+
+private:
+    std::vector<QByteArray> storage_;
+    std::vector<char *> pointers_;
+};
+
+} // namespace
+
+DirectoryTimeouts directoryTimeouts() { return {connectTimeoutMs.load(), operationTimeoutMs.load()}; }
+
+void setDirectoryTimeouts(const DirectoryTimeouts &timeouts)
+{
+    connectTimeoutMs = std::max(1, timeouts.connectMs);
+    operationTimeoutMs = std::max(1, timeouts.operationMs);
+}
+
+const LdapAttribute *LdapEntry::find(const QString &name) const
+{
+    for (const LdapAttribute &a : attributes)
+        if (a.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &a;
+    return nullptr;
+}
+
+LdapAttribute *LdapEntry::find(const QString &name)
+{
+    return const_cast<LdapAttribute *>(static_cast<const LdapEntry *>(this)->find(name));
+}
+
+LdapConnection::LdapConnection(ldap *handle, const ServerAddress &server) : ld_(handle), server_(server) {}
+
+LdapConnection::~LdapConnection() { ldap_unbind_ext_s(ld_, nullptr, nullptr); }
+
+HRESULT LdapConnection::fail(int ldapCode, const QString &text)
+{
+    if (connectionLost(ldapCode))
+        usable_ = false;
+    return record(hresultFromLdap(ldapCode), ldapCode,
+                  text.isEmpty() ? describe(ldapCode, diagnosticOf(ld_)) : text);
+}
+
+HRESULT LdapConnection::open(const ServerAddress &server, const Credentials &credentials,
+                             std::unique_ptr<LdapConnection> *out)
+{
+    out->reset();
+    if (server.host.isEmpty())
+        return record(hresultFromLdap(LDAP_SERVER_DOWN), LDAP_SERVER_DOWN, QStringLiteral("No server name given."));
+    if (!credentials.user.isEmpty() && credentials.password.isEmpty())
+        return record(HRESULT_FROM_WIN32(kErrorLogonFailure), LDAP_INVALID_CREDENTIALS,
+                      QStringLiteral("A user name without a password is refused: the server would bind anonymously."));
+
+    const bool ldaps = usesLdaps(server.port);
+    const QByteArray uri = QStringLiteral("%1://%2:%3")
+                               .arg(ldaps ? QStringLiteral("ldaps") : QStringLiteral("ldap"),
+                                    server.host.contains(QLatin1Char(':')) ? QLatin1Char('[') + server.host + QLatin1Char(']')
+                                                                           : server.host)
+                               .arg(server.port)
+                               .toUtf8();
+    LDAP *ld = nullptr;
+    int rc = ldap_initialize(&ld, uri.constData());
+    if (rc != LDAP_SUCCESS)
+        return record(hresultFromLdap(rc), rc, describe(rc, QStringLiteral("cannot use the address ") + uri));
+    std::unique_ptr<LdapConnection> connection(new LdapConnection(ld, server));
+    applyOptions(ld);
+
+    if (credentials.current()) {
+        if (ldaps) // Active Directory refuses SASL signing and sealing inside TLS.
+            ldap_set_option(ld, LDAP_OPT_X_SASL_SECPROPS, const_cast<char *>("maxssf=0"));
+        rc = ldap_sasl_interactive_bind_s(ld, nullptr, "GSSAPI", nullptr, nullptr, LDAP_SASL_QUIET, noInteraction,
+                                          nullptr);
+        if (rc != LDAP_SUCCESS) {
+            if (connectionLost(rc))
+                return connection->fail(rc);
+            // No ticket, no service key, or a refused ticket: the logged-on
+            // user could not be authenticated.
+            return record(HRESULT_FROM_WIN32(kErrorLogonFailure), rc,
+                          QStringLiteral("Kerberos (GSSAPI) bind failed: ") + describe(rc, diagnosticOf(ld)));
+        }
+    } else {
+        if (!ldaps) {
+            rc = ldap_start_tls_s(ld, nullptr, nullptr);
+            if (rc != LDAP_SUCCESS && rc != LDAP_CONNECT_ERROR && connectionLost(rc))
+                return connection->fail(rc);
+            if (rc != LDAP_SUCCESS)
+                return record(HRESULT_FROM_WIN32(kErrorConfidentialityRequired), rc,
+                              QStringLiteral("The server did not establish TLS (StartTLS: %1); the password is not "
+                                             "sent in clear text.")
+                                  .arg(describe(rc, diagnosticOf(ld))));
+        }
+        const QByteArray user = credentials.user.toUtf8();
+        QByteArray password = credentials.password.toUtf8();
+        berval secret{static_cast<ber_len_t>(password.size()), password.data()};
+        rc = ldap_sasl_bind_s(ld, user.constData(), LDAP_SASL_SIMPLE, &secret, nullptr, nullptr, nullptr);
+        password.fill('\0');
+        if (rc != LDAP_SUCCESS)
+            return connection->fail(rc);
+    }
+    *out = std::move(connection);
+    return S_OK;
+}
+
+HRESULT LdapConnection::search(const QString &base, SearchScope scope, const QString &filter,
+                               const QStringList &attributes, int pageSize,
+                               const std::function<void(LdapEntry &&)> &onEntry)
+{
+    const QByteArray baseBytes = base.toUtf8();
+    const QByteArray filterBytes = filter.toUtf8();
+    CStrings attrs(attributes);
+    QByteArray cookie;
+    const int ldapScope = scope == SearchScope::Base       ? LDAP_SCOPE_BASE
+                          : scope == SearchScope::OneLevel ? LDAP_SCOPE_ONELEVEL
+                                                           : LDAP_SCOPE_SUBTREE;
+    do {
+        LDAPControl *page = nullptr;
+        if (pageSize > 0) {
+            berval c{static_cast<ber_len_t>(cookie.size()), cookie.data()};
+            const int rc = ldap_create_page_control(ld_, pageSize, cookie.isEmpty() ? nullptr : &c, 0, &page);
+            if (rc != LDAP_SUCCESS)
+                return fail(rc);
+        }
+        LDAPControl *controls[] = {page, nullptr};
+        int msgid = 0;
+        const int rc = ldap_search_ext(ld_, baseBytes.constData(), ldapScope, filterBytes.constData(), attrs.get(),
+                                       0, page ? controls : nullptr, nullptr, nullptr, LDAP_NO_LIMIT, &msgid);
+        if (page)
+            ldap_control_free(page);
+        if (rc != LDAP_SUCCESS)
+            return fail(rc);
+        cookie.clear();
+        const HRESULT hr = awaitSearch(msgid, onEntry, pageSize > 0 ? &cookie : nullptr);
+        if (FAILED(hr))
+            return hr;
+    } while (!cookie.isEmpty());
+    return S_OK;
+}
+
+HRESULT LdapConnection::awaitSearch(int msgid, const std::function<void(LdapEntry &&)> &onEntry, QByteArray *cookie)
+{
+    for (;;) {
+        timeval timeout = toTimeval(operationTimeoutMs.load());
+        LDAPMessage *message = nullptr;
+        const int type = ldap_result(ld_, msgid, LDAP_MSG_ONE, &timeout, &message);
+        if (type == 0) {
+            ldap_abandon_ext(ld_, msgid, nullptr, nullptr);
+            usable_ = false; // a server this slow is not worth keeping
+            return fail(LDAP_TIMEOUT, QStringLiteral("The server did not answer the search in time."));
+        }
+        if (type < 0) {
+            int code = LDAP_SERVER_DOWN;
+            ldap_get_option(ld_, LDAP_OPT_RESULT_CODE, &code);
+            return fail(code);
+        }
+        if (type == LDAP_RES_SEARCH_ENTRY) {
+            onEntry(readEntry(ld_, message));
+            ldap_msgfree(message);
+            continue;
+        }
+        if (type != LDAP_RES_SEARCH_RESULT) { // references and anything else: ignored
+            ldap_msgfree(message);
+            continue;
+        }
+        int code = LDAP_SUCCESS;
+        char *diagnostic = nullptr;
+        LDAPControl **controls = nullptr;
+        const int rc = ldap_parse_result(ld_, message, &code, nullptr, &diagnostic, nullptr, &controls, 1);
+        const QString text = diagnostic ? QString::fromUtf8(diagnostic) : QString();
+        ldap_memfree(diagnostic);
+        if (rc != LDAP_SUCCESS || code != LDAP_SUCCESS) {
+            ldap_controls_free(controls);
+            const int failure = rc != LDAP_SUCCESS ? rc : code;
+            return fail(failure, describe(failure, text));
+        }
+        if (cookie && controls) {
+            if (LDAPControl *page = ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, controls, nullptr)) {
+                ber_int_t estimate = 0;
+                berval next{0, nullptr};
+                if (ldap_parse_pageresponse_control(ld_, page, &estimate, &next) == LDAP_SUCCESS) {
+                    *cookie = QByteArray(next.bv_val, static_cast<qsizetype>(next.bv_len));
+                    ber_memfree(next.bv_val);
+                }
+            }
+        }
+        ldap_controls_free(controls);
+        return S_OK;
+    }
+}
+
+HRESULT LdapConnection::modify(const QString &dn, const std::vector<LdapModification> &changes)
+{
+    std::vector<LDAPMod> mods(changes.size());
+    std::vector<QByteArray> names;
+    std::vector<std::vector<berval>> values(changes.size());
+    std::vector<std::vector<berval *>> valuePointers(changes.size());
+    names.reserve(changes.size());
+    std::vector<LDAPMod *> modPointers;
+    for (size_t i = 0; i < changes.size(); ++i) {
+        const LdapModification &c = changes[i];
+        names.push_back(c.attribute.toUtf8());
+        for (const QByteArray &v : c.values)
+            values[i].push_back({static_cast<ber_len_t>(v.size()), const_cast<char *>(v.constData())});
+        for (berval &b : values[i])
+            valuePointers[i].push_back(&b);
+        valuePointers[i].push_back(nullptr);
+        const int op = c.op == LdapModification::Op::Add      ? LDAP_MOD_ADD
+                       : c.op == LdapModification::Op::Delete ? LDAP_MOD_DELETE
+                                                              : LDAP_MOD_REPLACE;
+        mods[i].mod_op = op | LDAP_MOD_BVALUES;
+        mods[i].mod_type = names.back().data();
+        mods[i].mod_bvalues = c.values.empty() ? nullptr : valuePointers[i].data();
+        modPointers.push_back(&mods[i]);
+    }
+    modPointers.push_back(nullptr);
+    const QByteArray dnBytes = dn.toUtf8();
+    const int rc = ldap_modify_ext_s(ld_, dnBytes.constData(), modPointers.data(), nullptr, nullptr);
+    return rc == LDAP_SUCCESS ? S_OK : fail(rc);
+}
+
+HRESULT LdapConnection::readRootDse(RootDse *out)
+{
+    RootDse dse;
+    const HRESULT hr = search(QString(), SearchScope::Base, QStringLiteral("(objectClass=*)"),
+                              {QStringLiteral("defaultNamingContext"), QStringLiteral("namingContexts"),
+                               QStringLiteral("subschemaSubentry")},
+                              0, [&](LdapEntry &&entry) {
+                                  for (const LdapAttribute &a : entry.attributes) {
+                                      const QString first =
+                                          a.values.empty() ? QString() : QString::fromUtf8(a.values.front());
+                                      if (a.name.compare(QLatin1String("defaultNamingContext"), Qt::CaseInsensitive) == 0)
+                                          dse.defaultNamingContext = first;
+                                      else if (a.name.compare(QLatin1String("subschemaSubentry"), Qt::CaseInsensitive) == 0)
+                                          dse.subschemaSubentry = first;
+                                      else if (a.name.compare(QLatin1String("namingContexts"), Qt::CaseInsensitive) == 0)
+                                          for (const QByteArray &v : a.values)
+                                              dse.namingContexts << QString::fromUtf8(v);
+                                  }
+                              });
+    if (SUCCEEDED(hr))
+        *out = dse;
+    return hr;
+}
+
+HRESULT LdapConnection::readAttributeTypes(const QString &dn, QList<QByteArray> *out)
+{
+    QList<QByteArray> types;
+    const HRESULT hr = search(dn, SearchScope::Base, QStringLiteral("(objectClass=subschema)"),
+                              {QStringLiteral("attributeTypes")}, 0, [&](LdapEntry &&entry) {
+                                  if (const LdapAttribute *a = entry.find(QStringLiteral("attributeTypes")))
+                                      for (const QByteArray &v : a->values)
+                                          types << v;
+                              });
+    if (SUCCEEDED(hr))
+        *out = types;
+    return hr;
+}
+
+} // namespace orvane

@@ -1,0 +1,229 @@
+#include "directory/ldap/LdapPool.h"
+
+#include "automation/com/HResult.h"
+#include "directory/ldap/LdapErrors.h"
+
+#include <QCryptographicHash>
+
+namespace orvane {
+
+namespace {
+
+constexpr size_t kMaxIdlePerKey = 4;
+constexpr HRESULT kServerDown = hresult(0x8007203A);
+
+std::string serverKey(const ServerAddress &server)
+{
+    return (server.host.toLower() + QLatin1Char(':') + QString::number(server.port)).toStdString();
+}
+
+// The pool never keeps a password: connections are told apart by a digest.
+std::string connectionKey(const ServerAddress &server, const Credentials &credentials)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(credentials.user.toUtf8());
+    hash.addData(QByteArrayView("\0", 1));
+    hash.addData(credentials.password.toUtf8());
+    return serverKey(server) + '/' + hash.result().toHex().toStdString();
+}
+
+} // namespace
+
+QStringList ServerInfo::searchBases() const
+{
+    QStringList bases;
+    if (!rootDse.defaultNamingContext.isEmpty())
+        bases << rootDse.defaultNamingContext;
+    for (const QString &nc : rootDse.namingContexts)
+        if (nc.compare(rootDse.defaultNamingContext, Qt::CaseInsensitive) != 0)
+            bases << nc;
+    return bases;
+}
+
+LdapLease::LdapLease(LdapLease &&other) noexcept
+    : pool_(other.pool_), key_(std::move(other.key_)), connection_(std::move(other.connection_)),
+      reused_(other.reused_)
+{
+    other.pool_ = nullptr;
+}
+
+LdapLease &LdapLease::operator=(LdapLease &&other) noexcept
+{
+    if (this != &other) {
+        if (pool_ && connection_)
+            pool_->giveBack(key_, std::move(connection_));
+        pool_ = std::exchange(other.pool_, nullptr);
+        key_ = std::move(other.key_);
+        connection_ = std::move(other.connection_);
+        reused_ = other.reused_;
+    }
+    return *this;
+}
+
+LdapLease::~LdapLease()
+{
+    if (pool_ && connection_)
+        pool_->giveBack(key_, std::move(connection_));
+}
+
+void LdapLease::discard() { connection_.reset(); }
+
+LdapPool &LdapPool::instance()
+{
+    static LdapPool pool;
+    return pool;
+}
+
+void LdapPool::reapLocked(std::chrono::steady_clock::time_point now,
+                          std::vector<std::unique_ptr<LdapConnection>> *closed)
+{
+    for (auto it = idle_.begin(); it != idle_.end();) {
+        if (now - it->since >= idleTimeout_) {
+            closed->push_back(std::move(it->connection));
+            it = idle_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (auto it = infos_.begin(); it != infos_.end();)
+        it = now - it->second.used >= idleTimeout_ ? infos_.erase(it) : it + 1;
+}
+
+HRESULT LdapPool::acquire(const ServerAddress &server, const Credentials &credentials, LdapLease *lease)
+{
+    const std::string key = connectionKey(server, credentials);
+    std::vector<std::unique_ptr<LdapConnection>> closed; // unbound outside the lock
+    {
+        std::lock_guard lock(mutex_);
+        reapLocked(std::chrono::steady_clock::now(), &closed);
+        // The most recently returned connection first: the likeliest to be alive.
+        for (auto it = idle_.rbegin(); it != idle_.rend(); ++it) {
+            if (it->key == key) {
+                LdapLease l;
+                l.pool_ = this;
+                l.key_ = key;
+                l.connection_ = std::move(it->connection);
+                l.reused_ = true;
+                idle_.erase(std::next(it).base());
+                *lease = std::move(l);
+                return S_OK;
+            }
+        }
+    }
+    closed.clear();
+    std::unique_ptr<LdapConnection> connection;
+    const HRESULT hr = LdapConnection::open(server, credentials, &connection);
+    if (FAILED(hr)) {
+        *lease = LdapLease();
+        return hr;
+    }
+    LdapLease l;
+    l.pool_ = this;
+    l.key_ = key;
+    l.connection_ = std::move(connection);
+    {
+        std::lock_guard lock(mutex_);
+        ++opened_;
+    }
+    *lease = std::move(l);
+    return S_OK;
+}
+
+HRESULT LdapPool::run(const ServerAddress &server, const Credentials &credentials,
+                      const std::function<HRESULT(LdapConnection &)> &work)
+{
+    for (int attempt = 0;; ++attempt) {
+        LdapLease lease;
+        HRESULT hr = acquire(server, credentials, &lease);
+        if (FAILED(hr))
+            return hr;
+        hr = work(*lease.get());
+        if (!lease->usable())
+            lease.discard();
+        if (hr == kServerDown && lease.reused() && attempt == 0)
+            continue; // a pooled connection the server had closed
+        return hr;
+    }
+}
+
+void LdapPool::giveBack(const std::string &key, std::unique_ptr<LdapConnection> connection)
+{
+    if (!connection || !connection->usable())
+        return;
+    std::unique_ptr<LdapConnection> surplus;
+    std::lock_guard lock(mutex_);
+    size_t same = 0;
+    for (const Idle &i : idle_)
+        same += i.key == key;
+    if (same >= kMaxIdlePerKey) {
+        surplus = std::move(connection);
+        return;
+    }
+    idle_.push_back({key, std::move(connection), std::chrono::steady_clock::now()});
+}
+
+std::shared_ptr<const ServerInfo> LdapPool::serverInfo(LdapConnection &connection, HRESULT *hr)
+{
+    const std::string key = serverKey(connection.server());
+    const auto now = std::chrono::steady_clock::now();
+    {
+        std::lock_guard lock(mutex_);
+        for (auto &[k, info] : infos_) {
+            if (k == key) {
+                info.used = now;
+                *hr = S_OK;
+                return info.info;
+            }
+        }
+    }
+    auto info = std::make_shared<ServerInfo>();
+    *hr = connection.readRootDse(&info->rootDse);
+    if (FAILED(*hr))
+        return nullptr;
+    if (!info->rootDse.subschemaSubentry.isEmpty()) {
+        QList<QByteArray> types;
+        *hr = connection.readAttributeTypes(info->rootDse.subschemaSubentry, &types);
+        if (FAILED(*hr))
+            return nullptr;
+        info->schema = LdapSchema::fromAttributeTypes(types);
+    }
+    std::lock_guard lock(mutex_);
+    infos_.emplace_back(key, Info{info, now});
+    return info;
+}
+
+int LdapPool::reap()
+{
+    std::vector<std::unique_ptr<LdapConnection>> closed;
+    std::lock_guard lock(mutex_);
+    reapLocked(std::chrono::steady_clock::now(), &closed);
+    return static_cast<int>(idle_.size());
+}
+
+void LdapPool::clear()
+{
+    std::vector<Idle> closed;
+    std::lock_guard lock(mutex_);
+    closed.swap(idle_);
+    infos_.clear();
+}
+
+int LdapPool::idleCount() const
+{
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(idle_.size());
+}
+
+long LdapPool::openedCount() const
+{
+    std::lock_guard lock(mutex_);
+    return opened_;
+}
+
+void LdapPool::setIdleTimeout(std::chrono::milliseconds timeout)
+{
+    std::lock_guard lock(mutex_);
+    idleTimeout_ = timeout;
+}
+
+} // namespace orvane
