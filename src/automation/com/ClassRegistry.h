@@ -11,6 +11,7 @@
 // thread-safe; factories and resolvers run outside the registry's lock and may
 // be called from several threads at once.
 
+#include "automation/com/Bstr.h"
 #include "automation/com/Interfaces.h"
 
 #include <functional>
