@@ -179,6 +179,9 @@ HRESULT LdapConnection::open(const ServerAddress &server, const Credentials &cre
     if (credentials.current()) {
         if (ldaps) // Active Directory refuses SASL signing and sealing inside TLS.
             ldap_set_option(ld, LDAP_OPT_X_SASL_SECPROPS, const_cast<char *>("maxssf=0"));
+        // The service ticket is asked for the server name as given
+        // (ldap/<name>), not for whatever a reverse lookup of its address says.
+        ldap_set_option(ld, LDAP_OPT_X_SASL_NOCANON, LDAP_OPT_ON);
         rc = ldap_sasl_interactive_bind_s(ld, nullptr, "GSSAPI", nullptr, nullptr, LDAP_SASL_QUIET, noInteraction,
                                           nullptr);
         if (rc != LDAP_SUCCESS) {

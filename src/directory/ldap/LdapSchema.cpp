@@ -93,7 +93,11 @@ LdapSchema LdapSchema::fromAttributeTypes(const QList<QByteArray> &descriptions)
         }
         AttributeInfo info;
         info.name = t.names.isEmpty() ? t.oid : t.names.first();
-        info.singleValued = t.singleValued;
+        // Active Directory's cn is single-valued; X.500 schemas such as
+        // OpenLDAP's built-in one (which cannot be replaced) declare it
+        // multi-valued. Entries carry one cn in practice, and clients read it
+        // as text, so it is presented as Active Directory presents it.
+        info.singleValued = t.singleValued || t.oid == QLatin1String("2.5.4.3");
         info.kind = valueKindOfSyntax(syntax);
         const int i = static_cast<int>(schema.attributes_.size());
         schema.index_.insert(t.oid.toLower(), i);
