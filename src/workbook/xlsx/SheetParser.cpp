@@ -1,0 +1,387 @@
+#include "workbook/xlsx/SheetParser.h"
+
+#include "workbook/xlsx/SharedStrings.h"
+#include "workbook/xlsx/StyleTable.h"
+#include "workbook/xlsx/XmlReader.h"
+
+#include <charconv>
+
+namespace orvane {
+
+namespace {
+
+bool parseUnsigned(std::string_view s, uint32_t *value)
+{
+    auto result = std::from_chars(s.data(), s.data() + s.size(), *value);
+    return result.ec == std::errc() && result.ptr == s.data() + s.size();
+}
+
+// One pass over a worksheet part; member functions follow the element nesting.
+class SheetPass {
+public:
+    SheetPass(const SheetParseInput &input, Worksheet::Part *part)
+        : input_(input), part_(part), reader_(part->xml)
+    {
+    }
+
+    bool run(Worksheet::Content *content, bool *hasSheetData, std::string *detail);
+
+private:
+    bool fail(const std::string &why);
+    bool readSheetData();
+    bool readRow(uint32_t *previousRow);
+    bool readCell(uint32_t rowNumber, uint32_t *previousColumn);
+    bool readCellChildren(Worksheet::Cell *cell, bool *hasValue, bool *hasInline);
+    bool readInline();
+    void setValue(Worksheet::Cell *cell, std::string_view type, bool hasValue, bool hasInline);
+    void setText(Worksheet::Cell *cell, Worksheet::CellType type, std::string &&text);
+
+    const SheetParseInput &input_;
+    Worksheet::Part *part_;
+    XmlReader reader_;
+    Worksheet::Content content_;
+    std::string value_;
+    std::string inline_;
+    std::string error_;
+};
+
+bool SheetPass::fail(const std::string &why)
+{
+    if (error_.empty()) {
+        error_ = why.empty() ? input_.partName + " is not well-formed (" + reader_.errorText() + " near byte " +
+                                   std::to_string(reader_.errorOffset()) + ")"
+                             : input_.partName + ": " + why;
+    }
+    return false;
+}
+
+bool SheetPass::run(Worksheet::Content *content, bool *hasSheetData, std::string *detail)
+{
+    *hasSheetData = false;
+    bool ok = true;
+    for (;;) {
+        XmlReader::Token t = reader_.next();
+        if (t == XmlReader::EndOfDocument) {
+            break;
+        }
+        if (t == XmlReader::Malformed) {
+            ok = fail("");
+            break;
+        }
+        if (t != XmlReader::StartElement || reader_.depth() != 2) {
+            continue;
+        }
+        std::string_view local = reader_.localName();
+        if (local == "dimension") {
+            std::string_view ref;
+            size_t offset = 0;
+            if (reader_.attributeOffset("ref", &ref, &offset)) {
+                part_->hasDimension = true;
+                part_->refBegin = offset;
+                part_->refEnd = offset + ref.size();
+            }
+            ok = reader_.skipElement() || fail("");
+        } else if (local == "sheetData" && !*hasSheetData) {
+            *hasSheetData = true;
+            part_->prefix = std::string(reader_.prefix());
+            ok = readSheetData();
+        } else {
+            ok = reader_.skipElement() || fail("");
+        }
+        if (!ok) {
+            break;
+        }
+    }
+    if (!ok) {
+        *detail = error_;
+        return false;
+    }
+    *content = std::move(content_);
+    return true;
+}
+
+bool SheetPass::readSheetData()
+{
+    if (reader_.selfClosing()) {
+        part_->dataSelfClosing = true;
+        part_->dataBegin = reader_.begin();
+        reader_.next();
+        part_->dataEnd = reader_.end();
+        return true;
+    }
+    part_->dataBegin = reader_.end();
+    uint32_t previousRow = 0;
+    for (;;) {
+        XmlReader::Token t = reader_.next();
+        if (t == XmlReader::Malformed || t == XmlReader::EndOfDocument) {
+            return fail("");
+        }
+        if (t == XmlReader::EndElement) {
+            part_->dataEnd = reader_.begin();
+            return true;
+        }
+        if (t != XmlReader::StartElement) {
+            continue;
+        }
+        if (reader_.localName() == "row") {
+            if (!readRow(&previousRow)) {
+                return false;
+            }
+        } else if (!reader_.skipElement()) {
+            return fail("");
+        }
+    }
+}
+
+bool SheetPass::readRow(uint32_t *previousRow)
+{
+    Worksheet::Row row;
+    row.begin = static_cast<uint32_t>(reader_.begin());
+    row.tagEnd = static_cast<uint32_t>(reader_.end());
+    row.selfClosing = reader_.selfClosing();
+    std::string_view number;
+    if (reader_.attribute("r", &number)) {
+        if (!parseUnsigned(number, &row.number) || row.number < 1 || row.number > Worksheet::kMaxRow) {
+            return fail("row number \"" + std::string(number) + "\" lies outside the worksheet");
+        }
+    } else {
+        row.number = *previousRow + 1;
+        if (row.number > Worksheet::kMaxRow) {
+            return fail("more rows than a worksheet holds");
+        }
+    }
+    *previousRow = row.number;
+    row.firstCell = static_cast<uint32_t>(content_.cells.size());
+    const int rowDepth = reader_.depth();
+    uint32_t previousColumn = 0;
+    for (;;) {
+        XmlReader::Token t = reader_.next();
+        if (t == XmlReader::Malformed || t == XmlReader::EndOfDocument) {
+            return fail("");
+        }
+        if (t == XmlReader::EndElement && reader_.depth() == rowDepth - 1) {
+            break;
+        }
+        if (t != XmlReader::StartElement) {
+            continue;
+        }
+        if (reader_.localName() == "c") {
+            if (!readCell(row.number, &previousColumn)) {
+                return false;
+            }
+        } else if (!reader_.skipElement()) {
+            return fail("");
+        }
+    }
+    row.end = static_cast<uint32_t>(reader_.end());
+    row.cellCount = static_cast<uint32_t>(content_.cells.size()) - row.firstCell;
+    content_.rows.push_back(row);
+    return true;
+}
+
+bool SheetPass::readCell(uint32_t rowNumber, uint32_t *previousColumn)
+{
+    Worksheet::Cell cell;
+    cell.xmlBegin = static_cast<uint32_t>(reader_.begin());
+    std::string_view attr;
+    uint32_t column = *previousColumn + 1;
+    uint32_t row = rowNumber;
+    if (reader_.attribute("r", &attr) && !parseCellReference(attr, &row, &column)) {
+        return fail("cell reference \"" + std::string(attr) + "\" lies outside the worksheet");
+    }
+    if (column > Worksheet::kMaxColumn) {
+        return fail("more cells in row " + std::to_string(rowNumber) + " than a worksheet holds");
+    }
+    *previousColumn = column;
+    cell.row = row;
+    cell.column = static_cast<uint16_t>(column);
+    uint32_t style = 0;
+    if (reader_.attribute("s", &attr) && parseUnsigned(attr, &style)) {
+        cell.style = style;
+    }
+    std::string_view type;
+    reader_.attribute("t", &type);
+    std::string typeText(type);
+    bool hasValue = false, hasInline = false;
+    if (!readCellChildren(&cell, &hasValue, &hasInline)) {
+        return false;
+    }
+    cell.xmlEnd = static_cast<uint32_t>(reader_.end());
+    setValue(&cell, typeText, hasValue, hasInline);
+    content_.cells.push_back(cell);
+    return true;
+}
+
+bool SheetPass::readCellChildren(Worksheet::Cell *cell, bool *hasValue, bool *hasInline)
+{
+    const int cellDepth = reader_.depth();
+    for (;;) {
+        XmlReader::Token t = reader_.next();
+        if (t == XmlReader::Malformed || t == XmlReader::EndOfDocument) {
+            return fail("");
+        }
+        if (t == XmlReader::EndElement && reader_.depth() == cellDepth - 1) {
+            return true;
+        }
+        if (t != XmlReader::StartElement) {
+            continue;
+        }
+        std::string_view local = reader_.localName();
+        bool ok = true;
+        if (local == "v") {
+            value_.clear();
+            *hasValue = true;
+            ok = reader_.readElementText(&value_);
+        } else if (local == "is") {
+            inline_.clear();
+            *hasInline = true;
+            ok = readInline();
+        } else {
+            if (local == "f") {
+                cell->flags |= Worksheet::kHasFormula;
+            }
+            ok = reader_.skipElement();
+        }
+        if (!ok) {
+            return fail("");
+        }
+    }
+}
+
+bool SheetPass::readInline()
+{
+    const int depth = reader_.depth();
+    for (;;) {
+        XmlReader::Token t = reader_.next();
+        if (t == XmlReader::Malformed || t == XmlReader::EndOfDocument) {
+            return false;
+        }
+        if (t == XmlReader::EndElement && reader_.depth() == depth - 1) {
+            return true;
+        }
+        if (t != XmlReader::StartElement) {
+            continue;
+        }
+        std::string_view local = reader_.localName();
+        bool ok = local == "t" ? reader_.readElementText(&inline_) : local == "r" ? true : reader_.skipElement();
+        if (!ok) {
+            return false;
+        }
+    }
+}
+
+void SheetPass::setText(Worksheet::Cell *cell, Worksheet::CellType type, std::string &&text)
+{
+    decodeOoxmlEscapes(&text);
+    cell->type = type;
+    cell->text.offset = static_cast<uint32_t>(content_.text.size());
+    cell->text.length = static_cast<uint32_t>(text.size());
+    content_.text.append(text);
+}
+
+void SheetPass::setValue(Worksheet::Cell *cell, std::string_view type, bool hasValue, bool hasInline)
+{
+    using T = Worksheet::CellType;
+    if (type == "inlineStr" || (hasInline && !hasValue)) {
+        setText(cell, T::Text, std::move(hasInline ? inline_ : value_));
+        return;
+    }
+    if (!hasValue) {
+        cell->type = T::Blank;
+        return;
+    }
+    if (type == "s") {
+        uint32_t index = 0;
+        cell->type = T::SharedString;
+        cell->sharedIndex = parseUnsigned(value_, &index) ? index : UINT32_MAX;
+    } else if (type == "str") {
+        setText(cell, T::Text, std::move(value_));
+    } else if (type == "b") {
+        cell->type = T::Boolean;
+        cell->number = value_ == "1" || value_ == "true" ? 1 : 0;
+    } else if (type == "e") {
+        setText(cell, T::Error, std::move(value_));
+    } else if (type == "d") {
+        double date = 0;
+        if (parseIsoDate(value_, &date)) {
+            cell->type = T::Date;
+            cell->number = date;
+        } else {
+            setText(cell, T::Text, std::move(value_));
+        }
+    } else {
+        double number = 0;
+        const char *first = value_.data(), *last = value_.data() + value_.size();
+        auto result = std::from_chars(first, last, number);
+        if (result.ec != std::errc() || result.ptr != last) {
+            // A number a writer spelt in a way we cannot read still shows its text.
+            setText(cell, T::Text, std::move(value_));
+        } else if (input_.styles && input_.styles->isDate(cell->style)) {
+            cell->type = T::Date;
+            cell->number = serialToAutomationDate(number, input_.date1904);
+        } else {
+            cell->type = T::Number;
+            cell->number = number;
+        }
+    }
+}
+
+}  // namespace
+
+bool parseCellReference(std::string_view ref, uint32_t *row, uint32_t *column)
+{
+    size_t i = 0;
+    uint32_t col = 0;
+    while (i < ref.size() && i < 3) {
+        char c = ref[i];
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 32);
+        }
+        if (c < 'A' || c > 'Z') {
+            break;
+        }
+        col = col * 26 + static_cast<uint32_t>(c - 'A' + 1);
+        ++i;
+    }
+    uint32_t r = 0;
+    if (i == 0 || col > Worksheet::kMaxColumn || !parseUnsigned(ref.substr(i), &r) || r < 1 || r > Worksheet::kMaxRow) {
+        return false;
+    }
+    *row = r;
+    *column = col;
+    return true;
+}
+
+std::string columnLetters(uint32_t column)
+{
+    std::string letters;
+    while (column > 0) {
+        uint32_t rest = (column - 1) % 26;
+        letters.insert(letters.begin(), static_cast<char>('A' + rest));
+        column = (column - 1) / 26;
+    }
+    return letters;
+}
+
+std::unique_ptr<Worksheet> parseWorksheetPart(SheetParseInput input, std::string *detail)
+{
+    auto part = std::make_unique<Worksheet::Part>();
+    part->name = input.partName;
+    part->xml = std::move(input.xml);
+    if (part->xml.size() >= UINT32_MAX) {
+        *detail = input.partName + " is too large";
+        return nullptr;
+    }
+    Worksheet::Content content;
+    bool hasSheetData = false;
+    SheetPass pass(input, part.get());
+    if (!pass.run(&content, &hasSheetData, detail)) {
+        return nullptr;
+    }
+    if (!hasSheetData) {
+        part.reset();
+    }
+    return std::make_unique<Worksheet>(input.sheetName, std::move(content), input.strings, std::move(part));
+}
+
+}  // namespace orvane

@@ -1,0 +1,37 @@
+#pragma once
+// Reads the XML of one .xlsx worksheet part into a Worksheet: one pass over
+// the part with XmlReader, recording each row's and cell's byte span for the
+// writer and each cell's value as the automation interface reports it
+// (numbers in date formats become dates).
+
+#include "workbook/xlsx/Worksheet.h"
+
+#include <memory>
+#include <string>
+
+namespace orvane {
+
+class SharedStrings;
+class StyleTable;
+
+struct SheetParseInput {
+    std::string sheetName;
+    std::string partName;
+    std::string xml;
+    std::shared_ptr<const SharedStrings> strings;
+    const StyleTable *styles = nullptr;
+    bool date1904 = false;
+};
+
+/// Parses `input.xml` (moved into the sheet) and returns the sheet, writable
+/// when the part has a <sheetData> element. Null with `detail` set when the
+/// XML is not well-formed or a cell reference lies outside Excel's grid.
+std::unique_ptr<Worksheet> parseWorksheetPart(SheetParseInput input, std::string *detail);
+
+/// Parses a cell reference ("B12") into row and column; false when it is not
+/// one or lies outside Excel's grid.
+bool parseCellReference(std::string_view ref, uint32_t *row, uint32_t *column);
+/// The column letters of `column` (1 → "A", 27 → "AA").
+std::string columnLetters(uint32_t column);
+
+}  // namespace orvane

@@ -1,0 +1,479 @@
+#include "workbook/xlsx/Workbook.h"
+
+#include "workbook/xlsx/CompoundFile.h"
+#include "workbook/xlsx/FileReplacement.h"
+#include "workbook/xlsx/PackageXml.h"
+#include "workbook/xlsx/SharedStrings.h"
+#include "workbook/xlsx/SheetParser.h"
+#include "workbook/xlsx/SheetWriter.h"
+#include "workbook/xlsx/StyleTable.h"
+#include "workbook/xlsx/XlsReader.h"
+#include "workbook/xlsx/XmlReader.h"
+#include "workbook/xlsx/ZipPackage.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <zip.h>
+
+namespace orvane {
+
+namespace {
+
+std::string messageFor(WorkbookStatus status, const std::string &path, const std::string &detail)
+{
+    switch (status) {
+    case WorkbookStatus::Ok:
+        break;
+    case WorkbookStatus::NotFound:
+        return "The workbook " + path + " does not exist.";
+    case WorkbookStatus::NotWorkbook:
+        return "The file " + path + " is not an Excel workbook: " + detail + ".";
+    case WorkbookStatus::Damaged:
+        return "The workbook " + path + " is damaged: " + detail + ".";
+    case WorkbookStatus::Encrypted:
+        return "The workbook " + path +
+               " is protected with a password (encrypted); remove the password in Excel to use it here.";
+    case WorkbookStatus::Unreadable:
+        return "The workbook " + path + " cannot be read: " + detail + ".";
+    case WorkbookStatus::ReadOnly:
+        return "The workbook " + path +
+               " is in the old .xls format, which can be read but not saved here; save it as .xlsx in Excel "
+               "to write to it.";
+    case WorkbookStatus::ChangedOnDisk:
+        return "The workbook " + path +
+               " was changed or removed by another program after it was opened; it was not saved, to keep those changes.";
+    case WorkbookStatus::SaveFailed:
+        return "The workbook " + path + " could not be saved: " + detail + ". The file is unchanged.";
+    }
+    return std::string();
+}
+
+bool fail(WorkbookError *error, WorkbookStatus status, const std::string &path, const std::string &detail)
+{
+    error->status = status;
+    error->message = messageFor(status, path, detail);
+    return false;
+}
+
+bool endsWith(std::string_view text, std::string_view tail)
+{
+    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+struct Relationship {
+    std::string type;
+    std::string target;
+};
+
+// Relationship id → type and resolved target of one relationships part.
+bool readRelationships(const ZipPackage &zip, const std::string &sourcePart, const std::string &relsPart,
+                       std::unordered_map<std::string, Relationship> *out, std::string *detail)
+{
+    std::string xml;
+    if (!zip.read(relsPart, &xml, detail)) {
+        return false;
+    }
+    pugi::xml_document doc;
+    if (!parsePackageXml(xml, relsPart, &doc, detail)) {
+        return false;
+    }
+    for (pugi::xml_node rel = doc.document_element().first_child(); rel; rel = rel.next_sibling()) {
+        if (xmlLocalName(rel) != "Relationship") {
+            continue;
+        }
+        std::string_view mode = xmlAttribute(rel, "TargetMode").value();
+        if (mode == "External") {
+            continue;
+        }
+        (*out)[xmlAttribute(rel, "Id").value()] = {xmlAttribute(rel, "Type").value(),
+                                                   resolvePartTarget(sourcePart, xmlAttribute(rel, "Target").value())};
+    }
+    return true;
+}
+
+const Relationship *relationshipOfType(const std::unordered_map<std::string, Relationship> &rels,
+                                       std::string_view typeTail)
+{
+    for (const auto &[id, rel] : rels) {
+        if (endsWith(rel.type, typeTail)) {
+            return &rel;
+        }
+    }
+    return nullptr;
+}
+
+// Removes every element `local` whose attribute `attr` satisfies `match`.
+template <typename Match>
+bool removeElements(std::string_view xml, std::string_view local, std::string_view attr, Match match,
+                    std::string *out)
+{
+    XmlReader reader(xml);
+    std::vector<std::pair<size_t, size_t>> spans;
+    for (XmlReader::Token t = reader.next(); t != XmlReader::EndOfDocument; t = reader.next()) {
+        if (t == XmlReader::Malformed) {
+            return false;
+        }
+        std::string_view value;
+        if (t == XmlReader::StartElement && reader.localName() == local && reader.attribute(attr, &value) &&
+            match(value)) {
+            size_t begin = reader.begin();
+            if (!reader.skipElement()) {
+                return false;
+            }
+            spans.emplace_back(begin, reader.end());
+        }
+    }
+    out->clear();
+    size_t pos = 0;
+    for (const auto &[begin, end] : spans) {
+        out->append(xml.substr(pos, begin - pos));
+        pos = end;
+    }
+    out->append(xml.substr(pos));
+    return !spans.empty();
+}
+
+bool readEntry(zip_t *archive, zip_int64_t index, std::string *out)
+{
+    zip_stat_t st;
+    if (zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &st) != 0 || st.size > (1u << 26)) {
+        return false;
+    }
+    zip_file_t *file = zip_fopen_index(archive, static_cast<zip_uint64_t>(index), 0);
+    if (!file) {
+        return false;
+    }
+    out->resize(st.size);
+    zip_int64_t n = st.size ? zip_fread(file, out->data(), st.size) : 0;
+    zip_fclose(file);
+    return n == static_cast<zip_int64_t>(st.size);
+}
+
+bool replaceEntry(zip_t *archive, zip_int64_t index, const std::string &data)
+{
+    zip_source_t *source = zip_source_buffer(archive, data.data(), data.size(), 0);
+    if (!source) {
+        return false;
+    }
+    if (zip_file_replace(archive, static_cast<zip_uint64_t>(index), source, 0) != 0) {
+        zip_source_free(source);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+struct Workbook::XlsxParts {
+    std::string sheetPart;
+    std::string calcChainPart;  ///< empty when the workbook has none
+    std::string workbookRelsPart;
+};
+
+Workbook::~Workbook() = default;
+
+bool Workbook::identityOf(const std::string &path, Identity *identity)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        return false;
+    }
+    identity->device = st.st_dev;
+    identity->inode = st.st_ino;
+    identity->size = st.st_size;
+    identity->modifiedSeconds = st.st_mtim.tv_sec;
+    identity->modifiedNanoseconds = st.st_mtim.tv_nsec;
+    return true;
+}
+
+std::unique_ptr<Workbook> Workbook::open(const std::string &path, WorkbookError *error)
+{
+    *error = WorkbookError();
+    std::unique_ptr<Workbook> book(new Workbook);
+    book->path_ = path;
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        bool missing = errno == ENOENT || errno == ENOTDIR;
+        fail(error, missing ? WorkbookStatus::NotFound : WorkbookStatus::Unreadable, path, std::strerror(errno));
+        return nullptr;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        fail(error, WorkbookStatus::NotWorkbook, path, "it is a folder");
+        return nullptr;
+    }
+    char head[8] = {};
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        fail(error, WorkbookStatus::Unreadable, path, std::strerror(errno));
+        return nullptr;
+    }
+    ssize_t got = ::read(fd, head, sizeof head);
+    ::close(fd);
+    std::string_view magic(head, got > 0 ? static_cast<size_t>(got) : 0);
+    bool ok = false;
+    if (magic.empty()) {
+        fail(error, WorkbookStatus::NotWorkbook, path, "the file is empty");
+    } else if (magic.starts_with("PK")) {
+        ok = book->openXlsx(error);
+    } else if (CompoundFile::hasSignature(magic)) {
+        ok = book->openCompound(error);
+    } else {
+        fail(error, WorkbookStatus::NotWorkbook, path, "its content is neither an .xlsx package nor an .xls file");
+    }
+    if (!ok || !identityOf(path, &book->identity_)) {
+        if (ok) {
+            fail(error, WorkbookStatus::Unreadable, path, std::strerror(errno));
+        }
+        return nullptr;
+    }
+    return book;
+}
+
+bool Workbook::openCompound(WorkbookError *error)
+{
+    format_ = Format::Xls;
+    std::string data;
+    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return fail(error, WorkbookStatus::Unreadable, path_, std::strerror(errno));
+    }
+    char buffer[1 << 16];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            ::close(fd);
+            return fail(error, WorkbookStatus::Unreadable, path_, std::strerror(errno));
+        }
+        data.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    CompoundFile file;
+    if (!file.open(std::move(data))) {
+        return fail(error, WorkbookStatus::Damaged, path_, "its compound document structure is broken");
+    }
+    // An encrypted .xlsx is a compound document that wraps the encrypted package.
+    if (file.hasStream("EncryptedPackage") || file.hasStream("EncryptionInfo")) {
+        return fail(error, WorkbookStatus::Encrypted, path_, std::string());
+    }
+    XlsContent content;
+    std::string detail;
+    switch (readXlsWorkbook(path_, file, &content, &detail)) {
+    case XlsOutcome::Ok:
+        break;
+    case XlsOutcome::NotWorkbook:
+        return fail(error, WorkbookStatus::NotWorkbook, path_, detail);
+    case XlsOutcome::Damaged:
+        return fail(error, WorkbookStatus::Damaged, path_, detail);
+    case XlsOutcome::Encrypted:
+        return fail(error, WorkbookStatus::Encrypted, path_, detail);
+    case XlsOutcome::Unreadable:
+        return fail(error, WorkbookStatus::Unreadable, path_, detail);
+    }
+    sheetNames_ = std::move(content.sheetNames);
+    activeSheet_ = content.activeSheet;
+    sheet_ = std::move(content.sheet);
+    return true;
+}
+
+bool Workbook::openXlsx(WorkbookError *error)
+{
+    format_ = Format::Xlsx;
+    ZipPackage::OpenError zipError = ZipPackage::OpenError::None;
+    std::string detail;
+    std::unique_ptr<ZipPackage> zip = ZipPackage::open(path_, &zipError, &detail);
+    if (!zip) {
+        if (zipError == ZipPackage::OpenError::Unreadable) {
+            return fail(error, WorkbookStatus::Unreadable, path_, detail);
+        }
+        // The file starts like a ZIP archive, so a missing directory means it was cut short.
+        return fail(error, WorkbookStatus::Damaged, path_, "the ZIP archive is truncated or corrupt (" + detail + ")");
+    }
+    if (!zip->contains("_rels/.rels") || !zip->contains("[Content_Types].xml")) {
+        return fail(error, WorkbookStatus::NotWorkbook, path_, "a ZIP archive that is not an Office document");
+    }
+    std::unordered_map<std::string, Relationship> rootRels;
+    if (!readRelationships(*zip, "", "_rels/.rels", &rootRels, &detail)) {
+        return fail(error, WorkbookStatus::Damaged, path_, detail);
+    }
+    const Relationship *office = relationshipOfType(rootRels, "/officeDocument");
+    if (!office || !zip->contains(office->target)) {
+        return fail(error, WorkbookStatus::NotWorkbook, path_, "an Office document without a workbook");
+    }
+    std::string workbookPart = office->target;
+    std::string xml;
+    pugi::xml_document doc;
+    if (!zip->read(workbookPart, &xml, &detail) || !parsePackageXml(xml, workbookPart, &doc, &detail)) {
+        return fail(error, WorkbookStatus::Damaged, path_, detail);
+    }
+    pugi::xml_node root = doc.document_element();
+    if (xmlLocalName(root) != "workbook") {
+        return fail(error, WorkbookStatus::NotWorkbook, path_, "an Office document that is not a workbook");
+    }
+    std::string_view date1904 = xmlAttribute(xmlChild(root, "workbookPr"), "date1904").value();
+    bool is1904 = date1904 == "1" || date1904 == "true";
+    std::vector<std::string> sheetIds;
+    for (pugi::xml_node s = xmlChild(root, "sheets").first_child(); s; s = s.next_sibling()) {
+        if (xmlLocalName(s) == "sheet") {
+            sheetNames_.push_back(xmlAttribute(s, "name").value());
+            sheetIds.push_back(xmlAttribute(s, "id").value());
+        }
+    }
+    if (sheetNames_.empty()) {
+        return fail(error, WorkbookStatus::Damaged, path_, "it lists no sheets");
+    }
+    int active = xmlAttribute(xmlChild(xmlChild(root, "bookViews"), "workbookView"), "activeTab").as_int(0);
+    activeSheet_ = active >= 0 && static_cast<size_t>(active) < sheetNames_.size() ? active : 0;
+
+    parts_ = std::make_unique<XlsxParts>();
+    parts_->workbookRelsPart = relationshipsPartOf(workbookPart);
+    std::unordered_map<std::string, Relationship> rels;
+    if (!readRelationships(*zip, workbookPart, parts_->workbookRelsPart, &rels, &detail)) {
+        return fail(error, WorkbookStatus::Damaged, path_, detail);
+    }
+    auto sheetRel = rels.find(sheetIds[static_cast<size_t>(activeSheet_)]);
+    if (sheetRel == rels.end() || !zip->contains(sheetRel->second.target)) {
+        return fail(error, WorkbookStatus::Damaged, path_,
+                    "the part of sheet \"" + sheetNames_[static_cast<size_t>(activeSheet_)] + "\" is missing");
+    }
+    if (const Relationship *chain = relationshipOfType(rels, "/calcChain")) {
+        parts_->calcChainPart = chain->target;
+    }
+    const std::string &sheetName = sheetNames_[static_cast<size_t>(activeSheet_)];
+    if (!endsWith(sheetRel->second.type, "/worksheet")) {
+        // A chart sheet or dialog sheet has no cells: it reads as empty and cannot be written.
+        sheet_ = std::make_unique<Worksheet>(sheetName, Worksheet::Content(), nullptr, nullptr);
+        return true;
+    }
+    parts_->sheetPart = zip->storedName(sheetRel->second.target);
+
+    StyleTable styles;
+    auto strings = std::make_shared<SharedStrings>();
+    if (const Relationship *rel = relationshipOfType(rels, "/styles"); rel && zip->contains(rel->target)) {
+        if (!zip->read(rel->target, &xml, &detail) || !styles.parse(xml, &detail)) {
+            return fail(error, WorkbookStatus::Damaged, path_, detail);
+        }
+    }
+    if (const Relationship *rel = relationshipOfType(rels, "/sharedStrings"); rel && zip->contains(rel->target)) {
+        if (!zip->read(rel->target, &xml, &detail) || !strings->parse(xml, &detail)) {
+            return fail(error, WorkbookStatus::Damaged, path_, detail);
+        }
+    }
+    SheetParseInput input;
+    input.sheetName = sheetName;
+    input.partName = parts_->sheetPart;
+    if (!zip->read(parts_->sheetPart, &input.xml, &detail)) {
+        return fail(error, WorkbookStatus::Damaged, path_, detail);
+    }
+    input.strings = std::move(strings);
+    input.styles = &styles;
+    input.date1904 = is1904;
+    sheet_ = parseWorksheetPart(std::move(input), &detail);
+    if (!sheet_) {
+        return fail(error, WorkbookStatus::Damaged, path_, detail);
+    }
+    return true;
+}
+
+bool Workbook::writePackage(const std::string &tempPath, std::string *detail)
+{
+    SheetRewrite rewrite = rewriteWorksheetPart(*sheet_);
+    int code = 0;
+    zip_t *archive = zip_open(tempPath.c_str(), 0, &code);
+    if (!archive) {
+        zip_error_t ze;
+        zip_error_init_with_code(&ze, code);
+        *detail = std::string("cannot reopen the copy (") + zip_error_strerror(&ze) + ")";
+        zip_error_fini(&ze);
+        return false;
+    }
+    // Buffers handed to libzip must live until zip_close has written them.
+    std::string contentTypes, workbookRels;
+    zip_int64_t sheetIndex = zip_name_locate(archive, parts_->sheetPart.c_str(), 0);
+    bool ok = sheetIndex >= 0 && replaceEntry(archive, sheetIndex, rewrite.xml) &&
+              zip_set_file_compression(archive, static_cast<zip_uint64_t>(sheetIndex), ZIP_CM_DEFLATE, 6) == 0;
+    zip_int64_t chainIndex = parts_->calcChainPart.empty()
+                                 ? -1
+                                 : zip_name_locate(archive, parts_->calcChainPart.c_str(), ZIP_FL_NOCASE);
+    if (ok && rewrite.replacedFormula && chainIndex >= 0) {
+        // The chain lists formula cells; one that no longer is makes Excel repair the file.
+        ok = zip_delete(archive, static_cast<zip_uint64_t>(chainIndex)) == 0;
+        std::string original, changed;
+        zip_int64_t typesIndex = zip_name_locate(archive, "[Content_Types].xml", ZIP_FL_NOCASE);
+        std::string chainName = "/" + parts_->calcChainPart;
+        if (ok && typesIndex >= 0 && readEntry(archive, typesIndex, &original) &&
+            removeElements(
+                original, "Override", "PartName",
+                [&](std::string_view v) { return strcasecmp(std::string(v).c_str(), chainName.c_str()) == 0; },
+                &contentTypes)) {
+            ok = replaceEntry(archive, typesIndex, contentTypes);
+        }
+        zip_int64_t relsIndex = zip_name_locate(archive, parts_->workbookRelsPart.c_str(), ZIP_FL_NOCASE);
+        if (ok && relsIndex >= 0 && readEntry(archive, relsIndex, &original) &&
+            removeElements(
+                original, "Relationship", "Type", [](std::string_view v) { return endsWith(v, "/calcChain"); },
+                &workbookRels)) {
+            ok = replaceEntry(archive, relsIndex, workbookRels);
+        }
+    }
+    if (!ok) {
+        *detail = std::string("cannot update the copy (") + zip_strerror(archive) + ")";
+        zip_discard(archive);
+        return false;
+    }
+    if (zip_close(archive) != 0) {
+        *detail = std::string("cannot write the copy (") + zip_strerror(archive) + ")";
+        zip_discard(archive);
+        return false;
+    }
+    return true;
+}
+
+bool Workbook::save(WorkbookError *error)
+{
+    *error = WorkbookError();
+    if (!sheet_->isModified()) {
+        return true;
+    }
+    if (format_ == Format::Xls) {
+        return fail(error, WorkbookStatus::ReadOnly, path_, std::string());
+    }
+    if (!sheet_->isWritable()) {
+        return fail(error, WorkbookStatus::SaveFailed, path_, "the active sheet is not a worksheet");
+    }
+    // Save through a symbolic link into the file it names, keeping the link.
+    char resolved[PATH_MAX];
+    std::string target = ::realpath(path_.c_str(), resolved) ? std::string(resolved) : path_;
+    Identity now;
+    if (!identityOf(target, &now) || !(now == identity_)) {
+        return fail(error, WorkbookStatus::ChangedOnDisk, path_, std::string());
+    }
+    std::string tempPath, detail;
+    if (!copyToSiblingTemp(target, &tempPath, &detail)) {
+        return fail(error, WorkbookStatus::SaveFailed, path_, detail);
+    }
+    struct stat st;
+    if (!writePackage(tempPath, &detail) || ::stat(target.c_str(), &st) != 0 ||
+        ::chmod(tempPath.c_str(), st.st_mode & 07777) != 0) {
+        if (detail.empty()) {
+            detail = std::strerror(errno);
+        }
+        ::unlink(tempPath.c_str());
+        return fail(error, WorkbookStatus::SaveFailed, path_, detail);
+    }
+    if (!commitSiblingTemp(tempPath, target, &detail)) {
+        return fail(error, WorkbookStatus::SaveFailed, path_, detail);
+    }
+    identityOf(target, &identity_);
+    return true;
+}
+
+}  // namespace orvane

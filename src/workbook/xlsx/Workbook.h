@@ -1,0 +1,97 @@
+#pragma once
+// The workbook engine behind the Excel stand-in: opens an .xlsx workbook
+// (ZIP package, read with libzip and pugixml) or a legacy .xls workbook
+// (through FreeXL, read-only), loads the sheet its window shows, and saves
+// written cells back into an .xlsx file in place.
+//
+// Open reads only what the active sheet needs and keeps no file handle. Save
+// rewrites the active sheet's part alone (and, when a formula cell was
+// overwritten, drops the calculation chain, which Excel rebuilds); every
+// other entry of the package is copied as stored. The new file is made
+// beside the old one and renamed over it, so the old file stays whole until
+// the new one is complete. Save refuses when the file changed on disk after
+// it was opened, so that another program's work is not overwritten.
+//
+// Failures come back as a status and an English message that names the file.
+// A Workbook belongs to one thread.
+
+#include "workbook/xlsx/Worksheet.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orvane {
+
+enum class WorkbookStatus {
+    Ok,
+    NotFound,       ///< no such file
+    NotWorkbook,    ///< neither an .xlsx package nor an .xls file
+    Damaged,        ///< truncated or corrupt
+    Encrypted,      ///< protected with a password
+    Unreadable,     ///< exists but cannot be read (permissions, I/O)
+    ReadOnly,       ///< an .xls workbook cannot be saved
+    ChangedOnDisk,  ///< changed by someone else since it was opened; not saved
+    SaveFailed,     ///< the new file could not be written; the old one is intact
+};
+
+struct WorkbookError {
+    WorkbookStatus status = WorkbookStatus::Ok;
+    std::string message;
+};
+
+class Workbook {
+public:
+    enum class Format { Xlsx, Xls };
+
+    /// Opens the workbook at `path`. Returns null and fills `error` when the
+    /// file is missing, not a workbook, damaged, encrypted or unreadable.
+    static std::unique_ptr<Workbook> open(const std::string &path, WorkbookError *error);
+    ~Workbook();
+    Workbook(const Workbook &) = delete;
+    Workbook &operator=(const Workbook &) = delete;
+
+    const std::string &path() const { return path_; }
+    Format format() const { return format_; }
+    /// Names of all sheets in tab order.
+    const std::vector<std::string> &sheetNames() const { return sheetNames_; }
+    /// Position in sheetNames() of the sheet the workbook window shows.
+    int activeSheetIndex() const { return activeSheet_; }
+    Worksheet &activeSheet() { return *sheet_; }
+    const Worksheet &activeSheet() const { return *sheet_; }
+
+    /// Writes the pending cell writes into the file in place. Nothing to write
+    /// succeeds without touching the file. False with `error` set when there
+    /// are writes to an .xls workbook or to a sheet that is not a worksheet,
+    /// when the file changed on disk since it was opened, or when writing
+    /// fails; the file on disk is then as it was.
+    bool save(WorkbookError *error);
+
+private:
+    /// What tells one version of the file from another.
+    struct Identity {
+        unsigned long long device = 0;
+        unsigned long long inode = 0;
+        long long size = 0;
+        long long modifiedSeconds = 0;
+        long long modifiedNanoseconds = 0;
+        bool operator==(const Identity &other) const = default;
+    };
+    struct XlsxParts;
+
+    Workbook() = default;
+    static bool identityOf(const std::string &path, Identity *identity);
+    bool openXlsx(WorkbookError *error);
+    bool openCompound(WorkbookError *error);
+    bool writePackage(const std::string &tempPath, std::string *detail);
+
+    std::string path_;
+    Format format_ = Format::Xlsx;
+    std::vector<std::string> sheetNames_;
+    int activeSheet_ = 0;
+    std::unique_ptr<Worksheet> sheet_;
+    std::unique_ptr<XlsxParts> parts_;
+    Identity identity_;
+};
+
+}  // namespace orvane

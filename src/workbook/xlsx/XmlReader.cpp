@@ -1,0 +1,518 @@
+#include "workbook/xlsx/XmlReader.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace orvane {
+
+namespace {
+
+inline bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+inline bool isNameEnd(char c)
+{
+    return isSpace(c) || c == '/' || c == '>' || c == '=';
+}
+
+bool allSpace(std::string_view s)
+{
+    for (char c : s) {
+        if (!isSpace(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+void appendUtf8(unsigned long cp, std::string *out)
+{
+    if (cp < 0x80) {
+        out->push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// Reads "_xHHHH_" at `s`; returns the unit or -1.
+long ooxmlEscapeAt(std::string_view s, size_t i)
+{
+    if (i + 7 > s.size() || s[i] != '_' || s[i + 1] != 'x' || s[i + 6] != '_') {
+        return -1;
+    }
+    long v = 0;
+    for (size_t k = i + 2; k < i + 6; ++k) {
+        int h = hexValue(s[k]);
+        if (h < 0) {
+            return -1;
+        }
+        v = v * 16 + h;
+    }
+    return v;
+}
+
+// Decodes one UTF-8 sequence at s[i]; returns its length (1 for a stray byte) and the code point.
+size_t utf8At(std::string_view s, size_t i, unsigned long *cp)
+{
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+    if (len == 1 || i + len > s.size()) {
+        *cp = c;
+        return 1;
+    }
+    unsigned long v = c & (0x7F >> len);
+    for (size_t k = 1; k < len; ++k) {
+        v = (v << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    }
+    *cp = v;
+    return len;
+}
+
+}  // namespace
+
+XmlReader::XmlReader(std::string_view document) : doc_(document)
+{
+    attributes_.reserve(8);
+    open_.reserve(16);
+}
+
+XmlReader::Token XmlReader::fail(const char *why)
+{
+    if (token_ != Malformed) {
+        errorOffset_ = pos_;
+        error_ = why;
+    }
+    token_ = Malformed;
+    return token_;
+}
+
+std::string_view XmlReader::localName() const
+{
+    size_t colon = name_.find(':');
+    return colon == std::string_view::npos ? name_ : name_.substr(colon + 1);
+}
+
+std::string_view XmlReader::prefix() const
+{
+    size_t colon = name_.find(':');
+    return colon == std::string_view::npos ? std::string_view() : name_.substr(0, colon + 1);
+}
+
+XmlReader::Token XmlReader::next()
+{
+    if (token_ == Malformed || token_ == EndOfDocument) {
+        return token_;
+    }
+    if (pendingEnd_) {
+        pendingEnd_ = false;
+        begin_ = pos_;
+        open_.pop_back();
+        token_ = EndElement;
+        return token_;
+    }
+    selfClosing_ = false;
+    cdata_ = false;
+    begin_ = pos_;
+    if (pos_ >= doc_.size()) {
+        if (!open_.empty()) {
+            return fail("the document ends inside an element");
+        }
+        if (!seenRoot_) {
+            return fail("the document has no root element");
+        }
+        token_ = EndOfDocument;
+        return token_;
+    }
+    if (doc_[pos_] == '<') {
+        return readMarkup();
+    }
+    return readText();
+}
+
+XmlReader::Token XmlReader::readText()
+{
+    const char *start = doc_.data() + pos_;
+    const void *lt = std::memchr(start, '<', doc_.size() - pos_);
+    size_t stop = lt ? static_cast<size_t>(static_cast<const char *>(lt) - doc_.data()) : doc_.size();
+    text_ = doc_.substr(pos_, stop - pos_);
+    pos_ = stop;
+    if (open_.empty() && !allSpace(text_)) {
+        return fail("text outside the root element");
+    }
+    token_ = Text;
+    return token_;
+}
+
+bool XmlReader::skipUntil(std::string_view terminator)
+{
+    size_t at = doc_.find(terminator, pos_);
+    if (at == std::string_view::npos) {
+        return false;
+    }
+    pos_ = at + terminator.size();
+    return true;
+}
+
+XmlReader::Token XmlReader::readMarkup()
+{
+    std::string_view rest = doc_.substr(pos_);
+    if (rest.size() >= 2 && rest[1] == '/') {
+        return readEndTag();
+    }
+    if (rest.size() >= 2 && rest[1] == '?') {
+        pos_ += 2;
+        if (!skipUntil("?>")) {
+            return fail("unterminated processing instruction");
+        }
+        return next();
+    }
+    if (rest.starts_with("<!--")) {
+        pos_ += 4;
+        if (!skipUntil("-->")) {
+            return fail("unterminated comment");
+        }
+        return next();
+    }
+    if (rest.starts_with("<![CDATA[")) {
+        if (open_.empty()) {
+            return fail("CDATA outside the root element");
+        }
+        size_t start = pos_ + 9;
+        pos_ = start;
+        if (!skipUntil("]]>")) {
+            return fail("unterminated CDATA section");
+        }
+        text_ = doc_.substr(start, pos_ - 3 - start);
+        cdata_ = true;
+        token_ = Text;
+        return token_;
+    }
+    if (rest.size() >= 2 && rest[1] == '!') {
+        return fail("document type declarations are not allowed");
+    }
+    return readStartTag();
+}
+
+XmlReader::Token XmlReader::readStartTag()
+{
+    if (open_.empty() && seenRoot_) {
+        return fail("a second root element");
+    }
+    size_t i = pos_ + 1;
+    const size_t n = doc_.size();
+    size_t nameStart = i;
+    while (i < n && !isNameEnd(doc_[i])) {
+        ++i;
+    }
+    if (i == nameStart || i >= n) {
+        return fail("malformed start tag");
+    }
+    name_ = doc_.substr(nameStart, i - nameStart);
+    attributes_.clear();
+    for (;;) {
+        while (i < n && isSpace(doc_[i])) {
+            ++i;
+        }
+        if (i >= n) {
+            return fail("unterminated start tag");
+        }
+        char c = doc_[i];
+        if (c == '>') {
+            ++i;
+            break;
+        }
+        if (c == '/') {
+            if (i + 1 >= n || doc_[i + 1] != '>') {
+                return fail("malformed empty-element tag");
+            }
+            i += 2;
+            selfClosing_ = true;
+            break;
+        }
+        size_t attrStart = i;
+        while (i < n && !isNameEnd(doc_[i]) && doc_[i] != '"' && doc_[i] != '\'') {
+            ++i;
+        }
+        std::string_view attrName = doc_.substr(attrStart, i - attrStart);
+        while (i < n && isSpace(doc_[i])) {
+            ++i;
+        }
+        if (attrName.empty() || i >= n || doc_[i] != '=') {
+            return fail("malformed attribute");
+        }
+        ++i;
+        while (i < n && isSpace(doc_[i])) {
+            ++i;
+        }
+        if (i >= n || (doc_[i] != '"' && doc_[i] != '\'')) {
+            return fail("attribute value without quotes");
+        }
+        char quote = doc_[i++];
+        const void *close = std::memchr(doc_.data() + i, quote, n - i);
+        if (!close) {
+            return fail("unterminated attribute value");
+        }
+        size_t valueEnd = static_cast<size_t>(static_cast<const char *>(close) - doc_.data());
+        attributes_.push_back({attrName, doc_.substr(i, valueEnd - i)});
+        i = valueEnd + 1;
+    }
+    pos_ = i;
+    seenRoot_ = true;
+    open_.push_back(name_);
+    pendingEnd_ = selfClosing_;
+    token_ = StartElement;
+    return token_;
+}
+
+XmlReader::Token XmlReader::readEndTag()
+{
+    size_t i = pos_ + 2;
+    const size_t n = doc_.size();
+    size_t nameStart = i;
+    while (i < n && !isNameEnd(doc_[i])) {
+        ++i;
+    }
+    std::string_view endName = doc_.substr(nameStart, i - nameStart);
+    while (i < n && isSpace(doc_[i])) {
+        ++i;
+    }
+    if (i >= n || doc_[i] != '>') {
+        return fail("malformed end tag");
+    }
+    if (open_.empty() || open_.back() != endName) {
+        return fail("end tag does not match the open element");
+    }
+    open_.pop_back();
+    name_ = endName;
+    pos_ = i + 1;
+    token_ = EndElement;
+    return token_;
+}
+
+bool XmlReader::attribute(std::string_view localName, std::string_view *raw) const
+{
+    size_t offset = 0;
+    return attributeOffset(localName, raw, &offset);
+}
+
+bool XmlReader::attributeOffset(std::string_view localName, std::string_view *raw, size_t *offset) const
+{
+    for (const Attribute &a : attributes_) {
+        std::string_view local = a.name;
+        size_t colon = local.find(':');
+        if (colon != std::string_view::npos) {
+            // Namespace declarations are not attributes of the element's content.
+            if (local.substr(0, colon) == "xmlns") {
+                continue;
+            }
+            local = local.substr(colon + 1);
+        }
+        if (local == localName) {
+            *raw = a.value;
+            *offset = static_cast<size_t>(a.value.data() - doc_.data());
+            return true;
+        }
+    }
+    return false;
+}
+
+bool XmlReader::skipElement()
+{
+    const int target = depth() - 1;
+    for (;;) {
+        Token t = next();
+        if (t == Malformed || t == EndOfDocument) {
+            return false;
+        }
+        if (t == EndElement && depth() == target) {
+            return true;
+        }
+    }
+}
+
+bool XmlReader::readElementText(std::string *out)
+{
+    const int target = depth() - 1;
+    for (;;) {
+        Token t = next();
+        if (t == Malformed || t == EndOfDocument) {
+            return false;
+        }
+        if (t == Text) {
+            if (cdata_) {
+                out->append(text_);
+            } else if (!appendXmlDecoded(text_, out)) {
+                return false;
+            }
+        } else if (t == EndElement && depth() == target) {
+            return true;
+        }
+    }
+}
+
+bool appendXmlDecoded(std::string_view raw, std::string *out)
+{
+    size_t i = 0;
+    while (i < raw.size()) {
+        size_t amp = raw.find('&', i);
+        if (amp == std::string_view::npos) {
+            out->append(raw.substr(i));
+            return true;
+        }
+        out->append(raw.substr(i, amp - i));
+        size_t semi = raw.find(';', amp);
+        if (semi == std::string_view::npos || semi - amp > 12) {
+            return false;
+        }
+        std::string_view ref = raw.substr(amp + 1, semi - amp - 1);
+        if (ref == "lt") {
+            out->push_back('<');
+        } else if (ref == "gt") {
+            out->push_back('>');
+        } else if (ref == "amp") {
+            out->push_back('&');
+        } else if (ref == "quot") {
+            out->push_back('"');
+        } else if (ref == "apos") {
+            out->push_back('\'');
+        } else if (ref.size() >= 2 && ref[0] == '#') {
+            bool hex = ref[1] == 'x';
+            std::string_view digits = ref.substr(hex ? 2 : 1);
+            if (digits.empty()) {
+                return false;
+            }
+            unsigned long cp = 0;
+            for (char c : digits) {
+                int d = hex ? hexValue(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
+                if (d < 0) {
+                    return false;
+                }
+                cp = cp * (hex ? 16 : 10) + static_cast<unsigned long>(d);
+                if (cp > 0x10FFFF) {
+                    return false;
+                }
+            }
+            if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) {
+                return false;
+            }
+            appendUtf8(cp, out);
+        } else {
+            return false;
+        }
+        i = semi + 1;
+    }
+    return true;
+}
+
+void appendXmlEscaped(std::string_view text, std::string *out)
+{
+    size_t i = 0;
+    for (size_t k = 0; k < text.size(); ++k) {
+        const char *rep = nullptr;
+        switch (text[k]) {
+        case '&':
+            rep = "&amp;";
+            break;
+        case '<':
+            rep = "&lt;";
+            break;
+        case '>':
+            rep = "&gt;";
+            break;
+        case '"':
+            rep = "&quot;";
+            break;
+        default:
+            continue;
+        }
+        out->append(text.substr(i, k - i));
+        out->append(rep);
+        i = k + 1;
+    }
+    out->append(text.substr(i));
+}
+
+void decodeOoxmlEscapes(std::string *text)
+{
+    if (text->find("_x") == std::string::npos) {
+        return;
+    }
+    std::string_view s(*text);
+    std::string out;
+    out.reserve(s.size());
+    size_t i = 0;
+    while (i < s.size()) {
+        long unit = ooxmlEscapeAt(s, i);
+        if (unit < 0) {
+            out.push_back(s[i++]);
+            continue;
+        }
+        i += 7;
+        unsigned long cp = static_cast<unsigned long>(unit);
+        if (cp >= 0xD800 && cp <= 0xDBFF) {
+            long low = ooxmlEscapeAt(s, i);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<unsigned long>(low) - 0xDC00);
+                i += 7;
+            } else {
+                cp = 0xFFFD;
+            }
+        } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        appendUtf8(cp, &out);
+    }
+    text->swap(out);
+}
+
+void appendOoxmlText(std::string_view text, std::string *out)
+{
+    std::string plain;
+    plain.reserve(text.size());
+    char buf[8];
+    for (size_t i = 0; i < text.size();) {
+        unsigned long cp = 0;
+        size_t len = utf8At(text, i, &cp);
+        bool forbidden = (cp < 0x20 && cp != '\t' && cp != '\n') || cp == 0xFFFE || cp == 0xFFFF ||
+                         (len == 1 && cp >= 0x80);
+        if (forbidden) {
+            // A stray byte that is not UTF-8 is kept as the Latin-1 character it would be.
+            std::snprintf(buf, sizeof buf, "_x%04lX_", cp);
+            plain.append(buf);
+        } else if (ooxmlEscapeAt(text, i) >= 0) {
+            plain.append("_x005F_");
+        } else {
+            plain.append(text.substr(i, len));
+        }
+        i += len;
+    }
+    appendXmlEscaped(plain, out);
+}
+
+}  // namespace orvane

@@ -1,0 +1,45 @@
+#pragma once
+// Read access to the parts of a ZIP package (an .xlsx file) through libzip.
+// Part names are given without a leading slash and matched exactly first,
+// then without regard to case, as the packaging rules allow. Every read is
+// bounded and checked against the entry's CRC, so a damaged or hostile
+// archive yields an error, never a crash or an unbounded allocation.
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+struct zip;
+
+namespace orvane {
+
+class ZipPackage {
+public:
+    enum class OpenError { None, NotZip, Damaged, Unreadable };
+
+    /// Largest part the engine inflates (1 GiB); larger parts are refused as damaged.
+    static constexpr unsigned long long kMaxPartSize = 1ull << 30;
+
+    /// Opens the archive at `path` read-only. On failure returns null and sets
+    /// `error` (never None) and `detail` to a short English explanation.
+    static std::unique_ptr<ZipPackage> open(const std::string &path, OpenError *error, std::string *detail);
+    ~ZipPackage();
+    ZipPackage(const ZipPackage &) = delete;
+    ZipPackage &operator=(const ZipPackage &) = delete;
+
+    /// True when the package holds a part of that name.
+    bool contains(std::string_view name) const;
+    /// Replaces `out` by the inflated bytes of part `name`. False with `detail`
+    /// set when the part is missing, too large, or fails to inflate or its CRC.
+    bool read(std::string_view name, std::string *out, std::string *detail) const;
+    /// The stored name of the part that `name` designates (its case as in the archive); empty if none.
+    std::string storedName(std::string_view name) const;
+
+private:
+    explicit ZipPackage(zip *archive) : archive_(archive) {}
+    long long locate(std::string_view name) const;
+
+    zip *archive_;
+};
+
+}  // namespace orvane
