@@ -1,9 +1,11 @@
 #pragma once
 // What the shell owns for the whole run: the settings connection, the
-// in-memory settings, the pictures and the quit flag. Built by start-up and
-// handed by reference to every window.
+// in-memory settings, the pictures, the users of the last search with the
+// opened one, and the quit flag. Built by start-up and handed by reference to
+// every window.
 
 #include "app/ImageList.h"
+#include "directory/ObjectTable.h"
 #include "store/Database.h"
 #include "store/Settings.h"
 #include "store/SettingsStore.h"
@@ -21,7 +23,19 @@ struct AppContext {
     Settings settings;
     WindowOptions window;
     ImageList images;
+    ObjectTable objects;     ///< the users found by the last search
+    int currentObject = -1;  ///< index in objects of the opened user, -1 when none is open
     int quitFlag = 0;
 };
+
+/// Returns the user open in the main window, or nullptr when none is: an
+/// object counts as open while its entry carries the selected flag.
+inline ObjectEntry *openedObject(AppContext &ctx)
+{
+    if (ctx.currentObject < 0 || ctx.currentObject >= ctx.objects.size())
+        return nullptr;
+    ObjectEntry &entry = ctx.objects[ctx.currentObject];
+    return entry.selected == 1 ? &entry : nullptr;
+}
 
 }  // namespace orvane

@@ -1,22 +1,176 @@
 #pragma once
-// The program's main window.
+// The program's main window: the users of the last search on the left, the
+// opened user's attributes, workbook rows and comparison on the "General" tab
+// and the event log on the "Events" tab. Controls carry their names as object
+// names so that the other handlers (and tests) find them. Every command is
+// dispatched here to its handler; handlers that belong to features not built
+// yet are empty slots that do nothing.
 
+#include "store/EventLog.h"
+
+#include <QList>
 #include <QMainWindow>
+#include <QPointer>
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QSplitter;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QPushButton;
 
 namespace orvane {
 
 struct AppContext;
+class AboutWindow;
+class EventLogView;
+
+/// The value of `mainwindowstate` for a maximised window.
+inline constexpr long long kMaximisedState = 16777216;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
-public:
+  public:
+    /// Builds every control, menu and popup menu and fills the letter combo,
+    /// the object list's title and the marker combo. The window stays hidden.
     explicit MainWindow(AppContext &ctx, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
-    /// Builds and shows the window at its saved size and state; false when it cannot be shown.
+    /// Shows the window centred at its saved inner size, maximised when the
+    /// saved state says so; false when it cannot be shown.
     bool open();
+    /// Fills the event list from the store and sets the unread indicator.
+    void showEventLog();
 
-private:
+    /// Writes the splitter position and, unless minimised, the state (and in
+    /// normal state the inner size) to the options.
+    void saveWindowState();
+
+    /// Hands a batch of events to the log (see EventLogView::appendEvents).
+    void appendEvents(QList<EventRecord> batch);
+    EventLogView &eventLog() { return *eventLog_; }
+    /// Shows `text` in the first field of the status bar ("" clears it).
+    void setStatusText(const QString &text);
+
+    /// Empties the object list and the panes of the opened object and leaves
+    /// no object opened (after the Options window is saved).
+    void resetObjectView();
+    /// Refills the letter combo from the current character list, first entry selected.
+    void refillLetterCombo();
+    /// Sets the title of the object list's display column.
+    void setObjectListTitle(const QString &title);
+    /// Refills the marker combo from the store.
+    void refillMarkerCombo();
+
+  public slots:
+    // Commands of the menu bar and the toolbar.
+    void exitProgram();
+    void selectAll();
+    void openAbout();
+    void openOptions();
+    void find();
+    // Right clicks: enable the popup menu's items and show it at `pos` (list viewport coordinates).
+    void objectListContextMenu(const QPoint &pos);
+    void attributeListContextMenu(const QPoint &pos);
+    void lookupListContextMenu(const QPoint &pos);
+    // Double clicks and buttons.
+    void objectListDoubleClicked();
+    void attributeListDoubleClicked();
+    void lookupListDoubleClicked();
+    void setMarker();
+    // Popup menu commands.
+    void refreshAttributes();
+    void compareSource();
+    void checkAllSources();
+
+    /// Opens object `index` of the object table: marks it selected, shows its
+    /// name and marker, clears the panes of the previous object.
+    void selectObject(int index);
+
+  protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+  private slots:
+    // Handlers of features that are not built yet; they do nothing for now.
+    void openExportWindow() {}
+    void disableAccount() {}
+    void enableAccount() {}
+    void openImageDialog() {}
+    void editAttribute() {}
+    void synchronize() {}
+
+  private:
+    // Steps of features that are not built yet; they do nothing for now.
+    void loadObjectList(const QString &) {}
+    void fillAttributeList() {}
+    void findSources() {}
+    void loadSourceRow(QTreeWidgetItem *, bool) {}
+    void reloadObject() {}
+    void refreshObjectView() {}
+
+    void buildMenuBar();
+    void buildToolbar();
+    void buildPopupMenus();
+    void buildWorkArea();
+    void buildGeneralTab();
+    void buildEventsTab();
+    void buildStatusBar();
+    void layoutWorkArea();
+    void layoutTabContents();
+    void applySplitterPosition();
+    void clearObjectPanes();
+    void endProgram();
+
     AppContext &ctx_;
+
+    QToolBar *toolbar_ = nullptr;
+    QComboBox *letterCombo_ = nullptr;
+
+    QMenu *objectMenu_ = nullptr;
+    QAction *disableAction_ = nullptr;
+    QAction *enableAction_ = nullptr;
+    QAction *imageAction_ = nullptr;
+    QMenu *attributeMenu_ = nullptr;
+    QAction *editAction_ = nullptr;
+    QAction *refreshAction_ = nullptr;
+    QMenu *lookupMenu_ = nullptr;
+    QAction *compareAction_ = nullptr;
+
+    QWidget *workArea_ = nullptr;
+    QFrame *frame_ = nullptr;
+    QSplitter *splitter_ = nullptr;
+    QTreeWidget *objectList_ = nullptr;
+    QTabWidget *tabs_ = nullptr;
+    QWidget *generalPage_ = nullptr;
+    QWidget *eventsPage_ = nullptr;
+    QFrame *generalFrame_ = nullptr;
+    QFrame *eventsFrame_ = nullptr;
+    QLineEdit *objectField_ = nullptr;
+    QComboBox *markerCombo_ = nullptr;
+    QPushButton *setMarkerButton_ = nullptr;
+    QToolButton *syncButton_ = nullptr;
+    QTreeWidget *attributeList_ = nullptr;
+    QTreeWidget *lookupList_ = nullptr;
+    QTreeWidget *compareList_ = nullptr;
+    QTreeWidget *eventList_ = nullptr;
+    QLabel *descriptionLabel_ = nullptr;
+    QPlainTextEdit *eventText_ = nullptr;
+
+    QLabel *statusText_ = nullptr;
+    QLabel *unreadIndicator_ = nullptr;
+    EventLogView *eventLog_ = nullptr;
+    QPointer<AboutWindow> about_;
+    bool ended_ = false;
 };
 
 }  // namespace orvane

@@ -58,6 +58,7 @@ int runProgram(AppContext &ctx)
     MainWindow window(ctx);
     if (!window.open())
         return 0;
+    window.showEventLog();
     if (ctx.quitFlag)
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
     QApplication::exec();

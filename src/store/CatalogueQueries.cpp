@@ -1,0 +1,33 @@
+#include "store/CatalogueQueries.h"
+
+#include "store/Database.h"
+
+namespace orvane {
+
+QString attributeFld(Database &db, long long id)
+{
+    db.query(QStringLiteral("SELECT fld FROM attributes WHERE id = ") + sqlQuote(id));
+    db.next_row();
+    return db.get_text(0);
+}
+
+QString displayObjectByFld(Database &db)
+{
+    db.query(
+        QStringLiteral("SELECT attributes.fld FROM options, attributes WHERE options.val = attributes.id "
+                       "AND options.fld = 'displayobjby'"));
+    db.next_row();
+    return db.get_text(0);
+}
+
+QList<AttributeName> attributesByFld(Database &db)
+{
+    // Read in descending order and put each first, as the combos are filled.
+    QList<AttributeName> names;
+    db.query(QStringLiteral("SELECT id, fld FROM attributes ORDER BY fld DESC"));
+    while (db.next_row())
+        names.prepend({db.get_long(0), db.get_text(1)});
+    return names;
+}
+
+}  // namespace orvane

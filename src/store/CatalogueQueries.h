@@ -1,0 +1,27 @@
+#pragma once
+// Reading the attribute catalogue for lists and titles: the display names
+// (fld) by id, and the attribute the object list is shown by.
+
+#include <QList>
+#include <QString>
+
+namespace orvane {
+
+class Database;
+
+/// One catalogue attribute as the windows list it.
+struct AttributeName {
+    long long id = 0;
+    QString fld;
+};
+
+/// Returns the fld of attribute `id` ("" when there is none).
+QString attributeFld(Database &db, long long id);
+
+/// Returns the fld of the attribute named by the `displayobjby` option.
+QString displayObjectByFld(Database &db);
+
+/// Returns every catalogue attribute by fld ascending.
+QList<AttributeName> attributesByFld(Database &db);
+
+}  // namespace orvane

@@ -1,0 +1,85 @@
+#pragma once
+// A fresh data folder per test, a prepared context on it, scripted dialogs,
+// and shortcuts to find the main window's controls and read the store back.
+
+#include "ScriptedDialogs.h"
+#include "app/AppContext.h"
+#include "app/Startup.h"
+#include "store/Clock.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QMenu>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+#include <memory>
+
+class GuiTest : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+        home = QStringLiteral(ORVANE_TEST_TMP "/") + QString::fromLatin1(info->test_suite_name())
+               + QLatin1Char('_')
+               + QString::fromLatin1(info->name()).replace(QLatin1Char('/'), QLatin1Char('_'));
+        QDir(home).removeRecursively();
+        QDir().mkpath(home);
+        qputenv("XDG_DATA_HOME", home.toUtf8());
+        ctx = prepared();
+    }
+
+    void TearDown() override { orvane::setClockForTesting({}, {}); }
+
+    // A new context on the same data folder, as a second start would make it.
+    static std::unique_ptr<orvane::AppContext> prepared()
+    {
+        auto context = std::make_unique<orvane::AppContext>();
+        orvane::prepareContext(*context);
+        return context;
+    }
+
+    // Returns every row of `statement`, columns joined by "|".
+    static QStringList rows(orvane::Database &db, const QString &statement, int columns)
+    {
+        QStringList result;
+        db.query(statement);
+        while (db.next_row()) {
+            QStringList cells;
+            for (int c = 0; c < columns; ++c)
+                cells << db.get_text(c);
+            result << cells.join(QLatin1Char('|'));
+        }
+        return result;
+    }
+
+    // Returns the texts of column `column` of every row of `list`, top to bottom.
+    static QStringList columnTexts(const QTreeWidget *list, int column)
+    {
+        QStringList texts;
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            texts << list->topLevelItem(i)->text(column);
+        return texts;
+    }
+
+    // Returns the action of `menu` titled `text`.
+    static QAction *action(const QMenu *menu, const QString &text)
+    {
+        for (QAction *a : menu->actions()) {
+            if (a->text() == text)
+                return a;
+        }
+        ADD_FAILURE() << "no action " << text.toStdString();
+        return nullptr;
+    }
+
+    // True when `icon` is image `index` of the context's image list.
+    bool isImage(const QIcon &icon, int index) const
+    {
+        return !icon.isNull() && icon.cacheKey() == ctx->images.icon(index).cacheKey();
+    }
+
+    QString home;
+    ScriptedDialogs boxes;
+    std::unique_ptr<orvane::AppContext> ctx;
+};
