@@ -32,7 +32,12 @@ bool readItem(XmlReader &reader, std::string *out)
         }
         std::string_view local = reader.localName();
         if (local == "t") {
-            if (!reader.readElementText(out)) {
+            std::string_view raw;
+            if (reader.readTextOnly(&raw)) {
+                if (!appendXmlDecoded(raw, out)) {
+                    return false;
+                }
+            } else if (!reader.readElementText(out)) {
                 return false;
             }
         } else if (local != "r" && !reader.skipElement()) {

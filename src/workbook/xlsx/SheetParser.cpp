@@ -34,13 +34,14 @@ private:
     bool readCellChildren(Worksheet::Cell *cell, bool *hasValue, bool *hasInline);
     bool readInline();
     void setValue(Worksheet::Cell *cell, std::string_view type, bool hasValue, bool hasInline);
-    void setText(Worksheet::Cell *cell, Worksheet::CellType type, std::string &&text);
+    void setText(Worksheet::Cell *cell, Worksheet::CellType type, std::string text);
 
     const SheetParseInput &input_;
     Worksheet::Part *part_;
     XmlReader reader_;
     Worksheet::Content content_;
-    std::string value_;
+    std::string_view value_;  ///< the <v> text: a view of the part or of decoded_
+    std::string decoded_;
     std::string inline_;
     std::string error_;
 };
@@ -201,13 +202,12 @@ bool SheetPass::readCell(uint32_t rowNumber, uint32_t *previousColumn)
     }
     std::string_view type;
     reader_.attribute("t", &type);
-    std::string typeText(type);
     bool hasValue = false, hasInline = false;
     if (!readCellChildren(&cell, &hasValue, &hasInline)) {
         return false;
     }
     cell.xmlEnd = static_cast<uint32_t>(reader_.end());
-    setValue(&cell, typeText, hasValue, hasInline);
+    setValue(&cell, type, hasValue, hasInline);
     content_.cells.push_back(cell);
     return true;
 }
@@ -229,9 +229,15 @@ bool SheetPass::readCellChildren(Worksheet::Cell *cell, bool *hasValue, bool *ha
         std::string_view local = reader_.localName();
         bool ok = true;
         if (local == "v") {
-            value_.clear();
             *hasValue = true;
-            ok = reader_.readElementText(&value_);
+            std::string_view raw;
+            if (reader_.readTextOnly(&raw) && raw.find('&') == std::string_view::npos) {
+                value_ = raw;
+            } else {
+                decoded_.clear();
+                ok = raw.data() ? appendXmlDecoded(raw, &decoded_) : reader_.readElementText(&decoded_);
+                value_ = decoded_;
+            }
         } else if (local == "is") {
             inline_.clear();
             *hasInline = true;
@@ -270,7 +276,7 @@ bool SheetPass::readInline()
     }
 }
 
-void SheetPass::setText(Worksheet::Cell *cell, Worksheet::CellType type, std::string &&text)
+void SheetPass::setText(Worksheet::Cell *cell, Worksheet::CellType type, std::string text)
 {
     decodeOoxmlEscapes(&text);
     cell->type = type;
@@ -283,7 +289,7 @@ void SheetPass::setValue(Worksheet::Cell *cell, std::string_view type, bool hasV
 {
     using T = Worksheet::CellType;
     if (type == "inlineStr" || (hasInline && !hasValue)) {
-        setText(cell, T::Text, std::move(hasInline ? inline_ : value_));
+        setText(cell, T::Text, hasInline ? std::move(inline_) : std::string(value_));
         return;
     }
     if (!hasValue) {
@@ -295,19 +301,19 @@ void SheetPass::setValue(Worksheet::Cell *cell, std::string_view type, bool hasV
         cell->type = T::SharedString;
         cell->sharedIndex = parseUnsigned(value_, &index) ? index : UINT32_MAX;
     } else if (type == "str") {
-        setText(cell, T::Text, std::move(value_));
+        setText(cell, T::Text, std::string(value_));
     } else if (type == "b") {
         cell->type = T::Boolean;
         cell->number = value_ == "1" || value_ == "true" ? 1 : 0;
     } else if (type == "e") {
-        setText(cell, T::Error, std::move(value_));
+        setText(cell, T::Error, std::string(value_));
     } else if (type == "d") {
         double date = 0;
         if (parseIsoDate(value_, &date)) {
             cell->type = T::Date;
             cell->number = date;
         } else {
-            setText(cell, T::Text, std::move(value_));
+            setText(cell, T::Text, std::string(value_));
         }
     } else {
         double number = 0;
@@ -315,7 +321,7 @@ void SheetPass::setValue(Worksheet::Cell *cell, std::string_view type, bool hasV
         auto result = std::from_chars(first, last, number);
         if (result.ec != std::errc() || result.ptr != last) {
             // A number a writer spelt in a way we cannot read still shows its text.
-            setText(cell, T::Text, std::move(value_));
+            setText(cell, T::Text, std::string(value_));
         } else if (input_.styles && input_.styles->isDate(cell->style)) {
             cell->type = T::Date;
             cell->number = serialToAutomationDate(number, input_.date1904);

@@ -18,6 +18,8 @@
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <unordered_map>
 #include <zip.h>
@@ -168,6 +170,66 @@ bool replaceEntry(zip_t *archive, zip_int64_t index, const std::string &data)
     }
     return true;
 }
+
+// Reads and parses the shared string table, on its own thread with its own
+// handle on the archive when the table is large.
+class StringsLoader {
+public:
+    StringsLoader(const std::string &path, SharedStrings *strings) : path_(path), strings_(strings) {}
+    ~StringsLoader()
+    {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+
+    void start(const ZipPackage &zip, const std::string &part)
+    {
+        if (zip.size(part) >= kThreadThreshold) {
+            try {
+                thread_ = std::thread([this, part] { load(part); });
+                return;
+            } catch (const std::system_error &) {
+                // No thread to be had: read it here.
+            }
+        }
+        ok_ = readFrom(zip, part);
+    }
+
+    /// Waits for the table; false with `detail` set when it could not be read.
+    bool finish(std::string *detail)
+    {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        if (!ok_ && detail) {
+            *detail = detail_;
+        }
+        return ok_;
+    }
+
+private:
+    static constexpr unsigned long long kThreadThreshold = 1 << 20;
+
+    void load(const std::string &part)
+    {
+        ZipPackage::OpenError error = ZipPackage::OpenError::None;
+        std::unique_ptr<ZipPackage> own = ZipPackage::open(path_, &error, &detail_);
+        ok_ = own && readFrom(*own, part);
+    }
+
+    bool readFrom(const ZipPackage &zip, const std::string &part)
+    {
+        std::string xml;
+        return zip.read(part, &xml, &detail_) && strings_->parse(xml, &detail_);
+    }
+
+    std::string path_;
+    SharedStrings *strings_;
+    std::thread thread_;
+    bool ok_ = true;
+    std::string detail_;
+};
 
 }  // namespace
 
@@ -356,30 +418,32 @@ bool Workbook::openXlsx(WorkbookError *error)
     parts_->sheetPart = zip->storedName(sheetRel->second.target);
 
     StyleTable styles;
-    auto strings = std::make_shared<SharedStrings>();
     if (const Relationship *rel = relationshipOfType(rels, "/styles"); rel && zip->contains(rel->target)) {
         if (!zip->read(rel->target, &xml, &detail) || !styles.parse(xml, &detail)) {
             return fail(error, WorkbookStatus::Damaged, path_, detail);
         }
     }
+    // The sheet stores shared string numbers only, so a large string table is
+    // read beside it on a second thread.
+    auto strings = std::make_shared<SharedStrings>();
+    StringsLoader loader(path_, strings.get());
     if (const Relationship *rel = relationshipOfType(rels, "/sharedStrings"); rel && zip->contains(rel->target)) {
-        if (!zip->read(rel->target, &xml, &detail) || !strings->parse(xml, &detail)) {
-            return fail(error, WorkbookStatus::Damaged, path_, detail);
-        }
+        loader.start(*zip, rel->target);
     }
     SheetParseInput input;
     input.sheetName = sheetName;
     input.partName = parts_->sheetPart;
-    if (!zip->read(parts_->sheetPart, &input.xml, &detail)) {
-        return fail(error, WorkbookStatus::Damaged, path_, detail);
-    }
-    input.strings = std::move(strings);
+    input.strings = strings;
     input.styles = &styles;
     input.date1904 = is1904;
-    sheet_ = parseWorksheetPart(std::move(input), &detail);
-    if (!sheet_) {
+    std::unique_ptr<Worksheet> sheet;
+    if (zip->read(parts_->sheetPart, &input.xml, &detail)) {
+        sheet = parseWorksheetPart(std::move(input), &detail);
+    }
+    if (!loader.finish(&detail) || !sheet) {
         return fail(error, WorkbookStatus::Damaged, path_, detail);
     }
+    sheet_ = std::move(sheet);
     return true;
 }
 

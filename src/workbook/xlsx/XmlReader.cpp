@@ -255,11 +255,19 @@ XmlReader::Token XmlReader::readStartTag()
             selfClosing_ = true;
             break;
         }
-        size_t attrStart = i;
+        size_t attrStart = i, localStart = i;
         while (i < n && !isNameEnd(doc_[i]) && doc_[i] != '"' && doc_[i] != '\'') {
+            if (doc_[i] == ':') {
+                localStart = i + 1;
+            }
             ++i;
         }
         std::string_view attrName = doc_.substr(attrStart, i - attrStart);
+        std::string_view local = doc_.substr(localStart, i - localStart);
+        // Namespace declarations are not attributes of the element's content.
+        if (attrName == "xmlns" || (localStart > attrStart && attrName.starts_with("xmlns:"))) {
+            local = std::string_view();
+        }
         while (i < n && isSpace(doc_[i])) {
             ++i;
         }
@@ -279,7 +287,7 @@ XmlReader::Token XmlReader::readStartTag()
             return fail("unterminated attribute value");
         }
         size_t valueEnd = static_cast<size_t>(static_cast<const char *>(close) - doc_.data());
-        attributes_.push_back({attrName, doc_.substr(i, valueEnd - i)});
+        attributes_.push_back({local, doc_.substr(i, valueEnd - i)});
         i = valueEnd + 1;
     }
     pos_ = i;
@@ -324,16 +332,7 @@ bool XmlReader::attribute(std::string_view localName, std::string_view *raw) con
 bool XmlReader::attributeOffset(std::string_view localName, std::string_view *raw, size_t *offset) const
 {
     for (const Attribute &a : attributes_) {
-        std::string_view local = a.name;
-        size_t colon = local.find(':');
-        if (colon != std::string_view::npos) {
-            // Namespace declarations are not attributes of the element's content.
-            if (local.substr(0, colon) == "xmlns") {
-                continue;
-            }
-            local = local.substr(colon + 1);
-        }
-        if (local == localName) {
+        if (a.local == localName && !localName.empty()) {
             *raw = a.value;
             *offset = static_cast<size_t>(a.value.data() - doc_.data());
             return true;
@@ -354,6 +353,33 @@ bool XmlReader::skipElement()
             return true;
         }
     }
+}
+
+bool XmlReader::readTextOnly(std::string_view *raw)
+{
+    if (token_ != StartElement) {
+        return false;
+    }
+    if (selfClosing_) {
+        *raw = std::string_view();
+        return next() == EndElement;
+    }
+    const void *lt = std::memchr(doc_.data() + pos_, '<', doc_.size() - pos_);
+    if (!lt) {
+        return false;
+    }
+    size_t at = static_cast<size_t>(static_cast<const char *>(lt) - doc_.data());
+    size_t close = at + 2 + name_.size();
+    if (close >= doc_.size() || doc_[at + 1] != '/' || doc_[close] != '>' ||
+        doc_.compare(at + 2, name_.size(), name_) != 0) {
+        return false;
+    }
+    *raw = doc_.substr(pos_, at - pos_);
+    begin_ = at;
+    pos_ = close + 1;
+    open_.pop_back();
+    token_ = EndElement;
+    return true;
 }
 
 bool XmlReader::readElementText(std::string *out)

@@ -57,6 +57,10 @@ public:
 
     /// After a StartElement: moves to its matching EndElement. False if the document is malformed.
     bool skipElement();
+    /// After a StartElement whose content is plain text directly followed by
+    /// its end tag (the common <v>12</v>): sets `raw` to that text, undecoded,
+    /// and moves to the EndElement. False, moving nothing, for any other content.
+    bool readTextOnly(std::string_view *raw);
     /// After a StartElement: appends the decoded text of all descendant text
     /// nodes to `out` and moves to its EndElement. False if malformed.
     bool readElementText(std::string *out);
@@ -67,7 +71,7 @@ public:
 
 private:
     struct Attribute {
-        std::string_view name;
+        std::string_view local;  ///< name without prefix; empty for namespace declarations
         std::string_view value;
     };
 

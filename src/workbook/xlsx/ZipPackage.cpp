@@ -53,6 +53,18 @@ bool ZipPackage::contains(std::string_view name) const
     return locate(name) >= 0;
 }
 
+unsigned long long ZipPackage::size(std::string_view name) const
+{
+    long long index = locate(name);
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (index < 0 || zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
+        !(st.valid & ZIP_STAT_SIZE)) {
+        return 0;
+    }
+    return st.size;
+}
+
 std::string ZipPackage::storedName(std::string_view name) const
 {
     long long index = locate(name);

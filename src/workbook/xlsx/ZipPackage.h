@@ -32,6 +32,8 @@ public:
     /// Replaces `out` by the inflated bytes of part `name`. False with `detail`
     /// set when the part is missing, too large, or fails to inflate or its CRC.
     bool read(std::string_view name, std::string *out, std::string *detail) const;
+    /// The inflated size of part `name`; 0 when it is missing.
+    unsigned long long size(std::string_view name) const;
     /// The stored name of the part that `name` designates (its case as in the archive); empty if none.
     std::string storedName(std::string_view name) const;
 
