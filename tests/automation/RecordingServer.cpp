@@ -110,7 +110,7 @@ RecordingServer::RecordingServer(std::shared_ptr<InvokeLog> log) : DispatchObjec
 
 RecordingServer::~RecordingServer()
 {
-    if (kept_)
+    if (kept_ && kept_ != static_cast<IDispatch *>(this))
         kept_->Release();
 }
 
@@ -199,9 +199,11 @@ HRESULT RecordingServer::invoke(DispatchCall &call)
             const VARIANT *v = call.putValue();
             if (!v || v->vt != VT_DISPATCH)
                 return DISP_E_TYPEMISMATCH;
-            if (v->pdispVal)
+            // Keeping itself would be a reference cycle: itself is held weakly.
+            IDispatch *self = static_cast<IDispatch *>(this);
+            if (v->pdispVal && v->pdispVal != self)
                 v->pdispVal->AddRef();
-            if (kept_)
+            if (kept_ && kept_ != self)
                 kept_->Release();
             kept_ = v->pdispVal;
             return S_OK;
