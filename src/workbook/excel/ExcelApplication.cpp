@@ -1,0 +1,58 @@
+#include "workbook/excel/ExcelApplication.h"
+
+#include "automation/com/ComPtr.h"
+#include "workbook/excel/ExcelWorkbook.h"
+#include "workbook/excel/ExcelWorkbooks.h"
+#include "workbook/excel/ExcelWorksheet.h"
+
+namespace orvane {
+
+ExcelApplication::ExcelApplication() : DispatchObject(memberTable()), session_(std::make_shared<ExcelSession>()) {}
+
+const MemberTable &ExcelApplication::memberTable()
+{
+    static const MemberTable table{{QStringLiteral("Workbooks"), Workbooks}, {QStringLiteral("ActiveWorkbook"), ActiveWorkbook},
+                                   {QStringLiteral("ActiveSheet"), ActiveSheet}, {QStringLiteral("Cells"), Cells},
+                                   {QStringLiteral("Save"), Save},           {QStringLiteral("Quit"), Quit},
+                                   {QStringLiteral("Name"), Name}};
+    return table;
+}
+
+HRESULT ExcelApplication::invoke(DispatchCall &call)
+{
+    if (call.isPropertyPut()) {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    const std::shared_ptr<Workbook> &book = session_->workbook;
+    switch (call.dispid()) {
+    case Workbooks: {
+        auto workbooks = ComPtr<ExcelWorkbooks>::attach(new ExcelWorkbooks(session_));
+        return call.setResultDispatch(workbooks.get());
+    }
+    case ActiveWorkbook: {
+        // Without an open workbook Excel answers Nothing.
+        auto workbook = book ? ComPtr<ExcelWorkbook>::attach(new ExcelWorkbook(book)) : ComPtr<ExcelWorkbook>();
+        return call.setResultDispatch(workbook.get());
+    }
+    case ActiveSheet: {
+        auto sheet = book ? ComPtr<ExcelWorksheet>::attach(new ExcelWorksheet(book)) : ComPtr<ExcelWorksheet>();
+        return call.setResultDispatch(sheet.get());
+    }
+    case Cells:
+        if (!book) {
+            return raiseExcelError(call, QStringLiteral("No workbook is open."));
+        }
+        return ExcelWorksheet::cells(call, book);
+    case Save:
+        return ExcelWorkbook::save(call, book.get());
+    case Quit:
+        // Quitting never saves: pending writes are dropped with the workbook.
+        session_->workbook.reset();
+        return S_OK;
+    case Name:
+        return call.setResultString(QStringLiteral("Microsoft Excel"));
+    }
+    return DISP_E_MEMBERNOTFOUND;
+}
+
+}  // namespace orvane

@@ -1,0 +1,34 @@
+#pragma once
+// The "Excel.Application" automation server: the stand-in for Microsoft
+// Excel that the program drives through the command engine. It answers the
+// commands the program sends, on the active sheet of the workbook it opened:
+//   Workbooks\Open('path')                      open a workbook (.xlsx, .xls)
+//   ActiveSheet\Columns(n)\Find('v', , , 1)\Row the first row showing v
+//   ActiveSheet\Columns(n)\Range('C9')\Find(...)\Row   the next one after row 9
+//   Cells(r, c)                                 a cell's value (default member)
+//   Cells(r,c)\Value = 'text'                   write a string cell
+//   ActiveSheet\UsedRange\SpecialCells(11)\Row  the last used row
+//   Save                                        save the workbook in place
+//   Quit()                                      close without saving
+// and a few members around them (ActiveWorkbook, Workbooks\Count, Name, ...).
+// An instance and the objects it hands out belong to the thread that made it.
+
+#include "workbook/excel/ExcelSession.h"
+
+namespace orvane {
+
+class ExcelApplication : public DispatchObject {
+public:
+    ExcelApplication();
+
+protected:
+    HRESULT invoke(DispatchCall &call) override;
+
+private:
+    enum : DISPID { Workbooks = 1, ActiveWorkbook, ActiveSheet, Cells, Save, Quit, Name };
+    static const MemberTable &memberTable();
+
+    std::shared_ptr<ExcelSession> session_;
+};
+
+}  // namespace orvane
