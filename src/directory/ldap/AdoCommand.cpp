@@ -83,10 +83,8 @@ HRESULT AdoCommand::execute(DispatchCall &call)
         const std::shared_ptr<const ServerInfo> info = LdapPool::instance().serverInfo(c, &infoResult);
         if (!info)
             return infoResult;
-        data->records.clear();
         data->defineColumns(query.attributes, info->schema);
-        return c.search(query.path.dn, query.scope, query.filter, query.attributes, pageSize,
-                        [&](LdapEntry &&entry) { data->append(std::move(entry)); });
+        return c.search(query.path.dn, query.scope, query.filter, query.attributes, pageSize, *data);
     });
     if (FAILED(hr))
         return hr;

@@ -24,7 +24,7 @@ protected:
                 return DISP_E_MEMBERNOTFOUND; // the provider's rows are read-only
             if (!data_->open)
                 return raiseAdo(call, AdoError::ObjectClosed);
-            if (data_->position < 0 || data_->position >= static_cast<long>(data_->records.size()))
+            if (data_->position < 0 || data_->position >= data_->recordCount())
                 return raiseAdo(call, AdoError::NoCurrentRecord);
             if (!call.result())
                 return S_OK;
@@ -32,7 +32,7 @@ protected:
         case Name:
             if (call.isPropertyPut())
                 return DISP_E_MEMBERNOTFOUND;
-            return call.setResultString(data_->columns[column_].name);
+            return call.setResultString(data_->columns()[column_].name);
         }
         return DISP_E_MEMBERNOTFOUND;
     }
@@ -60,12 +60,12 @@ protected:
             return DISP_E_MEMBERNOTFOUND;
         switch (call.dispid()) {
         case Count:
-            return call.setResultInteger(static_cast<qint64>(data_->columns.size()));
+            return call.setResultInteger(static_cast<qint64>(data_->columns().size()));
         case DISPID_VALUE: {
             qint64 ordinal = -1;
             QString name;
             if (call.arg(0) && (call.arg(0)->vt & VT_TYPEMASK) != VT_BSTR && SUCCEEDED(call.integerArg(0, &ordinal))) {
-                if (ordinal < 0 || ordinal >= static_cast<qint64>(data_->columns.size()))
+                if (ordinal < 0 || ordinal >= static_cast<qint64>(data_->columns().size()))
                     return raiseAdo(call, AdoError::ItemNotFound);
             } else {
                 const HRESULT hr = call.stringArg(0, &name);
@@ -96,16 +96,19 @@ private:
 
 void RecordSetData::defineColumns(const QStringList &attributes, const LdapSchema &schema)
 {
-    columns.clear();
-    columnIndex.clear();
+    columns_.clear();
+    columnIndex_.clear();
+    askedIndex_.clear();
+    returnedIndex_.clear();
+    records_.clear();
     for (const QString &name : attributes) {
         Column c;
         c.name = name;
         if (const AttributeInfo *info = schema.find(name)) {
             c.kind = info->kind;
             c.multiValued = !info->singleValued;
-            if (!columnIndex.contains(info->name.toLower()))
-                columnIndex.insert(info->name.toLower(), static_cast<int>(columns.size()));
+            if (!columnIndex_.contains(info->name.toLower()))
+                columnIndex_.insert(info->name.toLower(), static_cast<int>(columns_.size()));
         }
         if (name.compare(QLatin1String("distinguishedName"), Qt::CaseInsensitive) == 0) {
             c.special = Special::DistinguishedName;
@@ -114,46 +117,96 @@ void RecordSetData::defineColumns(const QStringList &attributes, const LdapSchem
         } else if (name.compare(QLatin1String("ADsPath"), Qt::CaseInsensitive) == 0) {
             c.special = Special::AdsPath;
         }
-        if (!columnIndex.contains(name.toLower()))
-            columnIndex.insert(name.toLower(), static_cast<int>(columns.size()));
-        columns.push_back(c);
+        if (!columnIndex_.contains(name.toLower()))
+            columnIndex_.insert(name.toLower(), static_cast<int>(columns_.size()));
+        columns_.push_back(c);
     }
 }
 
-int RecordSetData::column(const QString &name) const { return columnIndex.value(name.toLower(), -1); }
-
-void RecordSetData::append(LdapEntry &&entry)
+int RecordSetData::column(const QString &name) const
 {
-    Record record;
-    record.dn = std::move(entry.dn);
-    record.values.resize(columns.size());
-    for (LdapAttribute &a : entry.attributes) {
-        const int semicolon = a.name.indexOf(QLatin1Char(';')); // "thumbnailPhoto;binary"
-        const int c = column(semicolon < 0 ? a.name : a.name.left(semicolon));
-        if (c >= 0 && record.values[c].empty())
-            record.values[c] = std::move(a.values);
+    const auto asked = askedIndex_.constFind(name);
+    if (asked != askedIndex_.constEnd())
+        return *asked;
+    const int c = columnIndex_.value(name.toLower(), -1);
+    askedIndex_.insert(name, c);
+    return c;
+}
+
+int RecordSetData::columnOfReturned(QByteArrayView name)
+{
+    const std::string_view key(name.data(), static_cast<size_t>(name.size()));
+    const auto it = returnedIndex_.find(key);
+    if (it != returnedIndex_.end())
+        return it->second;
+    QString plain = QString::fromLatin1(name);
+    const int semicolon = plain.indexOf(QLatin1Char(';')); // "thumbnailPhoto;binary"
+    if (semicolon >= 0)
+        plain.truncate(semicolon);
+    const int c = columnIndex_.value(plain.toLower(), -1);
+    returnedIndex_.emplace(std::string(key), c);
+    return c;
+}
+
+void RecordSetData::beginEntry(QByteArrayView dn)
+{
+    current_.dn = QString::fromUtf8(dn);
+    current_.data.clear();
+    current_.values.clear();
+}
+
+void RecordSetData::attribute(const AttributeView &attribute)
+{
+    const int c = columnOfReturned(attribute.name());
+    if (c < 0)
+        return;
+    for (int i = 0; i < attribute.count(); ++i) {
+        const QByteArrayView v = attribute.value(i);
+        current_.values.push_back({c, static_cast<int>(current_.data.size()), static_cast<int>(v.size())});
+        current_.data.append(v);
     }
-    records.push_back(std::move(record));
+}
+
+void RecordSetData::endEntry()
+{
+    std::stable_sort(current_.values.begin(), current_.values.end(),
+                     [](const Value &a, const Value &b) { return a.column < b.column; });
+    records_.push_back(std::move(current_));
+    current_ = Record();
 }
 
 HRESULT RecordSetData::value(int c, VARIANT *out) const
 {
-    const Column &col = columns[c];
-    const Record &record = records[position];
-    if (record.values[c].empty()) {
+    const Column &col = columns_[c];
+    const Record &record = records_[position];
+    const auto first = std::lower_bound(record.values.begin(), record.values.end(), c,
+                                        [](const Value &v, int column) { return v.column < column; });
+    auto last = first;
+    while (last != record.values.end() && last->column == c)
+        ++last;
+    if (first == last) {
         if (col.special == Special::DistinguishedName)
             return setVariantString(out, record.dn);
         if (col.special == Special::AdsPath)
             return setVariantString(out, pathPrefix + record.dn);
     }
-    return valuesToVariant(record.values[c], col.kind, col.multiValued, out);
+    QByteArrayView one[1];
+    std::vector<QByteArrayView> many;
+    QByteArrayView *views = one;
+    if (last - first > 1) {
+        many.resize(last - first);
+        views = many.data();
+    }
+    for (auto v = first; v != last; ++v)
+        views[v - first] = QByteArrayView(record.data.constData() + v->offset, v->length);
+    return valuesToVariant(views, static_cast<size_t>(last - first), col.kind, col.multiValued, out);
 }
 
 AdoRecordSet::AdoRecordSet() : DispatchObject(table()) {}
 
 AdoRecordSet::AdoRecordSet(std::shared_ptr<RecordSetData> data) : DispatchObject(table()), data_(std::move(data))
 {
-    fields_.resize(data_->columns.size());
+    fields_.resize(data_->columns().size());
 }
 
 const MemberTable &AdoRecordSet::table()
@@ -174,7 +227,7 @@ HRESULT AdoRecordSet::invoke(DispatchCall &call)
         return raiseAdo(call, AdoError::ObjectClosed);
     if (call.isPropertyPut())
         return DISP_E_MEMBERNOTFOUND;
-    const long count = static_cast<long>(data_->records.size());
+    const long count = data_->recordCount();
     switch (call.dispid()) {
     case RecordCount:
         return call.setResultInteger(count);
@@ -202,7 +255,7 @@ HRESULT AdoRecordSet::invoke(DispatchCall &call)
 
 HRESULT AdoRecordSet::move(DispatchCall &call, long to)
 {
-    const long count = static_cast<long>(data_->records.size());
+    const long count = data_->recordCount();
     // Stepping past EOF or before BOF is an error in ADO; landing on either is not.
     if (to > count || to < -1 || (call.dispid() == MoveNext && data_->position >= count) ||
         (call.dispid() == MovePrevious && data_->position < 0))
@@ -221,7 +274,7 @@ HRESULT AdoRecordSet::field(DispatchCall &call)
     QString name;
     qint64 ordinal = 0;
     if ((call.arg(0)->vt & VT_TYPEMASK) != VT_BSTR && SUCCEEDED(call.integerArg(0, &ordinal))) {
-        column = ordinal >= 0 && ordinal < static_cast<qint64>(data_->columns.size()) ? static_cast<int>(ordinal) : -1;
+        column = ordinal >= 0 && ordinal < static_cast<qint64>(data_->columns().size()) ? static_cast<int>(ordinal) : -1;
     } else {
         const HRESULT hr = call.stringArg(0, &name);
         if (FAILED(hr))

@@ -23,12 +23,18 @@
 #include "directory/ldap/LdapSchema.h"
 
 #include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace orvane {
 
 /// The rows of one search and the cursor over them, shared by the record
-/// set and its field objects.
-struct RecordSetData {
+/// set and its field objects. Filled as the EntryVisitor of the search; each
+/// record keeps its values back to back in one buffer, so that ten thousand
+/// users with forty attributes cost a few allocations per user, not hundreds.
+class RecordSetData : public EntryVisitor {
+public:
     enum class Special { None, DistinguishedName, AdsPath };
     struct Column {
         QString name; ///< as requested
@@ -36,26 +42,48 @@ struct RecordSetData {
         bool multiValued = false; ///< from the schema; unknown attributes count as single-valued
         Special special = Special::None;
     };
-    struct Record {
-        QString dn;
-        std::vector<std::vector<QByteArray>> values; ///< per column
-    };
 
-    std::vector<Column> columns;
-    QHash<QString, int> columnIndex; ///< lower-case requested names and their schema names
-    std::vector<Record> records;
-    QString pathPrefix;              ///< "LDAP://host:port/"
-    long position = 0;               ///< current record; == records.size() at EOF
+    QString pathPrefix; ///< "LDAP://host:port/"
+    long position = 0;  ///< current record; == recordCount() at EOF
     bool open = true;
 
-    /// Sets up the columns for `attributes` with what `schema` says of them.
+    /// Sets up the columns for `attributes` with what `schema` says of them
+    /// and forgets any records.
     void defineColumns(const QStringList &attributes, const LdapSchema &schema);
-    /// Appends `entry` as a record.
-    void append(LdapEntry &&entry);
+    const std::vector<Column> &columns() const { return columns_; }
+    long recordCount() const { return static_cast<long>(records_.size()); }
     /// The column of `name` (any case), -1 when none.
     int column(const QString &name) const;
     /// Builds the value of `column` in the current record into `*out`.
     HRESULT value(int column, VARIANT *out) const;
+
+    void beginEntry(QByteArrayView dn) override;
+    void attribute(const AttributeView &attribute) override;
+    void endEntry() override;
+
+private:
+    struct Value {
+        int column;
+        int offset;
+        int length;
+    };
+    struct Record {
+        QString dn;
+        QByteArray data;           ///< every value, back to back
+        std::vector<Value> values; ///< sorted by column
+    };
+    struct ViewHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+    };
+    int columnOfReturned(QByteArrayView name);
+
+    std::vector<Column> columns_;
+    QHash<QString, int> columnIndex_;        ///< lower-case requested names and their schema names
+    mutable QHash<QString, int> askedIndex_; ///< names as clients wrote them (saves lower-casing)
+    std::unordered_map<std::string, int, ViewHash, std::equal_to<>> returnedIndex_; ///< names as the server sends them
+    std::vector<Record> records_;
+    Record current_;
 };
 
 class AdoRecordSet : public DispatchObject {

@@ -42,14 +42,14 @@ QByteArray bytesOf(SAFEARRAY *array)
 
 } // namespace
 
-HRESULT valueToVariant(const QByteArray &value, ValueKind kind, VARIANT *out)
+HRESULT valueToVariant(QByteArrayView value, ValueKind kind, VARIANT *out)
 {
     switch (kind) {
     case ValueKind::Binary:
-        return setVariantBytes(out, value);
+        return setVariantBytes(out, QByteArray::fromRawData(value.data(), value.size()));
     case ValueKind::Integer: {
         bool ok = false;
-        const qint64 n = value.toLongLong(&ok);
+        const qint64 n = value.toByteArray().toLongLong(&ok);
         if (ok) {
             setVariantInteger(out, n);
             return S_OK;
@@ -57,8 +57,9 @@ HRESULT valueToVariant(const QByteArray &value, ValueKind kind, VARIANT *out)
         break;
     }
     case ValueKind::Boolean:
-        if (value.compare("TRUE", Qt::CaseInsensitive) == 0 || value.compare("FALSE", Qt::CaseInsensitive) == 0) {
-            setVariantBool(out, value.compare("TRUE", Qt::CaseInsensitive) == 0);
+        if (value.compare(QByteArrayView("TRUE"), Qt::CaseInsensitive) == 0 ||
+            value.compare(QByteArrayView("FALSE"), Qt::CaseInsensitive) == 0) {
+            setVariantBool(out, value.compare(QByteArrayView("TRUE"), Qt::CaseInsensitive) == 0);
             return S_OK;
         }
         break;
@@ -70,17 +71,23 @@ HRESULT valueToVariant(const QByteArray &value, ValueKind kind, VARIANT *out)
 
 HRESULT valuesToVariant(const std::vector<QByteArray> &values, ValueKind kind, bool asArray, VARIANT *out)
 {
-    if (values.empty()) {
+    std::vector<QByteArrayView> views(values.begin(), values.end());
+    return valuesToVariant(views.data(), views.size(), kind, asArray, out);
+}
+
+HRESULT valuesToVariant(const QByteArrayView *values, size_t count, ValueKind kind, bool asArray, VARIANT *out)
+{
+    if (count == 0) {
         setVariantNull(out);
         return S_OK;
     }
-    if (!asArray && values.size() == 1)
-        return valueToVariant(values.front(), kind, out);
-    SAFEARRAY *array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(values.size()));
+    if (!asArray && count == 1)
+        return valueToVariant(values[0], kind, out);
+    SAFEARRAY *array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(count));
     if (!array)
         return E_OUTOFMEMORY;
     auto *elements = static_cast<VARIANT *>(array->pvData);
-    for (size_t i = 0; i < values.size(); ++i) {
+    for (size_t i = 0; i < count; ++i) {
         const HRESULT hr = valueToVariant(values[i], kind, &elements[i]);
         if (FAILED(hr)) {
             SafeArrayDestroy(array);

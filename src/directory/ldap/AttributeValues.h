@@ -16,11 +16,13 @@
 namespace orvane {
 
 /// The VARIANT for one value of kind `kind`, stored in `*out` (cleared first).
-HRESULT valueToVariant(const QByteArray &value, ValueKind kind, VARIANT *out);
+HRESULT valueToVariant(QByteArrayView value, ValueKind kind, VARIANT *out);
 
-/// The VARIANT for the values of an attribute: VT_NULL when there are none;
-/// a VT_ARRAY|VT_VARIANT when `asArray` is true or there are several; else
-/// the single value.
+/// The VARIANT for the `count` values of an attribute: VT_NULL when there
+/// are none; a VT_ARRAY|VT_VARIANT when `asArray` is true or there are
+/// several; else the single value.
+HRESULT valuesToVariant(const QByteArrayView *values, size_t count, ValueKind kind, bool asArray, VARIANT *out);
+/// The same for values held in byte arrays.
 HRESULT valuesToVariant(const std::vector<QByteArray> &values, ValueKind kind, bool asArray, VARIANT *out);
 
 /// The wire values that `value` stands for: a VT_ARRAY|VT_UI1 is one binary

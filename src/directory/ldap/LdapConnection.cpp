@@ -76,28 +76,51 @@ void applyOptions(LDAP *ld)
     ldap_set_option(ld, LDAP_OPT_RESTART, &restart);
 }
 
-LdapEntry readEntry(LDAP *ld, LDAPMessage *message)
+void visitEntry(LDAP *ld, LDAPMessage *message, EntryVisitor &visitor)
 {
-    LdapEntry entry;
     BerElement *ber = nullptr;
     berval dn{0, nullptr};
     if (ldap_get_dn_ber(ld, message, &ber, &dn) != LDAP_SUCCESS)
-        return entry;
-    entry.dn = QString::fromUtf8(dn.bv_val, static_cast<qsizetype>(dn.bv_len));
+        return;
+    visitor.beginEntry(QByteArrayView(dn.bv_val, static_cast<qsizetype>(dn.bv_len)));
     berval name{0, nullptr};
     berval *values = nullptr;
     while (ldap_get_attribute_ber(ld, message, ber, &name, &values) == LDAP_SUCCESS && name.bv_val) {
-        LdapAttribute attribute;
-        attribute.name = QString::fromLatin1(name.bv_val, static_cast<qsizetype>(name.bv_len));
-        for (berval *v = values; v && v->bv_val; ++v)
-            attribute.values.emplace_back(v->bv_val, static_cast<qsizetype>(v->bv_len));
+        int count = 0;
+        while (values && values[count].bv_val)
+            ++count;
+        visitor.attribute(AttributeView(QByteArrayView(name.bv_val, static_cast<qsizetype>(name.bv_len)), values, count));
         ber_memfree(values);
         values = nullptr;
-        entry.attributes.push_back(std::move(attribute));
     }
     ber_free(ber, 0);
-    return entry;
+    visitor.endEntry();
 }
+
+// Collects visited entries as LdapEntry records for the callback form of search.
+class EntryCollector : public EntryVisitor {
+public:
+    explicit EntryCollector(const std::function<void(LdapEntry &&)> &onEntry) : onEntry_(onEntry) {}
+    void beginEntry(QByteArrayView dn) override
+    {
+        entry_ = LdapEntry();
+        entry_.dn = QString::fromUtf8(dn);
+    }
+    void attribute(const AttributeView &a) override
+    {
+        LdapAttribute attribute;
+        attribute.name = QString::fromLatin1(a.name());
+        attribute.values.reserve(a.count());
+        for (int i = 0; i < a.count(); ++i)
+            attribute.values.emplace_back(a.value(i).toByteArray());
+        entry_.attributes.push_back(std::move(attribute));
+    }
+    void endEntry() override { onEntry_(std::move(entry_)); }
+
+private:
+    const std::function<void(LdapEntry &&)> &onEntry_;
+    LdapEntry entry_;
+};
 
 // NULL-terminated C strings for libldap that live as long as this object.
 class CStrings {
@@ -215,9 +238,22 @@ HRESULT LdapConnection::open(const ServerAddress &server, const Credentials &cre
     return S_OK;
 }
 
+QByteArrayView AttributeView::value(int i) const
+{
+    const berval &v = static_cast<const berval *>(values_)[i];
+    return QByteArrayView(v.bv_val, static_cast<qsizetype>(v.bv_len));
+}
+
 HRESULT LdapConnection::search(const QString &base, SearchScope scope, const QString &filter,
                                const QStringList &attributes, int pageSize,
                                const std::function<void(LdapEntry &&)> &onEntry)
+{
+    EntryCollector collector(onEntry);
+    return search(base, scope, filter, attributes, pageSize, collector);
+}
+
+HRESULT LdapConnection::search(const QString &base, SearchScope scope, const QString &filter,
+                               const QStringList &attributes, int pageSize, EntryVisitor &visitor)
 {
     const QByteArray baseBytes = base.toUtf8();
     const QByteArray filterBytes = filter.toUtf8();
@@ -243,14 +279,14 @@ HRESULT LdapConnection::search(const QString &base, SearchScope scope, const QSt
         if (rc != LDAP_SUCCESS)
             return fail(rc);
         cookie.clear();
-        const HRESULT hr = awaitSearch(msgid, onEntry, pageSize > 0 ? &cookie : nullptr);
+        const HRESULT hr = awaitSearch(msgid, visitor, pageSize > 0 ? &cookie : nullptr);
         if (FAILED(hr))
             return hr;
     } while (!cookie.isEmpty());
     return S_OK;
 }
 
-HRESULT LdapConnection::awaitSearch(int msgid, const std::function<void(LdapEntry &&)> &onEntry, QByteArray *cookie)
+HRESULT LdapConnection::awaitSearch(int msgid, EntryVisitor &visitor, QByteArray *cookie)
 {
     for (;;) {
         timeval timeout = toTimeval(operationTimeoutMs.load());
@@ -267,7 +303,7 @@ HRESULT LdapConnection::awaitSearch(int msgid, const std::function<void(LdapEntr
             return fail(code);
         }
         if (type == LDAP_RES_SEARCH_ENTRY) {
-            onEntry(readEntry(ld_, message));
+            visitEntry(ld_, message, visitor);
             ldap_msgfree(message);
             continue;
         }

@@ -23,6 +23,7 @@
 #include "directory/ldap/DirectoryPaths.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -74,6 +75,32 @@ struct LdapEntry {
     LdapAttribute *find(const QString &name);
 };
 
+/// One attribute of an entry as a search hands it to an EntryVisitor: views
+/// into the server's message, valid only during the call.
+class AttributeView {
+public:
+    /// `values` is libldap's berval array of `count` values.
+    AttributeView(QByteArrayView name, const void *values, int count) : name_(name), values_(values), count_(count) {}
+    QByteArrayView name() const { return name_; }
+    int count() const { return count_; }
+    QByteArrayView value(int i) const;
+
+private:
+    QByteArrayView name_;
+    const void *values_;
+    int count_;
+};
+
+/// Receives the entries of a search without copies: beginEntry, then each
+/// attribute, then endEntry, for every entry in the order the server sends.
+class EntryVisitor {
+public:
+    virtual ~EntryVisitor() = default;
+    virtual void beginEntry(QByteArrayView dn) = 0;
+    virtual void attribute(const AttributeView &attribute) = 0;
+    virtual void endEntry() = 0;
+};
+
 /// One change of a modify request.
 struct LdapModification {
     enum class Op { Add, Delete, Replace };
@@ -108,6 +135,10 @@ public:
     /// last page. An empty `attributes` asks for all user attributes.
     HRESULT search(const QString &base, SearchScope scope, const QString &filter, const QStringList &attributes,
                    int pageSize, const std::function<void(LdapEntry &&)> &onEntry);
+    /// The same search handing each entry to `visitor` as views, for callers
+    /// that keep many entries and want no intermediate copies.
+    HRESULT search(const QString &base, SearchScope scope, const QString &filter, const QStringList &attributes,
+                   int pageSize, EntryVisitor &visitor);
 
     /// Applies `changes` to `dn` as one modify request.
     HRESULT modify(const QString &dn, const std::vector<LdapModification> &changes);
@@ -125,7 +156,7 @@ public:
 private:
     LdapConnection(ldap *handle, const ServerAddress &server);
     HRESULT fail(int ldapCode, const QString &text = QString());
-    HRESULT awaitSearch(int msgid, const std::function<void(LdapEntry &&)> &onEntry, QByteArray *cookie);
+    HRESULT awaitSearch(int msgid, EntryVisitor &visitor, QByteArray *cookie);
 
     ldap *ld_;
     ServerAddress server_;

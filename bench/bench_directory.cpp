@@ -1,0 +1,247 @@
+// Directory benchmark: the program's user search of 10,000 users with every
+// catalogue attribute through the command engine, beside ldapsearch paging the
+// same users and attributes; and 10,000 binds by GUID reading AccountDisabled,
+// beside the bare libldap search that each bind costs at least.
+//
+// Needs a private slapd with bulk users:
+//   scripts/test-directories start build/bench-directory --no-samba --bulk 10000
+//   . build/bench-directory/env   (with set -a, or export the variables)
+//   build/orvane_bench_directory [rounds]
+// Prints one line per measurement (best and median of the rounds).
+
+#include "automation/AutomationObject.h"
+#include "automation/Invocation.h"
+#include "automation/LastError.h"
+#include "automation/VariantArrays.h"
+#include "automation/com/Guid.h"
+#include "directory/ldap/LdapPool.h"
+#include "directory/ldap/RegisterServers.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStringList>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace orvane;
+
+namespace {
+
+const char *const kCatalogue[] = {
+    "givenName", "sn", "displayName", "description", "physicalDeliveryOfficeName", "telephoneNumber", "mail",
+    "wWWHomePage", "title", "department", "company", "sAMAccountName", "otherTelephone", "initials", "employeeID",
+    "info", "streetAddress", "street", "st", "url", "postOfficeBox", "l", "postalCode", "userPrincipalName",
+    "userWorkstations", "profilePath", "scriptPath", "homeDirectory", "homeDrive", "homePhone", "otherHomePhone",
+    "pager", "otherPager", "mobile", "otherMobile", "facsimileTelephoneNumber", "otherFacsimileTelephoneNumber",
+    "ipPhone", "otherIpPhone"};
+const bool kMultiValued[] = {false, false, false, true,  false, false, false, false, false, false,
+                             false, false, true,  false, false, false, false, false, false, true,
+                             false, false, false, false, false, false, false, false, false, false,
+                             true,  false, true,  false, true,  false, true,  false, true};
+
+struct Directory {
+    QString host, port, base, admin, password;
+    int users = 0;
+};
+
+struct Stats {
+    double best = 0, median = 0;
+};
+
+Stats measure(int rounds, const std::function<void()> &work)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer t;
+        t.start();
+        work();
+        ms.push_back(t.nsecsElapsed() / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    return {ms.front(), ms[ms.size() / 2]};
+}
+
+QString attributeList()
+{
+    QStringList names;
+    for (const char *a : kCatalogue)
+        names << QString::fromLatin1(a);
+    return names.join(QLatin1Char(',')) + QStringLiteral(",cn,sAMAccountName,objectGUID,distinguishedName");
+}
+
+const QString kFilter = QStringLiteral("(&(objectCategory=person)(objectClass=user))");
+
+// ldapsearch paging the same users with the same attributes, output discarded.
+void runLdapsearch(const Directory &d, int pageSize)
+{
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    QStringList args{QStringLiteral("-LLL"), QStringLiteral("-x"), QStringLiteral("-ZZ"), QStringLiteral("-H"),
+                     QStringLiteral("ldap://%1:%2").arg(d.host, d.port), QStringLiteral("-D"), d.admin,
+                     QStringLiteral("-w"), d.password, QStringLiteral("-b"), d.base, QStringLiteral("-E"),
+                     QStringLiteral("pr=%1/noprompt").arg(pageSize), kFilter};
+    args << attributeList().split(QLatin1Char(','));
+    p.start(QStringLiteral("ldapsearch"), args);
+    if (!p.waitForFinished(600000) || p.exitCode() != 0)
+        std::fprintf(stderr, "ldapsearch failed: %s\n", p.readAllStandardError().constData());
+}
+
+// Joins a multi-valued field as the program's JoinValues does.
+QString joinValues(AutomationObject *field)
+{
+    VARIANT *v = getVariantProperty(field, QStringLiteral("value"));
+    QString joined;
+    if (const std::optional<QStringList> texts = variantArrayTexts(v))
+        joined = texts->join(QLatin1Char(';'));
+    freeVariant(v);
+    return joined;
+}
+
+double lastExecuteMs = 0;
+
+// The program's user search: the ADO objects, the command strings, and every
+// catalogue attribute of every record read through the engine. Returns the
+// records' GUID texts when `guids` is given.
+long engineSearch(const Directory &d, int pageSize, std::vector<QString> *guids)
+{
+    AutomationObject *connection = createObject(QStringLiteral("ADODB.Connection"));
+    AutomationObject *command = createObject(QStringLiteral("ADODB.Command"));
+    setProperty(connection, QStringLiteral("Provider = 'ADsDSOObject'"));
+    setProperty(connection, QStringLiteral("Properties('User ID') = '") + d.admin + QLatin1Char('\''));
+    setProperty(connection, QStringLiteral("Properties('Password') = '") + d.password + QLatin1Char('\''));
+    setProperty(connection, QStringLiteral("Properties('Encrypt Password') = 'True'"));
+    invoke(connection, QStringLiteral("Open('Active Directory Provider')"));
+    setProperty(command, QStringLiteral("ActiveConnection = ") + handleNumber(connection) + QStringLiteral(" as AutomationObject"));
+    setProperty(command, QStringLiteral("Properties('Page Size') = ") + QString::number(pageSize));
+    setProperty(command, QStringLiteral("Properties('searchscope') = 1"));
+    setProperty(command, QStringLiteral("CommandText = '<LDAP://%1:%2/%3>;%4;%5;subtree'")
+                             .arg(d.host, d.port, d.base, kFilter, attributeList()));
+    QElapsedTimer timer;
+    timer.start();
+    AutomationObject *records = getObjectProperty(command, QStringLiteral("Execute()"));
+    lastExecuteMs = timer.nsecsElapsed() / 1e6;
+    if (!records) {
+        std::fprintf(stderr, "search failed: %s\n", qPrintable(lastErrorText()));
+        std::exit(1);
+    }
+    const qint64 n = getIntegerProperty(records, QStringLiteral("RecordCount"));
+    long characters = 0;
+    for (qint64 i = 0; i < n; ++i) {
+        characters += getStringProperty(records, QStringLiteral("Fields('distinguishedName')\\Value")).size();
+        characters += getStringProperty(records, QStringLiteral("Fields('sAMAccountName')\\Value")).size();
+        characters += getStringProperty(records, QStringLiteral("Fields('cn')\\Value")).size();
+        VARIANT *guid = getVariantProperty(records, QStringLiteral("Fields('objectGUID')\\Value"));
+        if (guids) {
+            const QByteArray bytes = variantToBytes(guid).value_or(QByteArray(16, '\0'));
+            guids->push_back(guidToString(guidFromBytes(reinterpret_cast<const std::uint8_t *>(bytes.constData()))).mid(1, 36));
+        }
+        freeVariant(guid);
+        for (size_t a = 0; a < std::size(kCatalogue); ++a) {
+            const QString name = QString::fromLatin1(kCatalogue[a]);
+            if (kMultiValued[a]) {
+                AutomationObject *field = getObjectProperty(records, QStringLiteral("Fields('") + name + QStringLiteral("')"));
+                characters += joinValues(field).size();
+                releaseObject(field);
+            } else {
+                characters += getStringProperty(records, QStringLiteral("Fields('") + name + QStringLiteral("')\\Value")).size();
+            }
+        }
+        invoke(records, QStringLiteral("MoveNext"));
+    }
+    invoke(records, QStringLiteral("Close"));
+    releaseObject(records);
+    releaseObject(command);
+    releaseObject(connection);
+    if (n != 0 && guids && static_cast<qint64>(guids->size()) != n)
+        std::exit(1);
+    return static_cast<long>(n);
+}
+
+// ReadAccountDisabled: the namespace, OpenDSObject by GUID, AccountDisabled.
+int readAccountDisabled(const Directory &d, const QString &guid)
+{
+    AutomationObject *ns = getObject(QStringLiteral("LDAP:"));
+    AutomationObject *user = getObjectProperty(
+        ns, QStringLiteral("OpenDSObject('LDAP://%1:%2/<GUID=%3>', '%4', '%5', '513')").arg(d.host, d.port, guid, d.admin, d.password));
+    int disabled = 0;
+    if (user && getIntegerProperty(user, QStringLiteral("AccountDisabled")) == -1)
+        disabled = 1;
+    releaseObject(user);
+    releaseObject(ns);
+    return disabled;
+}
+
+QString cpuModel()
+{
+    QFile f(QStringLiteral("/proc/cpuinfo"));
+    if (f.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : f.readAll().split('\n'))
+            if (line.startsWith("model name"))
+                return QString::fromUtf8(line.mid(line.indexOf(':') + 2));
+    return QStringLiteral("unknown CPU");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
+    Directory d{qEnvironmentVariable("ORVANE_SLAPD_HOST"), qEnvironmentVariable("ORVANE_SLAPD_PORT"),
+                QStringLiteral("OU=Bulk,") + qEnvironmentVariable("ORVANE_SLAPD_BASE"),
+                qEnvironmentVariable("ORVANE_SLAPD_ADMIN"), qEnvironmentVariable("ORVANE_SLAPD_PASSWORD"),
+                qEnvironmentVariable("ORVANE_SLAPD_BULK").toInt()};
+    if (d.host.isEmpty() || d.users == 0) {
+        std::fprintf(stderr, "Start a slapd with bulk users first:\n"
+                             "  scripts/test-directories start <dir> --no-samba --bulk 10000 && set -a && . <dir>/env\n");
+        return 2;
+    }
+    registerDirectoryServers();
+    std::printf("machine: %s, %d cores; slapd on 127.0.0.1, StartTLS; %d users, %zu catalogue attributes + 4\n",
+                qPrintable(cpuModel()), QThread::idealThreadCount(), d.users, std::size(kCatalogue));
+
+    for (const int page : {100, 1000}) {
+        const Stats ls = measure(rounds, [&] { runLdapsearch(d, page); });
+        long found = 0;
+        const Stats engine = measure(rounds, [&] { found = engineSearch(d, page, nullptr); });
+        std::printf("search, page size %4d: ldapsearch %8.1f ms (median %8.1f) | engine %8.1f ms (median %8.1f; "
+                    "Execute() %.1f ms), %ld records, ratio %.2f\n",
+                    page, ls.best, ls.median, engine.best, engine.median, lastExecuteMs, found,
+                    engine.median / ls.median);
+    }
+
+    std::vector<QString> guids;
+    engineSearch(d, 1000, &guids);
+    const long openedBefore = LdapPool::instance().openedCount();
+    int disabled = 0;
+    const Stats binds = measure(rounds, [&] {
+        disabled = 0;
+        for (const QString &g : guids)
+            disabled += readAccountDisabled(d, g);
+    });
+    std::printf("GUID bind + AccountDisabled: %zu binds in %.1f ms (median %.1f) = %.3f ms each (median %.3f); "
+                "%d disabled; %ld new connections\n",
+                guids.size(), binds.best, binds.median, binds.best / guids.size(), binds.median / guids.size(),
+                disabled, LdapPool::instance().openedCount() - openedBefore);
+
+    // The floor: the same GUID searches straight on one pooled libldap connection.
+    const Stats raw = measure(rounds, [&] {
+        LdapPool::instance().run({d.host, d.port.toInt()}, {d.admin, d.password}, [&](LdapConnection &c) {
+            for (const QString &g : guids) {
+                std::array<std::uint8_t, 16> bytes{};
+                guidTextToBytes(g, &bytes);
+                c.search(qEnvironmentVariable("ORVANE_SLAPD_BASE"), SearchScope::Subtree,
+                         QStringLiteral("(objectGUID=%1)").arg(filterEscapeBytes(bytes.data(), 16)), {}, 0,
+                         [](LdapEntry &&) {});
+            }
+            return S_OK;
+        });
+    });
+    std::printf("bare libldap GUID search (same filter, all attributes): %.3f ms each (median %.3f)\n",
+                raw.best / guids.size(), raw.median / guids.size());
+    return 0;
+}
