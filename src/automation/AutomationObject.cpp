@@ -8,9 +8,11 @@
 #include <new>
 #include <unordered_set>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 // Live handles, so that a number in a command string is dereferenced only
 // when it names one of them. Guarded by lifecycleMutex().
@@ -38,8 +40,8 @@ HRESULT classFromName(const QString &progID, CLSID *clsid)
 HRESULT createDispatch(const CLSID &clsid, IDispatch **dispatch)
 {
     ComPtr<IClassFactory> factory;
-    HRESULT hr = CoGetClassObject(clsid, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, nullptr, IID_IClassFactory,
-                                  factory.put());
+    HRESULT hr = CoGetClassObject(clsid, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, nullptr,
+                                  IID_IClassFactory, factory.put());
     if (FAILED(hr))
         return hr;
     hr = factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void **>(dispatch));
@@ -128,7 +130,8 @@ AutomationObject *createObject(const QString &progID, qintptr hostWindow, bool i
         hr = E_INVALIDARG;
     else if (hostWindow != 0)
         hr = E_NOTIMPL;
-    else if (SUCCEEDED(hr = classFromName(progID, &clsid)) && SUCCEEDED(hr = createDispatch(clsid, &dispatch))) {
+    else if (SUCCEEDED(hr = classFromName(progID, &clsid)) &&
+             SUCCEEDED(hr = createDispatch(clsid, &dispatch))) {
         obj = newHandle(dispatch);
         if (!obj) {
             dispatch->Release();
@@ -190,7 +193,10 @@ int liveObjectCount()
     return static_cast<int>(liveHandles().size());
 }
 
-QString handleNumber(const AutomationObject *obj) { return QString::number(reinterpret_cast<quintptr>(obj)); }
+QString handleNumber(const AutomationObject *obj)
+{
+    return QString::number(reinterpret_cast<quintptr>(obj));
+}
 
 IDispatch *dispatchOfHandle(quintptr handle)
 {

@@ -14,10 +14,10 @@
 #include "automation/com/Interfaces.h"
 
 #include <QString>
-
 #include <mutex>
 
-namespace orvane {
+namespace orvane
+{
 
 /// One handle. Callers treat it as opaque.
 struct AutomationObject {

@@ -8,9 +8,11 @@
 #include <cstdlib>
 #include <new>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 const QString kSeparators = QStringLiteral("(),\\'= ");
 
@@ -26,7 +28,10 @@ bool isHexDigit(QChar c)
     return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
 }
 
-bool isIntegerLiteral(const VARIANT &v) { return v.vt == VT_I1 || v.vt == VT_I2 || v.vt == VT_I4 || v.vt == VT_I8; }
+bool isIntegerLiteral(const VARIANT &v)
+{
+    return v.vt == VT_I1 || v.vt == VT_I2 || v.vt == VT_I4 || v.vt == VT_I8;
+}
 
 qint64 integerValue(const VARIANT &v)
 {
@@ -50,15 +55,33 @@ VARTYPE typeNamed(const QString &lowerName)
         VARTYPE vt;
     };
     static const Entry types[] = {
-        {"boolean", VT_BOOL},   {"string", VT_BSTR},     {"bstr", VT_BSTR},
-        {"byte", VT_I1},        {"ubyte", VT_UI1},       {"word", VT_I2},
-        {"uword", VT_UI2},      {"long", VT_I4},         {"dword", VT_I4},
-        {"ulong", VT_UI4},      {"udword", VT_UI4},      {"quad", VT_I8},
-        {"qword", VT_I8},       {"uquad", VT_UI8},       {"uqword", VT_UI8},
-        {"integer", VT_INT},    {"int", VT_INT},         {"uinteger", VT_UINT},
-        {"uint", VT_UINT},      {"date", VT_DATE},       {"object", VT_DISPATCH},
-        {"idispatch", VT_DISPATCH}, {"automationobject", VT_DISPATCH}, {"iunknown", VT_UNKNOWN},
-        {"float", VT_R4},       {"single", VT_R4},       {"double", VT_R8},
+        {"boolean", VT_BOOL},
+        {"string", VT_BSTR},
+        {"bstr", VT_BSTR},
+        {"byte", VT_I1},
+        {"ubyte", VT_UI1},
+        {"word", VT_I2},
+        {"uword", VT_UI2},
+        {"long", VT_I4},
+        {"dword", VT_I4},
+        {"ulong", VT_UI4},
+        {"udword", VT_UI4},
+        {"quad", VT_I8},
+        {"qword", VT_I8},
+        {"uquad", VT_UI8},
+        {"uqword", VT_UI8},
+        {"integer", VT_INT},
+        {"int", VT_INT},
+        {"uinteger", VT_UINT},
+        {"uint", VT_UINT},
+        {"date", VT_DATE},
+        {"object", VT_DISPATCH},
+        {"idispatch", VT_DISPATCH},
+        {"automationobject", VT_DISPATCH},
+        {"iunknown", VT_UNKNOWN},
+        {"float", VT_R4},
+        {"single", VT_R4},
+        {"double", VT_R8},
         {"variant", VT_VARIANT},
     };
     for (const Entry &e : types) {
@@ -85,7 +108,8 @@ HRESULT readLiteral(QString token, VARIANT *literal)
         literal->boolVal = lower == QLatin1String("#true") ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
     }
-    if (lower == QLatin1String("#empty") || lower == QLatin1String("#optional") || lower == QLatin1String("#opt")) {
+    if (lower == QLatin1String("#empty") || lower == QLatin1String("#optional") ||
+        lower == QLatin1String("#opt")) {
         literal->vt = VT_ERROR;
         literal->scode = DISP_E_PARAMNOTFOUND;
         return S_OK;
@@ -258,8 +282,9 @@ HRESULT parseMember(ParsedMember *member, const TokenizedMember &tokenized)
 }
 
 // Tokenizer state for one command.
-class Tokenizer {
-public:
+class Tokenizer
+{
+  public:
     explicit Tokenizer(const QString &command) : command_(command) { members_.append(TokenizedMember()); }
 
     QList<TokenizedMember> run()
@@ -285,7 +310,7 @@ public:
         return members_;
     }
 
-private:
+  private:
     void add(const QString &token)
     {
         TokenizedMember &m = members_.back();
@@ -351,7 +376,10 @@ private:
 
 } // namespace
 
-QList<TokenizedMember> tokenizeCommand(const QString &command) { return Tokenizer(command).run(); }
+QList<TokenizedMember> tokenizeCommand(const QString &command)
+{
+    return Tokenizer(command).run();
+}
 
 std::optional<VARIANT> parseNumber(const QString &token)
 {

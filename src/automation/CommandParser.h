@@ -18,10 +18,10 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
-namespace orvane {
+namespace orvane
+{
 
 inline constexpr int kMaxMembers = 20;
 inline constexpr int kMaxArguments = 20;

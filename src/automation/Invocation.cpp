@@ -7,15 +7,18 @@
 
 #include <new>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 constexpr WORD kReadFlags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
 
 // Calls `member` on `dispatch`. A server exception is
 // recorded here with its description.
-HRESULT invokeMember(AutomationObject *obj, WORD flags, VARIANT *result, IDispatch *dispatch, ParsedMember &member)
+HRESULT invokeMember(AutomationObject *obj, WORD flags, VARIANT *result, IDispatch *dispatch,
+                     ParsedMember &member)
 {
     DISPID dispid = DISPID_UNKNOWN;
     LPOLESTR name = member.name;
@@ -48,7 +51,8 @@ HRESULT invokeMember(AutomationObject *obj, WORD flags, VARIANT *result, IDispat
 // the last is invoked with `flags` into `result` and converted to `resultType`
 // (0: as returned). Returns the code, or kOutcomeRecorded when a null object in
 // the path has been recorded already.
-HRESULT invokeCommand(AutomationObject *obj, WORD flags, VARTYPE resultType, VARIANT *result, const QString &command)
+HRESULT invokeCommand(AutomationObject *obj, WORD flags, VARTYPE resultType, VARIANT *result,
+                      const QString &command)
 {
     ParsedCommand *parsed = nullptr;
     HRESULT hr = parseCommand(command, &parsed);
@@ -108,7 +112,8 @@ HRESULT finish(AutomationObject *obj, HRESULT hr)
 
 HRESULT runWithoutResult(AutomationObject *obj, WORD flags, const QString &command)
 {
-    const HRESULT hr = command.isEmpty() ? E_INVALIDARG : invokeCommand(obj, flags, VT_EMPTY, nullptr, command);
+    const HRESULT hr =
+        command.isEmpty() ? E_INVALIDARG : invokeCommand(obj, flags, VT_EMPTY, nullptr, command);
     return finish(obj, hr);
 }
 
@@ -116,7 +121,8 @@ HRESULT runWithoutResult(AutomationObject *obj, WORD flags, const QString &comma
 HRESULT read(AutomationObject *obj, VARTYPE resultType, VARIANT *value, const QString &command)
 {
     VariantInit(value);
-    HRESULT hr = command.isEmpty() ? E_INVALIDARG : invokeCommand(obj, kReadFlags, resultType, value, command);
+    HRESULT hr =
+        command.isEmpty() ? E_INVALIDARG : invokeCommand(obj, kReadFlags, resultType, value, command);
     if (FAILED(hr) || hr == kOutcomeRecorded)
         VariantClear(value);
     return hr;
@@ -179,7 +185,8 @@ QString getStringProperty(AutomationObject *obj, const QString &command)
     VARIANT value;
     HRESULT hr = read(obj, VT_BSTR, &value, command);
     finish(obj, hr);
-    const QString result = (SUCCEEDED(hr) && hr != kOutcomeRecorded) ? qStringFromBstr(value.bstrVal) : QString();
+    const QString result =
+        (SUCCEEDED(hr) && hr != kOutcomeRecorded) ? qStringFromBstr(value.bstrVal) : QString();
     VariantClear(&value);
     return result;
 }

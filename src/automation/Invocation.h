@@ -16,7 +16,8 @@
 
 #include <QString>
 
-namespace orvane {
+namespace orvane
+{
 
 /// Calls the command as a method (DISPATCH_METHOD) and discards any result.
 /// Returns the HRESULT (S_FALSE for a null object in the path).

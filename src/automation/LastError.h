@@ -13,7 +13,8 @@
 
 #include <QString>
 
-namespace orvane {
+namespace orvane
+{
 
 struct AutomationObject;
 

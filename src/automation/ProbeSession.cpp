@@ -9,13 +9,21 @@
 
 #include <QRegularExpression>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
-QString hex(HRESULT hr) { return hresultHex(hr); }
+QString hex(HRESULT hr)
+{
+    return hresultHex(hr);
+}
 
-QString bytesHex(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex()); }
+QString bytesHex(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex());
+}
 
 // Splits "word rest..." at the first run of blanks.
 void splitFirst(const QString &text, QString *first, QString *rest)
@@ -142,7 +150,8 @@ QString ProbeSession::describeVariant(const VARIANT &value)
     }
     if (value.vt & VT_ARRAY) {
         SAFEARRAY *array = variantArray(&value);
-        QString text = type + QStringLiteral(" [%1..%2]").arg(arrayLowerBound(array)).arg(arrayUpperBound(array));
+        QString text =
+            type + QStringLiteral(" [%1..%2]").arg(arrayLowerBound(array)).arg(arrayUpperBound(array));
         if (array && array->vt == VT_VARIANT) {
             QStringList items;
             for (ULONG i = 0; i < array->rgsabound[0].cElements; ++i)
@@ -234,11 +243,10 @@ QStringList ProbeSession::runLine(const QString &line)
     verb = verb.toLower();
     if (verb == QLatin1String("live"))
         return {QStringLiteral("=> %1").arg(liveObjectCount())};
-    static const QStringList engineVerbs = {QStringLiteral("create"), QStringLiteral("get"),
-                                            QStringLiteral("release"), QStringLiteral("invoke"),
-                                            QStringLiteral("set"),     QStringLiteral("int"),
-                                            QStringLiteral("str"),     QStringLiteral("variant"),
-                                            QStringLiteral("object")};
+    static const QStringList engineVerbs = {
+        QStringLiteral("create"), QStringLiteral("get"),     QStringLiteral("release"),
+        QStringLiteral("invoke"), QStringLiteral("set"),     QStringLiteral("int"),
+        QStringLiteral("str"),    QStringLiteral("variant"), QStringLiteral("object")};
     if (!engineVerbs.contains(verb))
         return {QStringLiteral("error: unknown command ") + quoted(verb)};
     return runEngineLine(verb, rest);

@@ -29,12 +29,14 @@
 #include <QString>
 #include <QStringList>
 
-namespace orvane {
+namespace orvane
+{
 
 struct AutomationObject;
 
-class ProbeSession {
-public:
+class ProbeSession
+{
+  public:
     ProbeSession() = default;
     ~ProbeSession();
     ProbeSession(const ProbeSession &) = delete;
@@ -48,7 +50,7 @@ public:
     /// Text in double quotes with the escapes described above.
     static QString quoted(const QString &text);
 
-private:
+  private:
     QStringList runEngineLine(const QString &verb, const QString &rest);
     QString describeVariant(const VARIANT &value);
     QString addHandle(AutomationObject *obj);

@@ -5,7 +5,8 @@
 
 #include <cstring>
 
-namespace orvane {
+namespace orvane
+{
 
 std::optional<QByteArray> variantToBytes(const VARIANT *value)
 {
@@ -85,7 +86,7 @@ std::optional<QStringList> variantArrayTexts(const VARIANT *value)
         VARIANT text;
         VariantInit(&text);
         texts.append(SUCCEEDED(VariantChangeType(&text, element, 0, VT_BSTR)) ? qStringFromBstr(text.bstrVal)
-                                                                             : QString());
+                                                                              : QString());
         VariantClear(&text);
     }
     return texts;

@@ -10,10 +10,10 @@
 
 #include <QByteArray>
 #include <QStringList>
-
 #include <optional>
 
-namespace orvane {
+namespace orvane
+{
 
 /// The bytes of a VT_ARRAY|VT_UI1 value (all its elements, whatever its lower
 /// bound); none for any other type, a null array or an empty array. `value`

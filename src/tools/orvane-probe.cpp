@@ -12,7 +12,6 @@
 #endif
 
 #include <QString>
-
 #include <cstdio>
 #include <cstring>
 #include <iostream>

@@ -3,9 +3,11 @@
 #include "automation/com/Bstr.h"
 #include "automation/com/VariantChangeType.h"
 
-namespace orvane::test {
+namespace orvane::test
+{
 
-namespace {
+namespace
+{
 
 QString slotText(const VARIANT &v)
 {

@@ -4,7 +4,8 @@
 
 #include "automation/CommandParser.h"
 
-namespace orvane::test {
+namespace orvane::test
+{
 
 /// Describes `parsed` as above; values as text (VARIANT_LOCALBOOL), VT_ERROR as hex.
 QString describeParsed(const ParsedCommand &parsed);

@@ -6,9 +6,11 @@
 #include "automation/com/SafeArray.h"
 #include "automation/com/VariantChangeType.h"
 
-namespace orvane::test {
+namespace orvane::test
+{
 
-namespace {
+namespace
+{
 
 enum : DISPID {
     Name = 1,
@@ -34,19 +36,24 @@ enum : DISPID {
 const MemberTable &recorderMembers()
 {
     static const MemberTable table{
-        {"Name", Name},           {"Count", Count},   {"Big", Big},         {"Flag", Flag},
-        {"Null", Null},           {"Nothing", Nothing}, {"Empty", Empty},   {"Fields", Fields},
-        {"Properties", Properties}, {"Self", Self},   {"Echo", Echo},       {"Take", Take},
-        {"Fail", Fail},           {"FailPlain", FailPlain}, {"FailWin32", FailWin32}, {"Keep", Keep},
-        {"Bytes", Bytes},         {"Multi", Multi},
+        {"Name", Name},   {"Count", Count},         {"Big", Big},
+        {"Flag", Flag},   {"Null", Null},           {"Nothing", Nothing},
+        {"Empty", Empty}, {"Fields", Fields},       {"Properties", Properties},
+        {"Self", Self},   {"Echo", Echo},           {"Take", Take},
+        {"Fail", Fail},   {"FailPlain", FailPlain}, {"FailWin32", FailWin32},
+        {"Keep", Keep},   {"Bytes", Bytes},         {"Multi", Multi},
     };
     return table;
 }
 
 // The object Fields(name) returns: its default member Value.
-class Field : public DispatchObject {
-public:
-    Field(std::shared_ptr<InvokeLog> log, QString value) : DispatchObject(members()), log_(std::move(log)), value_(std::move(value)) {}
+class Field : public DispatchObject
+{
+  public:
+    Field(std::shared_ptr<InvokeLog> log, QString value)
+        : DispatchObject(members()), log_(std::move(log)), value_(std::move(value))
+    {
+    }
     HRESULT Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS *params, VARIANT *result,
                    EXCEPINFO *excepInfo, UINT *argError) override
     {
@@ -59,13 +66,13 @@ public:
         return DispatchObject::Invoke(id, iid, lcid, flags, params, result, excepInfo, argError);
     }
 
-protected:
+  protected:
     HRESULT invoke(DispatchCall &call) override
     {
         return call.dispid() == DISPID_VALUE ? call.setResultString(value_) : DISP_E_MEMBERNOTFOUND;
     }
 
-private:
+  private:
     static const MemberTable &members()
     {
         static const MemberTable table{{"Value", DISPID_VALUE}};
@@ -106,7 +113,10 @@ std::size_t InvokeLog::size() const
     return records_.size();
 }
 
-RecordingServer::RecordingServer(std::shared_ptr<InvokeLog> log) : DispatchObject(recorderMembers()), log_(std::move(log)) {}
+RecordingServer::RecordingServer(std::shared_ptr<InvokeLog> log)
+    : DispatchObject(recorderMembers()), log_(std::move(log))
+{
+}
 
 RecordingServer::~RecordingServer()
 {
@@ -114,8 +124,8 @@ RecordingServer::~RecordingServer()
         kept_->Release();
 }
 
-HRESULT RecordingServer::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS *params, VARIANT *result,
-                                EXCEPINFO *excepInfo, UINT *argError)
+HRESULT RecordingServer::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS *params,
+                                VARIANT *result, EXCEPINFO *excepInfo, UINT *argError)
 {
     InvokeRecord r;
     r.member = recorderMembers().name(id);
@@ -189,7 +199,8 @@ HRESULT RecordingServer::invoke(DispatchCall &call)
     case Take:
         return S_OK;
     case Fail:
-        return call.raise(QStringLiteral("Recorder failed on purpose."), E_FAIL, QStringLiteral("Test.Recorder"));
+        return call.raise(QStringLiteral("Recorder failed on purpose."), E_FAIL,
+                          QStringLiteral("Test.Recorder"));
     case FailPlain:
         return call.raise(QString());
     case FailWin32:
@@ -242,7 +253,8 @@ void registerRecordingServer()
     std::call_once(once, [] {
         const CLSID clsid{0x0BADF00D, 0x1234, 0x5678, {0x9A, 0xBC, 0xDE, 0xF0, 0x12, 0x34, 0x56, 0x78}};
         registerClass(QStringLiteral("Test.Recorder"), clsid, [](REFIID iid, void **out) {
-            return ComPtr<RecordingServer>::attach(new RecordingServer(sharedLog()))->QueryInterface(iid, out);
+            return ComPtr<RecordingServer>::attach(new RecordingServer(sharedLog()))
+                ->QueryInterface(iid, out);
         });
         registerMoniker(QStringLiteral("TEST:"), [](const QString &name, REFIID iid, void **out) -> HRESULT {
             if (name.compare(QLatin1String("TEST:missing"), Qt::CaseInsensitive) == 0)

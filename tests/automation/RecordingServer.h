@@ -15,48 +15,50 @@
 #include "automation/com/DispatchObject.h"
 
 #include <QMap>
-
 #include <memory>
 #include <mutex>
 #include <vector>
 
-namespace orvane::test {
+namespace orvane::test
+{
 
 struct InvokeRecord {
     QString member; // the name the DISPID belongs to
     DISPID dispid = 0;
     WORD flags = 0;
     UINT argCount = 0;
-    std::vector<VARTYPE> types;  // rgvarg order (last argument first)
-    QStringList values;          // rgvarg order, VARIANT_LOCALBOOL text of each ("" when not convertible)
+    std::vector<VARTYPE> types; // rgvarg order (last argument first)
+    QStringList values;         // rgvarg order, VARIANT_LOCALBOOL text of each ("" when not convertible)
     std::vector<DISPID> named;
 };
 
 /// Thread-safe list of the Invokes of every object of one server tree.
-class InvokeLog {
-public:
+class InvokeLog
+{
+  public:
     void add(InvokeRecord record);
     std::vector<InvokeRecord> take();
     std::size_t size() const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<InvokeRecord> records_;
 };
 
-class RecordingServer : public DispatchObject {
-public:
+class RecordingServer : public DispatchObject
+{
+  public:
     explicit RecordingServer(std::shared_ptr<InvokeLog> log);
     HRESULT Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS *params, VARIANT *result,
                    EXCEPINFO *excepInfo, UINT *argError) override;
     const std::shared_ptr<InvokeLog> &log() const { return log_; }
     IDispatch *kept() const { return kept_; }
 
-protected:
+  protected:
     ~RecordingServer() override;
     HRESULT invoke(DispatchCall &call) override;
 
-private:
+  private:
     std::shared_ptr<InvokeLog> log_;
     std::mutex mutex_;
     QString name_ = QStringLiteral("recorder");

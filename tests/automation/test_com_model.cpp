@@ -9,21 +9,22 @@
 #include "automation/com/SystemMessages.h"
 #include "automation/com/VariantChangeType.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 
 using namespace orvane;
 
-namespace {
+namespace
+{
 
 // A server with a default member "Value", a read-write "Name" and a method
 // "Fail" that raises an exception.
-class Cell : public DispatchObject {
-public:
+class Cell : public DispatchObject
+{
+  public:
     explicit Cell(QString value) : DispatchObject(table()), value_(std::move(value)) {}
 
-protected:
+  protected:
     HRESULT invoke(DispatchCall &call) override
     {
         switch (call.dispid()) {
@@ -37,7 +38,7 @@ protected:
         return DISP_E_MEMBERNOTFOUND;
     }
 
-private:
+  private:
     enum : DISPID { Fail = 1 };
     static const MemberTable &table()
     {
@@ -53,7 +54,10 @@ struct VariantHolder {
     ~VariantHolder() { VariantClear(&v); }
 };
 
-HRESULT change(VARIANT *v, VARTYPE vt, USHORT flags = 0) { return VariantChangeType(v, v, flags, vt); }
+HRESULT change(VARIANT *v, VARTYPE vt, USHORT flags = 0)
+{
+    return VariantChangeType(v, v, flags, vt);
+}
 
 } // namespace
 
@@ -106,10 +110,14 @@ TEST(ComModel, ChangeTypeNumbersAndOverflow)
         qint64 expected;
     };
     const Row rows[] = {
-        {VT_I4, 100, VT_I1, S_OK, 100},           {VT_I4, 128, VT_I1, DISP_E_OVERFLOW, 0},
-        {VT_I4, -1, VT_UI1, DISP_E_OVERFLOW, 0},  {VT_I4, 255, VT_UI1, S_OK, 255},
-        {VT_I8, 1LL << 40, VT_I4, DISP_E_OVERFLOW, 0}, {VT_I2, -5, VT_I8, S_OK, -5},
-        {VT_I4, 70000, VT_I2, DISP_E_OVERFLOW, 0}, {VT_I4, 65535, VT_UI2, S_OK, 65535},
+        {VT_I4, 100, VT_I1, S_OK, 100},
+        {VT_I4, 128, VT_I1, DISP_E_OVERFLOW, 0},
+        {VT_I4, -1, VT_UI1, DISP_E_OVERFLOW, 0},
+        {VT_I4, 255, VT_UI1, S_OK, 255},
+        {VT_I8, 1LL << 40, VT_I4, DISP_E_OVERFLOW, 0},
+        {VT_I2, -5, VT_I8, S_OK, -5},
+        {VT_I4, 70000, VT_I2, DISP_E_OVERFLOW, 0},
+        {VT_I4, 65535, VT_UI2, S_OK, 65535},
     };
     for (const Row &row : rows) {
         VariantHolder h;
@@ -152,10 +160,17 @@ TEST(ComModel, ChangeTypeStringsAndBooleans)
         qint64 value;
     };
     const Row rows[] = {
-        {"12", VT_I4, S_OK, 12},          {" -7 ", VT_I2, S_OK, -7},      {"1.5", VT_I4, S_OK, 2},
-        {"abc", VT_I4, DISP_E_TYPEMISMATCH, 0}, {"", VT_I4, DISP_E_TYPEMISMATCH, 0},
-        {"300", VT_UI1, DISP_E_OVERFLOW, 0}, {"&HFF", VT_I4, S_OK, 255},  {"1e3", VT_I4, S_OK, 1000},
-        {"True", VT_BOOL, S_OK, -1},      {"false", VT_BOOL, S_OK, 0},    {"2", VT_BOOL, S_OK, -1},
+        {"12", VT_I4, S_OK, 12},
+        {" -7 ", VT_I2, S_OK, -7},
+        {"1.5", VT_I4, S_OK, 2},
+        {"abc", VT_I4, DISP_E_TYPEMISMATCH, 0},
+        {"", VT_I4, DISP_E_TYPEMISMATCH, 0},
+        {"300", VT_UI1, DISP_E_OVERFLOW, 0},
+        {"&HFF", VT_I4, S_OK, 255},
+        {"1e3", VT_I4, S_OK, 1000},
+        {"True", VT_BOOL, S_OK, -1},
+        {"false", VT_BOOL, S_OK, 0},
+        {"2", VT_BOOL, S_OK, -1},
         {"maybe", VT_BOOL, DISP_E_TYPEMISMATCH, 0},
     };
     for (const Row &row : rows) {
@@ -252,7 +267,8 @@ TEST(ComModel, GuidTextUsesWindowsByteOrder)
     EXPECT_EQ(qStringFromOleString(buffer), QStringLiteral("{00112233-4455-6677-8899-AABBCCDDEEFF}"));
     EXPECT_EQ(StringFromGUID2(g, buffer, 38), 0);
     CLSID parsed;
-    ASSERT_EQ(CLSIDFromString(oleString(QStringLiteral("{00112233-4455-6677-8899-aabbccddeeff}")), &parsed), S_OK);
+    ASSERT_EQ(CLSIDFromString(oleString(QStringLiteral("{00112233-4455-6677-8899-aabbccddeeff}")), &parsed),
+              S_OK);
     EXPECT_EQ(parsed, g);
     std::uint8_t back[16];
     guidToBytes(parsed, back);
@@ -264,10 +280,11 @@ TEST(ComModel, GuidTextUsesWindowsByteOrder)
 TEST(ComModel, RegistryFindsClassesMonikersAndActiveObjects)
 {
     const CLSID clsid{0x1234, 0x5678, 0x9ABC, {1, 2, 3, 4, 5, 6, 7, 8}};
-    ASSERT_EQ(registerClass(QStringLiteral("Test.Cell"), clsid,
-                            [](REFIID iid, void **out) {
-                                return ComPtr<Cell>::attach(new Cell(QStringLiteral("new")))->QueryInterface(iid, out);
-                            }),
+    ASSERT_EQ(registerClass(
+                  QStringLiteral("Test.Cell"), clsid,
+                  [](REFIID iid, void **out) {
+                      return ComPtr<Cell>::attach(new Cell(QStringLiteral("new")))->QueryInterface(iid, out);
+                  }),
               S_OK);
     CLSID found;
     ASSERT_EQ(CLSIDFromProgID(oleString(QStringLiteral("test.CELL")), &found), S_OK);
@@ -283,17 +300,20 @@ TEST(ComModel, RegistryFindsClassesMonikersAndActiveObjects)
     ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.put()), S_OK);
     EXPECT_TRUE(object);
 
-    ASSERT_EQ(registerMoniker(QStringLiteral("CELL:"),
-                              [](const QString &displayName, REFIID iid, void **out) {
-                                  return ComPtr<Cell>::attach(new Cell(displayName))->QueryInterface(iid, out);
-                              }),
-              S_OK);
+    ASSERT_EQ(
+        registerMoniker(QStringLiteral("CELL:"),
+                        [](const QString &displayName, REFIID iid, void **out) {
+                            return ComPtr<Cell>::attach(new Cell(displayName))->QueryInterface(iid, out);
+                        }),
+        S_OK);
     ComPtr<IDispatch> bound;
     ASSERT_EQ(CoGetObject(oleString(QStringLiteral("cell://x")), nullptr, IID_IDispatch, bound.put()), S_OK);
-    EXPECT_EQ(CoGetObject(oleString(QStringLiteral("NOPE:")), nullptr, IID_IDispatch, bound.put()), MK_E_SYNTAX);
+    EXPECT_EQ(CoGetObject(oleString(QStringLiteral("NOPE:")), nullptr, IID_IDispatch, bound.put()),
+              MK_E_SYNTAX);
 
     ComPtr<IUnknown> running;
-    EXPECT_EQ(GetActiveObject(clsid, nullptr, reinterpret_cast<IUnknown **>(running.put())), MK_E_UNAVAILABLE);
+    EXPECT_EQ(GetActiveObject(clsid, nullptr, reinterpret_cast<IUnknown **>(running.put())),
+              MK_E_UNAVAILABLE);
     DWORD token = 0;
     ASSERT_EQ(RegisterActiveObject(object.get(), clsid, ACTIVEOBJECT_STRONG, &token), S_OK);
     ASSERT_EQ(GetActiveObject(clsid, nullptr, reinterpret_cast<IUnknown **>(running.put())), S_OK);
@@ -320,7 +340,8 @@ TEST(ComModel, DispatchObjectUnpacksCallsAndExceptions)
     DISPPARAMS none;
     EXCEPINFO excep;
     VariantHolder result;
-    ASSERT_EQ(cell->Invoke(1, IID_NULL, 0x400, DISPATCH_METHOD, &none, &result.v, &excep, nullptr), DISP_E_EXCEPTION);
+    ASSERT_EQ(cell->Invoke(1, IID_NULL, 0x400, DISPATCH_METHOD, &none, &result.v, &excep, nullptr),
+              DISP_E_EXCEPTION);
     EXPECT_EQ(qStringFromBstr(excep.bstrDescription), QStringLiteral("Cell refused."));
     EXPECT_EQ(qStringFromBstr(excep.bstrSource), QStringLiteral("Cell"));
     EXPECT_EQ(excep.scode, E_FAIL);
@@ -331,12 +352,15 @@ TEST(ComModel, DispatchObjectUnpacksCallsAndExceptions)
     setVariantString(&value.v, QStringLiteral("new"));
     DISPID put = DISPID_PROPERTYPUT;
     DISPPARAMS putParams{&value.v, &put, 1, 1};
-    ASSERT_EQ(cell->Invoke(DISPID_VALUE, IID_NULL, 0x400, DISPATCH_PROPERTYPUT, &putParams, nullptr, nullptr, nullptr),
+    ASSERT_EQ(cell->Invoke(DISPID_VALUE, IID_NULL, 0x400, DISPATCH_PROPERTYPUT, &putParams, nullptr, nullptr,
+                           nullptr),
               S_OK);
-    ASSERT_EQ(cell->Invoke(DISPID_VALUE, IID_NULL, 0x400, DISPATCH_PROPERTYGET, &none, &result.v, nullptr, nullptr),
-              S_OK);
+    ASSERT_EQ(
+        cell->Invoke(DISPID_VALUE, IID_NULL, 0x400, DISPATCH_PROPERTYGET, &none, &result.v, nullptr, nullptr),
+        S_OK);
     EXPECT_EQ(variantString(&result.v), QStringLiteral("new"));
-    EXPECT_EQ(cell->Invoke(DISPID_VALUE, IID_IDispatch, 0x400, DISPATCH_PROPERTYGET, &none, &result.v, nullptr, nullptr),
+    EXPECT_EQ(cell->Invoke(DISPID_VALUE, IID_IDispatch, 0x400, DISPATCH_PROPERTYGET, &none, &result.v,
+                           nullptr, nullptr),
               DISP_E_UNKNOWNINTERFACE);
 }
 

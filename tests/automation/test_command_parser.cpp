@@ -3,7 +3,6 @@
 
 #include "ParsedText.h"
 #include "RecordingServer.h"
-
 #include "automation/AutomationObject.h"
 #include "automation/Invocation.h"
 #include "automation/LastError.h"
@@ -11,13 +10,13 @@
 #include "automation/com/ComPtr.h"
 
 #include <gtest/gtest.h>
-
 #include <random>
 
 using namespace orvane;
 using orvane::test::parseToText;
 
-namespace {
+namespace
+{
 
 const QString kInvalid = QStringLiteral("0x80070057");
 const QString kOutOfMemory = QStringLiteral("0x8007000E");
@@ -170,7 +169,8 @@ TEST(CommandParser, Limits)
     EXPECT_EQ(parseToText(QStringLiteral("A(") + repeated(QStringLiteral("1"), 100, QStringLiteral(",")) +
                           QLatin1Char(')')),
               kInvalid);
-    EXPECT_EQ(orvane::tokenizeCommand(QStringLiteral("A(") + repeated(QStringLiteral("1"), 98, QStringLiteral(",")) +
+    EXPECT_EQ(orvane::tokenizeCommand(QStringLiteral("A(") +
+                                      repeated(QStringLiteral("1"), 98, QStringLiteral(",")) +
                                       QLatin1Char(')'))
                   .size(),
               1);
@@ -179,12 +179,13 @@ TEST(CommandParser, Limits)
 TEST(CommandParser, DecodeEscapes)
 {
     const Row rows[] = {
-        {"$0041", "A"},   {"x$0024y", "x$y"}, {"$1234", "4"},       {"$00e9", "\xC3\xA9"},
-        {"$", ""},        {"ab$", "ab"},      {"a$0", "a"},         {"a$00g1", "a$00g1"},
+        {"$0041", "A"},   {"x$0024y", "x$y"},     {"$1234", "4"}, {"$00e9", "\xC3\xA9"},
+        {"$", ""},        {"ab$", "ab"},          {"a$0", "a"},   {"a$00g1", "a$00g1"},
         {"$$0041", "$A"}, {"$00410041", "A0041"},
     };
     for (const Row &row : rows)
-        EXPECT_EQ(decodeEscapes(QString::fromUtf8(row.command)), QString::fromUtf8(row.expected)) << row.command;
+        EXPECT_EQ(decodeEscapes(QString::fromUtf8(row.command)), QString::fromUtf8(row.expected))
+            << row.command;
 }
 
 TEST(CommandParser, PointerForms)
@@ -196,7 +197,9 @@ TEST(CommandParser, PointerForms)
 
     // A live handle becomes its IDispatch, with a reference the parsed command owns.
     ParsedCommand *parsed = nullptr;
-    ASSERT_EQ(parseCommand(QStringLiteral("Keep = ") + handle + QStringLiteral(" as AutomationObject"), &parsed), S_OK);
+    ASSERT_EQ(
+        parseCommand(QStringLiteral("Keep = ") + handle + QStringLiteral(" as AutomationObject"), &parsed),
+        S_OK);
     const VARIANT &slot = parsed->members[0].arguments[19];
     EXPECT_EQ(slot.vt, VT_DISPATCH);
     EXPECT_EQ(slot.pdispVal, obj->dispatch);
@@ -209,10 +212,14 @@ TEST(CommandParser, PointerForms)
 
     // Anything but a live handle is refused, not dereferenced.
     const Row refused[] = {
-        {"A(0 as AutomationObject)", "0x80070057"}, {"A(0 as object)", "0x80070057"},
-        {"A(0 as idispatch)", "0x80070057"},        {"A(0 as iunknown)", "0x80070057"},
-        {"A(0 byref)", "0x80070057"},               {"A(-8 as object)", "0x80070057"},
-        {"A(12345 as AutomationObject)", "0x80070057"}, {"A(1.5 byref)", "0x80070057"},
+        {"A(0 as AutomationObject)", "0x80070057"},
+        {"A(0 as object)", "0x80070057"},
+        {"A(0 as idispatch)", "0x80070057"},
+        {"A(0 as iunknown)", "0x80070057"},
+        {"A(0 byref)", "0x80070057"},
+        {"A(-8 as object)", "0x80070057"},
+        {"A(12345 as AutomationObject)", "0x80070057"},
+        {"A(1.5 byref)", "0x80070057"},
         {"A('7' as iunknown)", "0x80070057"},
     };
     expectRows(refused, std::size(refused));
@@ -235,7 +242,8 @@ TEST(CommandParser, PointerForms)
     VariantInit(&value);
     setVariantString(&value, QStringLiteral("copied"));
     const QString valueAddress = QString::number(reinterpret_cast<quintptr>(&value));
-    ASSERT_EQ(parseCommand(QStringLiteral("A(") + valueAddress + QStringLiteral(" as variant)"), &parsed), S_OK);
+    ASSERT_EQ(parseCommand(QStringLiteral("A(") + valueAddress + QStringLiteral(" as variant)"), &parsed),
+              S_OK);
     EXPECT_EQ(parsed->members[0].arguments[19].vt, VT_BSTR);
     EXPECT_NE(parsed->members[0].arguments[19].bstrVal, value.bstrVal);
     freeParsedCommand(parsed);
@@ -277,10 +285,11 @@ TEST(QuoteArgument, RoundTripsThroughParseAndInvoke)
         QStringLiteral("line\r\nbreak\ttab"),
     };
     // Random texts over an alphabet of the troublesome characters.
-    const QStringList alphabet = {QStringLiteral("'"), QStringLiteral("$"), QStringLiteral("0"),  QStringLiteral("2"),
-                                  QStringLiteral("4"), QStringLiteral("7"), QStringLiteral("F"),  QStringLiteral("a"),
-                                  QStringLiteral("\\"), QStringLiteral(","), QStringLiteral("="), QStringLiteral("("),
-                                  QStringLiteral(")"), QStringLiteral(" "), QString::fromUtf8("Ж"),
+    const QStringList alphabet = {QStringLiteral("'"),    QStringLiteral("$"), QStringLiteral("0"),
+                                  QStringLiteral("2"),    QStringLiteral("4"), QStringLiteral("7"),
+                                  QStringLiteral("F"),    QStringLiteral("a"), QStringLiteral("\\"),
+                                  QStringLiteral(","),    QStringLiteral("="), QStringLiteral("("),
+                                  QStringLiteral(")"),    QStringLiteral(" "), QString::fromUtf8("Ж"),
                                   QString::fromUtf8("😀"), QStringLiteral("#")};
     std::mt19937 random(20240229);
     for (int n = 0; n < 300; ++n) {
@@ -294,7 +303,8 @@ TEST(QuoteArgument, RoundTripsThroughParseAndInvoke)
     for (const QString &text : samples) {
         const QString quoted = quoteArgument(text);
         ParsedCommand *parsed = nullptr;
-        ASSERT_EQ(parseCommand(QStringLiteral("Echo(") + quoted + QLatin1Char(')'), &parsed), S_OK) << quoted.toStdString();
+        ASSERT_EQ(parseCommand(QStringLiteral("Echo(") + quoted + QLatin1Char(')'), &parsed), S_OK)
+            << quoted.toStdString();
         EXPECT_EQ(parsed->members[0].argumentCount, 1);
         EXPECT_EQ(variantString(&parsed->members[0].arguments[19]), text);
         freeParsedCommand(parsed);

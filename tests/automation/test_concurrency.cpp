@@ -4,17 +4,16 @@
 // ThreadSanitizer too (a -fsanitize=thread build of this test).
 
 #include "RecordingServer.h"
-
 #include "automation/CommandEngine.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
+#include <gtest/gtest.h>
 #include <thread>
 
 using namespace orvane;
 
-namespace {
+namespace
+{
 
 constexpr int kThreads = 8;
 constexpr int kIterations = 300;
@@ -42,8 +41,9 @@ int runThread(int t, std::atomic<bool> *start)
             ADD_FAILURE() << "first mismatch at line " << line;
     };
 #define expect(condition) check(condition, __LINE__)
-    const QString partial = QStringLiteral("The operation completed, but was only partially successful. (The '") +
-                            spelledFor(t) + QStringLiteral("' property returned a NULL object!)");
+    const QString partial =
+        QStringLiteral("The operation completed, but was only partially successful. (The '") + spelledFor(t) +
+        QStringLiteral("' property returned a NULL object!)");
     for (int i = 0; i < kIterations; ++i) {
         AutomationObject *obj = createObject(QStringLiteral("Test.Recorder"));
         expect(obj != nullptr);
@@ -133,11 +133,12 @@ TEST(Concurrency, HandlesAreNotSharedAcrossReleases)
     for (int i = 0; i < 2000; ++i) {
         AutomationObject *target = createObject(QStringLiteral("Test.Recorder"));
         const QString number = handleNumber(target);
-        if (setProperty(keeper, QStringLiteral("Keep = ") + number + QStringLiteral(" as AutomationObject")) != S_OK)
+        if (setProperty(keeper,
+                        QStringLiteral("Keep = ") + number + QStringLiteral(" as AutomationObject")) != S_OK)
             ++refused;
         releaseObject(target);
-        if (setProperty(keeper, QStringLiteral("Keep = ") + number + QStringLiteral(" as AutomationObject")) ==
-            E_INVALIDARG)
+        if (setProperty(keeper, QStringLiteral("Keep = ") + number +
+                                    QStringLiteral(" as AutomationObject")) == E_INVALIDARG)
             ++refused;
     }
     stop = true;

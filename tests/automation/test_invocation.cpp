@@ -3,7 +3,6 @@
 // intermediates, property puts and server exceptions.
 
 #include "RecordingServer.h"
-
 #include "automation/Invocation.h"
 #include "automation/LastError.h"
 #include "automation/VariantArrays.h"
@@ -14,12 +13,14 @@
 using namespace orvane;
 using orvane::test::InvokeRecord;
 
-namespace {
+namespace
+{
 
 const QString kPartial = QStringLiteral("The operation completed, but was only partially successful.");
 
-class Invocation : public ::testing::Test {
-protected:
+class Invocation : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         orvane::test::registerRecordingServer();
@@ -70,11 +71,13 @@ TEST_F(Invocation, NullIntermediateObject)
     EXPECT_EQ(invokes().size(), 1u) << "nothing is invoked after the null object";
 
     EXPECT_EQ(invoke(obj_, QStringLiteral("Nothing\\Take")), S_FALSE);
-    EXPECT_EQ(lastErrorText(), kPartial + QStringLiteral(" (The 'Nothing' property returned a NULL object!)"));
+    EXPECT_EQ(lastErrorText(),
+              kPartial + QStringLiteral(" (The 'Nothing' property returned a NULL object!)"));
     EXPECT_EQ(setProperty(obj_, QStringLiteral("Empty\\Name = 'x'")), S_FALSE);
     EXPECT_EQ(lastErrorText(), kPartial + QStringLiteral(" (The 'Empty' property returned a NULL object!)"));
     EXPECT_EQ(getIntegerProperty(obj_, QStringLiteral("Self\\Nothing\\Count")), 0);
-    EXPECT_EQ(lastErrorText(), kPartial + QStringLiteral(" (The 'Nothing' property returned a NULL object!)"));
+    EXPECT_EQ(lastErrorText(),
+              kPartial + QStringLiteral(" (The 'Nothing' property returned a NULL object!)"));
 }
 
 TEST_F(Invocation, NonObjectIntermediateIsATypeMismatch)
@@ -170,7 +173,8 @@ TEST_F(Invocation, HandleAsArgumentPassesTheObject)
     AutomationObject *other = createObject(QStringLiteral("Test.Recorder"));
     ASSERT_NE(other, nullptr);
     invokes();
-    ASSERT_EQ(setProperty(obj_, QStringLiteral("Keep = ") + handleNumber(other) + QStringLiteral(" as AutomationObject")),
+    ASSERT_EQ(setProperty(obj_, QStringLiteral("Keep = ") + handleNumber(other) +
+                                    QStringLiteral(" as AutomationObject")),
               S_OK);
     const auto calls = invokes();
     ASSERT_EQ(calls.size(), 1u);
@@ -184,7 +188,8 @@ TEST_F(Invocation, HandleAsArgumentPassesTheObject)
     EXPECT_EQ(getIntegerProperty(kept, QStringLiteral("Count")), 42);
     releaseObject(kept);
 
-    EXPECT_EQ(setProperty(obj_, QStringLiteral("Keep = ") + handleNumber(other) + QStringLiteral(" as AutomationObject")),
+    EXPECT_EQ(setProperty(obj_, QStringLiteral("Keep = ") + handleNumber(other) +
+                                    QStringLiteral(" as AutomationObject")),
               E_INVALIDARG)
         << "a released handle is refused";
 }
@@ -193,13 +198,15 @@ TEST_F(Invocation, ArgumentsByAddress)
 {
     LONG number = 77;
     const QString address = QString::number(reinterpret_cast<quintptr>(&number));
-    EXPECT_EQ(getIntegerProperty(obj_, QStringLiteral("Echo(") + address + QStringLiteral(" byref as long)")), 77);
+    EXPECT_EQ(getIntegerProperty(obj_, QStringLiteral("Echo(") + address + QStringLiteral(" byref as long)")),
+              77);
 
     VARIANT bytes;
     VariantInit(&bytes);
     ASSERT_TRUE(bytesToVariant(&bytes, QByteArray("\x01\x02\x03", 3)));
-    VARIANT *echoed = getVariantProperty(
-        obj_, QStringLiteral("Echo(") + QString::number(reinterpret_cast<quintptr>(&bytes)) + QStringLiteral(" as variant)"));
+    VARIANT *echoed = getVariantProperty(obj_, QStringLiteral("Echo(") +
+                                                   QString::number(reinterpret_cast<quintptr>(&bytes)) +
+                                                   QStringLiteral(" as variant)"));
     ASSERT_NE(echoed, nullptr);
     EXPECT_EQ(variantToBytes(echoed), QByteArray("\x01\x02\x03", 3));
     EXPECT_EQ(variantToBytes(&bytes), QByteArray("\x01\x02\x03", 3)) << "the caller's VARIANT is untouched";
@@ -215,9 +222,11 @@ TEST_F(Invocation, ServerExceptionsKeepTheirDescription)
     EXPECT_EQ(getStringProperty(obj_, QStringLiteral("Self\\Fail")), QString());
     EXPECT_EQ(lastErrorText(), QStringLiteral("Recorder failed on purpose."));
     EXPECT_EQ(invoke(obj_, QStringLiteral("FailPlain")), DISP_E_EXCEPTION);
-    EXPECT_EQ(lastErrorText(), QStringLiteral("An exception occurred during the execution of this method/property."));
+    EXPECT_EQ(lastErrorText(),
+              QStringLiteral("An exception occurred during the execution of this method/property."));
     EXPECT_EQ(invoke(obj_, QStringLiteral("FailWin32")), HRESULT_FROM_WIN32(2));
-    EXPECT_EQ(lastErrorText(), QStringLiteral("(FACILITY_WIN32 error 2) The system cannot find the file specified."));
+    EXPECT_EQ(lastErrorText(),
+              QStringLiteral("(FACILITY_WIN32 error 2) The system cannot find the file specified."));
 }
 
 TEST_F(Invocation, FailuresBeforeAnyInvoke)
@@ -225,7 +234,8 @@ TEST_F(Invocation, FailuresBeforeAnyInvoke)
     EXPECT_EQ(invoke(obj_, QString()), E_INVALIDARG);
     EXPECT_EQ(lastErrorCode(), E_INVALIDARG);
     EXPECT_EQ(setProperty(obj_, QStringLiteral("A = 1 = 2")), E_INVALIDARG);
-    EXPECT_EQ(getStringProperty(obj_, QStringLiteral("Take(") + QStringLiteral("1,").repeated(20) + QStringLiteral("1)")),
+    EXPECT_EQ(getStringProperty(obj_, QStringLiteral("Take(") + QStringLiteral("1,").repeated(20) +
+                                          QStringLiteral("1)")),
               QString());
     EXPECT_EQ(lastErrorCode(), E_OUTOFMEMORY);
     EXPECT_TRUE(invokes().empty());
@@ -237,7 +247,8 @@ TEST_F(Invocation, FailuresBeforeAnyInvoke)
 
     AutomationObject *gone = createObject(QStringLiteral("Test.Recorder"));
     releaseObject(gone);
-    EXPECT_EQ(invoke(gone, QStringLiteral("Take")), E_HANDLE) << "a released handle is refused, not dereferenced";
+    EXPECT_EQ(invoke(gone, QStringLiteral("Take")), E_HANDLE)
+        << "a released handle is refused, not dereferenced";
     EXPECT_EQ(lastErrorText(), QStringLiteral("(FACILITY_WIN32 error 6) The handle is invalid."));
 }
 
@@ -254,7 +265,8 @@ TEST_F(Invocation, VariantResults)
     v = getVariantProperty(obj_, QStringLiteral("Multi"));
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(v->vt, VT_ARRAY | VT_VARIANT);
-    EXPECT_EQ(variantArrayTexts(v), (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("3")}));
+    EXPECT_EQ(variantArrayTexts(v),
+              (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("3")}));
     freeVariant(v);
     EXPECT_EQ(getVariantProperty(obj_, QStringLiteral("Fail")), nullptr);
     EXPECT_EQ(lastErrorCode(), DISP_E_EXCEPTION);

@@ -2,7 +2,6 @@
 // outcomes, the text of every code, and the reset after the last release.
 
 #include "RecordingServer.h"
-
 #include "automation/AutomationObject.h"
 #include "automation/Invocation.h"
 #include "automation/LastError.h"
@@ -10,30 +9,34 @@
 #include "automation/com/ComPtr.h"
 
 #include <gtest/gtest.h>
-
 #include <latch>
 #include <thread>
 
 using namespace orvane;
 
-namespace {
+namespace
+{
 
 struct Outcome {
     HRESULT code;
     QString text;
 };
 
-Outcome lastOutcome() { return {lastErrorCode(), lastErrorText()}; }
+Outcome lastOutcome()
+{
+    return {lastErrorCode(), lastErrorText()};
+}
 
-const QString kInvalidArgText = QStringLiteral(
-    "One or more arguments are invalid. Possibly a numerical overflow or too many nested objects, -if so, try "
-    "splitting your method call into two or more subcalls.");
-const QString kClassText = QStringLiteral(
-    "Invalid progID/CLSID. Check your spelling of the programmatic identifier. Also check that the component / "
-    "ActiveX control has been registered.");
+const QString kInvalidArgText = QStringLiteral("One or more arguments are invalid. Possibly a numerical "
+                                               "overflow or too many nested objects, -if so, try "
+                                               "splitting your method call into two or more subcalls.");
+const QString kClassText = QStringLiteral("Invalid progID/CLSID. Check your spelling of the programmatic "
+                                          "identifier. Also check that the component / "
+                                          "ActiveX control has been registered.");
 
-class LastError : public ::testing::Test {
-protected:
+class LastError : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         orvane::test::registerRecordingServer();
@@ -56,46 +59,58 @@ TEST_F(LastError, TextOfEveryListedCode)
         {1, "", "The operation completed, but was only partially successful."},
         {1, "why", "The operation completed, but was only partially successful. (why)"},
         {0x80004005, "", "Unspecified error."},
-        {0x80070057, "", "One or more arguments are invalid. Possibly a numerical overflow or too many nested "
-                         "objects, -if so, try splitting your method call into two or more subcalls."},
+        {0x80070057, "",
+         "One or more arguments are invalid. Possibly a numerical overflow or too many nested "
+         "objects, -if so, try splitting your method call into two or more subcalls."},
         {0x80004002, "", "Method is not implemented."},
-        {0x8007000E, "", "Problem allocating memory.\r\n\r\n(Possibly too many method arguments. Each "
-                         "method/property is limited by the command engine to a maximum of 20 arguments.)"},
+        {0x8007000E, "",
+         "Problem allocating memory.\r\n\r\n(Possibly too many method arguments. Each "
+         "method/property is limited by the command engine to a maximum of 20 arguments.)"},
         {0x8000FFFF, "", "An unexpected error."},
         {0x80004003, "", "An invalid pointer was supplied."},
-        {0x80004001, "", "Not implemented. In the case of attaching an event handler to a COM object, this could "
-                         "signify that the object does not provide any type information."},
-        {0x800401F3, "", "Invalid progID/CLSID. Check your spelling of the programmatic identifier. Also check that "
-                         "the component / ActiveX control has been registered."},
-        {0x80040154, "", "Invalid progID/CLSID. Check your spelling of the programmatic identifier. Also check that "
-                         "the component / ActiveX control has been registered."},
-        {0x80080005, "", "Server execution failed. Usually caused by an 'out of process server' timing out when "
-                         "asked to create an instance of a 'class factory'."},
+        {0x80004001, "",
+         "Not implemented. In the case of attaching an event handler to a COM object, this could "
+         "signify that the object does not provide any type information."},
+        {0x800401F3, "",
+         "Invalid progID/CLSID. Check your spelling of the programmatic identifier. Also check that "
+         "the component / ActiveX control has been registered."},
+        {0x80040154, "",
+         "Invalid progID/CLSID. Check your spelling of the programmatic identifier. Also check that "
+         "the component / ActiveX control has been registered."},
+        {0x80080005, "",
+         "Server execution failed. Usually caused by an 'out of process server' timing out when "
+         "asked to create an instance of a 'class factory'."},
         {0x80020005, "", "Type mismatch in the method parameters."},
-        {0x8002802B, "", "No type description was found in the library with the specified GUID whilst trying to "
-                         "create an event handler."},
-        {0x80040201, "", "Unable to set event handler because the connection point has already reached its limit "
-                         "of connections."},
+        {0x8002802B, "",
+         "No type description was found in the library with the specified GUID whilst trying to "
+         "create an event handler."},
+        {0x80040201, "",
+         "Unable to set event handler because the connection point has already reached its limit "
+         "of connections."},
         {0x80040110, "", "Class does not support aggregation (or class object is remote)."},
         {0x8002000A, "", "Overflow error whilst converting between types."},
         {0x80020006, "", "Method/property not supported by this object."},
         {0x8002000E, "", "Invalid number of method/property parameters."},
         {0x80020008, "", "A method/property parameter is not a valid (variant) type."},
-        {0x80020003, "", "Member not found. (Check that you have not omitted any optional parameters and are not "
-                         "trying to set a read-only property etc.)"},
+        {0x80020003, "",
+         "Member not found. (Check that you have not omitted any optional parameters and are not "
+         "trying to set a read-only property etc.)"},
         {0x80020011, "", "Does not support a collection."},
         {0x80070005, "", "A 'general' access denied error."},
-        {0x8001010E, "", "The application called upon an interface that was marshalled for a different thread."},
+        {0x8001010E, "",
+         "The application called upon an interface that was marshalled for a different thread."},
         {0x80020009, "Server said no.", "Server said no."},
         {0x80020009, "", "An exception occurred during the execution of this method/property."},
         {0x80070002, "", "(FACILITY_WIN32 error 2) The system cannot find the file specified."},
         {0x8007052E, "", "(FACILITY_WIN32 error 1326) The user name or password is incorrect."},
         {0x80072030, "", "(FACILITY_WIN32 error 8240) There is no such object on the server."},
         {0x8007FFFF, "", "(FACILITY_WIN32 error 65535) Unable to retrieve error description from system!"},
-        {0x80041001, "", "Unknown error. (Code : Hex 80041001). Please report this error code to the author at "
-                         "'support@orvane.org'"},
-        {0x800A03EC, "", "Unknown error. (Code : Hex 800A03EC). Please report this error code to the author at "
-                         "'support@orvane.org'"},
+        {0x80041001, "",
+         "Unknown error. (Code : Hex 80041001). Please report this error code to the author at "
+         "'support@orvane.org'"},
+        {0x800A03EC, "",
+         "Unknown error. (Code : Hex 800A03EC). Please report this error code to the author at "
+         "'support@orvane.org'"},
         {0x00070002, "", "(FACILITY_WIN32 error 2) The system cannot find the file specified."},
     };
     for (const Row &row : rows) {

@@ -2,24 +2,24 @@
 // the expected results and errors; the executable itself survives bad input.
 
 #include "RecordingServer.h"
-
 #include "automation/AutomationObject.h"
 #include "automation/ProbeSession.h"
 
 #include <QFileInfo>
 #include <QProcess>
-
 #include <gtest/gtest.h>
 
 using namespace orvane;
 
-namespace {
+namespace
+{
 
 const char *const kNullFields =
     "last 1 0x00000001 \"The operation completed, but was only partially successful. (The 'Fields' property "
     "returned a NULL object!)\"";
 const char *const kInvalidArg =
-    "last -2147024809 0x80070057 \"One or more arguments are invalid. Possibly a numerical overflow or too many "
+    "last -2147024809 0x80070057 \"One or more arguments are invalid. Possibly a numerical overflow or too "
+    "many "
     "nested objects, -if so, try splitting your method call into two or more subcalls.\"";
 const char *const kOkay = "last 0 0x00000000 \"Okay.\"";
 
@@ -48,7 +48,8 @@ TEST(Probe, ScriptAgainstTheRecordingServer)
          {"=> @v1 VT_ARRAY|VT_UI1 [16 bytes] 000102030405060708090a0b0c0d0e0f guid "
           "{03020100-0504-0706-0809-0A0B0C0D0E0F}",
           kOkay}},
-        {"variant @1 Multi", {"=> @v2 VT_ARRAY|VT_VARIANT [0..2] {VT_BSTR \"a\", VT_BSTR \"b\", VT_I4 3}", kOkay}},
+        {"variant @1 Multi",
+         {"=> @v2 VT_ARRAY|VT_VARIANT [0..2] {VT_BSTR \"a\", VT_BSTR \"b\", VT_I4 3}", kOkay}},
         {"variant @1 Null", {"=> @v3 VT_NULL", kOkay}},
         {"variant @1 Self", {"=> @v4 VT_DISPATCH @3", kOkay}},
         {"variant @1 Echo(@v1 as variant)",
@@ -62,7 +63,8 @@ TEST(Probe, ScriptAgainstTheRecordingServer)
          {"=> null", "last 1 0x00000001 \"The operation completed, but was only partially successful. (The "
                      "property returned a NULL object!)\""}},
         {"str @1 Echo('a@1b')", {"=> \"a@1b\"", kOkay}},
-        {"str @1 Echo('tab$0009quote\"back\\slash$000D$000A')", {"=> \"tab\\tquote\\\"back\\\\slash\\r\\n\"", kOkay}},
+        {"str @1 Echo('tab$0009quote\"back\\slash$000D$000A')",
+         {"=> \"tab\\tquote\\\"back\\\\slash\\r\\n\"", kOkay}},
         {"int @1 Name", {"=> 0", "last -2147352571 0x80020005 \"Type mismatch in the method parameters.\""}},
         {"set @1 A = 1 = 2", {"=> 0x80070057", kInvalidArg}},
         {"create", {"=> null", kInvalidArg}},
@@ -109,15 +111,17 @@ TEST(Probe, ExecutableAnswersEveryLine)
     const QStringList lines = QString::fromUtf8(probe.readAllStandardOutput()).split(QLatin1Char('\n'));
     const QStringList expected = {
         QStringLiteral("=> null"),
-        QStringLiteral("last -2147221005 0x800401F3 \"Invalid progID/CLSID. Check your spelling of the programmatic "
-                       "identifier. Also check that the component / ActiveX control has been registered.\""),
+        QStringLiteral(
+            "last -2147221005 0x800401F3 \"Invalid progID/CLSID. Check your spelling of the programmatic "
+            "identifier. Also check that the component / ActiveX control has been registered.\""),
         QStringLiteral("=> null"),
         QString::fromUtf8(kInvalidArg),
         QStringLiteral("error: no handle @1"),
         QStringLiteral("error: unknown command \"\\x01\\x02\""),
         QStringLiteral("=> null"),
-        QStringLiteral("last -2147221020 0x800401E4 \"Unknown error. (Code : Hex 800401E4). Please report this error "
-                       "code to the author at 'support@orvane.org'\""),
+        QStringLiteral(
+            "last -2147221020 0x800401E4 \"Unknown error. (Code : Hex 800401E4). Please report this error "
+            "code to the author at 'support@orvane.org'\""),
         QStringLiteral("=> 0"),
         QString(),
     };

@@ -1,16 +1,15 @@
 // Byte arrays and arrays of values: taking them apart and building them.
 
 #include "automation/VariantArrays.h"
-
 #include "automation/com/Bstr.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 
 using namespace orvane;
 
-namespace {
+namespace
+{
 
 struct Value {
     VARIANT v;
@@ -98,7 +97,8 @@ TEST(VariantArrays, VariantArrayAndBounds)
     EXPECT_EQ(variantArray(nullptr), nullptr);
 
     Value list;
-    ASSERT_EQ(setVariantStringArray(&list.v, {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}), S_OK);
+    ASSERT_EQ(setVariantStringArray(&list.v, {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}),
+              S_OK);
     SAFEARRAY *array = variantArray(&list.v);
     ASSERT_EQ(array, list.v.parray);
     EXPECT_EQ(arrayLowerBound(array), 0);

@@ -3,15 +3,20 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 // Layout: [uint32 byte length][characters ...][NUL char16_t]; a BSTR points
 // at the characters.
 constexpr std::size_t kPrefix = sizeof(std::uint32_t);
 
-std::uint32_t *prefixOf(BSTR text) { return reinterpret_cast<std::uint32_t *>(reinterpret_cast<char *>(text) - kPrefix); }
+std::uint32_t *prefixOf(BSTR text)
+{
+    return reinterpret_cast<std::uint32_t *>(reinterpret_cast<char *>(text) - kPrefix);
+}
 
 BSTR allocateBytes(const char *bytes, std::size_t length)
 {
@@ -53,7 +58,10 @@ BSTR SysAllocStringLen(LPCOLESTR text, UINT length)
     return allocateBytes(reinterpret_cast<const char *>(text), std::size_t(length) * sizeof(OLECHAR));
 }
 
-BSTR SysAllocStringByteLen(const char *bytes, UINT length) { return allocateBytes(bytes, length); }
+BSTR SysAllocStringByteLen(const char *bytes, UINT length)
+{
+    return allocateBytes(bytes, length);
+}
 
 void SysFreeString(BSTR text)
 {
@@ -61,9 +69,15 @@ void SysFreeString(BSTR text)
         std::free(reinterpret_cast<char *>(text) - kPrefix);
 }
 
-UINT SysStringLen(BSTR text) { return text ? *prefixOf(text) / sizeof(OLECHAR) : 0; }
+UINT SysStringLen(BSTR text)
+{
+    return text ? *prefixOf(text) / sizeof(OLECHAR) : 0;
+}
 
-UINT SysStringByteLen(BSTR text) { return text ? *prefixOf(text) : 0; }
+UINT SysStringByteLen(BSTR text)
+{
+    return text ? *prefixOf(text) : 0;
+}
 
 BSTR bstrFromQString(const QString &text)
 {
@@ -84,8 +98,14 @@ QString qStringFromOleString(LPCOLESTR text)
     return QString::fromUtf16(text, static_cast<qsizetype>(oleLength(text)));
 }
 
-void *CoTaskMemAlloc(std::size_t bytes) { return std::malloc(bytes); }
+void *CoTaskMemAlloc(std::size_t bytes)
+{
+    return std::malloc(bytes);
+}
 
-void CoTaskMemFree(void *memory) { std::free(memory); }
+void CoTaskMemFree(void *memory)
+{
+    std::free(memory);
+}
 
 } // namespace orvane

@@ -8,7 +8,8 @@
 
 #include <QString>
 
-namespace orvane {
+namespace orvane
+{
 
 /// Copies the NUL-terminated `text`; null for a null `text` or on allocation failure.
 BSTR SysAllocString(LPCOLESTR text);
@@ -32,7 +33,10 @@ QString qStringFromBstr(BSTR text);
 /// Copies a NUL-terminated UTF-16 string (not a BSTR); "" for null.
 QString qStringFromOleString(LPCOLESTR text);
 /// A NUL-terminated view of `text` for calls taking LPCOLESTR; valid while `text` lives unchanged.
-inline LPCOLESTR oleString(const QString &text) { return reinterpret_cast<LPCOLESTR>(text.utf16()); }
+inline LPCOLESTR oleString(const QString &text)
+{
+    return reinterpret_cast<LPCOLESTR>(text.utf16());
+}
 
 /// Allocates memory that CoTaskMemFree frees (ProgIDFromCLSID returns such strings).
 void *CoTaskMemAlloc(std::size_t bytes);

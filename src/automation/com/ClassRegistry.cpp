@@ -4,14 +4,15 @@
 #include "automation/com/ComPtr.h"
 
 #include <QHash>
-
 #include <atomic>
 #include <mutex>
 #include <vector>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 struct ClassEntry {
     QString progID; // as registered
@@ -46,8 +47,9 @@ Registry &registry()
 
 // The class factory handed out by CoGetClassObject: a thin wrapper around the
 // registered InstanceFactory.
-class FunctionClassFactory final : public IClassFactory {
-public:
+class FunctionClassFactory final : public IClassFactory
+{
+  public:
     explicit FunctionClassFactory(InstanceFactory factory) : factory_(std::move(factory)) {}
 
     HRESULT QueryInterface(REFIID iid, void **object) override
@@ -81,13 +83,16 @@ public:
     }
     HRESULT LockServer(BOOL) override { return S_OK; }
 
-private:
+  private:
     ~FunctionClassFactory() override = default;
     InstanceFactory factory_;
     std::atomic<ULONG> refs_{1};
 };
 
-bool sameName(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool sameName(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
 } // namespace
 

@@ -16,7 +16,8 @@
 
 #include <functional>
 
-namespace orvane {
+namespace orvane
+{
 
 /// Makes a new instance and returns interface `iid` of it in `*object` (one
 /// reference for the caller). Typically:

@@ -7,10 +7,12 @@
 
 #include <utility>
 
-namespace orvane {
+namespace orvane
+{
 
-template <typename T> class ComPtr {
-public:
+template <typename T> class ComPtr
+{
+  public:
     ComPtr() = default;
     /// Shares `p`: AddRef's it.
     explicit ComPtr(T *p) : p_(p)
@@ -53,7 +55,7 @@ public:
     T *operator->() const { return p_; }
     explicit operator bool() const { return p_ != nullptr; }
 
-private:
+  private:
     T *p_ = nullptr;
 };
 

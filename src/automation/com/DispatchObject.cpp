@@ -3,13 +3,18 @@
 #include "automation/com/Bstr.h"
 #include "automation/com/VariantChangeType.h"
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 std::atomic<long> liveObjects{0};
 
-QString memberKey(const QString &name) { return name.toCaseFolded(); }
+QString memberKey(const QString &name)
+{
+    return name.toCaseFolded();
+}
 
 // A VT_BYREF|VT_VARIANT argument stands for the VARIANT it points at.
 const VARIANT *seeThrough(const VARIANT *v)
@@ -19,7 +24,10 @@ const VARIANT *seeThrough(const VARIANT *v)
     return v;
 }
 
-bool isMissing(const VARIANT *v) { return !v || (v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND); }
+bool isMissing(const VARIANT *v)
+{
+    return !v || (v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND);
+}
 
 HRESULT convertedText(const VARIANT *v, QString *out)
 {
@@ -70,9 +78,15 @@ MemberTable::MemberTable(std::initializer_list<std::pair<QString, DISPID>> membe
     }
 }
 
-DISPID MemberTable::find(const QString &name) const { return byName_.value(memberKey(name), DISPID_UNKNOWN); }
+DISPID MemberTable::find(const QString &name) const
+{
+    return byName_.value(memberKey(name), DISPID_UNKNOWN);
+}
 
-QString MemberTable::name(DISPID id) const { return byId_.value(id); }
+QString MemberTable::name(DISPID id) const
+{
+    return byId_.value(id);
+}
 
 DispatchCall::DispatchCall(DISPID dispid, WORD flags, DISPPARAMS *params, VARIANT *result)
     : dispid_(dispid), flags_(flags), result_(result)
@@ -97,14 +111,35 @@ const VARIANT *DispatchCall::arg(int i) const
     return (i >= 0 && i < argCount()) ? args_[static_cast<std::size_t>(i)] : nullptr;
 }
 
-bool DispatchCall::hasArg(int i) const { return !isMissing(arg(i)); }
+bool DispatchCall::hasArg(int i) const
+{
+    return !isMissing(arg(i));
+}
 
-HRESULT DispatchCall::stringArg(int i, QString *out) const { return convertedText(arg(i), out); }
-HRESULT DispatchCall::integerArg(int i, qint64 *out) const { return convertedInteger(arg(i), out); }
-HRESULT DispatchCall::boolArg(int i, bool *out) const { return convertedBool(arg(i), out); }
-HRESULT DispatchCall::putString(QString *out) const { return convertedText(putValue_, out); }
-HRESULT DispatchCall::putInteger(qint64 *out) const { return convertedInteger(putValue_, out); }
-HRESULT DispatchCall::putBool(bool *out) const { return convertedBool(putValue_, out); }
+HRESULT DispatchCall::stringArg(int i, QString *out) const
+{
+    return convertedText(arg(i), out);
+}
+HRESULT DispatchCall::integerArg(int i, qint64 *out) const
+{
+    return convertedInteger(arg(i), out);
+}
+HRESULT DispatchCall::boolArg(int i, bool *out) const
+{
+    return convertedBool(arg(i), out);
+}
+HRESULT DispatchCall::putString(QString *out) const
+{
+    return convertedText(putValue_, out);
+}
+HRESULT DispatchCall::putInteger(qint64 *out) const
+{
+    return convertedInteger(putValue_, out);
+}
+HRESULT DispatchCall::putBool(bool *out) const
+{
+    return convertedBool(putValue_, out);
+}
 
 HRESULT DispatchCall::setResultString(const QString &text)
 {
@@ -170,11 +205,20 @@ HRESULT DispatchCall::raise(const QString &description, HRESULT scode, const QSt
     return DISP_E_EXCEPTION;
 }
 
-DispatchObject::DispatchObject(const MemberTable &members) : members_(members) { ++liveObjects; }
+DispatchObject::DispatchObject(const MemberTable &members) : members_(members)
+{
+    ++liveObjects;
+}
 
-DispatchObject::~DispatchObject() { --liveObjects; }
+DispatchObject::~DispatchObject()
+{
+    --liveObjects;
+}
 
-long DispatchObject::liveCount() { return liveObjects.load(); }
+long DispatchObject::liveCount()
+{
+    return liveObjects.load();
+}
 
 HRESULT DispatchObject::QueryInterface(REFIID iid, void **object)
 {
@@ -194,7 +238,10 @@ HRESULT DispatchObject::QueryInterface(REFIID iid, void **object)
     return S_OK;
 }
 
-ULONG DispatchObject::AddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
+ULONG DispatchObject::AddRef()
+{
+    return refs_.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 ULONG DispatchObject::Release()
 {
@@ -204,7 +251,10 @@ ULONG DispatchObject::Release()
     return left;
 }
 
-IUnknown *DispatchObject::queryOtherInterface(REFIID) { return nullptr; }
+IUnknown *DispatchObject::queryOtherInterface(REFIID)
+{
+    return nullptr;
+}
 
 HRESULT DispatchObject::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID, DISPID *ids)
 {

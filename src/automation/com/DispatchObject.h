@@ -35,25 +35,26 @@
 
 #include <QHash>
 #include <QString>
-
 #include <atomic>
 #include <initializer_list>
 #include <utility>
 #include <vector>
 
-namespace orvane {
+namespace orvane
+{
 
 /// A server class's members: name -> DISPID, names matched case-insensitively.
 /// Build one per class (a function-local static) and share it by all instances.
-class MemberTable {
-public:
+class MemberTable
+{
+  public:
     MemberTable(std::initializer_list<std::pair<QString, DISPID>> members);
     /// The identifier of `name` in any case; DISPID_UNKNOWN when absent.
     DISPID find(const QString &name) const;
     /// The name as declared for `id`; "" when absent.
     QString name(DISPID id) const;
 
-private:
+  private:
     QHash<QString, DISPID> byName_;
     QHash<DISPID, QString> byId_;
 };
@@ -62,8 +63,9 @@ private:
 /// the order they were written (first argument first); a VT_BYREF|VT_VARIANT
 /// argument is seen through to the VARIANT it points at. The put value of a
 /// property write is not among the positional arguments: see putValue().
-class DispatchCall {
-public:
+class DispatchCall
+{
+  public:
     DispatchCall(DISPID dispid, WORD flags, DISPPARAMS *params, VARIANT *result);
 
     DISPID dispid() const { return dispid_; }
@@ -123,7 +125,7 @@ public:
     const QString &exceptionSource() const { return source_; }
     HRESULT exceptionCode() const { return scode_; }
 
-private:
+  private:
     DISPID dispid_;
     WORD flags_;
     std::vector<const VARIANT *> args_;
@@ -138,10 +140,11 @@ private:
 
 /// Base class of automation servers; see the file comment. A new instance
 /// starts with one reference, owned by whoever called `new` (adopt it with
-/// ComPtr<T>::attach); it deletes itself when the last reference goes. Thread-safe reference counting; the server's own
-/// state is the server's concern.
-class DispatchObject : public IDispatch {
-public:
+/// ComPtr<T>::attach); it deletes itself when the last reference goes. Thread-safe reference counting; the
+/// server's own state is the server's concern.
+class DispatchObject : public IDispatch
+{
+  public:
     explicit DispatchObject(const MemberTable &members);
     DispatchObject(const DispatchObject &) = delete;
     DispatchObject &operator=(const DispatchObject &) = delete;
@@ -160,7 +163,7 @@ public:
     /// Number of DispatchObjects alive in the process (for leak checks in tests).
     static long liveCount();
 
-protected:
+  protected:
     ~DispatchObject() override;
     /// Answers one call; see DispatchCall. Return DISP_E_MEMBERNOTFOUND for a
     /// member or flag combination the object does not support.
@@ -171,7 +174,7 @@ protected:
     /// The member table given at construction.
     const MemberTable &members() const { return members_; }
 
-private:
+  private:
     const MemberTable &members_;
     std::atomic<ULONG> refs_{1};
 };

@@ -2,9 +2,11 @@
 
 #include "automation/com/Bstr.h"
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 constexpr int kGuidTextLength = 38; // "{8-4-4-4-12}" without the NUL
 
@@ -39,8 +41,8 @@ bool readHex(const QString &text, int pos, int digits, std::uint64_t *value)
 QString guidToString(REFGUID g)
 {
     return QString::asprintf("{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3,
-                             g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6],
-                             g.Data4[7]);
+                             g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5],
+                             g.Data4[6], g.Data4[7]);
 }
 
 bool guidFromString(const QString &text, GUID *guid)
@@ -92,7 +94,8 @@ HRESULT CLSIDFromString(LPCOLESTR text, CLSID *clsid)
 GUID guidFromBytes(const std::uint8_t b[16])
 {
     GUID g;
-    g.Data1 = std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 | std::uint32_t(b[3]) << 24;
+    g.Data1 = std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 |
+              std::uint32_t(b[3]) << 24;
     g.Data2 = static_cast<std::uint16_t>(b[4] | b[5] << 8);
     g.Data3 = static_cast<std::uint16_t>(b[6] | b[7] << 8);
     for (int i = 0; i < 8; ++i)

@@ -12,7 +12,8 @@
 
 #include <QString>
 
-namespace orvane {
+namespace orvane
+{
 
 struct GUID {
     std::uint32_t Data1 = 0;
@@ -28,7 +29,10 @@ using REFIID = const IID &;
 using REFCLSID = const CLSID &;
 using REFGUID = const GUID &;
 
-inline bool IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
+inline bool IsEqualGUID(REFGUID a, REFGUID b)
+{
+    return a == b;
+}
 
 /// The all-zero GUID; passed as the riid of GetIDsOfNames and Invoke.
 inline constexpr IID IID_NULL{};

@@ -1,6 +1,7 @@
 #include "automation/com/HResult.h"
 
-namespace orvane {
+namespace orvane
+{
 
 QString hresultName(HRESULT hr)
 {
@@ -61,8 +62,10 @@ QString hresultName(HRESULT hr)
 
 QString hresultHex(HRESULT hr)
 {
-    return QStringLiteral("0x%1").arg(static_cast<std::uint32_t>(hr), 8, 16, QLatin1Char('0')).toUpper().replace(
-        QLatin1String("0X"), QLatin1String("0x"));
+    return QStringLiteral("0x%1")
+        .arg(static_cast<std::uint32_t>(hr), 8, 16, QLatin1Char('0'))
+        .toUpper()
+        .replace(QLatin1String("0X"), QLatin1String("0x"));
 }
 
 } // namespace orvane

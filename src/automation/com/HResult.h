@@ -7,9 +7,13 @@
 
 #include <QString>
 
-namespace orvane {
+namespace orvane
+{
 
-constexpr HRESULT hresult(std::uint32_t code) { return static_cast<HRESULT>(code); }
+constexpr HRESULT hresult(std::uint32_t code)
+{
+    return static_cast<HRESULT>(code);
+}
 
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;
@@ -61,12 +65,24 @@ inline constexpr int FACILITY_WIN32 = 7;
 inline constexpr int FACILITY_DISPATCH = 2;
 inline constexpr int FACILITY_ITF = 4;
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr)
+{
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr)
+{
+    return hr < 0;
+}
 /// The facility field (bits 16..28).
-constexpr int HRESULT_FACILITY(HRESULT hr) { return (static_cast<std::uint32_t>(hr) >> 16) & 0x1FFF; }
+constexpr int HRESULT_FACILITY(HRESULT hr)
+{
+    return (static_cast<std::uint32_t>(hr) >> 16) & 0x1FFF;
+}
 /// The code field (low 16 bits).
-constexpr int HRESULT_CODE(HRESULT hr) { return static_cast<std::uint32_t>(hr) & 0xFFFF; }
+constexpr int HRESULT_CODE(HRESULT hr)
+{
+    return static_cast<std::uint32_t>(hr) & 0xFFFF;
+}
 /// Wraps a Win32 error number as a failure of facility 7 (0 stays S_OK).
 constexpr HRESULT HRESULT_FROM_WIN32(std::uint32_t error)
 {

@@ -1,8 +1,10 @@
 #include "automation/com/Interfaces.h"
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 thread_local int comInitCount = 0;
 }
 

@@ -13,7 +13,8 @@
 #include "automation/com/Guid.h"
 #include "automation/com/Variant.h"
 
-namespace orvane {
+namespace orvane
+{
 
 struct IUnknown {
     /// Gives `*object` the interface `iid` with one new reference; E_NOINTERFACE
@@ -24,7 +25,7 @@ struct IUnknown {
     /// Drops one reference; the object deletes itself at 0. Returns the new count.
     virtual ULONG Release() = 0;
 
-protected:
+  protected:
     virtual ~IUnknown() = default;
 };
 

@@ -6,9 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 ULONG elementSize(VARTYPE vt)
 {
@@ -59,7 +61,10 @@ USHORT featuresFor(VARTYPE vt)
     }
 }
 
-void *elementAt(SAFEARRAY *array, ULONG offset) { return static_cast<char *>(array->pvData) + std::size_t(offset) * array->cbElements; }
+void *elementAt(SAFEARRAY *array, ULONG offset)
+{
+    return static_cast<char *>(array->pvData) + std::size_t(offset) * array->cbElements;
+}
 
 // Index `*indices` as an offset from the lower bound; false when outside.
 bool offsetOf(SAFEARRAY *array, const LONG *indices, ULONG *offset)
@@ -186,7 +191,10 @@ HRESULT SafeArrayAccessData(SAFEARRAY *array, void **data)
     return hr;
 }
 
-HRESULT SafeArrayUnaccessData(SAFEARRAY *array) { return SafeArrayUnlock(array); }
+HRESULT SafeArrayUnaccessData(SAFEARRAY *array)
+{
+    return SafeArrayUnlock(array);
+}
 
 HRESULT SafeArrayGetLBound(SAFEARRAY *array, UINT dim, LONG *bound)
 {
@@ -208,9 +216,15 @@ HRESULT SafeArrayGetUBound(SAFEARRAY *array, UINT dim, LONG *bound)
     return S_OK;
 }
 
-UINT SafeArrayGetDim(SAFEARRAY *array) { return array ? array->cDims : 0; }
+UINT SafeArrayGetDim(SAFEARRAY *array)
+{
+    return array ? array->cDims : 0;
+}
 
-UINT SafeArrayGetElemsize(SAFEARRAY *array) { return array ? array->cbElements : 0; }
+UINT SafeArrayGetElemsize(SAFEARRAY *array)
+{
+    return array ? array->cbElements : 0;
+}
 
 HRESULT SafeArrayGetVartype(SAFEARRAY *array, VARTYPE *vt)
 {

@@ -10,7 +10,8 @@
 
 #include "automation/com/Variant.h"
 
-namespace orvane {
+namespace orvane
+{
 
 struct SAFEARRAYBOUND {
     ULONG cElements;
@@ -18,13 +19,13 @@ struct SAFEARRAYBOUND {
 };
 
 struct SAFEARRAY {
-    USHORT cDims;      // always 1 in this model
-    USHORT fFeatures;  // FADF_* flags
-    ULONG cbElements;  // size of one element in bytes
-    ULONG cLocks;      // lock count (SafeArrayLock / SafeArrayAccessData)
-    void *pvData;      // the elements
+    USHORT cDims;     // always 1 in this model
+    USHORT fFeatures; // FADF_* flags
+    ULONG cbElements; // size of one element in bytes
+    ULONG cLocks;     // lock count (SafeArrayLock / SafeArrayAccessData)
+    void *pvData;     // the elements
     SAFEARRAYBOUND rgsabound[1];
-    VARTYPE vt;        // element type (our model keeps it here, not before the record)
+    VARTYPE vt; // element type (our model keeps it here, not before the record)
 };
 
 inline constexpr USHORT FADF_BSTR = 0x0100;

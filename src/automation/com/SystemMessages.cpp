@@ -1,6 +1,7 @@
 #include "automation/com/SystemMessages.h"
 
-namespace orvane {
+namespace orvane
+{
 
 QString systemMessage(DWORD error)
 {
@@ -50,21 +51,28 @@ QString systemMessage(DWORD error)
         {206, "The filename or extension is too long."},
         {232, "The pipe is being closed."},
         {267, "The directory name is invalid."},
-        {995, "The I/O operation has been aborted because of either a thread exit or an application request."},
-        {1006, "The volume for a file has been externally altered so that the opened file is no longer valid."},
+        {995,
+         "The I/O operation has been aborted because of either a thread exit or an application request."},
+        {1006,
+         "The volume for a file has been externally altered so that the opened file is no longer valid."},
         {1223, "The operation was canceled by the user."},
         {1225, "The remote computer refused the network connection."},
-        {1231, "The network location cannot be reached. For information about network troubleshooting, see Windows Help."},
-        {1311, "We can't sign you in with this credential because your domain isn't available. Make sure your device is "
-               "connected to your organization's network and try again. If you previously signed in on this device "
-               "with another credential, you can sign in with that credential."},
+        {1231, "The network location cannot be reached. For information about network troubleshooting, see "
+               "Windows Help."},
+        {1311,
+         "We can't sign you in with this credential because your domain isn't available. Make sure your "
+         "device is "
+         "connected to your organization's network and try again. If you previously signed in on this device "
+         "with another credential, you can sign in with that credential."},
         {1317, "The specified account does not exist."},
         {1323, "Unable to update the password. The value provided as the current password is incorrect."},
-        {1325, "Unable to update the password. The value provided for the new password does not meet the length, "
-               "complexity, or history requirements of the domain."},
+        {1325,
+         "Unable to update the password. The value provided for the new password does not meet the length, "
+         "complexity, or history requirements of the domain."},
         {1326, "The user name or password is incorrect."},
-        {1327, "Account restrictions are preventing this user from signing in. For example: blank passwords aren't "
-               "allowed, sign-in times are limited, or a policy restriction has been enforced."},
+        {1327,
+         "Account restrictions are preventing this user from signing in. For example: blank passwords aren't "
+         "allowed, sign-in times are limited, or a policy restriction has been enforced."},
         {1330, "The password for this account has expired."},
         {1331, "This user can't sign in because this account is currently disabled."},
         {1332, "No mapping between account names and security IDs was done."},
@@ -83,10 +91,12 @@ QString systemMessage(DWORD error)
         {8205, "The specified directory service attribute or value already exists."},
         {8206, "The directory service is busy."},
         {8207, "The directory service is unavailable."},
-        {8212, "The requested operation did not satisfy one or more constraints associated with the class of the "
-               "object."},
+        {8212,
+         "The requested operation did not satisfy one or more constraints associated with the class of the "
+         "object."},
         {8213, "The directory service can perform the requested operation only on a leaf object."},
-        {8214, "The directory service cannot perform the requested operation on the RDN attribute of an object."},
+        {8214,
+         "The directory service cannot perform the requested operation on the RDN attribute of an object."},
         {8215, "The directory service detected an attempt to modify the object class of an object."},
         {8224, "An operations error occurred."},
         {8225, "A protocol error occurred."},
@@ -127,8 +137,9 @@ QString systemMessage(DWORD error)
         {8260, "The preset referral limit was exceeded."},
         {8261, "The search requires a SORT control."},
         {8262, "The search results exceed the offset range specified."},
-        {8301, "The directory service cannot perform the requested operation because the servers involved are of "
-               "different replication epochs (which is usually related to a domain rename that is in progress)."},
+        {8301,
+         "The directory service cannot perform the requested operation because the servers involved are of "
+         "different replication epochs (which is usually related to a domain rename that is in progress)."},
         {8305, "The object already exists."},
         {8311, "The directory service was unable to allocate a relative identifier."},
         {10013, "An attempt was made to access a socket in a way forbidden by its access permissions."},
@@ -136,12 +147,14 @@ QString systemMessage(DWORD error)
         {10051, "A socket operation was attempted to an unreachable network."},
         {10053, "An established connection was aborted by the software in your host machine."},
         {10054, "An existing connection was forcibly closed by the remote host."},
-        {10060, "A connection attempt failed because the connected party did not properly respond after a period of "
-                "time, or established connection failed because connected host has failed to respond."},
+        {10060,
+         "A connection attempt failed because the connected party did not properly respond after a period of "
+         "time, or established connection failed because connected host has failed to respond."},
         {10061, "No connection could be made because the target machine actively refused it."},
         {10065, "A socket operation was attempted to an unreachable host."},
         {11001, "No such host is known."},
-        {11002, "This is usually a temporary error during hostname resolution and means that the local server did not "
+        {11002, "This is usually a temporary error during hostname resolution and means that the local "
+                "server did not "
                 "receive a response from an authoritative server."},
     };
     for (const Entry &e : messages) {

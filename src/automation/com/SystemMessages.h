@@ -8,7 +8,8 @@
 
 #include <QString>
 
-namespace orvane {
+namespace orvane
+{
 
 /// The system's English text for Win32 error `error` without the trailing line
 /// break ("The system cannot find the file specified."); "" when the table

@@ -5,7 +5,8 @@
 
 #include <cstdint>
 
-namespace orvane {
+namespace orvane
+{
 
 using BYTE = std::uint8_t;
 using CHAR = std::int8_t;

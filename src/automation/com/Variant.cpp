@@ -6,9 +6,11 @@
 
 #include <cstring>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 bool isValidVariantType(VARTYPE vt)
 {
@@ -57,12 +59,11 @@ bool isSupportedVarType(VARTYPE vt)
 
 QString varTypeName(VARTYPE vt)
 {
-    static const char *const names[] = {"VT_EMPTY",   "VT_NULL",    "VT_I2",    "VT_I4",      "VT_R4",
-                                        "VT_R8",      "VT_CY",      "VT_DATE",  "VT_BSTR",    "VT_DISPATCH",
-                                        "VT_ERROR",   "VT_BOOL",    "VT_VARIANT", "VT_UNKNOWN", "VT_DECIMAL",
-                                        "VT_15",      "VT_I1",      "VT_UI1",   "VT_UI2",     "VT_UI4",
-                                        "VT_I8",      "VT_UI8",     "VT_INT",   "VT_UINT",    "VT_VOID",
-                                        "VT_HRESULT"};
+    static const char *const names[] = {
+        "VT_EMPTY",   "VT_NULL", "VT_I2",       "VT_I4",    "VT_R4",     "VT_R8",      "VT_CY",
+        "VT_DATE",    "VT_BSTR", "VT_DISPATCH", "VT_ERROR", "VT_BOOL",   "VT_VARIANT", "VT_UNKNOWN",
+        "VT_DECIMAL", "VT_15",   "VT_I1",       "VT_UI1",   "VT_UI2",    "VT_UI4",     "VT_I8",
+        "VT_UI8",     "VT_INT",  "VT_UINT",     "VT_VOID",  "VT_HRESULT"};
     const VARTYPE base = vt & VT_TYPEMASK;
     QString text;
     if (vt & VT_BYREF)

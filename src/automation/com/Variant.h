@@ -18,7 +18,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace orvane {
+namespace orvane
+{
 
 struct IUnknown;
 struct IDispatch;
@@ -60,25 +61,25 @@ struct VARIANT {
     WORD wReserved2;
     WORD wReserved3;
     union {
-        LONGLONG llVal;    // VT_I8
-        LONG lVal;         // VT_I4
-        BYTE bVal;         // VT_UI1
-        SHORT iVal;        // VT_I2
-        FLOAT fltVal;      // VT_R4
-        DOUBLE dblVal;     // VT_R8
+        LONGLONG llVal;       // VT_I8
+        LONG lVal;            // VT_I4
+        BYTE bVal;            // VT_UI1
+        SHORT iVal;           // VT_I2
+        FLOAT fltVal;         // VT_R4
+        DOUBLE dblVal;        // VT_R8
         VARIANT_BOOL boolVal; // VT_BOOL
-        SCODE scode;       // VT_ERROR
-        DATE date;         // VT_DATE
-        BSTR bstrVal;      // VT_BSTR
-        IUnknown *punkVal; // VT_UNKNOWN
-        IDispatch *pdispVal; // VT_DISPATCH
-        SAFEARRAY *parray; // VT_ARRAY | base type
-        CHAR cVal;         // VT_I1
-        USHORT uiVal;      // VT_UI2
-        ULONG ulVal;       // VT_UI4
-        ULONGLONG ullVal;  // VT_UI8
-        INT intVal;        // VT_INT
-        UINT uintVal;      // VT_UINT
+        SCODE scode;          // VT_ERROR
+        DATE date;            // VT_DATE
+        BSTR bstrVal;         // VT_BSTR
+        IUnknown *punkVal;    // VT_UNKNOWN
+        IDispatch *pdispVal;  // VT_DISPATCH
+        SAFEARRAY *parray;    // VT_ARRAY | base type
+        CHAR cVal;            // VT_I1
+        USHORT uiVal;         // VT_UI2
+        ULONG ulVal;          // VT_UI4
+        ULONGLONG ullVal;     // VT_UI8
+        INT intVal;           // VT_INT
+        UINT uintVal;         // VT_UINT
         // VT_BYREF | base type:
         BYTE *pbVal;
         SHORT *piVal;

@@ -7,15 +7,16 @@
 #include <QDate>
 #include <QDateTime>
 #include <QTime>
-
 #include <cfenv>
 #include <cfloat>
 #include <cmath>
 #include <limits>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 // A scalar taken out of a VARIANT on its way to another type.
 struct Number {
@@ -49,7 +50,10 @@ bool isIntegerType(VARTYPE vt)
     }
 }
 
-bool isNumericType(VARTYPE vt) { return isIntegerType(vt) || vt == VT_R4 || vt == VT_R8 || vt == VT_DATE; }
+bool isNumericType(VARTYPE vt)
+{
+    return isIntegerType(vt) || vt == VT_R4 || vt == VT_R8 || vt == VT_DATE;
+}
 
 Number numberOf(const VARIANT &v)
 {
@@ -277,7 +281,8 @@ QString dateText(double date)
         whole += date < 0 ? -1 : 1;
     }
     const QDate day = kDateEpoch.addDays(static_cast<qint64>(whole));
-    const QString time = QString::asprintf("%02lld:%02lld:%02lld", seconds / 3600, (seconds / 60) % 60, seconds % 60);
+    const QString time =
+        QString::asprintf("%02lld:%02lld:%02lld", seconds / 3600, (seconds / 60) % 60, seconds % 60);
     if (seconds == 0)
         return day.toString(QStringLiteral("yyyy-MM-dd"));
     if (whole == 0)
@@ -323,7 +328,8 @@ bool parseNumberText(const QString &raw, Number *n)
     const QString text = raw.trimmed();
     if (text.isEmpty())
         return false;
-    if (text.size() > 2 && text[0] == u'&' && (text[1] == u'H' || text[1] == u'h' || text[1] == u'O' || text[1] == u'o')) {
+    if (text.size() > 2 && text[0] == u'&' &&
+        (text[1] == u'H' || text[1] == u'h' || text[1] == u'O' || text[1] == u'o')) {
         bool ok = false;
         const int base = (text[1] == u'H' || text[1] == u'h') ? 16 : 8;
         const quint64 value = text.mid(2).toULongLong(&ok, base);
@@ -331,7 +337,8 @@ bool parseNumberText(const QString &raw, Number *n)
             return false;
         // Hex literals of up to 32 bits are signed 32-bit values, as in COM (&HFFFFFFFF is -1).
         n->kind = Number::Signed;
-        n->s = value <= 0xFFFFFFFFull ? static_cast<qint64>(static_cast<qint32>(value)) : static_cast<qint64>(value);
+        n->s = value <= 0xFFFFFFFFull ? static_cast<qint64>(static_cast<qint32>(value))
+                                      : static_cast<qint64>(value);
         return true;
     }
     int i = 0;
@@ -394,8 +401,8 @@ bool parseNumberText(const QString &raw, Number *n)
 bool parseDateText(const QString &raw, double *date)
 {
     const QString text = raw.trimmed();
-    static const char *const dateTimeForms[] = {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm", "yyyy-MM-ddTHH:mm:ss",
-                                                "yyyy-MM-dd"};
+    static const char *const dateTimeForms[] = {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm",
+                                                "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd"};
     for (const char *form : dateTimeForms) {
         const QDateTime dt = QDateTime::fromString(text, QLatin1String(form));
         if (dt.isValid()) {
@@ -457,8 +464,8 @@ HRESULT defaultValue(IDispatch *object, VARIANT *value)
     EXCEPINFO excep;
     UINT argError = 0;
     VariantInit(value);
-    HRESULT hr =
-        object->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, value, &excep, &argError);
+    HRESULT hr = object->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                                value, &excep, &argError);
     if (hr == DISP_E_EXCEPTION && excep.pfnDeferredFillIn)
         excep.pfnDeferredFillIn(&excep);
     SysFreeString(excep.bstrSource);
@@ -522,7 +529,8 @@ HRESULT convertScalar(const VARIANT &src, USHORT flags, VARTYPE vt, VARIANT *out
             out->lVal = src.scode;
             return S_OK;
         }
-        if (vt == VT_ERROR && (src.vt == VT_I4 || src.vt == VT_UI4 || src.vt == VT_INT || src.vt == VT_UINT)) {
+        if (vt == VT_ERROR &&
+            (src.vt == VT_I4 || src.vt == VT_UI4 || src.vt == VT_INT || src.vt == VT_UINT)) {
             out->vt = VT_ERROR;
             out->scode = src.lVal;
             return S_OK;

@@ -23,7 +23,8 @@
 
 #include "automation/com/Variant.h"
 
-namespace orvane {
+namespace orvane
+{
 
 inline constexpr USHORT VARIANT_NOVALUEPROP = 0x01;
 inline constexpr USHORT VARIANT_ALPHABOOL = 0x02;
