@@ -3,9 +3,33 @@
 #include "directory/ldap/AdoErrors.h"
 #include "directory/ldap/AttributeValues.h"
 
+#include "automation/com/Bstr.h"
+
 namespace orvane {
 
 namespace {
+
+// The identifier of `name` when it is written exactly as one of `known`;
+// DISPID_UNKNOWN otherwise (the caller then asks the member table).
+DISPID exactMember(LPOLESTR name, std::initializer_list<std::pair<const char16_t *, DISPID>> known)
+{
+    const QStringView n(name);
+    for (const auto &[text, id] : known)
+        if (n == QStringView(text))
+            return id;
+    return DISPID_UNKNOWN;
+}
+
+// The text of a name argument, read straight from a BSTR when it is one.
+HRESULT nameArg(const DispatchCall &call, QString *out)
+{
+    const VARIANT *v = call.arg(0);
+    if (v && v->vt == VT_BSTR) {
+        *out = QString(reinterpret_cast<const QChar *>(v->bstrVal), static_cast<qsizetype>(SysStringLen(v->bstrVal)));
+        return S_OK;
+    }
+    return call.stringArg(0, out);
+}
 
 // One column of the record set; reads the current record at each read.
 class AdoField : public DispatchObject {
@@ -13,6 +37,16 @@ public:
     AdoField(std::shared_ptr<RecordSetData> data, int column)
         : DispatchObject(table()), data_(std::move(data)), column_(column)
     {
+    }
+
+    HRESULT GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID lcid, DISPID *ids) override
+    {
+        if (count == 1 && names && names[0] && ids) {
+            ids[0] = exactMember(names[0], {{u"Value", DISPID_VALUE}, {u"value", DISPID_VALUE}});
+            if (ids[0] != DISPID_UNKNOWN)
+                return S_OK;
+        }
+        return DispatchObject::GetIDsOfNames(iid, names, count, lcid, ids);
     }
 
 protected:
@@ -209,6 +243,16 @@ AdoRecordSet::AdoRecordSet(std::shared_ptr<RecordSetData> data) : DispatchObject
     fields_.resize(data_->columns().size());
 }
 
+HRESULT AdoRecordSet::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID lcid, DISPID *ids)
+{
+    if (count == 1 && names && names[0] && ids) {
+        ids[0] = exactMember(names[0], {{u"Fields", Fields}, {u"MoveNext", MoveNext}, {u"RecordCount", RecordCount}});
+        if (ids[0] != DISPID_UNKNOWN)
+            return S_OK;
+    }
+    return DispatchObject::GetIDsOfNames(iid, names, count, lcid, ids);
+}
+
 const MemberTable &AdoRecordSet::table()
 {
     static const MemberTable t{{"RecordCount", RecordCount}, {"Fields", Fields},           {"EOF", Eof},
@@ -276,7 +320,7 @@ HRESULT AdoRecordSet::field(DispatchCall &call)
     if ((call.arg(0)->vt & VT_TYPEMASK) != VT_BSTR && SUCCEEDED(call.integerArg(0, &ordinal))) {
         column = ordinal >= 0 && ordinal < static_cast<qint64>(data_->columns().size()) ? static_cast<int>(ordinal) : -1;
     } else {
-        const HRESULT hr = call.stringArg(0, &name);
+        const HRESULT hr = nameArg(call, &name);
         if (FAILED(hr))
             return hr;
         column = data_->column(name);

@@ -93,6 +93,10 @@ public:
     /// An open record set over `data`, positioned on the first record.
     explicit AdoRecordSet(std::shared_ptr<RecordSetData> data);
 
+    /// Finds the members a record-set walk names thousands of times without
+    /// case folding when they are written as declared.
+    HRESULT GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID lcid, DISPID *ids) override;
+
 protected:
     HRESULT invoke(DispatchCall &call) override;
 
