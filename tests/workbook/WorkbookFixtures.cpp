@@ -281,6 +281,20 @@ std::vector<ZipEntry> zipEntries(const std::string &path)
     return entries;
 }
 
+int zipEntryFlags(const std::string &path, const std::string &name)
+{
+    std::string bytes = readFile(path);
+    auto u16 = [&](size_t at) { return static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8); };
+    for (size_t at = bytes.find("PK\x01\x02"); at != std::string::npos && at + 46 <= bytes.size();
+         at = bytes.find("PK\x01\x02", at + 4)) {
+        size_t length = static_cast<size_t>(u16(at + 28));
+        if (bytes.compare(at + 46, length, name) == 0 && length == name.size()) {
+            return u16(at + 8);
+        }
+    }
+    return -1;
+}
+
 std::string zipEntryText(const std::string &path, const std::string &name)
 {
     std::string text;

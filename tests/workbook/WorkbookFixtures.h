@@ -55,6 +55,9 @@ struct ZipEntry {
 
 /// Every entry of a ZIP file in archive order, with its stored bytes.
 std::vector<ZipEntry> zipEntries(const std::string &path);
+/// The general-purpose flags of an entry as its central directory record
+/// gives them (bits 1-2 tell the deflate level used); -1 when missing.
+int zipEntryFlags(const std::string &path, const std::string &name);
 /// The inflated content of one entry; empty when missing.
 std::string zipEntryText(const std::string &path, const std::string &name);
 

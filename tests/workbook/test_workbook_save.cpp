@@ -123,6 +123,8 @@ TEST(WorkbookSave, OtherZipEntriesAreCopiedAsStored)
         EXPECT_EQ(was[i].mtime, is[i].mtime) << was[i].name;
         EXPECT_TRUE(was[i].raw == is[i].raw) << was[i].name;
     }
+    // Deflated at the normal level (flag bits 1-2 clear), not at libzip's slow maximum.
+    EXPECT_EQ(test::zipEntryFlags(path, "xl/worksheets/sheet2.xml") & 0x6, 0);
     std::string sheet = test::zipEntryText(path, "xl/worksheets/sheet2.xml");
     EXPECT_NE(sheet.find("<dimension ref=\"A1:H30\"/>"), std::string::npos);
     EXPECT_NE(sheet.find("<row r=\"30\"><c r=\"B30\" t=\"inlineStr\"><is><t>appended</t></is></c></row></sheetData>"),

@@ -462,8 +462,11 @@ bool Workbook::writePackage(const std::string &tempPath, std::string *detail)
     // Buffers handed to libzip must live until zip_close has written them.
     std::string contentTypes, workbookRels;
     zip_int64_t sheetIndex = zip_name_locate(archive, parts_->sheetPart.c_str(), 0);
+    // libzip 1.7 drops the level when the method asked for is the entry's old
+    // one (deflate) and then deflates at level 9, ten times slower on sheet
+    // XML; asking for the default method, which is deflate, keeps level 6.
     bool ok = sheetIndex >= 0 && replaceEntry(archive, sheetIndex, rewrite.xml) &&
-              zip_set_file_compression(archive, static_cast<zip_uint64_t>(sheetIndex), ZIP_CM_DEFLATE, 6) == 0;
+              zip_set_file_compression(archive, static_cast<zip_uint64_t>(sheetIndex), ZIP_CM_DEFAULT, 6) == 0;
     zip_int64_t chainIndex = parts_->calcChainPart.empty()
                                  ? -1
                                  : zip_name_locate(archive, parts_->calcChainPart.c_str(), ZIP_FL_NOCASE);
