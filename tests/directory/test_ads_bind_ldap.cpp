@@ -292,5 +292,32 @@ TEST_P(AdsBindTest, ASearchAndOneBindPerUserShareOneConnection)
     EXPECT_LE(LdapPool::instance().openedCount() - before, 1);
 }
 
+TEST_P(AdsBindTest, IdleConnectionsAreClosedAfterTheIdleTimeout)
+{
+    Handle ns;
+    ASSERT_TRUE(bind("Fixture Full", &ns));
+    EXPECT_GE(LdapPool::instance().idleCount(), 1);
+    LdapPool::instance().setIdleTimeout(std::chrono::milliseconds(100));
+    usleep(200 * 1000);
+    EXPECT_EQ(LdapPool::instance().reap(), 0);
+    LdapPool::instance().setIdleTimeout(std::chrono::seconds(30));
+}
+
+TEST_P(AdsBindTest, AConnectionTheServerDroppedIsReplacedTransparently)
+{
+    if (dir.isSamba())
+        GTEST_SKIP() << "Samba keeps idle connections for 15 minutes";
+    // The test slapd closes connections idle for 3 s; the pool keeps them 30 s.
+    Handle ns;
+    ASSERT_TRUE(bind("Fixture Full", &ns));
+    ns = Handle();
+    sleep(4);
+    const long before = LdapPool::instance().openedCount();
+    Handle again = bind("Fixture Full", &ns);
+    ASSERT_TRUE(again) << lastErrorText().toStdString();
+    EXPECT_EQ(getStringProperty(again.get(), QStringLiteral("sAMAccountName")), QStringLiteral("fixture.full"));
+    EXPECT_EQ(LdapPool::instance().openedCount() - before, 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Directories, AdsBindTest, ::testing::ValuesIn(testDirectoryNames()),
                          [](const auto &info) { return info.param.toStdString(); });

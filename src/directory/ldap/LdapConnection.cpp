@@ -7,6 +7,8 @@
 #include <sasl/sasl.h>
 
 #include <atomic>
+#include <csignal>
+#include <mutex>
 
 namespace orvane {
 
@@ -61,6 +63,21 @@ int noInteraction(LDAP *, unsigned, void *, void *prompts)
         p->len = static_cast<unsigned>(strlen(static_cast<const char *>(p->result)));
     }
     return LDAP_SUCCESS;
+}
+
+// libldap writes to its sockets with write(): a request on a connection the
+// server has closed would raise SIGPIPE, whose default action ends the
+// process. The signal is ignored instead (once, and only when nobody has
+// installed a handler), so that the write fails with EPIPE and the request
+// reports "server down", which the pool answers by reconnecting.
+void ignoreBrokenPipes()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction current{};
+        if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+            signal(SIGPIPE, SIG_IGN);
+    });
 }
 
 void applyOptions(LDAP *ld)
@@ -192,6 +209,7 @@ HRESULT LdapConnection::open(const ServerAddress &server, const Credentials &cre
                                                                            : server.host)
                                .arg(server.port)
                                .toUtf8();
+    ignoreBrokenPipes();
     LDAP *ld = nullptr;
     int rc = ldap_initialize(&ld, uri.constData());
     if (rc != LDAP_SUCCESS)

@@ -15,6 +15,10 @@
 // - every network wait is bounded: the connect by the network timeout, each
 //   request by the operation timeout (directoryTimeouts()).
 //
+// - SIGPIPE is ignored by the process (unless a handler is installed), so
+//   that writing to a connection the server has closed is an error, not the
+//   end of the program.
+//
 // Every failing call returns an HRESULT (LdapErrors.h) and records the
 // thread's extended directory error with the server's diagnostic text.
 // A connection is used by one thread at a time (the pool hands it out so).
