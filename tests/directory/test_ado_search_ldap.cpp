@@ -294,5 +294,28 @@ TEST_P(AdoSearchTest, WithoutPagingTheServerLimitCutsTheSearchShort)
     EXPECT_EQ(getIntegerProperty(paged.records.get(), QStringLiteral("RecordCount")), dir.staff);
 }
 
+TEST_P(AdoSearchTest, WithoutStoredCredentialsTheSearchRunsAsTheCurrentUser)
+{
+    const QString query = userQuery(dir.staffBase(), QStringLiteral("(objectCategory=person)"));
+    if (dir.clientKeytab.isEmpty()) {
+        // No Kerberos ticket to be had: the search fails instead of running anonymously.
+        AdoSearch search = openAdoSearch(QString(), QString(), query, 100, true);
+        EXPECT_FALSE(search.records);
+        EXPECT_EQ(lastErrorCode(), kLogonFailure) << lastErrorText().toStdString();
+        return;
+    }
+    qputenv("KRB5_CONFIG", dir.krb5Config.toUtf8());
+    qputenv("KRB5_CLIENT_KTNAME", dir.clientKeytab.toUtf8());
+    qputenv("KRB5CCNAME", QByteArray("MEMORY:orvane-directory-test"));
+    AdoSearch search = openAdoSearch(QString(), QString(),
+                                     QStringLiteral("<LDAP://%1:%2/%3>;(objectCategory=person);cn;subtree")
+                                         .arg(dir.gssapiHost)
+                                         .arg(dir.port)
+                                         .arg(dir.staffBase()),
+                                     100, true);
+    ASSERT_TRUE(search.records) << lastErrorText().toStdString();
+    EXPECT_EQ(getIntegerProperty(search.records.get(), QStringLiteral("RecordCount")), dir.staff);
+}
+
 INSTANTIATE_TEST_SUITE_P(Directories, AdoSearchTest, ::testing::ValuesIn(testDirectoryNames()),
                          [](const auto &info) { return info.param.toStdString(); });
