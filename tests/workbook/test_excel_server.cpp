@@ -213,7 +213,10 @@ TEST_F(ExcelServer, FailedOpenIsReportedAndLaterCommandsFailQuietly)
         EXPECT_EQ(getIntegerProperty(app, firstRowCommand(1, QStringLiteral("x"))), 0);
         EXPECT_EQ(getStringProperty(app, cellCommand(1, 1)), QString());
         EXPECT_EQ(getIntegerProperty(app, kLastRow), 0);
+        // The export checks only Save: it names the cause too.
         EXPECT_NE(invoke(app, QStringLiteral("Save")), S_OK);
+        EXPECT_TRUE(lastErrorText().startsWith(QStringLiteral("No workbook is open. "))) << lastErrorText().toStdString();
+        EXPECT_TRUE(lastErrorText().contains(QString::fromLatin1(c.says))) << lastErrorText().toStdString();
         EXPECT_EQ(invoke(app, QStringLiteral("Quit()")), S_OK);
     }
 }

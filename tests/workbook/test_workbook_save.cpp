@@ -277,6 +277,26 @@ TEST(WorkbookSave, PrefixedElementsAndSelfClosingRowsAreExtendedInKind)
     EXPECT_EQ(test::runPythonScript("check_saved_workbook.py", {path, path, "Sheet1"}, &output), 0) << output;
 }
 
+TEST(WorkbookSave, WriteProtectedFileIsNotReplaced)
+{
+    std::string dir = test::scratchDir("protected");
+    std::string path = dir + "/data.xlsx";
+    test::writeXlsxWriterWorkbook(path);
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    std::string bytes = test::readFile(path);
+    auto book = openOk(path);
+    ASSERT_TRUE(book);
+    ASSERT_TRUE(book->activeSheet().setText(1, 1, "x"));
+    WorkbookError error;
+    EXPECT_FALSE(book->save(&error));
+    EXPECT_EQ(error.status, WorkbookStatus::SaveFailed);
+    EXPECT_NE(error.message.find("write-protected"), std::string::npos) << error.message;
+    EXPECT_TRUE(test::readFile(path) == bytes);
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+}
+
 TEST(WorkbookSave, KeepsPermissionsAndSavesThroughALink)
 {
     std::string dir = test::scratchDir("link");

@@ -40,10 +40,13 @@ HRESULT ExcelApplication::invoke(DispatchCall &call)
     }
     case Cells:
         if (!book) {
-            return raiseExcelError(call, QStringLiteral("No workbook is open."));
+            return raiseNoWorkbook(call, *session_);
         }
         return ExcelWorksheet::cells(call, book);
     case Save:
+        if (!book) {
+            return raiseNoWorkbook(call, *session_);
+        }
         return ExcelWorkbook::save(call, book.get());
     case Quit:
         // Quitting never saves: pending writes are dropped with the workbook.

@@ -37,6 +37,15 @@ HRESULT raiseExcelError(DispatchCall &call, const QString &description)
     return call.raise(description, kExcelError, QStringLiteral("Microsoft Excel"));
 }
 
+HRESULT raiseNoWorkbook(DispatchCall &call, const ExcelSession &session)
+{
+    QString text = QStringLiteral("No workbook is open.");
+    if (!session.openError.isEmpty()) {
+        text += QLatin1Char(' ') + session.openError;
+    }
+    return raiseExcelError(call, text);
+}
+
 HRESULT setCellResult(DispatchCall &call, const CellValue &value)
 {
     switch (value.kind) {

@@ -15,7 +15,13 @@ namespace orvane {
 /// the call that made them.
 struct ExcelSession {
     std::shared_ptr<Workbook> workbook;
+    /// Why the last Workbooks\Open failed; repeated by commands that need a
+    /// workbook, so that a caller who checks only Save still learns the cause.
+    QString openError;
 };
+
+/// Reports that no workbook is open (with the reason `session` knows); returns DISP_E_EXCEPTION.
+HRESULT raiseNoWorkbook(DispatchCall &call, const ExcelSession &session);
 
 /// Excel's "application-defined or object-defined error" (0x800A03EC), the
 /// code of every failure the stand-in reports.

@@ -22,9 +22,6 @@ const MemberTable &ExcelWorkbook::memberTable()
 
 HRESULT ExcelWorkbook::save(DispatchCall &call, Workbook *book)
 {
-    if (!book) {
-        return raiseExcelError(call, QStringLiteral("No workbook is open."));
-    }
     WorkbookError error;
     if (!book->save(&error)) {
         return raiseExcelError(call, QString::fromStdString(error.message));

@@ -10,7 +10,7 @@ public:
     explicit ExcelWorkbook(std::shared_ptr<Workbook> book);
 
     /// Saves `book` in place, reporting a failure with the engine's message;
-    /// shared by Workbook.Save and Application.Save.
+    /// shared by Workbook.Save and Application.Save. `book` must not be null.
     static HRESULT save(DispatchCall &call, Workbook *book);
 
 protected:

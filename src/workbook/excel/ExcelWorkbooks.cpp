@@ -40,8 +40,10 @@ HRESULT ExcelWorkbooks::open(DispatchCall &call)
     WorkbookError error;
     std::unique_ptr<Workbook> book = Workbook::open(path.toStdString(), &error);
     if (!book) {
-        return raiseExcelError(call, QString::fromStdString(error.message));
+        session_->openError = QString::fromStdString(error.message);
+        return raiseExcelError(call, session_->openError);
     }
+    session_->openError.clear();
     // Later commands address the workbook opened last, as they address Excel's active one.
     session_->workbook = std::move(book);
     auto workbook = ComPtr<ExcelWorkbook>::attach(new ExcelWorkbook(session_->workbook));

@@ -523,6 +523,11 @@ bool Workbook::save(WorkbookError *error)
     if (!identityOf(target, &now) || !(now == identity_)) {
         return fail(error, WorkbookStatus::ChangedOnDisk, path_, std::string());
     }
+    struct stat current;
+    if (::stat(target.c_str(), &current) == 0 && (current.st_mode & 0222) == 0) {
+        // Replacing the file would make a write-protected workbook writable behind its owner's back.
+        return fail(error, WorkbookStatus::SaveFailed, path_, "the file is write-protected");
+    }
     std::string tempPath, detail;
     if (!copyToSiblingTemp(target, &tempPath, &detail)) {
         return fail(error, WorkbookStatus::SaveFailed, path_, detail);
