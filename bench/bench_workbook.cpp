@@ -22,7 +22,8 @@
 
 using namespace orvane;
 
-namespace {
+namespace
+{
 
 constexpr int kRows = 100000;
 constexpr int kColumns = 10;
@@ -122,7 +123,8 @@ void benchEngine(const std::string &path, const std::string &copy)
 
     std::printf("engine: open %.3f s (best of 3); first Find (builds the column index) %.1f ms; "
                 "%d Finds %.3f s = %.2f us each (%u of %d found, first at row %u)\n",
-                bestOpen, firstFind * 1e3, 2 * kFinds, finds, finds / (2 * kFinds) * 1e6, found, kFinds, firstRow);
+                bestOpen, firstFind * 1e3, 2 * kFinds, finds, finds / (2 * kFinds) * 1e6, found, kFinds,
+                firstRow);
     std::printf("engine: %d cell writes %.3f s; save %.3f s (%s)\n", kWrites, writes, save,
                 saved ? "ok" : error.message.c_str());
 }
@@ -136,18 +138,21 @@ void benchCommands(const std::string &path, const std::string &copy)
     invoke(app, QStringLiteral("Workbooks\\Open('") + QString::fromStdString(copy) + QStringLiteral("')"));
     double open = secondsSince(start);
     std::mt19937 random(11);
-    getIntegerProperty(app, QStringLiteral("ActiveSheet\\Columns(1)\\Find('user0000001', #optional, #optional, 1)\\Row"));
+    getIntegerProperty(
+        app, QStringLiteral("ActiveSheet\\Columns(1)\\Find('user0000001', #optional, #optional, 1)\\Row"));
     start = Clock::now();
     int found = 0;
     for (int i = 0; i < kFinds; ++i) {
         int row = 1 + static_cast<int>(random() % kRows);
         QString key = QString::fromStdString(keyOf(row));
         qint64 first = getIntegerProperty(
-            app, QStringLiteral("ActiveSheet\\Columns(1)\\Find('%1', #optional, #optional, 1)\\Row").arg(key));
+            app,
+            QStringLiteral("ActiveSheet\\Columns(1)\\Find('%1', #optional, #optional, 1)\\Row").arg(key));
         qint64 next = getIntegerProperty(
-            app, QStringLiteral("ActiveSheet\\Columns(1)\\Range('A%1')\\Find('%2', #optional, #optional, 1)\\Row")
-                     .arg(first)
-                     .arg(key));
+            app,
+            QStringLiteral("ActiveSheet\\Columns(1)\\Range('A%1')\\Find('%2', #optional, #optional, 1)\\Row")
+                .arg(first)
+                .arg(key));
         found += first == row && next == row ? 1 : 0;
     }
     double finds = secondsSince(start);
@@ -161,13 +166,14 @@ void benchCommands(const std::string &path, const std::string &copy)
     double save = secondsSince(start);
     invoke(app, QStringLiteral("Quit()"));
     releaseObject(app);
-    std::printf("commands: Workbooks\\Open %.3f s; %d first-row + next-row Finds %.3f s = %.2f us each (%d of %d "
-                "found); %d Cells(r,c)\\Value writes %.3f s = %.2f us each; Save %.3f s (%s)\n",
-                open, 2 * kFinds, finds, finds / (2 * kFinds) * 1e6, found, kFinds, kWrites, writes,
-                writes / kWrites * 1e6, save, saved == S_OK ? "ok" : "failed");
+    std::printf(
+        "commands: Workbooks\\Open %.3f s; %d first-row + next-row Finds %.3f s = %.2f us each (%d of %d "
+        "found); %d Cells(r,c)\\Value writes %.3f s = %.2f us each; Save %.3f s (%s)\n",
+        open, 2 * kFinds, finds, finds / (2 * kFinds) * 1e6, found, kFinds, kWrites, writes,
+        writes / kWrites * 1e6, save, saved == S_OK ? "ok" : "failed");
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv)
 {

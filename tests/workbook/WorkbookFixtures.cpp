@@ -9,7 +9,8 @@
 #include <xlsxwriter.h>
 #include <zip.h>
 
-namespace orvane::test {
+namespace orvane::test
+{
 
 namespace fs = std::filesystem;
 
@@ -21,7 +22,8 @@ std::string scratchDir(const std::string &name)
     return dir.string();
 }
 
-namespace {
+namespace
+{
 
 std::string shellQuoted(const std::string &text)
 {
@@ -32,11 +34,12 @@ std::string shellQuoted(const std::string &text)
     return quoted + "'";
 }
 
-}  // namespace
+} // namespace
 
 int runPythonScript(const std::string &script, const std::vector<std::string> &args, std::string *output)
 {
-    std::string command = "/usr/bin/python3 " + shellQuoted(ORVANE_SOURCE_DIR "/tests/workbook/scripts/" + script);
+    std::string command =
+        "/usr/bin/python3 " + shellQuoted(ORVANE_SOURCE_DIR "/tests/workbook/scripts/" + script);
     for (const std::string &a : args) {
         command += " " + shellQuoted(a);
     }
@@ -112,23 +115,24 @@ void writeXlsxWriterWorkbook(const std::string &path)
     }
 }
 
-void writeColumnWorkbook(const std::string &path, int column, const std::vector<std::pair<int, std::string>> &cells,
-                         bool inlineStrings)
+void writeColumnWorkbook(const std::string &path, int column,
+                         const std::vector<std::pair<int, std::string>> &cells, bool inlineStrings)
 {
     lxw_workbook_options options = {};
     options.constant_memory = inlineStrings ? LXW_TRUE : LXW_FALSE;
     lxw_workbook *wb = workbook_new_opt(path.c_str(), &options);
     lxw_worksheet *ws = workbook_add_worksheet(wb, nullptr);
     for (const auto &[row, text] : cells) {
-        worksheet_write_string(ws, static_cast<lxw_row_t>(row - 1), static_cast<lxw_col_t>(column - 1), text.c_str(),
-                               nullptr);
+        worksheet_write_string(ws, static_cast<lxw_row_t>(row - 1), static_cast<lxw_col_t>(column - 1),
+                               text.c_str(), nullptr);
     }
     if (workbook_close(wb) != LXW_NO_ERROR) {
         throw std::runtime_error("libxlsxwriter could not write " + path);
     }
 }
 
-namespace {
+namespace
+{
 
 void put32(std::string *s, size_t at, uint32_t v)
 {
@@ -160,9 +164,10 @@ void directoryEntry(std::string *dir, size_t index, const std::string &name, int
     put32(dir, at + 120, size);
 }
 
-}  // namespace
+} // namespace
 
-void writeCompoundFile(const std::string &path, const std::vector<std::pair<std::string, std::string>> &streams)
+void writeCompoundFile(const std::string &path,
+                       const std::vector<std::pair<std::string, std::string>> &streams)
 {
     const uint32_t kFree = 0xFFFFFFFF, kEnd = 0xFFFFFFFE, kFatSector = 0xFFFFFFFD;
     std::string header(512, '\0'), fat(512, '\0'), dir(512, '\0'), data;
@@ -185,7 +190,8 @@ void writeCompoundFile(const std::string &path, const std::vector<std::pair<std:
         bytes.resize(count * 512, '\0');
         data += bytes;
         uint32_t right = s + 1 < streams.size() && s + 1 < 3 ? static_cast<uint32_t>(s + 2) : kFree;
-        directoryEntry(&dir, s + 1, streams[s].first, 2, kFree, right, sector, static_cast<uint32_t>(bytes.size()));
+        directoryEntry(&dir, s + 1, streams[s].first, 2, kFree, right, sector,
+                       static_cast<uint32_t>(bytes.size()));
         sector += count;
     }
     const unsigned char signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
@@ -230,22 +236,28 @@ std::vector<std::pair<std::string, std::string>> minimalPackage(const std::strin
         {"[Content_Types].xml",
          "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Types xmlns=\"" + ns +
              "package/2006/content-types\"><Default Extension=\"rels\" "
-             "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/><Default Extension=\"xml\" "
+             "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/><Default "
+             "Extension=\"xml\" "
              "ContentType=\"application/xml\"/><Override PartName=\"/xl/workbook.xml\" "
-             "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/><Override "
+             "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/"
+             "><Override "
              "PartName=\"/xl/worksheets/sheet1.xml\" "
-             "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/></Types>"},
+             "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/></"
+             "Types>"},
         {"_rels/.rels", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships xmlns=\"" + ns +
                             "package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"" + ns +
-                            "officeDocument/2006/relationships/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
-        {"xl/workbook.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><workbook xmlns=\"" + ns +
-                                "spreadsheetml/2006/main\" xmlns:r=\"" + ns +
-                                "officeDocument/2006/relationships\"><sheets><sheet name=\"Sheet1\" sheetId=\"1\" "
-                                "r:id=\"rId1\"/></sheets></workbook>"},
-        {"xl/_rels/workbook.xml.rels", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships xmlns=\"" + ns +
-                                           "package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"" + ns +
-                                           "officeDocument/2006/relationships/worksheet\" "
-                                           "Target=\"worksheets/sheet1.xml\"/></Relationships>"},
+                            "officeDocument/2006/relationships/officeDocument\" "
+                            "Target=\"xl/workbook.xml\"/></Relationships>"},
+        {"xl/workbook.xml",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><workbook xmlns=\"" + ns +
+             "spreadsheetml/2006/main\" xmlns:r=\"" + ns +
+             "officeDocument/2006/relationships\"><sheets><sheet name=\"Sheet1\" sheetId=\"1\" "
+             "r:id=\"rId1\"/></sheets></workbook>"},
+        {"xl/_rels/workbook.xml.rels",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships xmlns=\"" + ns +
+             "package/2006/relationships\"><Relationship Id=\"rId1\" Type=\"" + ns +
+             "officeDocument/2006/relationships/worksheet\" "
+             "Target=\"worksheets/sheet1.xml\"/></Relationships>"},
         {"xl/worksheets/sheet1.xml", sheetXml},
     };
 }
@@ -284,7 +296,9 @@ std::vector<ZipEntry> zipEntries(const std::string &path)
 int zipEntryFlags(const std::string &path, const std::string &name)
 {
     std::string bytes = readFile(path);
-    auto u16 = [&](size_t at) { return static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8); };
+    auto u16 = [&](size_t at) {
+        return static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8);
+    };
     for (size_t at = bytes.find("PK\x01\x02"); at != std::string::npos && at + 46 <= bytes.size();
          at = bytes.find("PK\x01\x02", at + 4)) {
         size_t length = static_cast<size_t>(u16(at + 28));
@@ -330,7 +344,7 @@ void writeFile(const std::string &path, const std::string &bytes)
     out << bytes;
 }
 
-}  // namespace orvane::test
+} // namespace orvane::test
 
 // FreeXL leaks a few bytes on some damaged .xls files (freexl_open alone
 // shows it); that is the library's, not ours, so the leak checker of the

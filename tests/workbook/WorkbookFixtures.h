@@ -9,7 +9,8 @@
 #include <utility>
 #include <vector>
 
-namespace orvane::test {
+namespace orvane::test
+{
 
 /// A fresh, empty scratch folder for one test: ORVANE_TEST_TMP/<name>.
 std::string scratchDir(const std::string &name);
@@ -29,8 +30,8 @@ void writeXlsxWriterWorkbook(const std::string &path);
 /// One-sheet libxlsxwriter workbook whose column `column` (1-based) holds
 /// text `value` at row `row` for each pair; optional constant-memory mode
 /// (inline strings instead of shared strings).
-void writeColumnWorkbook(const std::string &path, int column, const std::vector<std::pair<int, std::string>> &cells,
-                         bool inlineStrings = false);
+void writeColumnWorkbook(const std::string &path, int column,
+                         const std::vector<std::pair<int, std::string>> &cells, bool inlineStrings = false);
 
 /// Writes a ZIP file holding `entries` (name, content) in that order.
 void writeZip(const std::string &path, const std::vector<std::pair<std::string, std::string>> &entries);
@@ -41,7 +42,8 @@ std::vector<std::pair<std::string, std::string>> minimalPackage(const std::strin
 
 /// Builds a version-3 compound document holding the given streams (each
 /// padded to at least 4096 bytes so that it lives in regular sectors).
-void writeCompoundFile(const std::string &path, const std::vector<std::pair<std::string, std::string>> &streams);
+void writeCompoundFile(const std::string &path,
+                       const std::vector<std::pair<std::string, std::string>> &streams);
 
 struct ZipEntry {
     std::string name;
@@ -50,7 +52,7 @@ struct ZipEntry {
     uint64_t compressedSize = 0;
     int method = 0;
     long long mtime = 0;
-    std::string raw;  ///< the stored (compressed) bytes
+    std::string raw; ///< the stored (compressed) bytes
 };
 
 /// Every entry of a ZIP file in archive order, with its stored bytes.
@@ -66,4 +68,4 @@ std::string readFile(const std::string &path);
 /// Writes bytes to a file, replacing it.
 void writeFile(const std::string &path, const std::string &bytes);
 
-}  // namespace orvane::test
+} // namespace orvane::test

@@ -6,8 +6,10 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 TEST(CellValue, NumbersInGeneralForm)
 {
@@ -101,10 +103,10 @@ TEST(CellValue, DateFormatCodes)
         bool date;
     };
     const Case cases[] = {
-        {"yyyy-mm-dd", true},     {"d-mmm-yy", true},        {"h:mm AM/PM", true},     {"[h]:mm:ss", true},
-        {"[$-409]mmmm d, yyyy", true}, {"General", false},   {"0.00", false},          {"#,##0", false},
-        {"0.00E+00", false},      {"\"days\" 0", false},     {"0 \\d", false},         {"[Red]0.00", false},
-        {"0;[Red]-0;\"m\"", false}, {"@", false},            {"_(* #,##0_)", false},   {"mm:ss.0", true},
+        {"yyyy-mm-dd", true},          {"d-mmm-yy", true},    {"h:mm AM/PM", true},   {"[h]:mm:ss", true},
+        {"[$-409]mmmm d, yyyy", true}, {"General", false},    {"0.00", false},        {"#,##0", false},
+        {"0.00E+00", false},           {"\"days\" 0", false}, {"0 \\d", false},       {"[Red]0.00", false},
+        {"0;[Red]-0;\"m\"", false},    {"@", false},          {"_(* #,##0_)", false}, {"mm:ss.0", true},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(isDateFormatCode(c.code), c.date) << c.code;
@@ -129,5 +131,5 @@ TEST(CellValue, DisplayTextOfEachKind)
     EXPECT_EQ(cellDisplayText({K::Error, 0, "#N/A"}), "");
 }
 
-}  // namespace
-}  // namespace orvane
+} // namespace
+} // namespace orvane

@@ -10,8 +10,10 @@
 
 #include <gtest/gtest.h>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 QString openCommand(const std::string &path)
 {
@@ -20,7 +22,9 @@ QString openCommand(const std::string &path)
 
 QString firstRowCommand(int column, const QString &value)
 {
-    return QStringLiteral("ActiveSheet\\Columns(%1)\\Find('%2', #optional, #optional, 1)\\Row").arg(column).arg(value);
+    return QStringLiteral("ActiveSheet\\Columns(%1)\\Find('%2', #optional, #optional, 1)\\Row")
+        .arg(column)
+        .arg(value);
 }
 
 QString nextRowCommand(int column, const QString &letters, qint64 row, const QString &value)
@@ -39,8 +43,9 @@ QString cellCommand(int row, int column)
 
 const QString kLastRow = QStringLiteral("ActiveSheet\\UsedRange\\SpecialCells(11)\\Row");
 
-class ExcelServer : public ::testing::Test {
-protected:
+class ExcelServer : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         registerExcelServer();
@@ -81,11 +86,11 @@ TEST_F(ExcelServer, CellReadsGiveWhatTheCellShows)
         const char *text;
     };
     const Case cases[] = {
-        {2, 1, "Alice"},       {2, 2, "00123"},         {2, 3, "BoldPlain"},
-        {3, 1, "42"},          {3, 3, "0.3"},           {3, 4, "1.23456789012346E+17"},
-        {3, 5, "1E-07"},       {4, 1, "2024-01-05"},    {4, 2, "2024-01-05 13:04:05"},
-        {4, 3, "12:00:00"},    {5, 1, "True"},          {5, 2, "False"},
-        {5, 3, ""},            {5, 4, "3"},             {6, 1, ""},
+        {2, 1, "Alice"},    {2, 2, "00123"},      {2, 3, "BoldPlain"},
+        {3, 1, "42"},       {3, 3, "0.3"},        {3, 4, "1.23456789012346E+17"},
+        {3, 5, "1E-07"},    {4, 1, "2024-01-05"}, {4, 2, "2024-01-05 13:04:05"},
+        {4, 3, "12:00:00"}, {5, 1, "True"},       {5, 2, "False"},
+        {5, 3, ""},         {5, 4, "3"},          {6, 1, ""},
         {7, 8, "last"},
     };
     for (const Case &c : cases) {
@@ -116,7 +121,8 @@ TEST_F(ExcelServer, NonFirstActiveSheetAndErrorCells)
 TEST_F(ExcelServer, FindAndTheNextRowWalk)
 {
     std::string path = test::scratchDir("server-find") + "/find.xlsx";
-    test::writeColumnWorkbook(path, 3, {{1, "Name"}, {4, "Smith"}, {6, "Smithson"}, {9, "SMITH"}, {12, "smith"}});
+    test::writeColumnWorkbook(path, 3,
+                              {{1, "Name"}, {4, "Smith"}, {6, "Smithson"}, {9, "SMITH"}, {12, "smith"}});
     AutomationObject *app = openWorkbook(path);
     ASSERT_TRUE(app);
     const QString value = QStringLiteral("Smith");
@@ -194,28 +200,30 @@ TEST_F(ExcelServer, FailedOpenIsReportedAndLaterCommandsFailQuietly)
     std::string bytes = test::readFile(truncated);
     test::writeFile(truncated, bytes.substr(0, bytes.size() / 3));
     std::string encrypted = dir + "/encrypted.xlsx";
-    test::writeCompoundFile(encrypted, {{"EncryptionInfo", "info"}, {"EncryptedPackage", std::string(5000, 'x')}});
+    test::writeCompoundFile(encrypted,
+                            {{"EncryptionInfo", "info"}, {"EncryptedPackage", std::string(5000, 'x')}});
     struct Case {
         std::string path;
         const char *says;
     };
-    const Case cases[] = {{dir + "/missing.xlsx", "does not exist"},
-                          {truncated, "truncated"},
-                          {encrypted, "password"}};
+    const Case cases[] = {
+        {dir + "/missing.xlsx", "does not exist"}, {truncated, "truncated"}, {encrypted, "password"}};
     for (const Case &c : cases) {
         AutomationObject *app = createObject(QStringLiteral("Excel.Application"));
         ASSERT_TRUE(app);
         apps_.push_back(app);
         EXPECT_NE(invoke(app, openCommand(c.path)), S_OK) << c.path;
         EXPECT_NE(lastErrorCode(), S_OK);
-        EXPECT_TRUE(lastErrorText().contains(QString::fromStdString(c.path))) << lastErrorText().toStdString();
+        EXPECT_TRUE(lastErrorText().contains(QString::fromStdString(c.path)))
+            << lastErrorText().toStdString();
         EXPECT_TRUE(lastErrorText().contains(QString::fromLatin1(c.says))) << lastErrorText().toStdString();
         EXPECT_EQ(getIntegerProperty(app, firstRowCommand(1, QStringLiteral("x"))), 0);
         EXPECT_EQ(getStringProperty(app, cellCommand(1, 1)), QString());
         EXPECT_EQ(getIntegerProperty(app, kLastRow), 0);
         // The export checks only Save: it names the cause too.
         EXPECT_NE(invoke(app, QStringLiteral("Save")), S_OK);
-        EXPECT_TRUE(lastErrorText().startsWith(QStringLiteral("No workbook is open. "))) << lastErrorText().toStdString();
+        EXPECT_TRUE(lastErrorText().startsWith(QStringLiteral("No workbook is open. ")))
+            << lastErrorText().toStdString();
         EXPECT_TRUE(lastErrorText().contains(QString::fromLatin1(c.says))) << lastErrorText().toStdString();
         EXPECT_EQ(invoke(app, QStringLiteral("Quit()")), S_OK);
     }
@@ -262,5 +270,5 @@ TEST_F(ExcelServer, OddArgumentsFailWithoutHarm)
     EXPECT_NE(setProperty(app, QStringLiteral("ActiveSheet\\Name = 'x'")), S_OK);
 }
 
-}  // namespace
-}  // namespace orvane
+} // namespace
+} // namespace orvane

@@ -10,8 +10,10 @@
 #include <gtest/gtest.h>
 #include <random>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 namespace fs = std::filesystem;
 
@@ -45,7 +47,8 @@ const std::vector<BadFile> &badFiles()
         {"missing.xlsx", [](const std::string &) {}, WorkbookStatus::NotFound, "does not exist"},
         {"text.xlsx", [](const std::string &p) { test::writeFile(p, "Name;Mail\nAlice;a@example.org\n"); },
          WorkbookStatus::NotWorkbook, "not an Excel workbook"},
-        {"empty.xlsx", [](const std::string &p) { test::writeFile(p, ""); }, WorkbookStatus::NotWorkbook, "empty"},
+        {"empty.xlsx", [](const std::string &p) { test::writeFile(p, ""); }, WorkbookStatus::NotWorkbook,
+         "empty"},
         {"folder.xlsx", [](const std::string &p) { fs::create_directory(p); }, WorkbookStatus::NotWorkbook,
          "folder"},
         {"truncated.xlsx",
@@ -57,32 +60,42 @@ const std::vector<BadFile> &badFiles()
          WorkbookStatus::Damaged, "truncated"},
         {"crc.xlsx",
          [](const std::string &p) {
-             test::writeZip(p, test::minimalPackage(sheetWith("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>")));
+             test::writeZip(p,
+                            test::minimalPackage(sheetWith("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>")));
              std::string bytes = test::readFile(p);
              // Change a byte of the sheet's compressed data behind the entry's CRC.
              const std::string name = "xl/worksheets/sheet1.xml";
              size_t at = bytes.find(name);
-             size_t extra = static_cast<unsigned char>(bytes[at - 2]) | (static_cast<unsigned char>(bytes[at - 1]) << 8);
+             size_t extra =
+                 static_cast<unsigned char>(bytes[at - 2]) | (static_cast<unsigned char>(bytes[at - 1]) << 8);
              bytes[at + name.size() + extra + 6] ^= 0x55;
              test::writeFile(p, bytes);
          },
          WorkbookStatus::Damaged, "sheet1.xml"},
-        {"other.zip.xlsx", [](const std::string &p) { test::writeZip(p, {{"readme.txt", "hello"}}); },
+        {"other.zip.xlsx",
+         [](const std::string &p) {
+             test::writeZip(p, {{"readme.txt", "hello"}});
+         },
          WorkbookStatus::NotWorkbook, "not an Office document"},
         {"encrypted.xlsx",
          [](const std::string &p) {
-             test::writeCompoundFile(p, {{"EncryptionInfo", std::string("\x04\x00\x04\x00", 4) + "<encryption/>"},
-                                         {"EncryptedPackage", std::string(8192, '\x5A')}});
+             test::writeCompoundFile(
+                 p, {{"EncryptionInfo", std::string("\x04\x00\x04\x00", 4) + "<encryption/>"},
+                     {"EncryptedPackage", std::string(8192, '\x5A')}});
          },
          WorkbookStatus::Encrypted, "password"},
         {"encrypted.xls",
          [](const std::string &p) {
-             std::string stream = biffRecord(0x0809, std::string("\x00\x06\x05\x00", 4) + std::string(12, '\0')) +
-                                  biffRecord(0x002F, std::string(54, '\x01')) + biffRecord(0x000A, "");
+             std::string stream =
+                 biffRecord(0x0809, std::string("\x00\x06\x05\x00", 4) + std::string(12, '\0')) +
+                 biffRecord(0x002F, std::string(54, '\x01')) + biffRecord(0x000A, "");
              test::writeCompoundFile(p, {{"Workbook", stream}});
          },
          WorkbookStatus::Encrypted, "password"},
-        {"word.xls", [](const std::string &p) { test::writeCompoundFile(p, {{"WordDocument", "text"}}); },
+        {"word.xls",
+         [](const std::string &p) {
+             test::writeCompoundFile(p, {{"WordDocument", "text"}});
+         },
          WorkbookStatus::NotWorkbook, "holds no workbook"},
         {"broken.xls",
          [](const std::string &p) {
@@ -97,7 +110,8 @@ const std::vector<BadFile> &badFiles()
          WorkbookStatus::Damaged, "xl/worksheets/sheet1.xml is not well-formed"},
         {"outside.xlsx",
          [](const std::string &p) {
-             test::writeZip(p, test::minimalPackage(sheetWith("<row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row>")));
+             test::writeZip(p,
+                            test::minimalPackage(sheetWith("<row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row>")));
          },
          WorkbookStatus::Damaged, "XFE1"},
         {"norows.xlsx",
@@ -114,7 +128,8 @@ const std::vector<BadFile> &badFiles()
          WorkbookStatus::Damaged, "Sheet1"},
         {"doctype.xlsx",
          [](const std::string &p) {
-             test::writeZip(p, test::minimalPackage("<!DOCTYPE worksheet [<!ENTITY x \"y\">]>" + sheetWith("")));
+             test::writeZip(p,
+                            test::minimalPackage("<!DOCTYPE worksheet [<!ENTITY x \"y\">]>" + sheetWith("")));
          },
          WorkbookStatus::Damaged, "document type"},
     };
@@ -142,10 +157,11 @@ TEST(WorkbookErrors, RandomDamageNeverCrashes)
 {
     std::string dir = test::scratchDir("fuzz");
     std::mt19937 random(20240105);
-    const std::string sheet = sheetWith(
-        "<row r=\"1\" spans=\"1:3\"><c r=\"A1\" t=\"inlineStr\"><is><r><t>a&amp;b</t></r><r><t>c</t></r></is></c>"
-        "<c r=\"B1\" s=\"0\"><v>1.5</v></c><c r=\"C1\" t=\"b\"><v>1</v></c></row><row r=\"2\"><c r=\"A2\" t=\"str\">"
-        "<f>A1</f><v>x&#65;_x0041_</v></c><c t=\"e\"><v>#N/A</v></c></row>");
+    const std::string sheet = sheetWith("<row r=\"1\" spans=\"1:3\"><c r=\"A1\" "
+                                        "t=\"inlineStr\"><is><r><t>a&amp;b</t></r><r><t>c</t></r></is></c>"
+                                        "<c r=\"B1\" s=\"0\"><v>1.5</v></c><c r=\"C1\" "
+                                        "t=\"b\"><v>1</v></c></row><row r=\"2\"><c r=\"A2\" t=\"str\">"
+                                        "<f>A1</f><v>x&#65;_x0041_</v></c><c t=\"e\"><v>#N/A</v></c></row>");
     for (int round = 0; round < 300; ++round) {
         std::string damaged = sheet;
         int edits = 1 + static_cast<int>(random() % 4);
@@ -208,5 +224,5 @@ TEST(WorkbookErrors, RandomDamageNeverCrashes)
     }
 }
 
-}  // namespace
-}  // namespace orvane
+} // namespace
+} // namespace orvane

@@ -6,14 +6,16 @@
 
 #include <gtest/gtest.h>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 // Column C holds "Smith" in rows 4, 9 and 12 (in varying case), near misses
 // elsewhere, and other values; column D repeats "Smith" in row 2 only.
 const std::vector<std::pair<int, std::string>> kColumnC = {
-    {1, "Name"},  {2, "Smithson"}, {3, "Smith Jr"},  {4, "Smith"},   {5, " Smith"}, {6, "Jones"},
-    {9, "SMITH"}, {10, "smit"},    {12, "smith"},    {13, "42"},     {14, "\xC3\x84rger"},
+    {1, "Name"},  {2, "Smithson"}, {3, "Smith Jr"}, {4, "Smith"}, {5, " Smith"},        {6, "Jones"},
+    {9, "SMITH"}, {10, "smit"},    {12, "smith"},   {13, "42"},   {14, "\xC3\x84rger"},
 };
 
 std::unique_ptr<Workbook> openColumnBook(const std::string &name, bool inlineStrings)
@@ -26,7 +28,9 @@ std::unique_ptr<Workbook> openColumnBook(const std::string &name, bool inlineStr
     return book;
 }
 
-class WorkbookFind : public ::testing::TestWithParam<bool> {};
+class WorkbookFind : public ::testing::TestWithParam<bool>
+{
+};
 
 TEST_P(WorkbookFind, ThreeMatchesWalkedAsFindSourcesDoes)
 {
@@ -56,9 +60,9 @@ TEST_P(WorkbookFind, MatchesWholeCellsIgnoringCase)
         uint32_t row;
     };
     const Case cases[] = {
-        {"sMiTh", 0, 4},          {"Nobody", 0, 0},         {"Smit", 0, 10},       {"Smith Jr", 0, 3},
-        {"smith jr", 3, 3},       {" Smith", 0, 5},         {"Smith", 5, 9},      {"Smith", 12, 4},
-        {"42", 0, 13},            {"\xC3\xA4rger", 0, 14},  {"", 0, 0},           {"Smith", 1048576, 4},
+        {"sMiTh", 0, 4},    {"Nobody", 0, 0},        {"Smit", 0, 10}, {"Smith Jr", 0, 3},
+        {"smith jr", 3, 3}, {" Smith", 0, 5},        {"Smith", 5, 9}, {"Smith", 12, 4},
+        {"42", 0, 13},      {"\xC3\xA4rger", 0, 14}, {"", 0, 0},      {"Smith", 1048576, 4},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(sheet.find(3, c.what, c.after), c.row) << "'" << c.what << "' after " << c.after;
@@ -102,5 +106,5 @@ TEST_P(WorkbookFind, FindsNumbersAndDatesByTheirShownText)
 
 INSTANTIATE_TEST_SUITE_P(SharedAndInlineStrings, WorkbookFind, ::testing::Bool());
 
-}  // namespace
-}  // namespace orvane
+} // namespace
+} // namespace orvane

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 struct Shown {
     uint32_t row;
@@ -97,7 +99,9 @@ TEST(WorkbookRead, OpenpyxlWorkbookWithInlineStringsAndErrors)
                            {7, 1, "TRUE"},
                            {8, 1, ""},
                            {9, 1, ""},
-                           {10, 1, "\xC3\x9Cn\xC3\xAF" "code"},
+                           {10, 1,
+                            "\xC3\x9Cn\xC3\xAF"
+                            "code"},
                            {11, 1, "  spaced  "},
                            {12, 1, "line\nbreak"},
                            {13, 1, "06:15:00"},
@@ -123,8 +127,8 @@ TEST(WorkbookRead, ValuesKeepTheKindAutomationReports)
         const char *text;
     };
     const Expected table[] = {
-        {1, K::Text, 0, "plain"},  {3, K::Number, 12, ""},        {5, K::Date, 45351.354166666664, ""},
-        {7, K::Boolean, 1, ""},    {8, K::Error, 0, "#N/A"},      {9, K::Empty, 0, ""},
+        {1, K::Text, 0, "plain"}, {3, K::Number, 12, ""},   {5, K::Date, 45351.354166666664, ""},
+        {7, K::Boolean, 1, ""},   {8, K::Error, 0, "#N/A"}, {9, K::Empty, 0, ""},
     };
     for (const Expected &e : table) {
         CellValue v = sheet.value(e.row, 1);
@@ -179,5 +183,5 @@ TEST(WorkbookRead, EmptySheetHasLastRowOne)
     EXPECT_EQ(book->activeSheet().find(1, "x", 0), 0u);
 }
 
-}  // namespace
-}  // namespace orvane
+} // namespace
+} // namespace orvane

@@ -11,8 +11,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 namespace fs = std::filesystem;
 
@@ -32,7 +34,9 @@ const std::vector<Write> kWrites = {
     {2, 6, "<a & 'b'> \"q\""},
     {6, 1, "row six"},
     {10, 2, "  padded  "},
-    {12, 9, "Z\xC3\xBC" "rich _x0041_ \x01"},
+    {12, 9,
+     "Z\xC3\xBC"
+     "rich _x0041_ \x01"},
     {2, 2, ""},
 };
 
@@ -127,8 +131,10 @@ TEST(WorkbookSave, OtherZipEntriesAreCopiedAsStored)
     EXPECT_EQ(test::zipEntryFlags(path, "xl/worksheets/sheet2.xml") & 0x6, 0);
     std::string sheet = test::zipEntryText(path, "xl/worksheets/sheet2.xml");
     EXPECT_NE(sheet.find("<dimension ref=\"A1:H30\"/>"), std::string::npos);
-    EXPECT_NE(sheet.find("<row r=\"30\"><c r=\"B30\" t=\"inlineStr\"><is><t>appended</t></is></c></row></sheetData>"),
-              std::string::npos);
+    EXPECT_NE(
+        sheet.find(
+            "<row r=\"30\"><c r=\"B30\" t=\"inlineStr\"><is><t>appended</t></is></c></row></sheetData>"),
+        std::string::npos);
 }
 
 int failingRename(const char *, const char *)
@@ -217,16 +223,19 @@ TEST(WorkbookSave, OverwrittenFormulaDropsTheCalculationChain)
     std::string path = dir + "/chain.xlsx";
     const std::string ns = "http://schemas.openxmlformats.org/";
     auto parts = test::minimalPackage(
-        "<worksheet xmlns=\"" + ns + "spreadsheetml/2006/main\"><sheetData><row r=\"1\"><c r=\"A1\"><f>1+1</f><v>2</v>"
+        "<worksheet xmlns=\"" + ns +
+        "spreadsheetml/2006/main\"><sheetData><row r=\"1\"><c r=\"A1\"><f>1+1</f><v>2</v>"
         "</c><c r=\"B1\"><f>A1*2</f><v>4</v></c></row></sheetData></worksheet>");
-    parts[0].second.insert(parts[0].second.find("</Types>"),
-                           "<Override PartName=\"/xl/calcChain.xml\" "
-                           "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml\"/>");
+    parts[0].second.insert(
+        parts[0].second.find("</Types>"),
+        "<Override PartName=\"/xl/calcChain.xml\" "
+        "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml\"/>");
     parts[3].second.insert(parts[3].second.find("</Relationships>"),
                            "<Relationship Id=\"rId9\" Type=\"" + ns +
                                "officeDocument/2006/relationships/calcChain\" Target=\"calcChain.xml\"/>");
-    parts.push_back({"xl/calcChain.xml", "<calcChain xmlns=\"" + ns +
-                                             "spreadsheetml/2006/main\"><c r=\"A1\" i=\"1\"/><c r=\"B1\"/></calcChain>"});
+    parts.push_back(
+        {"xl/calcChain.xml", "<calcChain xmlns=\"" + ns +
+                                 "spreadsheetml/2006/main\"><c r=\"A1\" i=\"1\"/><c r=\"B1\"/></calcChain>"});
     test::writeZip(path, parts);
 
     auto book = openOk(path);
@@ -255,10 +264,11 @@ TEST(WorkbookSave, PrefixedElementsAndSelfClosingRowsAreExtendedInKind)
     std::string dir = test::scratchDir("prefixed");
     std::string path = dir + "/prefixed.xlsx";
     const std::string ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
-    test::writeZip(path, test::minimalPackage("<x:worksheet xmlns:x=\"" + ns +
-                                              "\"><x:dimension ref=\"A1\"/><x:sheetData><x:row r=\"1\" spans=\"1:1\">"
-                                              "<x:c r=\"A1\"><x:v>7</x:v></x:c></x:row><x:row r=\"3\"/>"
-                                              "</x:sheetData></x:worksheet>"));
+    test::writeZip(
+        path, test::minimalPackage("<x:worksheet xmlns:x=\"" + ns +
+                                   "\"><x:dimension ref=\"A1\"/><x:sheetData><x:row r=\"1\" spans=\"1:1\">"
+                                   "<x:c r=\"A1\"><x:v>7</x:v></x:c></x:row><x:row r=\"3\"/>"
+                                   "</x:sheetData></x:worksheet>"));
     auto book = openOk(path);
     ASSERT_TRUE(book);
     ASSERT_TRUE(book->activeSheet().setText(1, 3, "c1"));
@@ -267,12 +277,13 @@ TEST(WorkbookSave, PrefixedElementsAndSelfClosingRowsAreExtendedInKind)
     WorkbookError error;
     ASSERT_TRUE(book->save(&error)) << error.message;
     std::string xml = test::zipEntryText(path, "xl/worksheets/sheet1.xml");
-    EXPECT_EQ(xml, "<x:worksheet xmlns:x=\"" + ns +
-                       "\"><x:dimension ref=\"A1:C3\"/><x:sheetData><x:row r=\"1\"><x:c r=\"A1\"><x:v>7</x:v></x:c>"
-                       "<x:c r=\"C1\" t=\"inlineStr\"><x:is><x:t>c1</x:t></x:is></x:c></x:row>"
-                       "<x:row r=\"2\"><x:c r=\"A2\" t=\"inlineStr\"><x:is><x:t>a2</x:t></x:is></x:c></x:row>"
-                       "<x:row r=\"3\"><x:c r=\"B3\" t=\"inlineStr\"><x:is><x:t>b3</x:t></x:is></x:c></x:row>"
-                       "</x:sheetData></x:worksheet>");
+    EXPECT_EQ(
+        xml, "<x:worksheet xmlns:x=\"" + ns +
+                 "\"><x:dimension ref=\"A1:C3\"/><x:sheetData><x:row r=\"1\"><x:c r=\"A1\"><x:v>7</x:v></x:c>"
+                 "<x:c r=\"C1\" t=\"inlineStr\"><x:is><x:t>c1</x:t></x:is></x:c></x:row>"
+                 "<x:row r=\"2\"><x:c r=\"A2\" t=\"inlineStr\"><x:is><x:t>a2</x:t></x:is></x:c></x:row>"
+                 "<x:row r=\"3\"><x:c r=\"B3\" t=\"inlineStr\"><x:is><x:t>b3</x:t></x:is></x:c></x:row>"
+                 "</x:sheetData></x:worksheet>");
     std::string output;
     EXPECT_EQ(test::runPythonScript("check_saved_workbook.py", {path, path, "Sheet1"}, &output), 0) << output;
 }
@@ -316,5 +327,5 @@ TEST(WorkbookSave, KeepsPermissionsAndSavesThroughALink)
     EXPECT_EQ(openOk(path)->activeSheet().text(1, 1), "through the link");
 }
 
-}  // namespace
-}  // namespace orvane
+} // namespace
+} // namespace orvane

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 std::string describe(std::string_view xml)
 {
@@ -43,19 +45,9 @@ TEST(XmlReader, TokensCarryTheirByteSpans)
 TEST(XmlReader, MalformedDocumentsAreRefused)
 {
     const char *bad[] = {
-        "",
-        "<a>",
-        "<a></b>",
-        "<a><b></a></b>",
-        "<a x=1/>",
-        "<a x=\"1/>",
-        "<a/><b/>",
-        "text<a/>",
-        "<a><!-- open</a>",
-        "<!DOCTYPE a><a/>",
-        "<a",
-        "<a x/>",
-        "<a></a",
+        "",           "<a>",      "<a></b>",  "<a><b></a></b>",   "<a x=1/>",
+        "<a x=\"1/>", "<a/><b/>", "text<a/>", "<a><!-- open</a>", "<!DOCTYPE a><a/>",
+        "<a",         "<a x/>",   "<a></a",
     };
     for (const char *xml : bad) {
         XmlReader reader(xml);
@@ -167,5 +159,5 @@ TEST(XmlReader, OoxmlEscapesRoundTrip)
     EXPECT_EQ(pair, "\xF0\x9F\x98\x80 \xEF\xBF\xBD");
 }
 
-}  // namespace
-}  // namespace orvane
+} // namespace
+} // namespace orvane

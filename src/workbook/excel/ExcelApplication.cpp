@@ -5,15 +5,22 @@
 #include "workbook/excel/ExcelWorkbooks.h"
 #include "workbook/excel/ExcelWorksheet.h"
 
-namespace orvane {
+namespace orvane
+{
 
-ExcelApplication::ExcelApplication() : DispatchObject(memberTable()), session_(std::make_shared<ExcelSession>()) {}
+ExcelApplication::ExcelApplication()
+    : DispatchObject(memberTable()), session_(std::make_shared<ExcelSession>())
+{
+}
 
 const MemberTable &ExcelApplication::memberTable()
 {
-    static const MemberTable table{{QStringLiteral("Workbooks"), Workbooks}, {QStringLiteral("ActiveWorkbook"), ActiveWorkbook},
-                                   {QStringLiteral("ActiveSheet"), ActiveSheet}, {QStringLiteral("Cells"), Cells},
-                                   {QStringLiteral("Save"), Save},           {QStringLiteral("Quit"), Quit},
+    static const MemberTable table{{QStringLiteral("Workbooks"), Workbooks},
+                                   {QStringLiteral("ActiveWorkbook"), ActiveWorkbook},
+                                   {QStringLiteral("ActiveSheet"), ActiveSheet},
+                                   {QStringLiteral("Cells"), Cells},
+                                   {QStringLiteral("Save"), Save},
+                                   {QStringLiteral("Quit"), Quit},
                                    {QStringLiteral("Name"), Name}};
     return table;
 }
@@ -31,11 +38,13 @@ HRESULT ExcelApplication::invoke(DispatchCall &call)
     }
     case ActiveWorkbook: {
         // Without an open workbook Excel answers Nothing.
-        auto workbook = book ? ComPtr<ExcelWorkbook>::attach(new ExcelWorkbook(book)) : ComPtr<ExcelWorkbook>();
+        auto workbook =
+            book ? ComPtr<ExcelWorkbook>::attach(new ExcelWorkbook(book)) : ComPtr<ExcelWorkbook>();
         return call.setResultDispatch(workbook.get());
     }
     case ActiveSheet: {
-        auto sheet = book ? ComPtr<ExcelWorksheet>::attach(new ExcelWorksheet(book)) : ComPtr<ExcelWorksheet>();
+        auto sheet =
+            book ? ComPtr<ExcelWorksheet>::attach(new ExcelWorksheet(book)) : ComPtr<ExcelWorksheet>();
         return call.setResultDispatch(sheet.get());
     }
     case Cells:
@@ -58,4 +67,4 @@ HRESULT ExcelApplication::invoke(DispatchCall &call)
     return DISP_E_MEMBERNOTFOUND;
 }
 
-}  // namespace orvane
+} // namespace orvane

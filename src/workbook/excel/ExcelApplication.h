@@ -15,20 +15,22 @@
 
 #include "workbook/excel/ExcelSession.h"
 
-namespace orvane {
+namespace orvane
+{
 
-class ExcelApplication : public DispatchObject {
-public:
+class ExcelApplication : public DispatchObject
+{
+  public:
     ExcelApplication();
 
-protected:
+  protected:
     HRESULT invoke(DispatchCall &call) override;
 
-private:
+  private:
     enum : DISPID { Workbooks = 1, ActiveWorkbook, ActiveSheet, Cells, Save, Quit, Name };
     static const MemberTable &memberTable();
 
     std::shared_ptr<ExcelSession> session_;
 };
 
-}  // namespace orvane
+} // namespace orvane

@@ -3,7 +3,8 @@
 #include "automation/com/ComPtr.h"
 #include "workbook/xlsx/SheetParser.h"
 
-namespace orvane {
+namespace orvane
+{
 
 bool parseRangeAddress(const QString &address, ExcelRange::Area *area)
 {
@@ -161,4 +162,4 @@ HRESULT ExcelRange::newRange(DispatchCall &call, Area cells, Area searchArea)
     return call.setResultDispatch(range.get());
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -8,10 +8,12 @@
 
 #include "workbook/excel/ExcelSession.h"
 
-namespace orvane {
+namespace orvane
+{
 
-class ExcelRange : public DispatchObject {
-public:
+class ExcelRange : public DispatchObject
+{
+  public:
     struct Area {
         uint32_t top = 1;
         uint32_t left = 1;
@@ -25,10 +27,10 @@ public:
     /// A range of `book`'s active sheet covering `cells`, whose Find searches `searchArea`.
     ExcelRange(std::shared_ptr<Workbook> book, Area cells, Area searchArea);
 
-protected:
+  protected:
     HRESULT invoke(DispatchCall &call) override;
 
-private:
+  private:
     enum : DISPID { Row = 1, Column, Text, Find, RangeMember, SpecialCells };
     static const MemberTable &memberTable();
 
@@ -47,4 +49,4 @@ private:
 /// Parses an A1-style address ("C9", "$C$9", "A1:B4") into an area; false when it is none.
 bool parseRangeAddress(const QString &address, ExcelRange::Area *area);
 
-}  // namespace orvane
+} // namespace orvane

@@ -2,9 +2,11 @@
 
 #include "automation/com/Variant.h"
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 // Excel's CVErr numbers (xlErrNA and the rest) for the error literals.
 long cvErrNumber(const std::string &literal)
@@ -27,10 +29,10 @@ long cvErrNumber(const std::string &literal)
     if (literal == "#NUM!") {
         return 2036;
     }
-    return 2042;  // #N/A, and errors newer than CVErr knows
+    return 2042; // #N/A, and errors newer than CVErr knows
 }
 
-}  // namespace
+} // namespace
 
 HRESULT raiseExcelError(DispatchCall &call, const QString &description)
 {
@@ -75,7 +77,8 @@ HRESULT setCellResult(DispatchCall &call, const CellValue &value)
     return S_OK;
 }
 
-HRESULT boundedArgument(DispatchCall &call, int index, qint64 low, qint64 high, const QString &what, qint64 *out)
+HRESULT boundedArgument(DispatchCall &call, int index, qint64 low, qint64 high, const QString &what,
+                        qint64 *out)
 {
     HRESULT hr = call.integerArg(index, out);
     if (FAILED(hr)) {
@@ -91,4 +94,4 @@ HRESULT boundedArgument(DispatchCall &call, int index, qint64 low, qint64 high, 
     return S_OK;
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -8,7 +8,8 @@
 
 #include <memory>
 
-namespace orvane {
+namespace orvane
+{
 
 /// The application's state. Objects handed out keep the workbook they were
 /// made for alive through their own shared pointer, as COM objects outlive
@@ -35,6 +36,7 @@ HRESULT raiseExcelError(DispatchCall &call, const QString &description);
 HRESULT setCellResult(DispatchCall &call, const CellValue &value);
 
 /// Reads an integer argument that must lie in [low, high]; raises an error naming `what` otherwise.
-HRESULT boundedArgument(DispatchCall &call, int index, qint64 low, qint64 high, const QString &what, qint64 *out);
+HRESULT boundedArgument(DispatchCall &call, int index, qint64 low, qint64 high, const QString &what,
+                        qint64 *out);
 
-}  // namespace orvane
+} // namespace orvane

@@ -5,9 +5,11 @@
 
 #include <QFileInfo>
 
-namespace orvane {
+namespace orvane
+{
 
-ExcelWorkbook::ExcelWorkbook(std::shared_ptr<Workbook> book) : DispatchObject(memberTable()), book_(std::move(book))
+ExcelWorkbook::ExcelWorkbook(std::shared_ptr<Workbook> book)
+    : DispatchObject(memberTable()), book_(std::move(book))
 {
 }
 
@@ -50,4 +52,4 @@ HRESULT ExcelWorkbook::invoke(DispatchCall &call)
     return DISP_E_MEMBERNOTFOUND;
 }
 
-}  // namespace orvane
+} // namespace orvane

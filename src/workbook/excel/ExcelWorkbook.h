@@ -3,24 +3,26 @@
 
 #include "workbook/excel/ExcelSession.h"
 
-namespace orvane {
+namespace orvane
+{
 
-class ExcelWorkbook : public DispatchObject {
-public:
+class ExcelWorkbook : public DispatchObject
+{
+  public:
     explicit ExcelWorkbook(std::shared_ptr<Workbook> book);
 
     /// Saves `book` in place, reporting a failure with the engine's message;
     /// shared by Workbook.Save and Application.Save. `book` must not be null.
     static HRESULT save(DispatchCall &call, Workbook *book);
 
-protected:
+  protected:
     HRESULT invoke(DispatchCall &call) override;
 
-private:
+  private:
     enum : DISPID { Name = 1, FullName, ActiveSheet, Save };
     static const MemberTable &memberTable();
 
     std::shared_ptr<Workbook> book_;
 };
 
-}  // namespace orvane
+} // namespace orvane

@@ -3,7 +3,8 @@
 #include "automation/com/ComPtr.h"
 #include "workbook/excel/ExcelWorkbook.h"
 
-namespace orvane {
+namespace orvane
+{
 
 ExcelWorkbooks::ExcelWorkbooks(std::shared_ptr<ExcelSession> session)
     : DispatchObject(memberTable()), session_(std::move(session))
@@ -50,4 +51,4 @@ HRESULT ExcelWorkbooks::open(DispatchCall &call)
     return call.setResultDispatch(workbook.get());
 }
 
-}  // namespace orvane
+} // namespace orvane

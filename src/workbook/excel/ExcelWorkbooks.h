@@ -4,16 +4,18 @@
 
 #include "workbook/excel/ExcelSession.h"
 
-namespace orvane {
+namespace orvane
+{
 
-class ExcelWorkbooks : public DispatchObject {
-public:
+class ExcelWorkbooks : public DispatchObject
+{
+  public:
     explicit ExcelWorkbooks(std::shared_ptr<ExcelSession> session);
 
-protected:
+  protected:
     HRESULT invoke(DispatchCall &call) override;
 
-private:
+  private:
     enum : DISPID { Open = 1, Count };
     static const MemberTable &memberTable();
     HRESULT open(DispatchCall &call);
@@ -21,4 +23,4 @@ private:
     std::shared_ptr<ExcelSession> session_;
 };
 
-}  // namespace orvane
+} // namespace orvane

@@ -3,9 +3,11 @@
 #include "automation/com/ComPtr.h"
 #include "workbook/excel/ExcelRange.h"
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 HRESULT rangeResult(DispatchCall &call, const std::shared_ptr<Workbook> &book, ExcelRange::Area cells,
                     ExcelRange::Area search)
@@ -14,9 +16,10 @@ HRESULT rangeResult(DispatchCall &call, const std::shared_ptr<Workbook> &book, E
     return call.setResultDispatch(range.get());
 }
 
-}  // namespace
+} // namespace
 
-ExcelWorksheet::ExcelWorksheet(std::shared_ptr<Workbook> book) : DispatchObject(memberTable()), book_(std::move(book))
+ExcelWorksheet::ExcelWorksheet(std::shared_ptr<Workbook> book)
+    : DispatchObject(memberTable()), book_(std::move(book))
 {
 }
 
@@ -87,4 +90,4 @@ HRESULT ExcelWorksheet::invoke(DispatchCall &call)
     return DISP_E_MEMBERNOTFOUND;
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -4,24 +4,26 @@
 
 #include "workbook/excel/ExcelSession.h"
 
-namespace orvane {
+namespace orvane
+{
 
-class ExcelWorksheet : public DispatchObject {
-public:
+class ExcelWorksheet : public DispatchObject
+{
+  public:
     explicit ExcelWorksheet(std::shared_ptr<Workbook> book);
 
     /// The range of `book`'s cell (row, column) taken from the call's first
     /// two arguments; shared by Worksheet.Cells and Application.Cells.
     static HRESULT cells(DispatchCall &call, const std::shared_ptr<Workbook> &book);
 
-protected:
+  protected:
     HRESULT invoke(DispatchCall &call) override;
 
-private:
+  private:
     enum : DISPID { Name = 1, Cells, Columns, UsedRange, RangeMember };
     static const MemberTable &memberTable();
 
     std::shared_ptr<Workbook> book_;
 };
 
-}  // namespace orvane
+} // namespace orvane

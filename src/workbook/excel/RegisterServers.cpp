@@ -6,7 +6,8 @@
 
 #include <mutex>
 
-namespace orvane {
+namespace orvane
+{
 
 void registerExcelServer()
 {
@@ -19,4 +20,4 @@ void registerExcelServer()
     });
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -3,9 +3,10 @@
 // "Excel.Application" (with Excel's own CLSID), so that
 // createObject("Excel.Application") gives a new ExcelApplication.
 
-namespace orvane {
+namespace orvane
+{
 
 /// Registers the server; safe to call any number of times from any thread.
 void registerExcelServer();
 
-}  // namespace orvane
+} // namespace orvane

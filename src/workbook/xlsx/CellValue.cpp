@@ -3,9 +3,11 @@
 #include <cmath>
 #include <cstdio>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 // Days from 1970-01-01 to a civil date and back (proleptic Gregorian).
 long daysFromCivil(long y, unsigned m, unsigned d)
@@ -76,7 +78,7 @@ bool parseTime(std::string_view s, double *fraction)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 std::string formatGeneralNumber(double value)
 {
@@ -100,7 +102,8 @@ std::string formatAutomationDate(double date)
     long days = static_cast<long>(seconds / 86400);
     long rest = static_cast<long>(seconds % 86400);
     char buf[40];
-    int h = static_cast<int>(rest / 3600), mi = static_cast<int>(rest / 60 % 60), s = static_cast<int>(rest % 60);
+    int h = static_cast<int>(rest / 3600), mi = static_cast<int>(rest / 60 % 60),
+        s = static_cast<int>(rest % 60);
     if (days == 0) {
         std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", h, mi, s);
         return buf;
@@ -187,7 +190,8 @@ bool isDateFormatCode(std::string_view code)
             }
             std::string_view inside = code.substr(i + 1, close - i - 1);
             char first = inside.empty() ? '\0' : static_cast<char>(inside[0] | 0x20);
-            if ((first == 'h' || first == 'm' || first == 's') && inside.find_first_not_of(inside[0]) == inside.npos) {
+            if ((first == 'h' || first == 'm' || first == 's') &&
+                inside.find_first_not_of(inside[0]) == inside.npos) {
                 return true;
             }
             i = close;
@@ -207,8 +211,8 @@ bool isDateFormatCode(std::string_view code)
 
 bool isBuiltInDateFormat(unsigned id)
 {
-    return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58) ||
-           (id >= 71 && id <= 81);
+    return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) ||
+           (id >= 50 && id <= 58) || (id >= 71 && id <= 81);
 }
 
 std::string cellDisplayText(const CellValue &value)
@@ -229,4 +233,4 @@ std::string cellDisplayText(const CellValue &value)
     return std::string();
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -8,7 +8,8 @@
 #include <string>
 #include <string_view>
 
-namespace orvane {
+namespace orvane
+{
 
 struct CellValue {
     enum class Kind { Empty, Number, Text, Boolean, Date, Error };
@@ -52,4 +53,4 @@ bool isBuiltInDateFormat(unsigned id);
 /// stored for text, and empty text for empty and error cells.
 std::string cellDisplayText(const CellValue &value);
 
-}  // namespace orvane
+} // namespace orvane

@@ -2,9 +2,11 @@
 
 #include <cstring>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 const unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 const uint32_t kEndOfChain = 0xFFFFFFFE;
@@ -51,7 +53,7 @@ void appendTable(std::string_view bytes, std::vector<uint32_t> *table)
     }
 }
 
-}  // namespace
+} // namespace
 
 bool CompoundFile::hasSignature(std::string_view data)
 {
@@ -193,7 +195,8 @@ bool CompoundFile::open(std::string data)
         return false;
     }
     const Entry &root = entries_[0];
-    if (root.size > data_.size() || !readChain(fat_, root.start, sectorSize_, false, root.size, &miniStream_)) {
+    if (root.size > data_.size() ||
+        !readChain(fat_, root.start, sectorSize_, false, root.size, &miniStream_)) {
         return false;
     }
     std::string miniFat;
@@ -232,4 +235,4 @@ bool CompoundFile::readStream(std::string_view name, std::string *out) const
     return false;
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -8,10 +8,12 @@
 #include <string_view>
 #include <vector>
 
-namespace orvane {
+namespace orvane
+{
 
-class CompoundFile {
-public:
+class CompoundFile
+{
+  public:
     /// True when `data` begins with the compound file signature.
     static bool hasSignature(std::string_view data);
 
@@ -25,7 +27,7 @@ public:
     /// none or its sector chain is damaged.
     bool readStream(std::string_view name, std::string *out) const;
 
-private:
+  private:
     struct Entry {
         std::string name;
         int type = 0;
@@ -50,4 +52,4 @@ private:
     std::vector<std::string> names_;
 };
 
-}  // namespace orvane
+} // namespace orvane

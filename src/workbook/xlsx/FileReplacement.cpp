@@ -8,9 +8,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 std::atomic<RenameFunction> renameFunction{nullptr};
 
@@ -57,7 +59,7 @@ bool copyBytes(int from, int to, std::string *error)
     }
 }
 
-}  // namespace
+} // namespace
 
 void setRenameFunctionForTesting(RenameFunction function)
 {
@@ -130,4 +132,4 @@ bool commitSiblingTemp(const std::string &tempPath, const std::string &target, s
     return true;
 }
 
-}  // namespace orvane
+} // namespace orvane

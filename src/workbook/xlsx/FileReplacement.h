@@ -5,7 +5,8 @@
 
 #include <string>
 
-namespace orvane {
+namespace orvane
+{
 
 /// Creates a temporary file beside `target` holding a copy of `target`'s
 /// bytes and permissions, and sets `tempPath`. False with `error` set (and
@@ -22,4 +23,4 @@ bool commitSiblingTemp(const std::string &tempPath, const std::string &target, s
 using RenameFunction = int (*)(const char *from, const char *to);
 void setRenameFunctionForTesting(RenameFunction function);
 
-}  // namespace orvane
+} // namespace orvane

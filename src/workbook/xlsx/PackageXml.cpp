@@ -2,7 +2,8 @@
 
 #include <vector>
 
-namespace orvane {
+namespace orvane
+{
 
 std::string_view xmlLocalName(const pugi::xml_node &node)
 {
@@ -39,12 +40,13 @@ pugi::xml_attribute xmlAttribute(const pugi::xml_node &node, std::string_view lo
     return pugi::xml_attribute();
 }
 
-bool parsePackageXml(std::string_view xml, std::string_view part, pugi::xml_document *doc, std::string *detail)
+bool parsePackageXml(std::string_view xml, std::string_view part, pugi::xml_document *doc,
+                     std::string *detail)
 {
     // Without parse_doctype a document type declaration is an error, which is
     // what the packaging rules ask for.
-    pugi::xml_parse_result result =
-        doc->load_buffer(xml.data(), xml.size(), pugi::parse_default & ~pugi::parse_doctype, pugi::encoding_utf8);
+    pugi::xml_parse_result result = doc->load_buffer(
+        xml.data(), xml.size(), pugi::parse_default & ~pugi::parse_doctype, pugi::encoding_utf8);
     if (!result || !doc->document_element()) {
         *detail = std::string(part) + " is not well-formed (" + result.description() + " near byte " +
                   std::to_string(result.offset) + ")";
@@ -60,8 +62,9 @@ std::string resolvePartTarget(std::string_view sourcePart, std::string_view targ
         joined = std::string(target.substr(1));
     } else {
         size_t slash = sourcePart.rfind('/');
-        joined = (slash == std::string_view::npos ? std::string() : std::string(sourcePart.substr(0, slash + 1))) +
-                 std::string(target);
+        joined =
+            (slash == std::string_view::npos ? std::string() : std::string(sourcePart.substr(0, slash + 1))) +
+            std::string(target);
     }
     std::vector<std::string> segments;
     size_t start = 0;
@@ -93,9 +96,10 @@ std::string resolvePartTarget(std::string_view sourcePart, std::string_view targ
 std::string relationshipsPartOf(std::string_view part)
 {
     size_t slash = part.rfind('/');
-    std::string dir = slash == std::string_view::npos ? std::string() : std::string(part.substr(0, slash + 1));
+    std::string dir =
+        slash == std::string_view::npos ? std::string() : std::string(part.substr(0, slash + 1));
     std::string file(slash == std::string_view::npos ? part : part.substr(slash + 1));
     return dir + "_rels/" + file + ".rels";
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -4,9 +4,11 @@
 
 #include <charconv>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 bool failWith(const XmlReader &reader, std::string *detail)
 {
@@ -47,7 +49,7 @@ bool readItem(XmlReader &reader, std::string *out)
     }
 }
 
-}  // namespace
+} // namespace
 
 bool SharedStrings::parse(std::string_view xml, std::string *detail)
 {
@@ -75,7 +77,8 @@ bool SharedStrings::parse(std::string_view xml, std::string *detail)
             std::string_view count;
             unsigned long n = 0;
             if (reader.attribute("uniqueCount", &count) &&
-                std::from_chars(count.data(), count.data() + count.size(), n).ec == std::errc() && n < (1u << 24)) {
+                std::from_chars(count.data(), count.data() + count.size(), n).ec == std::errc() &&
+                n < (1u << 24)) {
                 offsets_.reserve(n + 1);
             }
             continue;
@@ -100,4 +103,4 @@ bool SharedStrings::parse(std::string_view xml, std::string *detail)
     }
 }
 
-}  // namespace orvane
+} // namespace orvane

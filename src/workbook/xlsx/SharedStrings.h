@@ -9,10 +9,12 @@
 #include <string_view>
 #include <vector>
 
-namespace orvane {
+namespace orvane
+{
 
-class SharedStrings {
-public:
+class SharedStrings
+{
+  public:
     /// Parses the part's XML. False with `detail` set when it is not well-formed.
     bool parse(std::string_view xml, std::string *detail);
 
@@ -26,9 +28,9 @@ public:
         return std::string_view(text_).substr(offsets_[index], offsets_[index + 1] - offsets_[index]);
     }
 
-private:
+  private:
     std::string text_;
     std::vector<uint32_t> offsets_;
 };
 
-}  // namespace orvane
+} // namespace orvane

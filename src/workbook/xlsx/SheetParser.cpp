@@ -6,9 +6,11 @@
 
 #include <charconv>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 bool parseUnsigned(std::string_view s, uint32_t *value)
 {
@@ -17,8 +19,9 @@ bool parseUnsigned(std::string_view s, uint32_t *value)
 }
 
 // One pass over a worksheet part; member functions follow the element nesting.
-class SheetPass {
-public:
+class SheetPass
+{
+  public:
     SheetPass(const SheetParseInput &input, Worksheet::Part *part)
         : input_(input), part_(part), reader_(part->xml)
     {
@@ -26,7 +29,7 @@ public:
 
     bool run(Worksheet::Content *content, bool *hasSheetData, std::string *detail);
 
-private:
+  private:
     bool fail(const std::string &why);
     bool readSheetData();
     bool readRow(uint32_t *previousRow);
@@ -40,7 +43,7 @@ private:
     Worksheet::Part *part_;
     XmlReader reader_;
     Worksheet::Content content_;
-    std::string_view value_;  ///< the <v> text: a view of the part or of decoded_
+    std::string_view value_; ///< the <v> text: a view of the part or of decoded_
     std::string decoded_;
     std::string inline_;
     std::string error_;
@@ -49,8 +52,8 @@ private:
 bool SheetPass::fail(const std::string &why)
 {
     if (error_.empty()) {
-        error_ = why.empty() ? input_.partName + " is not well-formed (" + reader_.errorText() + " near byte " +
-                                   std::to_string(reader_.errorOffset()) + ")"
+        error_ = why.empty() ? input_.partName + " is not well-formed (" + reader_.errorText() +
+                                   " near byte " + std::to_string(reader_.errorOffset()) + ")"
                              : input_.partName + ": " + why;
     }
     return false;
@@ -269,7 +272,9 @@ bool SheetPass::readInline()
             continue;
         }
         std::string_view local = reader_.localName();
-        bool ok = local == "t" ? reader_.readElementText(&inline_) : local == "r" ? true : reader_.skipElement();
+        bool ok = local == "t"   ? reader_.readElementText(&inline_)
+                  : local == "r" ? true
+                                 : reader_.skipElement();
         if (!ok) {
             return false;
         }
@@ -332,7 +337,7 @@ void SheetPass::setValue(Worksheet::Cell *cell, std::string_view type, bool hasV
     }
 }
 
-}  // namespace
+} // namespace
 
 bool parseCellReference(std::string_view ref, uint32_t *row, uint32_t *column)
 {
@@ -350,7 +355,8 @@ bool parseCellReference(std::string_view ref, uint32_t *row, uint32_t *column)
         ++i;
     }
     uint32_t r = 0;
-    if (i == 0 || col > Worksheet::kMaxColumn || !parseUnsigned(ref.substr(i), &r) || r < 1 || r > Worksheet::kMaxRow) {
+    if (i == 0 || col > Worksheet::kMaxColumn || !parseUnsigned(ref.substr(i), &r) || r < 1 ||
+        r > Worksheet::kMaxRow) {
         return false;
     }
     *row = r;
@@ -390,4 +396,4 @@ std::unique_ptr<Worksheet> parseWorksheetPart(SheetParseInput input, std::string
     return std::make_unique<Worksheet>(input.sheetName, std::move(content), input.strings, std::move(part));
 }
 
-}  // namespace orvane
+} // namespace orvane

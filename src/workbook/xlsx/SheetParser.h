@@ -9,7 +9,8 @@
 #include <memory>
 #include <string>
 
-namespace orvane {
+namespace orvane
+{
 
 class SharedStrings;
 class StyleTable;
@@ -34,4 +35,4 @@ bool parseCellReference(std::string_view ref, uint32_t *row, uint32_t *column);
 /// The column letters of `column` (1 → "A", 27 → "AA").
 std::string columnLetters(uint32_t column);
 
-}  // namespace orvane
+} // namespace orvane

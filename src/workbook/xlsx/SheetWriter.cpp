@@ -8,9 +8,11 @@
 #include <map>
 #include <unordered_map>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 struct Replacement {
     size_t begin;
@@ -76,8 +78,9 @@ std::string withoutAttribute(std::string_view tag, std::string_view name)
     return std::string(tag);
 }
 
-class PartWriter {
-public:
+class PartWriter
+{
+  public:
     explicit PartWriter(const Worksheet &sheet)
         : sheet_(sheet), part_(*sheet.part()), xml_(part_.xml), prefix_(part_.prefix)
     {
@@ -85,7 +88,7 @@ public:
 
     SheetRewrite run();
 
-private:
+  private:
     void groupEdits();
     uint32_t rowElementOf(uint32_t cell) const;
     void addCell(const Worksheet::Edit &edit, uint32_t style, std::string *out);
@@ -156,7 +159,8 @@ void PartWriter::addCell(const Worksheet::Edit &edit, uint32_t style, std::strin
     const char *space = " \t\n\r";
     bool preserve = std::string_view(space).find(text.front()) != std::string_view::npos ||
                     std::string_view(space).find(text.back()) != std::string_view::npos;
-    *out += " t=\"inlineStr\"><" + prefix_ + "is><" + prefix_ + "t" + (preserve ? " xml:space=\"preserve\">" : ">");
+    *out += " t=\"inlineStr\"><" + prefix_ + "is><" + prefix_ + "t" +
+            (preserve ? " xml:space=\"preserve\">" : ">");
     appendOoxmlText(text, out);
     *out += "</" + prefix_ + "t></" + prefix_ + "is></" + prefix_ + "c>";
 }
@@ -297,9 +301,10 @@ SheetRewrite PartWriter::run()
     }
     placeNewRows();
     updateDimension();
-    std::stable_sort(replacements_.begin(), replacements_.end(), [](const Replacement &a, const Replacement &b) {
-        return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
-    });
+    std::stable_sort(replacements_.begin(), replacements_.end(),
+                     [](const Replacement &a, const Replacement &b) {
+                         return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
+                     });
     size_t extra = 0;
     for (const Replacement &r : replacements_) {
         extra += r.text.size();
@@ -316,11 +321,11 @@ SheetRewrite PartWriter::run()
     return result;
 }
 
-}  // namespace
+} // namespace
 
 SheetRewrite rewriteWorksheetPart(const Worksheet &sheet)
 {
     return PartWriter(sheet).run();
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -8,7 +8,8 @@
 
 #include <string>
 
-namespace orvane {
+namespace orvane
+{
 
 class Worksheet;
 
@@ -23,4 +24,4 @@ struct SheetRewrite {
 /// writable (have a part). Without pending writes the result is the part unchanged.
 SheetRewrite rewriteWorksheetPart(const Worksheet &sheet);
 
-}  // namespace orvane
+} // namespace orvane

@@ -5,7 +5,8 @@
 
 #include <unordered_map>
 
-namespace orvane {
+namespace orvane
+{
 
 bool StyleTable::parse(std::string_view xml, std::string *detail)
 {
@@ -19,7 +20,8 @@ bool StyleTable::parse(std::string_view xml, std::string *detail)
     std::unordered_map<unsigned, bool> custom;
     for (pugi::xml_node fmt = xmlChild(root, "numFmts").first_child(); fmt; fmt = fmt.next_sibling()) {
         if (xmlLocalName(fmt) == "numFmt") {
-            custom[xmlAttribute(fmt, "numFmtId").as_uint()] = isDateFormatCode(xmlAttribute(fmt, "formatCode").value());
+            custom[xmlAttribute(fmt, "numFmtId").as_uint()] =
+                isDateFormatCode(xmlAttribute(fmt, "formatCode").value());
         }
     }
     for (pugi::xml_node xf = xmlChild(root, "cellXfs").first_child(); xf; xf = xf.next_sibling()) {
@@ -34,4 +36,4 @@ bool StyleTable::parse(std::string_view xml, std::string *detail)
     return true;
 }
 
-}  // namespace orvane
+} // namespace orvane

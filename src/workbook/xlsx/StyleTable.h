@@ -7,17 +7,19 @@
 #include <string_view>
 #include <vector>
 
-namespace orvane {
+namespace orvane
+{
 
-class StyleTable {
-public:
+class StyleTable
+{
+  public:
     /// Parses the styles part. False with `detail` set when it is not well-formed.
     bool parse(std::string_view xml, std::string *detail);
     /// True when cell format `xf` (a cell's "s" attribute) formats numbers as dates or times.
     bool isDate(uint32_t xf) const { return xf < dateXf_.size() && dateXf_[xf]; }
 
-private:
+  private:
     std::vector<uint8_t> dateXf_;
 };
 
-}  // namespace orvane
+} // namespace orvane

@@ -24,9 +24,11 @@
 #include <unordered_map>
 #include <zip.h>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 std::string messageFor(WorkbookStatus status, const std::string &path, const std::string &detail)
 {
@@ -50,7 +52,8 @@ std::string messageFor(WorkbookStatus status, const std::string &path, const std
                "to write to it.";
     case WorkbookStatus::ChangedOnDisk:
         return "The workbook " + path +
-               " was changed or removed by another program after it was opened; it was not saved, to keep those changes.";
+               " was changed or removed by another program after it was opened; it was not saved, to keep "
+               "those changes.";
     case WorkbookStatus::SaveFailed:
         return "The workbook " + path + " could not be saved: " + detail + ". The file is unchanged.";
     }
@@ -94,8 +97,9 @@ bool readRelationships(const ZipPackage &zip, const std::string &sourcePart, con
         if (mode == "External") {
             continue;
         }
-        (*out)[xmlAttribute(rel, "Id").value()] = {xmlAttribute(rel, "Type").value(),
-                                                   resolvePartTarget(sourcePart, xmlAttribute(rel, "Target").value())};
+        (*out)[xmlAttribute(rel, "Id").value()] = {
+            xmlAttribute(rel, "Type").value(),
+            resolvePartTarget(sourcePart, xmlAttribute(rel, "Target").value())};
     }
     return true;
 }
@@ -173,8 +177,9 @@ bool replaceEntry(zip_t *archive, zip_int64_t index, const std::string &data)
 
 // Reads and parses the shared string table, on its own thread with its own
 // handle on the archive when the table is large.
-class StringsLoader {
-public:
+class StringsLoader
+{
+  public:
     StringsLoader(const std::string &path, SharedStrings *strings) : path_(path), strings_(strings) {}
     ~StringsLoader()
     {
@@ -208,7 +213,7 @@ public:
         return ok_;
     }
 
-private:
+  private:
     static constexpr unsigned long long kThreadThreshold = 1 << 20;
 
     void load(const std::string &part)
@@ -231,11 +236,11 @@ private:
     std::string detail_;
 };
 
-}  // namespace
+} // namespace
 
 struct Workbook::XlsxParts {
     std::string sheetPart;
-    std::string calcChainPart;  ///< empty when the workbook has none
+    std::string calcChainPart; ///< empty when the workbook has none
     std::string workbookRelsPart;
 };
 
@@ -263,7 +268,8 @@ std::unique_ptr<Workbook> Workbook::open(const std::string &path, WorkbookError 
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {
         bool missing = errno == ENOENT || errno == ENOTDIR;
-        fail(error, missing ? WorkbookStatus::NotFound : WorkbookStatus::Unreadable, path, std::strerror(errno));
+        fail(error, missing ? WorkbookStatus::NotFound : WorkbookStatus::Unreadable, path,
+             std::strerror(errno));
         return nullptr;
     }
     if (S_ISDIR(st.st_mode)) {
@@ -287,7 +293,8 @@ std::unique_ptr<Workbook> Workbook::open(const std::string &path, WorkbookError 
     } else if (CompoundFile::hasSignature(magic)) {
         ok = book->openCompound(error);
     } else {
-        fail(error, WorkbookStatus::NotWorkbook, path, "its content is neither an .xlsx package nor an .xls file");
+        fail(error, WorkbookStatus::NotWorkbook, path,
+             "its content is neither an .xlsx package nor an .xls file");
     }
     if (!ok || !identityOf(path, &book->identity_)) {
         if (ok) {
@@ -357,10 +364,12 @@ bool Workbook::openXlsx(WorkbookError *error)
             return fail(error, WorkbookStatus::Unreadable, path_, detail);
         }
         // The file starts like a ZIP archive, so a missing directory means it was cut short.
-        return fail(error, WorkbookStatus::Damaged, path_, "the ZIP archive is truncated or corrupt (" + detail + ")");
+        return fail(error, WorkbookStatus::Damaged, path_,
+                    "the ZIP archive is truncated or corrupt (" + detail + ")");
     }
     if (!zip->contains("_rels/.rels") || !zip->contains("[Content_Types].xml")) {
-        return fail(error, WorkbookStatus::NotWorkbook, path_, "a ZIP archive that is not an Office document");
+        return fail(error, WorkbookStatus::NotWorkbook, path_,
+                    "a ZIP archive that is not an Office document");
     }
     std::unordered_map<std::string, Relationship> rootRels;
     if (!readRelationships(*zip, "", "_rels/.rels", &rootRels, &detail)) {
@@ -404,7 +413,8 @@ bool Workbook::openXlsx(WorkbookError *error)
     auto sheetRel = rels.find(sheetIds[static_cast<size_t>(activeSheet_)]);
     if (sheetRel == rels.end() || !zip->contains(sheetRel->second.target)) {
         return fail(error, WorkbookStatus::Damaged, path_,
-                    "the part of sheet \"" + sheetNames_[static_cast<size_t>(activeSheet_)] + "\" is missing");
+                    "the part of sheet \"" + sheetNames_[static_cast<size_t>(activeSheet_)] +
+                        "\" is missing");
     }
     if (const Relationship *chain = relationshipOfType(rels, "/calcChain")) {
         parts_->calcChainPart = chain->target;
@@ -427,7 +437,8 @@ bool Workbook::openXlsx(WorkbookError *error)
     // read beside it on a second thread.
     auto strings = std::make_shared<SharedStrings>();
     StringsLoader loader(path_, strings.get());
-    if (const Relationship *rel = relationshipOfType(rels, "/sharedStrings"); rel && zip->contains(rel->target)) {
+    if (const Relationship *rel = relationshipOfType(rels, "/sharedStrings");
+        rel && zip->contains(rel->target)) {
         loader.start(*zip, rel->target);
     }
     SheetParseInput input;
@@ -465,8 +476,9 @@ bool Workbook::writePackage(const std::string &tempPath, std::string *detail)
     // libzip 1.7 drops the level when the method asked for is the entry's old
     // one (deflate) and then deflates at level 9, ten times slower on sheet
     // XML; asking for the default method, which is deflate, keeps level 6.
-    bool ok = sheetIndex >= 0 && replaceEntry(archive, sheetIndex, rewrite.xml) &&
-              zip_set_file_compression(archive, static_cast<zip_uint64_t>(sheetIndex), ZIP_CM_DEFAULT, 6) == 0;
+    bool ok =
+        sheetIndex >= 0 && replaceEntry(archive, sheetIndex, rewrite.xml) &&
+        zip_set_file_compression(archive, static_cast<zip_uint64_t>(sheetIndex), ZIP_CM_DEFAULT, 6) == 0;
     zip_int64_t chainIndex = parts_->calcChainPart.empty()
                                  ? -1
                                  : zip_name_locate(archive, parts_->calcChainPart.c_str(), ZIP_FL_NOCASE);
@@ -479,15 +491,17 @@ bool Workbook::writePackage(const std::string &tempPath, std::string *detail)
         if (ok && typesIndex >= 0 && readEntry(archive, typesIndex, &original) &&
             removeElements(
                 original, "Override", "PartName",
-                [&](std::string_view v) { return strcasecmp(std::string(v).c_str(), chainName.c_str()) == 0; },
+                [&](std::string_view v) {
+                    return strcasecmp(std::string(v).c_str(), chainName.c_str()) == 0;
+                },
                 &contentTypes)) {
             ok = replaceEntry(archive, typesIndex, contentTypes);
         }
         zip_int64_t relsIndex = zip_name_locate(archive, parts_->workbookRelsPart.c_str(), ZIP_FL_NOCASE);
         if (ok && relsIndex >= 0 && readEntry(archive, relsIndex, &original) &&
             removeElements(
-                original, "Relationship", "Type", [](std::string_view v) { return endsWith(v, "/calcChain"); },
-                &workbookRels)) {
+                original, "Relationship", "Type",
+                [](std::string_view v) { return endsWith(v, "/calcChain"); }, &workbookRels)) {
             ok = replaceEntry(archive, relsIndex, workbookRels);
         }
     }
@@ -548,4 +562,4 @@ bool Workbook::save(WorkbookError *error)
     return true;
 }
 
-}  // namespace orvane
+} // namespace orvane

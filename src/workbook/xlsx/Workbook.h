@@ -21,18 +21,19 @@
 #include <string>
 #include <vector>
 
-namespace orvane {
+namespace orvane
+{
 
 enum class WorkbookStatus {
     Ok,
-    NotFound,       ///< no such file
-    NotWorkbook,    ///< neither an .xlsx package nor an .xls file
-    Damaged,        ///< truncated or corrupt
-    Encrypted,      ///< protected with a password
-    Unreadable,     ///< exists but cannot be read (permissions, I/O)
-    ReadOnly,       ///< an .xls workbook cannot be saved
-    ChangedOnDisk,  ///< changed by someone else since it was opened; not saved
-    SaveFailed,     ///< the new file could not be written; the old one is intact
+    NotFound,      ///< no such file
+    NotWorkbook,   ///< neither an .xlsx package nor an .xls file
+    Damaged,       ///< truncated or corrupt
+    Encrypted,     ///< protected with a password
+    Unreadable,    ///< exists but cannot be read (permissions, I/O)
+    ReadOnly,      ///< an .xls workbook cannot be saved
+    ChangedOnDisk, ///< changed by someone else since it was opened; not saved
+    SaveFailed,    ///< the new file could not be written; the old one is intact
 };
 
 struct WorkbookError {
@@ -40,8 +41,9 @@ struct WorkbookError {
     std::string message;
 };
 
-class Workbook {
-public:
+class Workbook
+{
+  public:
     enum class Format { Xlsx, Xls };
 
     /// Opens the workbook at `path`. Returns null and fills `error` when the
@@ -67,7 +69,7 @@ public:
     /// fails; the file on disk is then as it was.
     bool save(WorkbookError *error);
 
-private:
+  private:
     /// What tells one version of the file from another.
     struct Identity {
         unsigned long long device = 0;
@@ -94,4 +96,4 @@ private:
     Identity identity_;
 };
 
-}  // namespace orvane
+} // namespace orvane

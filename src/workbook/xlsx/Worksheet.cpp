@@ -6,16 +6,18 @@
 #include <algorithm>
 #include <numeric>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 inline uint64_t cellKey(uint32_t row, uint32_t column)
 {
     return (static_cast<uint64_t>(row) << 16) | column;
 }
 
-}  // namespace
+} // namespace
 
 struct Worksheet::ColumnIndex {
     /// Folded cell text → the rows showing it, ascending.
@@ -24,7 +26,8 @@ struct Worksheet::ColumnIndex {
 
 Worksheet::Worksheet(std::string name, Content content, std::shared_ptr<const SharedStrings> strings,
                      std::unique_ptr<Part> part)
-    : name_(std::move(name)), content_(std::move(content)), strings_(std::move(strings)), part_(std::move(part))
+    : name_(std::move(name)), content_(std::move(content)), strings_(std::move(strings)),
+      part_(std::move(part))
 {
     buildLookup();
 }
@@ -38,7 +41,8 @@ void Worksheet::buildLookup()
     for (size_t i = 0; i < cells.size(); ++i) {
         lastRow_ = std::max(lastRow_, cells[i].row);
         lastColumn_ = std::max<uint32_t>(lastColumn_, cells[i].column);
-        if (i > 0 && cellKey(cells[i].row, cells[i].column) <= cellKey(cells[i - 1].row, cells[i - 1].column)) {
+        if (i > 0 &&
+            cellKey(cells[i].row, cells[i].column) <= cellKey(cells[i - 1].row, cells[i - 1].column)) {
             sorted = false;
         }
     }
@@ -270,4 +274,4 @@ std::vector<Worksheet::Edit> Worksheet::edits() const
     return list;
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -21,12 +21,14 @@
 #include <unordered_map>
 #include <vector>
 
-namespace orvane {
+namespace orvane
+{
 
 class SharedStrings;
 
-class Worksheet {
-public:
+class Worksheet
+{
+  public:
     static constexpr uint32_t kMaxRow = 1048576;
     static constexpr uint32_t kMaxColumn = 16384;
 
@@ -72,11 +74,11 @@ public:
     struct Part {
         std::string name;
         std::string xml;
-        std::string prefix;  ///< namespace prefix of the sheet's elements ("x:" or "")
-        size_t dataBegin = 0;  ///< content of <sheetData>: [dataBegin, dataEnd)
+        std::string prefix;   ///< namespace prefix of the sheet's elements ("x:" or "")
+        size_t dataBegin = 0; ///< content of <sheetData>: [dataBegin, dataEnd)
         size_t dataEnd = 0;
-        bool dataSelfClosing = false;  ///< <sheetData/>: the element is [dataBegin, dataEnd)
-        bool hasDimension = false;  ///< <dimension ref="..."/>: the value is [refBegin, refEnd)
+        bool dataSelfClosing = false; ///< <sheetData/>: the element is [dataBegin, dataEnd)
+        bool hasDimension = false;    ///< <dimension ref="..."/>: the value is [refBegin, refEnd)
         size_t refBegin = 0;
         size_t refEnd = 0;
     };
@@ -126,7 +128,7 @@ public:
         uint32_t row;
         uint32_t column;
         const std::string *text;
-        long long cell;  ///< index into cells() of the cell it replaces, -1 for a new cell
+        long long cell; ///< index into cells() of the cell it replaces, -1 for a new cell
     };
     /// The pending writes ordered by row, then column.
     std::vector<Edit> edits() const;
@@ -136,7 +138,7 @@ public:
     /// Case-folds `text` the way Find compares (simple Unicode case folding).
     static std::string foldCase(std::string_view text);
 
-private:
+  private:
     struct ColumnIndex;
 
     long long findCell(uint32_t row, uint32_t column) const;
@@ -162,4 +164,4 @@ private:
     mutable std::unordered_map<uint32_t, std::unique_ptr<ColumnIndex>> indexes_;
 };
 
-}  // namespace orvane
+} // namespace orvane

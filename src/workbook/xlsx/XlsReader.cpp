@@ -5,9 +5,11 @@
 #include <freexl.h>
 #include <unordered_map>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 const uint16_t kRecordEof = 0x000A;
 const uint16_t kRecordFilePass = 0x002F;
@@ -99,8 +101,8 @@ std::unordered_map<uint64_t, BoolErr> scanBoolErr(std::string_view stream, uint3
 struct GlobalsScan {
     bool encrypted = false;
     int activeTab = 0;
-    std::vector<int> sheetTypes;  ///< per BOUNDSHEET record: 0 worksheet, 1 macro, 2 chart, 6 module
-    std::vector<uint32_t> sheetOffsets;  ///< per BOUNDSHEET record: where the sheet's records start
+    std::vector<int> sheetTypes;        ///< per BOUNDSHEET record: 0 worksheet, 1 macro, 2 chart, 6 module
+    std::vector<uint32_t> sheetOffsets; ///< per BOUNDSHEET record: where the sheet's records start
 };
 
 // Walks the records of the workbook globals up to their EOF record.
@@ -261,9 +263,10 @@ XlsOutcome readSheet(const void *handle, unsigned index, const std::unordered_ma
     return XlsOutcome::Ok;
 }
 
-}  // namespace
+} // namespace
 
-XlsOutcome readXlsWorkbook(const std::string &path, const CompoundFile &file, XlsContent *out, std::string *detail)
+XlsOutcome readXlsWorkbook(const std::string &path, const CompoundFile &file, XlsContent *out,
+                           std::string *detail)
 {
     std::string stream;
     if (!file.readStream("Workbook", &stream) && !file.readStream("Book", &stream)) {
@@ -288,7 +291,8 @@ XlsOutcome readXlsWorkbook(const std::string &path, const CompoundFile &file, Xl
     }
     unsigned password = 0, count = 0;
     XlsOutcome outcome = XlsOutcome::Ok;
-    if (freexl_get_info(handle, FREEXL_BIFF_PASSWORD, &password) == FREEXL_OK && password == FREEXL_BIFF_OBFUSCATED) {
+    if (freexl_get_info(handle, FREEXL_BIFF_PASSWORD, &password) == FREEXL_OK &&
+        password == FREEXL_BIFF_OBFUSCATED) {
         outcome = XlsOutcome::Encrypted;
     } else if (freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK || count == 0) {
         *detail = "it has no worksheet";
@@ -311,4 +315,4 @@ XlsOutcome readXlsWorkbook(const std::string &path, const CompoundFile &file, Xl
     return outcome;
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-namespace orvane {
+namespace orvane
+{
 
 class CompoundFile;
 
@@ -24,6 +25,7 @@ enum class XlsOutcome { Ok, NotWorkbook, Damaged, Encrypted, Unreadable };
 
 /// Reads the workbook at `path`, whose compound file `file` the caller has
 /// opened already. On failure returns the reason and sets `detail`.
-XlsOutcome readXlsWorkbook(const std::string &path, const CompoundFile &file, XlsContent *out, std::string *detail);
+XlsOutcome readXlsWorkbook(const std::string &path, const CompoundFile &file, XlsContent *out,
+                           std::string *detail);
 
-}  // namespace orvane
+} // namespace orvane

@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 inline bool isSpace(char c)
 {
@@ -94,7 +96,7 @@ size_t utf8At(std::string_view s, size_t i, unsigned long *cp)
     return len;
 }
 
-}  // namespace
+} // namespace
 
 XmlReader::XmlReader(std::string_view document) : doc_(document)
 {
@@ -541,4 +543,4 @@ void appendOoxmlText(std::string_view text, std::string *out)
     appendXmlEscaped(plain, out);
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -14,10 +14,12 @@
 #include <string_view>
 #include <vector>
 
-namespace orvane {
+namespace orvane
+{
 
-class XmlReader {
-public:
+class XmlReader
+{
+  public:
     enum Token { StartElement, EndElement, Text, EndOfDocument, Malformed };
 
     explicit XmlReader(std::string_view document);
@@ -69,9 +71,9 @@ public:
     size_t errorOffset() const { return errorOffset_; }
     const std::string &errorText() const { return error_; }
 
-private:
+  private:
     struct Attribute {
-        std::string_view local;  ///< name without prefix; empty for namespace declarations
+        std::string_view local; ///< name without prefix; empty for namespace declarations
         std::string_view value;
     };
 
@@ -115,4 +117,4 @@ void decodeOoxmlEscapes(std::string *text);
 /// "_xHHHH_", escaped the OOXML way, then XML-escaped, to `out`.
 void appendOoxmlText(std::string_view text, std::string *out);
 
-}  // namespace orvane
+} // namespace orvane

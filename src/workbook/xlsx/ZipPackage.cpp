@@ -2,7 +2,8 @@
 
 #include <zip.h>
 
-namespace orvane {
+namespace orvane
+{
 
 std::unique_ptr<ZipPackage> ZipPackage::open(const std::string &path, OpenError *error, std::string *detail)
 {
@@ -84,7 +85,8 @@ bool ZipPackage::read(std::string_view name, std::string *out, std::string *deta
     }
     zip_stat_t st;
     zip_stat_init(&st);
-    if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) {
+    if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
+        !(st.valid & ZIP_STAT_SIZE)) {
         *detail = "the entry of " + std::string(name) + " cannot be read";
         return false;
     }
@@ -121,4 +123,4 @@ bool ZipPackage::read(std::string_view name, std::string *out, std::string *deta
     return ok;
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -11,10 +11,12 @@
 
 struct zip;
 
-namespace orvane {
+namespace orvane
+{
 
-class ZipPackage {
-public:
+class ZipPackage
+{
+  public:
     enum class OpenError { None, NotZip, Damaged, Unreadable };
 
     /// Largest part the engine inflates (1 GiB); larger parts are refused as damaged.
@@ -37,11 +39,11 @@ public:
     /// The stored name of the part that `name` designates (its case as in the archive); empty if none.
     std::string storedName(std::string_view name) const;
 
-private:
+  private:
     explicit ZipPackage(zip *archive) : archive_(archive) {}
     long long locate(std::string_view name) const;
 
     zip *archive_;
 };
 
-}  // namespace orvane
+} // namespace orvane
