@@ -102,6 +102,37 @@ TEST(WorkbookSave, WrittenCellsReadBackAndEverythingElseStays)
     EXPECT_EQ(test::runPythonScript("check_saved_workbook.py", args, &output), 0) << output;
 }
 
+TEST(WorkbookSave, OpenpyxlWorkbookWithInlineStringsRoundTrips)
+{
+    std::string dir = test::scratchDir("roundtrip-openpyxl");
+    std::string original = dir + "/original.xlsx", path = dir + "/gamma.xlsx", output;
+    ASSERT_EQ(test::runPythonScript("make_openpyxl_workbook.py", {original}, &output), 0) << output;
+    fs::copy_file(original, path);
+    // Over a number, an error cell, a date and an inline string; into the
+    // empty row element 9; below the end.
+    const std::vector<Write> writes = {
+        {3, 1, "twelve"}, {8, 1, "fixed"}, {5, 1, "2024"}, {11, 1, "trimmed"}, {9, 3, "c9"}, {20, 2, "new"},
+    };
+    auto book = openOk(path);
+    ASSERT_TRUE(book);
+    for (const Write &w : writes) {
+        ASSERT_TRUE(book->activeSheet().setText(w.row, w.column, w.text));
+    }
+    WorkbookError error;
+    ASSERT_TRUE(book->save(&error)) << error.message;
+    std::vector<std::string> args = {original, path, "Gamma"};
+    for (const Write &w : writes) {
+        args.push_back(checkArgument(w));
+    }
+    EXPECT_EQ(test::runPythonScript("check_saved_workbook.py", args, &output), 0) << output;
+    auto reread = openOk(path);
+    ASSERT_TRUE(reread);
+    EXPECT_EQ(reread->activeSheetIndex(), 2);
+    EXPECT_EQ(reread->activeSheet().text(5, 1), "2024");
+    EXPECT_EQ(reread->activeSheet().text(6, 1), "1999-12-31");
+    EXPECT_EQ(reread->activeSheet().find(2, "KEY", 0), 2u);
+}
+
 TEST(WorkbookSave, OtherZipEntriesAreCopiedAsStored)
 {
     std::string dir = test::scratchDir("entries");
