@@ -22,7 +22,6 @@
 #include <QProcess>
 #include <QStringList>
 #include <QThread>
-
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -30,15 +29,48 @@
 
 using namespace orvane;
 
-namespace {
+namespace
+{
 
-const char *const kCatalogue[] = {
-    "givenName", "sn", "displayName", "description", "physicalDeliveryOfficeName", "telephoneNumber", "mail",
-    "wWWHomePage", "title", "department", "company", "sAMAccountName", "otherTelephone", "initials", "employeeID",
-    "info", "streetAddress", "street", "st", "url", "postOfficeBox", "l", "postalCode", "userPrincipalName",
-    "userWorkstations", "profilePath", "scriptPath", "homeDirectory", "homeDrive", "homePhone", "otherHomePhone",
-    "pager", "otherPager", "mobile", "otherMobile", "facsimileTelephoneNumber", "otherFacsimileTelephoneNumber",
-    "ipPhone", "otherIpPhone"};
+const char *const kCatalogue[] = {"givenName",
+                                  "sn",
+                                  "displayName",
+                                  "description",
+                                  "physicalDeliveryOfficeName",
+                                  "telephoneNumber",
+                                  "mail",
+                                  "wWWHomePage",
+                                  "title",
+                                  "department",
+                                  "company",
+                                  "sAMAccountName",
+                                  "otherTelephone",
+                                  "initials",
+                                  "employeeID",
+                                  "info",
+                                  "streetAddress",
+                                  "street",
+                                  "st",
+                                  "url",
+                                  "postOfficeBox",
+                                  "l",
+                                  "postalCode",
+                                  "userPrincipalName",
+                                  "userWorkstations",
+                                  "profilePath",
+                                  "scriptPath",
+                                  "homeDirectory",
+                                  "homeDrive",
+                                  "homePhone",
+                                  "otherHomePhone",
+                                  "pager",
+                                  "otherPager",
+                                  "mobile",
+                                  "otherMobile",
+                                  "facsimileTelephoneNumber",
+                                  "otherFacsimileTelephoneNumber",
+                                  "ipPhone",
+                                  "otherIpPhone"};
 const bool kMultiValued[] = {false, false, false, true,  false, false, false, false, false, false,
                              false, false, true,  false, false, false, false, false, false, true,
                              false, false, false, false, false, false, false, false, false, false,
@@ -81,10 +113,20 @@ void runLdapsearch(const Directory &d, int pageSize)
 {
     QProcess p;
     p.setStandardOutputFile(QProcess::nullDevice());
-    QStringList args{QStringLiteral("-LLL"), QStringLiteral("-x"), QStringLiteral("-ZZ"), QStringLiteral("-H"),
-                     QStringLiteral("ldap://%1:%2").arg(d.host, d.port), QStringLiteral("-D"), d.admin,
-                     QStringLiteral("-w"), d.password, QStringLiteral("-b"), d.base, QStringLiteral("-E"),
-                     QStringLiteral("pr=%1/noprompt").arg(pageSize), kFilter};
+    QStringList args{QStringLiteral("-LLL"),
+                     QStringLiteral("-x"),
+                     QStringLiteral("-ZZ"),
+                     QStringLiteral("-H"),
+                     QStringLiteral("ldap://%1:%2").arg(d.host, d.port),
+                     QStringLiteral("-D"),
+                     d.admin,
+                     QStringLiteral("-w"),
+                     d.password,
+                     QStringLiteral("-b"),
+                     d.base,
+                     QStringLiteral("-E"),
+                     QStringLiteral("pr=%1/noprompt").arg(pageSize),
+                     kFilter};
     args << attributeList().split(QLatin1Char(','));
     p.start(QStringLiteral("ldapsearch"), args);
     if (!p.waitForFinished(600000) || p.exitCode() != 0)
@@ -116,7 +158,8 @@ long engineSearch(const Directory &d, int pageSize, std::vector<QString> *guids)
     setProperty(connection, QStringLiteral("Properties('Password') = '") + d.password + QLatin1Char('\''));
     setProperty(connection, QStringLiteral("Properties('Encrypt Password') = 'True'"));
     invoke(connection, QStringLiteral("Open('Active Directory Provider')"));
-    setProperty(command, QStringLiteral("ActiveConnection = ") + handleNumber(connection) + QStringLiteral(" as AutomationObject"));
+    setProperty(command, QStringLiteral("ActiveConnection = ") + handleNumber(connection) +
+                             QStringLiteral(" as AutomationObject"));
     setProperty(command, QStringLiteral("Properties('Page Size') = ") + QString::number(pageSize));
     setProperty(command, QStringLiteral("Properties('searchscope') = 1"));
     setProperty(command, QStringLiteral("CommandText = '<LDAP://%1:%2/%3>;%4;%5;subtree'")
@@ -138,17 +181,22 @@ long engineSearch(const Directory &d, int pageSize, std::vector<QString> *guids)
         VARIANT *guid = getVariantProperty(records, QStringLiteral("Fields('objectGUID')\\Value"));
         if (guids) {
             const QByteArray bytes = variantToBytes(guid).value_or(QByteArray(16, '\0'));
-            guids->push_back(guidToString(guidFromBytes(reinterpret_cast<const std::uint8_t *>(bytes.constData()))).mid(1, 36));
+            guids->push_back(
+                guidToString(guidFromBytes(reinterpret_cast<const std::uint8_t *>(bytes.constData())))
+                    .mid(1, 36));
         }
         freeVariant(guid);
         for (size_t a = 0; a < std::size(kCatalogue); ++a) {
             const QString name = QString::fromLatin1(kCatalogue[a]);
             if (kMultiValued[a]) {
-                AutomationObject *field = getObjectProperty(records, QStringLiteral("Fields('") + name + QStringLiteral("')"));
+                AutomationObject *field =
+                    getObjectProperty(records, QStringLiteral("Fields('") + name + QStringLiteral("')"));
                 characters += joinValues(field).size();
                 releaseObject(field);
             } else {
-                characters += getStringProperty(records, QStringLiteral("Fields('") + name + QStringLiteral("')\\Value")).size();
+                characters += getStringProperty(records, QStringLiteral("Fields('") + name +
+                                                             QStringLiteral("')\\Value"))
+                                  .size();
             }
         }
         invoke(records, QStringLiteral("MoveNext"));
@@ -166,8 +214,9 @@ long engineSearch(const Directory &d, int pageSize, std::vector<QString> *guids)
 int readAccountDisabled(const Directory &d, const QString &guid)
 {
     AutomationObject *ns = getObject(QStringLiteral("LDAP:"));
-    AutomationObject *user = getObjectProperty(
-        ns, QStringLiteral("OpenDSObject('LDAP://%1:%2/<GUID=%3>', '%4', '%5', '513')").arg(d.host, d.port, guid, d.admin, d.password));
+    AutomationObject *user =
+        getObjectProperty(ns, QStringLiteral("OpenDSObject('LDAP://%1:%2/<GUID=%3>', '%4', '%5', '513')")
+                                  .arg(d.host, d.port, guid, d.admin, d.password));
     int disabled = 0;
     if (user && getIntegerProperty(user, QStringLiteral("AccountDisabled")) == -1)
         disabled = 1;
@@ -191,18 +240,23 @@ QString cpuModel()
 int main(int argc, char **argv)
 {
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
-    Directory d{qEnvironmentVariable("ORVANE_SLAPD_HOST"), qEnvironmentVariable("ORVANE_SLAPD_PORT"),
+    Directory d{qEnvironmentVariable("ORVANE_SLAPD_HOST"),
+                qEnvironmentVariable("ORVANE_SLAPD_PORT"),
                 QStringLiteral("OU=Bulk,") + qEnvironmentVariable("ORVANE_SLAPD_BASE"),
-                qEnvironmentVariable("ORVANE_SLAPD_ADMIN"), qEnvironmentVariable("ORVANE_SLAPD_PASSWORD"),
+                qEnvironmentVariable("ORVANE_SLAPD_ADMIN"),
+                qEnvironmentVariable("ORVANE_SLAPD_PASSWORD"),
                 qEnvironmentVariable("ORVANE_SLAPD_BULK").toInt()};
     if (d.host.isEmpty() || d.users == 0) {
-        std::fprintf(stderr, "Start a slapd with bulk users first:\n"
-                             "  scripts/test-directories start <dir> --no-samba --bulk 10000 && set -a && . <dir>/env\n");
+        std::fprintf(
+            stderr,
+            "Start a slapd with bulk users first:\n"
+            "  scripts/test-directories start <dir> --no-samba --bulk 10000 && set -a && . <dir>/env\n");
         return 2;
     }
     registerDirectoryServers();
-    std::printf("machine: %s, %d cores; slapd on 127.0.0.1, StartTLS; %d users, %zu catalogue attributes + 4\n",
-                qPrintable(cpuModel()), QThread::idealThreadCount(), d.users, std::size(kCatalogue));
+    std::printf(
+        "machine: %s, %d cores; slapd on 127.0.0.1, StartTLS; %d users, %zu catalogue attributes + 4\n",
+        qPrintable(cpuModel()), QThread::idealThreadCount(), d.users, std::size(kCatalogue));
 
     for (const int page : {100, 1000}) {
         const Stats ls = measure(rounds, [&] { runLdapsearch(d, page); });
@@ -232,10 +286,11 @@ int main(int argc, char **argv)
         for (const QString &g : guids)
             disabled += readAccountDisabled(d, g);
     });
-    std::printf("GUID bind + AccountDisabled: %zu binds in %.1f ms (median %.1f) = %.3f ms each (median %.3f); "
-                "%d disabled; %ld new connections\n",
-                guids.size(), binds.best, binds.median, binds.best / guids.size(), binds.median / guids.size(),
-                disabled, LdapPool::instance().openedCount() - openedBefore);
+    std::printf(
+        "GUID bind + AccountDisabled: %zu binds in %.1f ms (median %.1f) = %.3f ms each (median %.3f); "
+        "%d disabled; %ld new connections\n",
+        guids.size(), binds.best, binds.median, binds.best / guids.size(), binds.median / guids.size(),
+        disabled, LdapPool::instance().openedCount() - openedBefore);
 
     // The floor: the same GUID searches straight on one pooled libldap connection.
     const Stats raw = measure(rounds, [&] {

@@ -7,14 +7,18 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
-
 #include <gtest/gtest.h>
 
-namespace orvane::test {
+namespace orvane::test
+{
 
-namespace {
+namespace
+{
 
-QString env(const QString &prefix, const char *name) { return qEnvironmentVariable((prefix + name).toLatin1()); }
+QString env(const QString &prefix, const char *name)
+{
+    return qEnvironmentVariable((prefix + name).toLatin1());
+}
 
 } // namespace
 
@@ -42,16 +46,30 @@ std::optional<TestDirectory> testDirectory(const QString &name)
     return d;
 }
 
-QStringList testDirectoryNames() { return {QStringLiteral("slapd"), QStringLiteral("samba")}; }
+QStringList testDirectoryNames()
+{
+    return {QStringLiteral("slapd"), QStringLiteral("samba")};
+}
 
 QMap<QString, LdifEntry> ldapsearch(const TestDirectory &dir, const QString &base, const QString &filter,
                                     const QStringList &attributes)
 {
-    QStringList args{QStringLiteral("-LLL"), QStringLiteral("-o"), QStringLiteral("ldif-wrap=no"), QStringLiteral("-x"),
-                     QStringLiteral("-ZZ"), QStringLiteral("-H"),
-                     QStringLiteral("ldap://%1:%2").arg(dir.host).arg(dir.port), QStringLiteral("-D"), dir.adminDn,
-                     QStringLiteral("-w"), dir.password, QStringLiteral("-b"), base, QStringLiteral("-E"),
-                     QStringLiteral("pr=500/noprompt"), filter};
+    QStringList args{QStringLiteral("-LLL"),
+                     QStringLiteral("-o"),
+                     QStringLiteral("ldif-wrap=no"),
+                     QStringLiteral("-x"),
+                     QStringLiteral("-ZZ"),
+                     QStringLiteral("-H"),
+                     QStringLiteral("ldap://%1:%2").arg(dir.host).arg(dir.port),
+                     QStringLiteral("-D"),
+                     dir.adminDn,
+                     QStringLiteral("-w"),
+                     dir.password,
+                     QStringLiteral("-b"),
+                     base,
+                     QStringLiteral("-E"),
+                     QStringLiteral("pr=500/noprompt"),
+                     filter};
     args << attributes;
     QProcess process;
     process.start(QStringLiteral("ldapsearch"), args);
@@ -101,8 +119,8 @@ QMap<QString, LdifEntry> ldapsearch(const TestDirectory &dir, const QString &bas
 LdifEntry ldapsearchEntry(const TestDirectory &dir, const QString &dn, const QStringList &attributes)
 {
     QStringList args = attributes;
-    const QMap<QString, LdifEntry> found =
-        ldapsearch(dir, dn, QStringLiteral("(objectClass=*)"), attributes.isEmpty() ? QStringList{} : attributes);
+    const QMap<QString, LdifEntry> found = ldapsearch(dir, dn, QStringLiteral("(objectClass=*)"),
+                                                      attributes.isEmpty() ? QStringList{} : attributes);
     return found.value(dn.toLower());
 }
 
@@ -116,31 +134,63 @@ std::vector<QByteArray> ldifValues(const LdifEntry &entry, const QString &name)
 
 QString guidTextOf(const TestDirectory &dir, const QString &dn)
 {
-    const std::vector<QByteArray> guid = ldifValues(ldapsearchEntry(dir, dn, {QStringLiteral("objectGUID")}),
-                                                    QStringLiteral("objectGUID"));
+    const std::vector<QByteArray> guid =
+        ldifValues(ldapsearchEntry(dir, dn, {QStringLiteral("objectGUID")}), QStringLiteral("objectGUID"));
     if (guid.size() != 1 || guid.front().size() != 16)
         return QString();
-    const QString braced = guidToString(guidFromBytes(reinterpret_cast<const std::uint8_t *>(guid.front().constData())));
+    const QString braced =
+        guidToString(guidFromBytes(reinterpret_cast<const std::uint8_t *>(guid.front().constData())));
     return braced.mid(1, 36);
 }
 
 const std::vector<CatalogueAttribute> &catalogue()
 {
-    static const std::vector<CatalogueAttribute> attributes{
-        {"givenName", false}, {"sn", false}, {"displayName", false}, {"description", true},
-        {"physicalDeliveryOfficeName", false}, {"telephoneNumber", false}, {"mail", false}, {"wWWHomePage", false},
-        {"title", false}, {"department", false}, {"company", false}, {"sAMAccountName", false},
-        {"otherTelephone", true}, {"initials", false}, {"employeeID", false}, {"info", false},
-        {"streetAddress", false}, {"street", false}, {"st", false}, {"url", true}, {"postOfficeBox", false},
-        {"l", false}, {"postalCode", false}, {"userPrincipalName", false}, {"userWorkstations", false},
-        {"profilePath", false}, {"scriptPath", false}, {"homeDirectory", false}, {"homeDrive", false},
-        {"homePhone", false}, {"otherHomePhone", true}, {"pager", false}, {"otherPager", true}, {"mobile", false},
-        {"otherMobile", true}, {"facsimileTelephoneNumber", false}, {"otherFacsimileTelephoneNumber", true},
-        {"ipPhone", false}, {"otherIpPhone", true}};
+    static const std::vector<CatalogueAttribute> attributes{{"givenName", false},
+                                                            {"sn", false},
+                                                            {"displayName", false},
+                                                            {"description", true},
+                                                            {"physicalDeliveryOfficeName", false},
+                                                            {"telephoneNumber", false},
+                                                            {"mail", false},
+                                                            {"wWWHomePage", false},
+                                                            {"title", false},
+                                                            {"department", false},
+                                                            {"company", false},
+                                                            {"sAMAccountName", false},
+                                                            {"otherTelephone", true},
+                                                            {"initials", false},
+                                                            {"employeeID", false},
+                                                            {"info", false},
+                                                            {"streetAddress", false},
+                                                            {"street", false},
+                                                            {"st", false},
+                                                            {"url", true},
+                                                            {"postOfficeBox", false},
+                                                            {"l", false},
+                                                            {"postalCode", false},
+                                                            {"userPrincipalName", false},
+                                                            {"userWorkstations", false},
+                                                            {"profilePath", false},
+                                                            {"scriptPath", false},
+                                                            {"homeDirectory", false},
+                                                            {"homeDrive", false},
+                                                            {"homePhone", false},
+                                                            {"otherHomePhone", true},
+                                                            {"pager", false},
+                                                            {"otherPager", true},
+                                                            {"mobile", false},
+                                                            {"otherMobile", true},
+                                                            {"facsimileTelephoneNumber", false},
+                                                            {"otherFacsimileTelephoneNumber", true},
+                                                            {"ipPhone", false},
+                                                            {"otherIpPhone", true}};
     return attributes;
 }
 
-VariantResult::~VariantResult() { freeVariant(value_); }
+VariantResult::~VariantResult()
+{
+    freeVariant(value_);
+}
 
 QStringList variantTexts(const VARIANT *value)
 {
@@ -166,8 +216,8 @@ QStringList variantTexts(const VARIANT *value)
     return texts;
 }
 
-AdoSearch openAdoSearch(const QString &user, const QString &password, const QString &commandText, int pageSize,
-                        bool userList)
+AdoSearch openAdoSearch(const QString &user, const QString &password, const QString &commandText,
+                        int pageSize, bool userList)
 {
     AdoSearch s{Handle(createObject(QStringLiteral("ADODB.Connection"))),
                 Handle(createObject(QStringLiteral("ADODB.Command"))), Handle()};
@@ -175,16 +225,19 @@ AdoSearch openAdoSearch(const QString &user, const QString &password, const QStr
         return s;
     setProperty(s.connection.get(), QStringLiteral("Provider = 'ADsDSOObject'"));
     if (!user.isEmpty()) {
-        setProperty(s.connection.get(), QStringLiteral("Properties('User ID') = '") + user + QLatin1Char('\''));
-        setProperty(s.connection.get(), QStringLiteral("Properties('Password') = '") + password + QLatin1Char('\''));
+        setProperty(s.connection.get(),
+                    QStringLiteral("Properties('User ID') = '") + user + QLatin1Char('\''));
+        setProperty(s.connection.get(),
+                    QStringLiteral("Properties('Password') = '") + password + QLatin1Char('\''));
         setProperty(s.connection.get(), QStringLiteral("Properties('Encrypt Password') = 'True'"));
     }
     if (invoke(s.connection.get(), QStringLiteral("Open('Active Directory Provider')")) != 0)
         return s;
-    setProperty(s.command.get(),
-                QStringLiteral("ActiveConnection = ") + handleNumber(s.connection.get()) + QStringLiteral(" as AutomationObject"));
+    setProperty(s.command.get(), QStringLiteral("ActiveConnection = ") + handleNumber(s.connection.get()) +
+                                     QStringLiteral(" as AutomationObject"));
     if (pageSize > 0)
-        setProperty(s.command.get(), QStringLiteral("Properties('Page Size') = ") + QString::number(pageSize));
+        setProperty(s.command.get(),
+                    QStringLiteral("Properties('Page Size') = ") + QString::number(pageSize));
     if (userList)
         setProperty(s.command.get(), QStringLiteral("Properties('searchscope') = 1"));
     setProperty(s.command.get(), QStringLiteral("CommandText = '") + commandText + QLatin1Char('\''));
@@ -192,17 +245,18 @@ AdoSearch openAdoSearch(const QString &user, const QString &password, const QStr
     return s;
 }
 
-Handle openByGuid(const TestDirectory &dir, const QString &guidText, const QString &user, const QString &password,
-                  Handle *ns)
+Handle openByGuid(const TestDirectory &dir, const QString &guidText, const QString &user,
+                  const QString &password, Handle *ns)
 {
     *ns = Handle(getObject(QStringLiteral("LDAP:")));
     if (!*ns)
         return Handle();
-    const QString path = QStringLiteral("LDAP://") + dir.serverAddress() + QStringLiteral("/<GUID=") + guidText +
-                         QLatin1Char('>');
-    return Handle(getObjectProperty(ns->get(), QStringLiteral("OpenDSObject('") + path + QStringLiteral("','") + user +
-                                                   QStringLiteral("','") + password + QStringLiteral("','") +
-                                                   QString::number(513) + QStringLiteral("')")));
+    const QString path = QStringLiteral("LDAP://") + dir.serverAddress() + QStringLiteral("/<GUID=") +
+                         guidText + QLatin1Char('>');
+    return Handle(getObjectProperty(ns->get(), QStringLiteral("OpenDSObject('") + path +
+                                                   QStringLiteral("','") + user + QStringLiteral("','") +
+                                                   password + QStringLiteral("','") + QString::number(513) +
+                                                   QStringLiteral("')")));
 }
 
 } // namespace orvane::test

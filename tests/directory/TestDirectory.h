@@ -14,27 +14,27 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 #include <utility>
 #include <vector>
 
-namespace orvane::test {
+namespace orvane::test
+{
 
 struct TestDirectory {
-    QString name;         ///< "slapd" or "samba", for test names
+    QString name; ///< "slapd" or "samba", for test names
     QString host;
-    int port = 0;         ///< StartTLS port
-    int ldapsPort = 0;    ///< 0 when none
-    int plainPort = 0;    ///< a server on the same data without TLS; 0 when none
-    QString base;         ///< base DN
-    QString admin;        ///< user name the program would store
-    QString adminDn;      ///< the same as a DN, for ldapsearch
+    int port = 0;      ///< StartTLS port
+    int ldapsPort = 0; ///< 0 when none
+    int plainPort = 0; ///< a server on the same data without TLS; 0 when none
+    QString base;      ///< base DN
+    QString admin;     ///< user name the program would store
+    QString adminDn;   ///< the same as a DN, for ldapsearch
     QString password;
-    QString bindUser;     ///< an ordinary user with a password
+    QString bindUser; ///< an ordinary user with a password
     QString bindPassword;
-    int staff = 0;        ///< users in OU=Staff
-    QString krb5Config;   ///< Kerberos set-up for the current user (Samba); empty when none
+    int staff = 0;      ///< users in OU=Staff
+    QString krb5Config; ///< Kerberos set-up for the current user (Samba); empty when none
     QString clientKeytab;
     QString gssapiHost;
 
@@ -79,8 +79,9 @@ struct CatalogueAttribute {
 const std::vector<CatalogueAttribute> &catalogue();
 
 /// Holds an engine handle and releases it.
-class Handle {
-public:
+class Handle
+{
+  public:
     explicit Handle(AutomationObject *object = nullptr) : object_(object) {}
     Handle(const Handle &) = delete;
     Handle &operator=(const Handle &) = delete;
@@ -97,13 +98,14 @@ public:
     AutomationObject *get() const { return object_; }
     explicit operator bool() const { return object_ != nullptr; }
 
-private:
+  private:
     AutomationObject *object_;
 };
 
 /// Holds a VARIANT from getVariantProperty and frees it.
-class VariantResult {
-public:
+class VariantResult
+{
+  public:
     explicit VariantResult(VARIANT *value) : value_(value) {}
     VariantResult(const VariantResult &) = delete;
     VariantResult &operator=(const VariantResult &) = delete;
@@ -112,7 +114,7 @@ public:
     const VARIANT *operator->() const { return value_; }
     explicit operator bool() const { return value_ != nullptr; }
 
-private:
+  private:
     VARIANT *value_;
 };
 
@@ -129,14 +131,14 @@ struct AdoSearch {
     Handle command;
     Handle records;
 };
-AdoSearch openAdoSearch(const QString &user, const QString &password, const QString &commandText, int pageSize,
-                        bool userList);
+AdoSearch openAdoSearch(const QString &user, const QString &password, const QString &commandText,
+                        int pageSize, bool userList);
 
 /// Binds the object `guidText` on `dir` the way the program does: the "LDAP:"
 /// namespace, then OpenDSObject with the path, the user, the password and
 /// '513'. Returns the object (null on failure, the last error telling why);
 /// `*ns` receives the namespace handle.
-Handle openByGuid(const TestDirectory &dir, const QString &guidText, const QString &user, const QString &password,
-                  Handle *ns);
+Handle openByGuid(const TestDirectory &dir, const QString &guidText, const QString &user,
+                  const QString &password, Handle *ns);
 
 } // namespace orvane::test

@@ -3,7 +3,6 @@
 // checked against an independent ldapsearch of the same directory.
 
 #include "TestDirectory.h"
-
 #include "automation/Invocation.h"
 #include "automation/LastError.h"
 #include "automation/VariantArrays.h"
@@ -11,19 +10,20 @@
 
 #include <QFile>
 #include <QSet>
-
 #include <gtest/gtest.h>
 
 using namespace orvane;
 using namespace orvane::test;
 
-namespace {
+namespace
+{
 
 constexpr HRESULT kLogonFailure = hresult(0x8007052E);
 constexpr HRESULT kSizeLimitExceeded = hresult(0x80072023);
 
-class AdoSearchTest : public ::testing::TestWithParam<QString> {
-protected:
+class AdoSearchTest : public ::testing::TestWithParam<QString>
+{
+  protected:
     void SetUp() override
     {
         registerDirectoryServers();
@@ -44,8 +44,9 @@ protected:
     // The user search's command text below `base` with `filter`.
     QString userQuery(const QString &base, const QString &filter) const
     {
-        return QStringLiteral("<LDAP://") + dir.serverAddress() + QLatin1Char('/') + base + QStringLiteral(">;") + filter +
-               QLatin1Char(';') + attributeList() + QStringLiteral(",cn,sAMAccountName,objectGUID,distinguishedName;subtree");
+        return QStringLiteral("<LDAP://") + dir.serverAddress() + QLatin1Char('/') + base +
+               QStringLiteral(">;") + filter + QLatin1Char(';') + attributeList() +
+               QStringLiteral(",cn,sAMAccountName,objectGUID,distinguishedName;subtree");
     }
 
     TestDirectory dir;
@@ -100,7 +101,8 @@ TEST_P(AdoSearchTest, PagedUserSearchReturnsEveryStaffUserWithEveryCatalogueAttr
         const LdifEntry &entry = expected[dn.toLower()];
         dns.insert(dn.toLower());
 
-        VariantResult guid(getVariantProperty(search.records.get(), QStringLiteral("Fields('objectGUID')\\Value")));
+        VariantResult guid(
+            getVariantProperty(search.records.get(), QStringLiteral("Fields('objectGUID')\\Value")));
         ASSERT_TRUE(guid);
         ASSERT_EQ(guid->vt, VT_ARRAY | VT_UI1);
         const std::optional<QByteArray> guidBytes = variantToBytes(guid.get());
@@ -163,8 +165,8 @@ TEST_P(AdoSearchTest, CountQueryListsChildDomainUsersWithTheirDistinguishedNames
 {
     const QString text = QStringLiteral("<LDAP://") + dir.serverAddress() + QLatin1Char('/') + dir.base +
                          QStringLiteral(">;(objectCategory=User);sAMAccountName,distinguishedName;subtree");
-    const QMap<QString, LdifEntry> expected = ldapsearch(dir, dir.base, QStringLiteral("(objectCategory=User)"),
-                                                         {QStringLiteral("sAMAccountName")});
+    const QMap<QString, LdifEntry> expected = ldapsearch(
+        dir, dir.base, QStringLiteral("(objectCategory=User)"), {QStringLiteral("sAMAccountName")});
     AdoSearch search = openAdoSearch(dir.admin, dir.password, text, 1000, false);
     ASSERT_TRUE(search.records) << lastErrorText().toStdString();
     const qint64 n = getIntegerProperty(search.records.get(), QStringLiteral("RecordCount"));
@@ -189,19 +191,21 @@ TEST_P(AdoSearchTest, CountQueryListsChildDomainUsersWithTheirDistinguishedNames
 TEST_P(AdoSearchTest, FixtureValuesArriveExactlyIncludingCyrillicArraysAndPhoto)
 {
     const QString filter = QStringLiteral("(sAMAccountName=fixture.full)");
-    AdoSearch search = openAdoSearch(dir.admin, dir.password,
-                                     QStringLiteral("<LDAP://") + dir.serverAddress() + QLatin1Char('/') +
-                                         dir.fixturesBase() + QStringLiteral(">;") + filter +
-                                         QStringLiteral(";givenName,sn,title,otherTelephone,description,"
-                                                        "thumbnailPhoto,objectGUID,mobile,streetAddress,street;subtree"),
-                                     100, false);
+    AdoSearch search =
+        openAdoSearch(dir.admin, dir.password,
+                      QStringLiteral("<LDAP://") + dir.serverAddress() + QLatin1Char('/') +
+                          dir.fixturesBase() + QStringLiteral(">;") + filter +
+                          QStringLiteral(";givenName,sn,title,otherTelephone,description,"
+                                         "thumbnailPhoto,objectGUID,mobile,streetAddress,street;subtree"),
+                      100, false);
     ASSERT_TRUE(search.records) << lastErrorText().toStdString();
     ASSERT_EQ(getIntegerProperty(search.records.get(), QStringLiteral("RecordCount")), 1);
     EXPECT_EQ(fieldText(search.records.get(), QStringLiteral("givenName")), QStringLiteral("Ёлка"));
     EXPECT_EQ(fieldText(search.records.get(), QStringLiteral("SN")), QStringLiteral("Аксёнова-Núñez"));
     EXPECT_EQ(fieldText(search.records.get(), QStringLiteral("title")), QStringLiteral("Главный инженер"));
     // streetAddress and street are two attributes, as on Active Directory.
-    EXPECT_EQ(fieldText(search.records.get(), QStringLiteral("streetAddress")), QStringLiteral("1 Main Street"));
+    EXPECT_EQ(fieldText(search.records.get(), QStringLiteral("streetAddress")),
+              QStringLiteral("1 Main Street"));
     EXPECT_EQ(fieldText(search.records.get(), QStringLiteral("street")), QStringLiteral("Bahnhofstraße 5"));
     VARTYPE type = VT_EMPTY;
     EXPECT_EQ(fieldValues(search.records.get(), QStringLiteral("otherTelephone"), &type),
@@ -214,7 +218,8 @@ TEST_P(AdoSearchTest, FixtureValuesArriveExactlyIncludingCyrillicArraysAndPhoto)
 
     QFile photo(QStringLiteral(ORVANE_SOURCE_DIR "/tests/directory/fixtures/photo-1.jpg"));
     ASSERT_TRUE(photo.open(QIODevice::ReadOnly));
-    VariantResult bytes(getVariantProperty(search.records.get(), QStringLiteral("Fields('thumbnailPhoto')\\Value")));
+    VariantResult bytes(
+        getVariantProperty(search.records.get(), QStringLiteral("Fields('thumbnailPhoto')\\Value")));
     ASSERT_TRUE(bytes);
     EXPECT_EQ(bytes->vt, VT_ARRAY | VT_UI1);
     EXPECT_EQ(variantToBytes(bytes.get()).value_or(QByteArray()), photo.readAll());
@@ -222,11 +227,11 @@ TEST_P(AdoSearchTest, FixtureValuesArriveExactlyIncludingCyrillicArraysAndPhoto)
 
 TEST_P(AdoSearchTest, AbsentAttributesAreNullAndReadAsEmptyText)
 {
-    AdoSearch search = openAdoSearch(dir.admin, dir.password,
-                                     QStringLiteral("<LDAP://") + dir.serverAddress() + QLatin1Char('/') +
-                                         dir.fixturesBase() +
-                                         QStringLiteral(">;(sAMAccountName=fixture.sparse);title,otherMobile,cn;subtree"),
-                                     100, false);
+    AdoSearch search = openAdoSearch(
+        dir.admin, dir.password,
+        QStringLiteral("<LDAP://") + dir.serverAddress() + QLatin1Char('/') + dir.fixturesBase() +
+            QStringLiteral(">;(sAMAccountName=fixture.sparse);title,otherMobile,cn;subtree"),
+        100, false);
     ASSERT_TRUE(search.records) << lastErrorText().toStdString();
     ASSERT_EQ(getIntegerProperty(search.records.get(), QStringLiteral("RecordCount")), 1);
     VARTYPE type = VT_EMPTY;
@@ -243,9 +248,9 @@ TEST_P(AdoSearchTest, AbsentAttributesAreNullAndReadAsEmptyText)
 
 TEST_P(AdoSearchTest, NoMatchGivesAnEmptyRecordSet)
 {
-    AdoSearch search = openAdoSearch(dir.admin, dir.password,
-                                     userQuery(dir.base, QStringLiteral("(&(objectCategory=person)(sn=Nobody-Has-This*))")),
-                                     100, true);
+    AdoSearch search = openAdoSearch(
+        dir.admin, dir.password,
+        userQuery(dir.base, QStringLiteral("(&(objectCategory=person)(sn=Nobody-Has-This*))")), 100, true);
     ASSERT_TRUE(search.records) << lastErrorText().toStdString();
     EXPECT_EQ(getIntegerProperty(search.records.get(), QStringLiteral("RecordCount")), 0);
     EXPECT_EQ(lastErrorCode(), 0);
@@ -261,9 +266,12 @@ TEST_P(AdoSearchTest, FailuresLeaveNoRecordSet)
         HRESULT code; // 0: any failure
     } cases[] = {
         {"wrong password", dir.admin, QStringLiteral("wrong-password"), query, kLogonFailure},
-        {"query text without base", dir.admin, dir.password, QStringLiteral("(objectCategory=person);cn;subtree"), 0},
+        {"query text without base", dir.admin, dir.password,
+         QStringLiteral("(objectCategory=person);cn;subtree"), 0},
         {"filter that does not parse", dir.admin, dir.password,
-         QStringLiteral("<LDAP://") + dir.serverAddress() + QLatin1Char('/') + dir.base + QStringLiteral(">;(cn=x;cn;subtree"), 0},
+         QStringLiteral("<LDAP://") + dir.serverAddress() + QLatin1Char('/') + dir.base +
+             QStringLiteral(">;(cn=x;cn;subtree"),
+         0},
         {"base that does not exist", dir.admin, dir.password,
          QStringLiteral("<LDAP://") + dir.serverAddress() + QStringLiteral("/OU=Nowhere,") + dir.base +
              QStringLiteral(">;(cn=*);cn;subtree"),

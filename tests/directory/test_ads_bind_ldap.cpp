@@ -4,24 +4,20 @@
 // waits, refusal of clear-text passwords, Kerberos, and connection reuse.
 
 #include "TestDirectory.h"
-
 #include "automation/Invocation.h"
 #include "automation/LastError.h"
 #include "automation/VariantArrays.h"
+#include "automation/com/Guid.h"
 #include "directory/ldap/LdapConnection.h"
 #include "directory/ldap/LdapErrors.h"
 #include "directory/ldap/LdapPool.h"
 #include "directory/ldap/RegisterServers.h"
 
-#include "automation/com/Guid.h"
-
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -29,15 +25,17 @@
 using namespace orvane;
 using namespace orvane::test;
 
-namespace {
+namespace
+{
 
 constexpr HRESULT kLogonFailure = hresult(0x8007052E);
 constexpr HRESULT kNoSuchObject = hresult(0x80072030);
 constexpr HRESULT kServerDown = hresult(0x8007203A);
 constexpr HRESULT kConfidentialityRequired = hresult(0x8007202D);
 
-class AdsBindTest : public ::testing::TestWithParam<QString> {
-protected:
+class AdsBindTest : public ::testing::TestWithParam<QString>
+{
+  protected:
     void SetUp() override
     {
         registerDirectoryServers();
@@ -47,16 +45,23 @@ protected:
         dir = *d;
     }
 
-    QString fixtureDn(const char *cn) const { return QStringLiteral("CN=%1,").arg(QLatin1String(cn)) + dir.fixturesBase(); }
-    Handle bind(const char *cn, Handle *ns) { return openByGuid(dir, guidTextOf(dir, fixtureDn(cn)), dir.admin, dir.password, ns); }
+    QString fixtureDn(const char *cn) const
+    {
+        return QStringLiteral("CN=%1,").arg(QLatin1String(cn)) + dir.fixturesBase();
+    }
+    Handle bind(const char *cn, Handle *ns)
+    {
+        return openByGuid(dir, guidTextOf(dir, fixtureDn(cn)), dir.admin, dir.password, ns);
+    }
 
     TestDirectory dir;
 };
 
 // A TCP socket on 127.0.0.1 with a free port: listening (a server that
 // accepts connections and never answers) or only bound (nobody answers).
-class LoopbackSocket {
-public:
+class LoopbackSocket
+{
+  public:
     explicit LoopbackSocket(bool listening) : fd_(socket(AF_INET, SOCK_STREAM, 0))
     {
         sockaddr_in address{};
@@ -76,7 +81,7 @@ public:
     }
     int port() const { return port_; }
 
-private:
+  private:
     int fd_;
     int port_ = 0;
 };
@@ -96,7 +101,8 @@ TEST_P(AdsBindTest, GoodCredentialsBindAndAttributesReadByName)
     Handle user = bind("Fixture Full", &ns);
     ASSERT_TRUE(user) << lastErrorText().toStdString() << " / " << lastDirectoryError().text.toStdString();
     EXPECT_EQ(lastErrorCode(), 0);
-    EXPECT_EQ(getStringProperty(user.get(), QStringLiteral("sAMAccountName")), QStringLiteral("fixture.full"));
+    EXPECT_EQ(getStringProperty(user.get(), QStringLiteral("sAMAccountName")),
+              QStringLiteral("fixture.full"));
     EXPECT_EQ(getStringProperty(user.get(), QStringLiteral("givenName")), QStringLiteral("Ёлка"));
     EXPECT_EQ(getStringProperty(user.get(), QStringLiteral("distinguishedName")).toLower(),
               fixtureDn("Fixture Full").toLower());
@@ -148,9 +154,11 @@ TEST_P(AdsBindTest, UnsetAttributesReadWithoutError)
 TEST_P(AdsBindTest, AnOrdinaryUserCanBindWithItsOwnPassword)
 {
     Handle ns;
-    Handle user = openByGuid(dir, guidTextOf(dir, fixtureDn("Fixture Full")), dir.bindUser, dir.bindPassword, &ns);
+    Handle user =
+        openByGuid(dir, guidTextOf(dir, fixtureDn("Fixture Full")), dir.bindUser, dir.bindPassword, &ns);
     ASSERT_TRUE(user) << lastErrorText().toStdString() << " / " << lastDirectoryError().text.toStdString();
-    EXPECT_EQ(getStringProperty(user.get(), QStringLiteral("sAMAccountName")), QStringLiteral("fixture.full"));
+    EXPECT_EQ(getStringProperty(user.get(), QStringLiteral("sAMAccountName")),
+              QStringLiteral("fixture.full"));
 }
 
 TEST_P(AdsBindTest, FailuresGiveTheirCodesAndNoObject)
@@ -168,25 +176,26 @@ TEST_P(AdsBindTest, FailuresGiveTheirCodesAndNoObject)
     } cases[] = {
         {"wrong password", QStringLiteral("LDAP://%1/<GUID=%2>").arg(dir.serverAddress(), guid), dir.admin,
          QStringLiteral("not-the-password"), kLogonFailure},
-        {"empty password", QStringLiteral("LDAP://%1/<GUID=%2>").arg(dir.serverAddress(), guid), dir.admin, QString(),
-         kLogonFailure},
-        {"unknown GUID", QStringLiteral("LDAP://%1/<GUID=0BADF00D-0000-4000-8000-00000000BEEF>").arg(dir.serverAddress()),
+        {"empty password", QStringLiteral("LDAP://%1/<GUID=%2>").arg(dir.serverAddress(), guid), dir.admin,
+         QString(), kLogonFailure},
+        {"unknown GUID",
+         QStringLiteral("LDAP://%1/<GUID=0BADF00D-0000-4000-8000-00000000BEEF>").arg(dir.serverAddress()),
          dir.admin, dir.password, kNoSuchObject},
-        {"closed port", QStringLiteral("LDAP://%1:%2/<GUID=%3>").arg(dir.host).arg(closedPort).arg(guid), dir.admin,
-         dir.password, kServerDown},
+        {"closed port", QStringLiteral("LDAP://%1:%2/<GUID=%3>").arg(dir.host).arg(closedPort).arg(guid),
+         dir.admin, dir.password, kServerDown},
         {"unknown DN", QStringLiteral("LDAP://%1/CN=Nobody,%2").arg(dir.serverAddress(), dir.base), dir.admin,
          dir.password, kNoSuchObject},
-        {"malformed GUID", QStringLiteral("LDAP://%1/<GUID=12345>").arg(dir.serverAddress()), dir.admin, dir.password,
-         hresult(0x80005000)},
+        {"malformed GUID", QStringLiteral("LDAP://%1/<GUID=12345>").arg(dir.serverAddress()), dir.admin,
+         dir.password, hresult(0x80005000)},
     };
     for (const Case &c : cases) {
         Handle ns(getObject(QStringLiteral("LDAP:")));
         ASSERT_TRUE(ns);
         QElapsedTimer timer;
         timer.start();
-        Handle object(getObjectProperty(ns.get(), QStringLiteral("OpenDSObject('") + c.path + QStringLiteral("','") +
-                                                      c.user + QStringLiteral("','") + c.password +
-                                                      QStringLiteral("','513')")));
+        Handle object(getObjectProperty(ns.get(), QStringLiteral("OpenDSObject('") + c.path +
+                                                      QStringLiteral("','") + c.user + QStringLiteral("','") +
+                                                      c.password + QStringLiteral("','513')")));
         EXPECT_FALSE(object) << c.what;
         EXPECT_EQ(lastErrorCode(), c.code) << c.what << ": " << lastErrorText().toStdString();
         EXPECT_LT(timer.elapsed(), directoryTimeouts().connectMs) << c.what;
@@ -203,9 +212,11 @@ TEST_P(AdsBindTest, ASilentServerFailsWithinTheTimeout)
     QElapsedTimer timer;
     timer.start();
     Handle object(getObjectProperty(
-        ns.get(), QStringLiteral("OpenDSObject('LDAP://127.0.0.1:%1/<GUID=0BADF00D-0000-4000-8000-00000000BEEF>','%2','%3','513')")
-                      .arg(silent.port())
-                      .arg(dir.admin, dir.password)));
+        ns.get(),
+        QStringLiteral(
+            "OpenDSObject('LDAP://127.0.0.1:%1/<GUID=0BADF00D-0000-4000-8000-00000000BEEF>','%2','%3','513')")
+            .arg(silent.port())
+            .arg(dir.admin, dir.password)));
     EXPECT_FALSE(object);
     EXPECT_NE(lastErrorCode(), 0);
     EXPECT_LT(timer.elapsed(), 4000);
@@ -216,25 +227,29 @@ TEST_P(AdsBindTest, PasswordsAreRefusedWithoutTlsAndAcceptedOverStartTlsAndLdaps
     const QString guid = guidTextOf(dir, fixtureDn("Fixture Full"));
     const auto open = [&](int port) {
         Handle ns(getObject(QStringLiteral("LDAP:")));
-        return Handle(getObjectProperty(ns.get(), QStringLiteral("OpenDSObject('LDAP://%1:%2/<GUID=%3>','%4','%5','513')")
-                                                      .arg(dir.host)
-                                                      .arg(port)
-                                                      .arg(guid, dir.admin, dir.password)));
+        return Handle(getObjectProperty(
+            ns.get(), QStringLiteral("OpenDSObject('LDAP://%1:%2/<GUID=%3>','%4','%5','513')")
+                          .arg(dir.host)
+                          .arg(port)
+                          .arg(guid, dir.admin, dir.password)));
     };
     Handle overStartTls = open(dir.port);
     EXPECT_TRUE(overStartTls) << lastErrorText().toStdString();
     if (dir.ldapsPort == kLdapsPort) {
         Handle overLdaps = open(dir.ldapsPort);
-        EXPECT_TRUE(overLdaps) << lastErrorText().toStdString() << " / " << lastDirectoryError().text.toStdString();
+        EXPECT_TRUE(overLdaps) << lastErrorText().toStdString() << " / "
+                               << lastDirectoryError().text.toStdString();
     }
     if (dir.plainPort) {
         // The same server without TLS: it would take the password in clear
         // text (ldapsearch shows it does), so the bind must not be tried.
         QProcess clearText;
         clearText.start(QStringLiteral("ldapsearch"),
-                        {QStringLiteral("-x"), QStringLiteral("-H"), QStringLiteral("ldap://%1:%2").arg(dir.host).arg(dir.plainPort),
-                         QStringLiteral("-D"), dir.adminDn, QStringLiteral("-w"), dir.password, QStringLiteral("-b"),
-                         dir.base, QStringLiteral("-s"), QStringLiteral("base"), QStringLiteral("dn")});
+                        {QStringLiteral("-x"), QStringLiteral("-H"),
+                         QStringLiteral("ldap://%1:%2").arg(dir.host).arg(dir.plainPort),
+                         QStringLiteral("-D"), dir.adminDn, QStringLiteral("-w"), dir.password,
+                         QStringLiteral("-b"), dir.base, QStringLiteral("-s"), QStringLiteral("base"),
+                         QStringLiteral("dn")});
         ASSERT_TRUE(clearText.waitForFinished(10000));
         ASSERT_EQ(clearText.exitCode(), 0);
 
@@ -262,26 +277,31 @@ TEST_P(AdsBindTest, CurrentCredentialsBindByKerberos)
     qputenv("KRB5_CONFIG", dir.krb5Config.toUtf8());
     qputenv("KRB5_CLIENT_KTNAME", dir.clientKeytab.toUtf8());
     qputenv("KRB5CCNAME", QByteArray("MEMORY:orvane-directory-test"));
-    Handle object(getObject(QStringLiteral("LDAP://%1:%2/<GUID=%3>").arg(dir.gssapiHost).arg(dir.port).arg(guid)));
+    Handle object(
+        getObject(QStringLiteral("LDAP://%1:%2/<GUID=%3>").arg(dir.gssapiHost).arg(dir.port).arg(guid)));
     ASSERT_TRUE(object) << lastErrorText().toStdString() << " / " << lastDirectoryError().text.toStdString();
-    EXPECT_EQ(getStringProperty(object.get(), QStringLiteral("sAMAccountName")), QStringLiteral("fixture.full"));
+    EXPECT_EQ(getStringProperty(object.get(), QStringLiteral("sAMAccountName")),
+              QStringLiteral("fixture.full"));
 }
 
 TEST_P(AdsBindTest, ASearchAndOneBindPerUserShareOneConnection)
 {
     // Credentials no other test uses, so that the pool starts without them.
-    const QString query = QStringLiteral("<LDAP://") + dir.serverAddress() + QLatin1Char('/') + dir.fixturesBase() +
-                          QStringLiteral(">;(&(objectCategory=person)(objectClass=user));cn,objectGUID;subtree");
+    const QString query =
+        QStringLiteral("<LDAP://") + dir.serverAddress() + QLatin1Char('/') + dir.fixturesBase() +
+        QStringLiteral(">;(&(objectCategory=person)(objectClass=user));cn,objectGUID;subtree");
     const long before = LdapPool::instance().openedCount();
     AdoSearch search = openAdoSearch(dir.bindUser, dir.bindPassword, query, 100, true);
     ASSERT_TRUE(search.records) << lastErrorText().toStdString();
     const qint64 n = getIntegerProperty(search.records.get(), QStringLiteral("RecordCount"));
     ASSERT_GE(n, 10);
     for (qint64 i = 0; i < n; ++i) {
-        VariantResult guid(getVariantProperty(search.records.get(), QStringLiteral("Fields('objectGUID')\\Value")));
+        VariantResult guid(
+            getVariantProperty(search.records.get(), QStringLiteral("Fields('objectGUID')\\Value")));
         const QByteArray bytes = variantToBytes(guid.get()).value_or(QByteArray());
         ASSERT_EQ(bytes.size(), 16);
-        const QString text = guidToString(guidFromBytes(reinterpret_cast<const std::uint8_t *>(bytes.constData())));
+        const QString text =
+            guidToString(guidFromBytes(reinterpret_cast<const std::uint8_t *>(bytes.constData())));
         Handle ns;
         Handle user = openByGuid(dir, text.mid(1, 36), dir.bindUser, dir.bindPassword, &ns);
         ASSERT_TRUE(user) << lastErrorText().toStdString();
@@ -315,7 +335,8 @@ TEST_P(AdsBindTest, AConnectionTheServerDroppedIsReplacedTransparently)
     const long before = LdapPool::instance().openedCount();
     Handle again = bind("Fixture Full", &ns);
     ASSERT_TRUE(again) << lastErrorText().toStdString();
-    EXPECT_EQ(getStringProperty(again.get(), QStringLiteral("sAMAccountName")), QStringLiteral("fixture.full"));
+    EXPECT_EQ(getStringProperty(again.get(), QStringLiteral("sAMAccountName")),
+              QStringLiteral("fixture.full"));
     EXPECT_EQ(LdapPool::instance().openedCount() - before, 1);
 }
 

@@ -4,23 +4,23 @@
 // checked with an independent ldapsearch.
 
 #include "TestDirectory.h"
-
 #include "automation/Invocation.h"
 #include "automation/LastError.h"
 #include "automation/VariantArrays.h"
 #include "directory/ldap/RegisterServers.h"
 
 #include <QRandomGenerator>
-
 #include <gtest/gtest.h>
 
 using namespace orvane;
 using namespace orvane::test;
 
-namespace {
+namespace
+{
 
-class AdsWriteTest : public ::testing::TestWithParam<QString> {
-protected:
+class AdsWriteTest : public ::testing::TestWithParam<QString>
+{
+  protected:
     void SetUp() override
     {
         registerDirectoryServers();
@@ -30,7 +30,10 @@ protected:
         dir = *d;
     }
 
-    QString writerDn(int n) const { return QStringLiteral("CN=Writer %1,").arg(n, 2, 10, QLatin1Char('0')) + dir.fixturesBase(); }
+    QString writerDn(int n) const
+    {
+        return QStringLiteral("CN=Writer %1,").arg(n, 2, 10, QLatin1Char('0')) + dir.fixturesBase();
+    }
 
     // Binds writer `n` as the program does; fails the test when it cannot.
     Handle bindWriter(int n, Handle *ns)
@@ -52,14 +55,18 @@ protected:
 
     std::vector<QByteArray> valuesOf(int n, const char *attribute)
     {
-        return ldifValues(ldapsearchEntry(dir, writerDn(n), {QString::fromLatin1(attribute)}), QString::fromLatin1(attribute));
+        return ldifValues(ldapsearchEntry(dir, writerDn(n), {QString::fromLatin1(attribute)}),
+                          QString::fromLatin1(attribute));
     }
 
     TestDirectory dir;
 };
 
 // The engine's way to name a VARIANT in a command: its address in decimal.
-QString addressOf(const VARIANT *v) { return QString::number(reinterpret_cast<quintptr>(v)) + QStringLiteral(" as variant"); }
+QString addressOf(const VARIANT *v)
+{
+    return QString::number(reinterpret_cast<quintptr>(v)) + QStringLiteral(" as variant");
+}
 
 struct OwnedVariant {
     VARIANT v;
@@ -121,8 +128,12 @@ TEST_P(AdsWriteTest, AppendWritesEveryValueOfTheArray)
     EXPECT_EQ(invoke(user.get(), QStringLiteral("PutEx(1, 'otherTelephone', '0')")), 0);
     EXPECT_EQ(invoke(user.get(), QStringLiteral("SetInfo")), 0);
     OwnedVariant values;
-    ASSERT_EQ(setVariantStringArray(&values.v, {QStringLiteral("555"), QStringLiteral("666"), QStringLiteral("+7 (495) 000-00-00")}), 0);
-    EXPECT_EQ(invoke(user.get(), QStringLiteral("PutEx(3, 'otherTelephone', ") + addressOf(&values.v) + QLatin1Char(')')), 0)
+    ASSERT_EQ(setVariantStringArray(&values.v, {QStringLiteral("555"), QStringLiteral("666"),
+                                                QStringLiteral("+7 (495) 000-00-00")}),
+              0);
+    EXPECT_EQ(invoke(user.get(),
+                     QStringLiteral("PutEx(3, 'otherTelephone', ") + addressOf(&values.v) + QLatin1Char(')')),
+              0)
         << lastErrorText().toStdString();
     EXPECT_EQ(invoke(user.get(), QStringLiteral("SetInfo")), 0) << lastErrorText().toStdString();
     EXPECT_EQ(valuesOf(3, "otherTelephone"), bytesList({"555", "666", "+7 (495) 000-00-00"}));
@@ -173,7 +184,9 @@ TEST_P(AdsWriteTest, TwentyKilobytePhotoRoundTripsByteForByte)
     ASSERT_TRUE(bytesToVariant(&bytes.v, photo));
     EXPECT_EQ(invoke(user.get(), QStringLiteral("PutEx(1, 'thumbnailPhoto', '0')")), 0);
     EXPECT_EQ(invoke(user.get(), QStringLiteral("SetInfo")), 0);
-    EXPECT_EQ(invoke(user.get(), QStringLiteral("Put('thumbnailPhoto', ") + addressOf(&bytes.v) + QLatin1Char(')')), 0);
+    EXPECT_EQ(
+        invoke(user.get(), QStringLiteral("Put('thumbnailPhoto', ") + addressOf(&bytes.v) + QLatin1Char(')')),
+        0);
     EXPECT_EQ(invoke(user.get(), QStringLiteral("SetInfo")), 0) << lastErrorText().toStdString();
     EXPECT_EQ(valuesOf(5, "thumbnailPhoto"), std::vector<QByteArray>{photo});
 

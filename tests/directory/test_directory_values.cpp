@@ -3,7 +3,6 @@
 // conversions, and the ADO objects' own errors.
 
 #include "TestDirectory.h"
-
 #include "automation/Invocation.h"
 #include "automation/LastError.h"
 #include "automation/com/SafeArray.h"
@@ -14,9 +13,8 @@
 #include "directory/ldap/LdapSchema.h"
 #include "directory/ldap/RegisterServers.h"
 
-#include <ldap.h>
-
 #include <gtest/gtest.h>
+#include <ldap.h>
 
 using namespace orvane;
 using namespace orvane::test;
@@ -73,7 +71,8 @@ TEST(DirectoryPaths, GuidTextIsStoredWithLittleEndianLeadingGroups)
     ASSERT_TRUE(guidTextToBytes(QStringLiteral("01234567-89AB-CDEF-0123-456789ABCDEF"), &bytes));
     EXPECT_EQ(bytes, expected);
     DirectoryPath storageOrder;
-    ASSERT_TRUE(parseDirectoryPath(QStringLiteral("LDAP://h/<GUID=67452301AB89EFCD0123456789ABCDEF>"), &storageOrder));
+    ASSERT_TRUE(parseDirectoryPath(QStringLiteral("LDAP://h/<GUID=67452301AB89EFCD0123456789ABCDEF>"),
+                                   &storageOrder));
     EXPECT_EQ(storageOrder.guid, expected);
     EXPECT_EQ(filterEscapeBytes(expected.data(), 3), QStringLiteral("\\67\\45\\23"));
     const std::uint8_t special[] = {0x00, 0x2A, 0x28, 0x5C, 0xFF};
@@ -83,9 +82,10 @@ TEST(DirectoryPaths, GuidTextIsStoredWithLittleEndianLeadingGroups)
 TEST(DirectoryPaths, QueryTextsOfTheProgramAndTheirVariants)
 {
     QueryText q;
-    ASSERT_TRUE(parseQueryText(QStringLiteral("<LDAP://srv01:389/DC=corp,DC=local>;(&(objectCategory=person)"
-                                              "(objectClass=user)(sn=A*));givenName,sn,cn,objectGUID;subtree"),
-                               &q));
+    ASSERT_TRUE(
+        parseQueryText(QStringLiteral("<LDAP://srv01:389/DC=corp,DC=local>;(&(objectCategory=person)"
+                                      "(objectClass=user)(sn=A*));givenName,sn,cn,objectGUID;subtree"),
+                       &q));
     EXPECT_EQ(q.path.host, QStringLiteral("srv01"));
     EXPECT_EQ(q.path.dn, QStringLiteral("DC=corp,DC=local"));
     EXPECT_EQ(q.filter, QStringLiteral("(&(objectCategory=person)(objectClass=user)(sn=A*))"));
@@ -106,9 +106,10 @@ TEST(DirectoryPaths, QueryTextsOfTheProgramAndTheirVariants)
     ASSERT_TRUE(parseQueryText(QStringLiteral("<LDAP://h/DC=x>;(cn=*);cn"), &q));
     EXPECT_FALSE(q.scopeGiven);
 
-    for (const char *bad : {"LDAP://h/DC=x;(cn=*);cn;subtree", "<LDAP://h/DC=x>;(cn=*", "<LDAP://h/DC=x>;(cn=*);cn;deep",
-                            "<LDAP:>;(cn=*);cn;subtree", "<LDAP://h/<GUID=01234567-89AB-CDEF-0123-456789ABCDEF>>;(cn=*);cn",
-                            "<LDAP://h/DC=x>;(cn=*);cn;subtree;more", ""})
+    for (const char *bad :
+         {"LDAP://h/DC=x;(cn=*);cn;subtree", "<LDAP://h/DC=x>;(cn=*", "<LDAP://h/DC=x>;(cn=*);cn;deep",
+          "<LDAP:>;(cn=*);cn;subtree", "<LDAP://h/<GUID=01234567-89AB-CDEF-0123-456789ABCDEF>>;(cn=*);cn",
+          "<LDAP://h/DC=x>;(cn=*);cn;subtree;more", ""})
         EXPECT_FALSE(parseQueryText(QString::fromLatin1(bad), &q)) << bad;
 }
 
@@ -144,7 +145,8 @@ TEST(LdapSchema, SingleValuednessAndKindsFollowTheSchemaAndItsSupertypes)
         "( 2.5.4.3 NAME ( 'cn' 'commonName' ) SUP name )",
         "( 2.5.4.4 NAME ( 'sn' 'surname' ) SUP name SINGLE-VALUE )",
         "( 1.2.840.113556.1.4.2 NAME 'objectGUID' SYNTAX 1.3.6.1.4.1.1466.115.121.1.40 SINGLE-VALUE )",
-        "( 1.2.840.113556.1.4.8 NAME 'userAccountControl' SYNTAX '1.3.6.1.4.1.1466.115.121.1.27' SINGLE-VALUE )",
+        "( 1.2.840.113556.1.4.8 NAME 'userAccountControl' SYNTAX '1.3.6.1.4.1.1466.115.121.1.27' "
+        "SINGLE-VALUE )",
         "( 1.2.840.113556.1.2.18 NAME 'otherTelephone' SYNTAX '1.3.6.1.4.1.1466.115.121.1.15' )",
         "( 9.9 NAME 'flag' SYNTAX 1.3.6.1.4.1.1466.115.121.1.7 SINGLE-VALUE )",
         "this is no description",
@@ -217,7 +219,8 @@ TEST(AdoObjects, MisuseGivesAdoErrorsWithoutTouchingTheNetwork)
     EXPECT_NE(invoke(connection.get(), QStringLiteral("Open('Active Directory Provider')")), 0);
     EXPECT_EQ(lastErrorText(), QStringLiteral("Provider cannot be found. It may not be properly installed."));
     // Execute without an open connection.
-    EXPECT_EQ(setProperty(command.get(), QStringLiteral("CommandText = '<LDAP://h/DC=x>;(cn=*);cn;subtree'")), 0);
+    EXPECT_EQ(setProperty(command.get(), QStringLiteral("CommandText = '<LDAP://h/DC=x>;(cn=*);cn;subtree'")),
+              0);
     EXPECT_FALSE(Handle(getObjectProperty(command.get(), QStringLiteral("Execute()"))));
     EXPECT_NE(lastErrorCode(), 0);
     // Something other than a connection as the active connection.
@@ -228,7 +231,8 @@ TEST(AdoObjects, MisuseGivesAdoErrorsWithoutTouchingTheNetwork)
     EXPECT_EQ(setProperty(connection.get(), QStringLiteral("Provider = 'ADsDSOObject'")), 0);
     EXPECT_EQ(invoke(connection.get(), QStringLiteral("Open('Active Directory Provider')")), 0);
     EXPECT_EQ(getIntegerProperty(connection.get(), QStringLiteral("State")), 1);
-    EXPECT_EQ(setProperty(command.get(), QStringLiteral("ActiveConnection = ") + handleNumber(connection.get()) +
+    EXPECT_EQ(setProperty(command.get(), QStringLiteral("ActiveConnection = ") +
+                                             handleNumber(connection.get()) +
                                              QStringLiteral(" as AutomationObject")),
               0);
     EXPECT_EQ(setProperty(command.get(), QStringLiteral("CommandText = 'SELECT cn FROM x'")), 0);
@@ -247,7 +251,8 @@ TEST(AdoObjects, EmptyPasswordsAndServerNamesAreRefusedBeforeConnecting)
 {
     // A user name with an empty password: refused before connecting.
     std::unique_ptr<LdapConnection> connection;
-    EXPECT_EQ(LdapConnection::open({QStringLiteral("127.0.0.1"), 1}, {QStringLiteral("cn=admin"), QString()}, &connection),
+    EXPECT_EQ(LdapConnection::open({QStringLiteral("127.0.0.1"), 1}, {QStringLiteral("cn=admin"), QString()},
+                                   &connection),
               hresult(0x8007052E));
     EXPECT_FALSE(connection);
     EXPECT_FALSE(lastDirectoryError().text.isEmpty());

@@ -4,7 +4,8 @@
 #include "directory/ldap/AdoRecordSet.h"
 #include "directory/ldap/LdapPool.h"
 
-namespace orvane {
+namespace orvane
+{
 
 AdoCommand::AdoCommand() : DispatchObject(table()) {}
 
@@ -70,10 +71,12 @@ HRESULT AdoCommand::execute(DispatchCall &call)
         return raiseAdo(call, AdoError::CommandText);
     if (!query.scopeGiven) {
         const qint64 scope = properties_.integer(QStringLiteral("searchscope"), 2);
-        query.scope = scope == 0 ? SearchScope::Base : scope == 1 ? SearchScope::OneLevel : SearchScope::Subtree;
+        query.scope = scope == 0   ? SearchScope::Base
+                      : scope == 1 ? SearchScope::OneLevel
+                                   : SearchScope::Subtree;
     }
-    const int pageSize = static_cast<int>(std::clamp<qint64>(properties_.integer(QStringLiteral("Page Size"), 0), 0,
-                                                             1 << 20));
+    const int pageSize =
+        static_cast<int>(std::clamp<qint64>(properties_.integer(QStringLiteral("Page Size"), 0), 0, 1 << 20));
     const ServerAddress server{query.path.host, query.path.port};
 
     auto data = std::make_shared<RecordSetData>();

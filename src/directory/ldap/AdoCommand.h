@@ -15,16 +15,18 @@
 #include "automation/com/ComPtr.h"
 #include "directory/ldap/AdoConnection.h"
 
-namespace orvane {
+namespace orvane
+{
 
-class AdoCommand : public DispatchObject {
-public:
+class AdoCommand : public DispatchObject
+{
+  public:
     AdoCommand();
 
-protected:
+  protected:
     HRESULT invoke(DispatchCall &call) override;
 
-private:
+  private:
     enum : DISPID { ActiveConnection = 1, Properties, CommandText, Execute };
     static const MemberTable &table();
     HRESULT setConnection(DispatchCall &call);

@@ -3,7 +3,8 @@
 #include "automation/com/VariantChangeType.h"
 #include "directory/ldap/AdoErrors.h"
 
-namespace orvane {
+namespace orvane
+{
 
 AdoProperties::~AdoProperties()
 {
@@ -75,14 +76,16 @@ AdoConnection::AdoConnection() : DispatchObject(table()) {}
 
 const MemberTable &AdoConnection::table()
 {
-    static const MemberTable t{{"Provider", Provider}, {"Properties", Properties}, {"Open", Open},
-                               {"Close", Close},       {"State", State},           {"ConnectionString", ConnectionString}};
+    static const MemberTable t{{"Provider", Provider}, {"Properties", Properties},
+                               {"Open", Open},         {"Close", Close},
+                               {"State", State},       {"ConnectionString", ConnectionString}};
     return t;
 }
 
 Credentials AdoConnection::credentials() const
 {
-    return Credentials{properties_.text(QStringLiteral("User ID")), properties_.text(QStringLiteral("Password"))};
+    return Credentials{properties_.text(QStringLiteral("User ID")),
+                       properties_.text(QStringLiteral("Password"))};
 }
 
 HRESULT AdoConnection::invoke(DispatchCall &call)

@@ -13,11 +13,13 @@
 
 #include <map>
 
-namespace orvane {
+namespace orvane
+{
 
 /// Named properties of an ADO object (case-insensitive names, any VARIANT value).
-class AdoProperties {
-public:
+class AdoProperties
+{
+  public:
     AdoProperties() = default;
     AdoProperties(const AdoProperties &) = delete;
     AdoProperties &operator=(const AdoProperties &) = delete;
@@ -33,12 +35,13 @@ public:
     /// Answers a Properties(name) read or write.
     HRESULT answer(DispatchCall &call);
 
-private:
+  private:
     std::map<QString, VARIANT> values_; // key: lower-case name
 };
 
-class AdoConnection : public DispatchObject {
-public:
+class AdoConnection : public DispatchObject
+{
+  public:
     AdoConnection();
 
     /// True after a successful Open (and before Close).
@@ -47,10 +50,10 @@ public:
     /// current user when neither is set.
     Credentials credentials() const;
 
-protected:
+  protected:
     HRESULT invoke(DispatchCall &call) override;
 
-private:
+  private:
     enum : DISPID { Provider = 1, Properties, Open, Close, State, ConnectionString };
     static const MemberTable &table();
     HRESULT openConnection(DispatchCall &call);

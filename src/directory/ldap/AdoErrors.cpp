@@ -1,8 +1,10 @@
 #include "directory/ldap/AdoErrors.h"
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 struct Entry {
     std::uint32_t code;
@@ -22,7 +24,8 @@ Entry entryOf(AdoError error)
         return {0x800A0E7D, "The connection cannot be used to perform this operation. It is either closed or "
                             "invalid in this context."};
     case AdoError::ItemNotFound:
-        return {0x800A0CC1, "Item cannot be found in the collection corresponding to the requested name or ordinal."};
+        return {0x800A0CC1,
+                "Item cannot be found in the collection corresponding to the requested name or ordinal."};
     case AdoError::NoCurrentRecord:
         return {0x800A0BCD, "Either BOF or EOF is True, or the current record has been deleted. Requested "
                             "operation requires a current record."};
@@ -34,7 +37,10 @@ Entry entryOf(AdoError error)
 
 } // namespace
 
-HRESULT adoErrorCode(AdoError error) { return hresult(entryOf(error).code); }
+HRESULT adoErrorCode(AdoError error)
+{
+    return hresult(entryOf(error).code);
+}
 
 HRESULT raiseAdo(DispatchCall &call, AdoError error)
 {

@@ -5,7 +5,8 @@
 
 #include "automation/com/DispatchObject.h"
 
-namespace orvane {
+namespace orvane
+{
 
 enum class AdoError {
     ProviderNotFound,  ///< 0x800A0E7A

@@ -1,13 +1,14 @@
 #include "directory/ldap/AdoRecordSet.h"
 
+#include "automation/com/Bstr.h"
 #include "directory/ldap/AdoErrors.h"
 #include "directory/ldap/AttributeValues.h"
 
-#include "automation/com/Bstr.h"
+namespace orvane
+{
 
-namespace orvane {
-
-namespace {
+namespace
+{
 
 // The identifier of `name` when it is written exactly as one of `known`;
 // DISPID_UNKNOWN otherwise (the caller then asks the member table).
@@ -25,15 +26,17 @@ HRESULT nameArg(const DispatchCall &call, QString *out)
 {
     const VARIANT *v = call.arg(0);
     if (v && v->vt == VT_BSTR) {
-        *out = QString(reinterpret_cast<const QChar *>(v->bstrVal), static_cast<qsizetype>(SysStringLen(v->bstrVal)));
+        *out = QString(reinterpret_cast<const QChar *>(v->bstrVal),
+                       static_cast<qsizetype>(SysStringLen(v->bstrVal)));
         return S_OK;
     }
     return call.stringArg(0, out);
 }
 
 // One column of the record set; reads the current record at each read.
-class AdoField : public DispatchObject {
-public:
+class AdoField : public DispatchObject
+{
+  public:
     AdoField(std::shared_ptr<RecordSetData> data, int column)
         : DispatchObject(table()), data_(std::move(data)), column_(column)
     {
@@ -49,7 +52,7 @@ public:
         return DispatchObject::GetIDsOfNames(iid, names, count, lcid, ids);
     }
 
-protected:
+  protected:
     HRESULT invoke(DispatchCall &call) override
     {
         switch (call.dispid()) {
@@ -71,7 +74,7 @@ protected:
         return DISP_E_MEMBERNOTFOUND;
     }
 
-private:
+  private:
     enum : DISPID { Name = 1 };
     static const MemberTable &table()
     {
@@ -83,11 +86,14 @@ private:
 };
 
 // Fields without an argument: the collection, with Count and Item.
-class AdoFields : public DispatchObject {
-public:
-    explicit AdoFields(std::shared_ptr<RecordSetData> data) : DispatchObject(table()), data_(std::move(data)) {}
+class AdoFields : public DispatchObject
+{
+  public:
+    explicit AdoFields(std::shared_ptr<RecordSetData> data) : DispatchObject(table()), data_(std::move(data))
+    {
+    }
 
-protected:
+  protected:
     HRESULT invoke(DispatchCall &call) override
     {
         if (call.isPropertyPut())
@@ -98,7 +104,8 @@ protected:
         case DISPID_VALUE: {
             qint64 ordinal = -1;
             QString name;
-            if (call.arg(0) && (call.arg(0)->vt & VT_TYPEMASK) != VT_BSTR && SUCCEEDED(call.integerArg(0, &ordinal))) {
+            if (call.arg(0) && (call.arg(0)->vt & VT_TYPEMASK) != VT_BSTR &&
+                SUCCEEDED(call.integerArg(0, &ordinal))) {
                 if (ordinal < 0 || ordinal >= static_cast<qint64>(data_->columns().size()))
                     return raiseAdo(call, AdoError::ItemNotFound);
             } else {
@@ -116,7 +123,7 @@ protected:
         return DISP_E_MEMBERNOTFOUND;
     }
 
-private:
+  private:
     enum : DISPID { Count = 1 };
     static const MemberTable &table()
     {
@@ -238,7 +245,8 @@ HRESULT RecordSetData::value(int c, VARIANT *out) const
 
 AdoRecordSet::AdoRecordSet() : DispatchObject(table()) {}
 
-AdoRecordSet::AdoRecordSet(std::shared_ptr<RecordSetData> data) : DispatchObject(table()), data_(std::move(data))
+AdoRecordSet::AdoRecordSet(std::shared_ptr<RecordSetData> data)
+    : DispatchObject(table()), data_(std::move(data))
 {
     fields_.resize(data_->columns().size());
 }
@@ -246,7 +254,8 @@ AdoRecordSet::AdoRecordSet(std::shared_ptr<RecordSetData> data) : DispatchObject
 HRESULT AdoRecordSet::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID lcid, DISPID *ids)
 {
     if (count == 1 && names && names[0] && ids) {
-        ids[0] = exactMember(names[0], {{u"Fields", Fields}, {u"MoveNext", MoveNext}, {u"RecordCount", RecordCount}});
+        ids[0] = exactMember(names[0],
+                             {{u"Fields", Fields}, {u"MoveNext", MoveNext}, {u"RecordCount", RecordCount}});
         if (ids[0] != DISPID_UNKNOWN)
             return S_OK;
     }
@@ -255,9 +264,15 @@ HRESULT AdoRecordSet::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCI
 
 const MemberTable &AdoRecordSet::table()
 {
-    static const MemberTable t{{"RecordCount", RecordCount}, {"Fields", Fields},           {"EOF", Eof},
-                               {"BOF", Bof},                 {"MoveNext", MoveNext},       {"MovePrevious", MovePrevious},
-                               {"MoveFirst", MoveFirst},     {"MoveLast", MoveLast},       {"Close", Close},
+    static const MemberTable t{{"RecordCount", RecordCount},
+                               {"Fields", Fields},
+                               {"EOF", Eof},
+                               {"BOF", Bof},
+                               {"MoveNext", MoveNext},
+                               {"MovePrevious", MovePrevious},
+                               {"MoveFirst", MoveFirst},
+                               {"MoveLast", MoveLast},
+                               {"Close", Close},
                                {"State", State}};
     return t;
 }
@@ -318,7 +333,9 @@ HRESULT AdoRecordSet::field(DispatchCall &call)
     QString name;
     qint64 ordinal = 0;
     if ((call.arg(0)->vt & VT_TYPEMASK) != VT_BSTR && SUCCEEDED(call.integerArg(0, &ordinal))) {
-        column = ordinal >= 0 && ordinal < static_cast<qint64>(data_->columns().size()) ? static_cast<int>(ordinal) : -1;
+        column = ordinal >= 0 && ordinal < static_cast<qint64>(data_->columns().size())
+                     ? static_cast<int>(ordinal)
+                     : -1;
     } else {
         const HRESULT hr = nameArg(call, &name);
         if (FAILED(hr))

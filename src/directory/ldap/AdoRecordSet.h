@@ -27,14 +27,16 @@
 #include <string_view>
 #include <unordered_map>
 
-namespace orvane {
+namespace orvane
+{
 
 /// The rows of one search and the cursor over them, shared by the record
 /// set and its field objects. Filled as the EntryVisitor of the search; each
 /// record keeps its values back to back in one buffer, so that ten thousand
 /// users with forty attributes cost a few allocations per user, not hundreds.
-class RecordSetData : public EntryVisitor {
-public:
+class RecordSetData : public EntryVisitor
+{
+  public:
     enum class Special { None, DistinguishedName, AdsPath };
     struct Column {
         QString name; ///< as requested
@@ -61,7 +63,7 @@ public:
     void attribute(const AttributeView &attribute) override;
     void endEntry() override;
 
-private:
+  private:
     struct Value {
         int column;
         int offset;
@@ -81,13 +83,15 @@ private:
     std::vector<Column> columns_;
     QHash<QString, int> columnIndex_;        ///< lower-case requested names and their schema names
     mutable QHash<QString, int> askedIndex_; ///< names as clients wrote them (saves lower-casing)
-    std::unordered_map<std::string, int, ViewHash, std::equal_to<>> returnedIndex_; ///< names as the server sends them
+    std::unordered_map<std::string, int, ViewHash, std::equal_to<>>
+        returnedIndex_; ///< names as the server sends them
     std::vector<Record> records_;
     Record current_;
 };
 
-class AdoRecordSet : public DispatchObject {
-public:
+class AdoRecordSet : public DispatchObject
+{
+  public:
     /// An empty, closed record set (what "ADODB.RecordSet" creates).
     AdoRecordSet();
     /// An open record set over `data`, positioned on the first record.
@@ -97,11 +101,22 @@ public:
     /// case folding when they are written as declared.
     HRESULT GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID lcid, DISPID *ids) override;
 
-protected:
+  protected:
     HRESULT invoke(DispatchCall &call) override;
 
-private:
-    enum : DISPID { RecordCount = 1, Fields, Eof, Bof, MoveNext, MovePrevious, MoveFirst, MoveLast, Close, State };
+  private:
+    enum : DISPID {
+        RecordCount = 1,
+        Fields,
+        Eof,
+        Bof,
+        MoveNext,
+        MovePrevious,
+        MoveFirst,
+        MoveLast,
+        Close,
+        State
+    };
     static const MemberTable &table();
     HRESULT field(DispatchCall &call);
     HRESULT move(DispatchCall &call, long to);

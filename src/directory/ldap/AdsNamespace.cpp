@@ -4,9 +4,11 @@
 #include "directory/ldap/AdsObject.h"
 #include "directory/ldap/LdapErrors.h"
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 constexpr HRESULT E_ADS_BAD_PATHNAME = hresult(0x80005000);
 

@@ -11,16 +11,18 @@
 
 #include "automation/com/DispatchObject.h"
 
-namespace orvane {
+namespace orvane
+{
 
-class AdsNamespace : public DispatchObject {
-public:
+class AdsNamespace : public DispatchObject
+{
+  public:
     AdsNamespace();
 
-protected:
+  protected:
     HRESULT invoke(DispatchCall &call) override;
 
-private:
+  private:
     enum : DISPID { OpenDSObject = 1, Name, GetObject };
     static const MemberTable &table();
     HRESULT open(DispatchCall &call, bool withCredentials);

@@ -5,9 +5,11 @@
 #include "directory/ldap/AttributeValues.h"
 #include "directory/ldap/LdapErrors.h"
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 constexpr HRESULT E_ADS_BAD_PARAMETER = hresult(0x80005008);
 constexpr HRESULT E_ADS_PROPERTY_NOT_FOUND = hresult(0x8000500D);
@@ -77,10 +79,17 @@ AdsObject::AdsObject(const ServerAddress &server, const Credentials &credentials
 
 const MemberTable &AdsObject::table()
 {
-    static const MemberTable t{{"Get", Get},       {"GetEx", GetEx},     {"Put", Put},
-                               {"PutEx", PutEx},   {"SetInfo", SetInfo}, {"GetInfo", GetInfo},
-                               {"AccountDisabled", AccountDisabled},     {"Name", Name},
-                               {"ADsPath", AdsPath}, {"GUID", Guid},     {"Class", Class},
+    static const MemberTable t{{"Get", Get},
+                               {"GetEx", GetEx},
+                               {"Put", Put},
+                               {"PutEx", PutEx},
+                               {"SetInfo", SetInfo},
+                               {"GetInfo", GetInfo},
+                               {"AccountDisabled", AccountDisabled},
+                               {"Name", Name},
+                               {"ADsPath", AdsPath},
+                               {"GUID", Guid},
+                               {"Class", Class},
                                {"Parent", Parent}};
     return t;
 }
@@ -113,7 +122,8 @@ HRESULT AdsObject::load(LdapConnection &connection, const DirectoryPath &path)
     };
     if (path.byGuid) {
         const QString filter =
-            QStringLiteral("(objectGUID=%1)").arg(filterEscapeBytes(path.guid.data(), static_cast<int>(path.guid.size())));
+            QStringLiteral("(objectGUID=%1)")
+                .arg(filterEscapeBytes(path.guid.data(), static_cast<int>(path.guid.size())));
         for (const QString &base : info_->searchBases()) {
             hr = connection.search(base, SearchScope::Subtree, filter, {}, 0, take);
             if (FAILED(hr) || found)
@@ -125,7 +135,8 @@ HRESULT AdsObject::load(LdapConnection &connection, const DirectoryPath &path)
     if (FAILED(hr))
         return hr;
     if (!found) {
-        setDirectoryError({kNoSuchObject, 32, QStringLiteral("No object has this GUID below the naming contexts.")});
+        setDirectoryError(
+            {kNoSuchObject, 32, QStringLiteral("No object has this GUID below the naming contexts.")});
         return kNoSuchObject;
     }
     pending_.clear();
@@ -150,8 +161,8 @@ const AttributeInfo *AdsObject::attributeInfo(const QString &name) const
 HRESULT AdsObject::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID lcid, DISPID *ids)
 {
     const HRESULT hr = DispatchObject::GetIDsOfNames(iid, names, count, lcid, ids);
-    if (hr != DISP_E_UNKNOWNNAME || count < 1 || !names || !ids || members().find(qStringFromOleString(names[0])) !=
-                                                                         DISPID_UNKNOWN)
+    if (hr != DISP_E_UNKNOWNNAME || count < 1 || !names || !ids ||
+        members().find(qStringFromOleString(names[0])) != DISPID_UNKNOWN)
         return hr;
     const QString name = qStringFromOleString(names[0]);
     const bool known = attributeInfo(name) || entry_.find(name) || isDistinguishedName(name) ||
@@ -187,7 +198,8 @@ HRESULT AdsObject::invoke(DispatchCall &call)
     case Put:
         if (FAILED(hr = call.stringArg(0, &name)))
             return hr;
-        return call.argCount() < 2 ? DISP_E_BADPARAMCOUNT : change(LdapModification::Op::Replace, name, call.arg(1));
+        return call.argCount() < 2 ? DISP_E_BADPARAMCOUNT
+                                   : change(LdapModification::Op::Replace, name, call.arg(1));
     case PutEx:
         return putEx(call);
     case SetInfo:
@@ -211,11 +223,13 @@ HRESULT AdsObject::invoke(DispatchCall &call)
                                         .arg(splitDn(entry_.dn).second));
     case Guid: {
         const LdapAttribute *g = entry_.find(QStringLiteral("objectGUID"));
-        return call.setResultString(g && !g->values.empty() ? QString::fromLatin1(g->values.front().toHex()) : QString());
+        return call.setResultString(g && !g->values.empty() ? QString::fromLatin1(g->values.front().toHex())
+                                                            : QString());
     }
     case Class: {
         const LdapAttribute *c = entry_.find(QStringLiteral("objectClass"));
-        return call.setResultString(c && !c->values.empty() ? QString::fromUtf8(c->values.back()) : QString());
+        return call.setResultString(c && !c->values.empty() ? QString::fromUtf8(c->values.back())
+                                                            : QString());
     }
     }
     return DISP_E_MEMBERNOTFOUND;
@@ -283,7 +297,8 @@ HRESULT AdsObject::putEx(DispatchCall &call)
     case Append:
         return call.hasArg(2) ? change(LdapModification::Op::Add, name, call.arg(2)) : DISP_E_PARAMNOTFOUND;
     case Delete:
-        return call.hasArg(2) ? change(LdapModification::Op::Delete, name, call.arg(2)) : DISP_E_PARAMNOTFOUND;
+        return call.hasArg(2) ? change(LdapModification::Op::Delete, name, call.arg(2))
+                              : DISP_E_PARAMNOTFOUND;
     }
     return E_ADS_BAD_PARAMETER;
 }
@@ -294,8 +309,9 @@ HRESULT AdsObject::commit()
         return S_OK;
     std::vector<LdapModification> changes;
     changes.swap(pending_);
-    const HRESULT hr = LdapPool::instance().run(
-        server_, credentials_, [&](LdapConnection &connection) { return connection.modify(entry_.dn, changes); });
+    const HRESULT hr = LdapPool::instance().run(server_, credentials_, [&](LdapConnection &connection) {
+        return connection.modify(entry_.dn, changes);
+    });
     if (SUCCEEDED(hr))
         return S_OK;
     // The refused changes are gone; show the directory's state again, but
@@ -321,7 +337,8 @@ HRESULT AdsObject::accountDisabled(DispatchCall &call)
     VARIANT value;
     VariantInit(&value);
     setVariantInteger(&value, disabled ? (flags | 0x2) : (flags & ~qint64(0x2)));
-    const HRESULT changed = change(LdapModification::Op::Replace, QStringLiteral("userAccountControl"), &value);
+    const HRESULT changed =
+        change(LdapModification::Op::Replace, QStringLiteral("userAccountControl"), &value);
     VariantClear(&value);
     return changed;
 }

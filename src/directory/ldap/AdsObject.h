@@ -27,10 +27,12 @@
 #include "automation/com/DispatchObject.h"
 #include "directory/ldap/LdapPool.h"
 
-namespace orvane {
+namespace orvane
+{
 
-class AdsObject : public DispatchObject {
-public:
+class AdsObject : public DispatchObject
+{
+  public:
     /// Binds `path` as `credentials`. On success `*out` holds the new object
     /// (one reference for the caller); on failure `*out` is null and the
     /// HRESULT says why (0x80072030 when no object has that GUID or DN).
@@ -38,12 +40,23 @@ public:
 
     HRESULT GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID lcid, DISPID *ids) override;
 
-protected:
+  protected:
     HRESULT invoke(DispatchCall &call) override;
 
-private:
+  private:
     enum : DISPID {
-        Get = 1, GetEx, Put, PutEx, SetInfo, GetInfo, AccountDisabled, Name, AdsPath, Guid, Class, Parent,
+        Get = 1,
+        GetEx,
+        Put,
+        PutEx,
+        SetInfo,
+        GetInfo,
+        AccountDisabled,
+        Name,
+        AdsPath,
+        Guid,
+        Class,
+        Parent,
         FirstAttribute = 1000
     };
     static const MemberTable &table();

@@ -4,9 +4,11 @@
 #include "automation/com/SafeArray.h"
 #include "automation/com/VariantChangeType.h"
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 HRESULT scalarToValue(const VARIANT &value, ValueKind kind, QByteArray *out)
 {
@@ -37,7 +39,8 @@ QByteArray bytesOf(SAFEARRAY *array)
 {
     if (!array || array->rgsabound[0].cElements == 0)
         return QByteArray();
-    return QByteArray(static_cast<const char *>(array->pvData), static_cast<qsizetype>(array->rgsabound[0].cElements));
+    return QByteArray(static_cast<const char *>(array->pvData),
+                      static_cast<qsizetype>(array->rgsabound[0].cElements));
 }
 
 } // namespace
@@ -75,7 +78,8 @@ HRESULT valuesToVariant(const std::vector<QByteArray> &values, ValueKind kind, b
     return valuesToVariant(views.data(), views.size(), kind, asArray, out);
 }
 
-HRESULT valuesToVariant(const QByteArrayView *values, size_t count, ValueKind kind, bool asArray, VARIANT *out)
+HRESULT valuesToVariant(const QByteArrayView *values, size_t count, ValueKind kind, bool asArray,
+                        VARIANT *out)
 {
     if (count == 0) {
         setVariantNull(out);

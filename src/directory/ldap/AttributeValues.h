@@ -13,7 +13,8 @@
 
 #include <vector>
 
-namespace orvane {
+namespace orvane
+{
 
 /// The VARIANT for one value of kind `kind`, stored in `*out` (cleared first).
 HRESULT valueToVariant(QByteArrayView value, ValueKind kind, VARIANT *out);
@@ -21,7 +22,8 @@ HRESULT valueToVariant(QByteArrayView value, ValueKind kind, VARIANT *out);
 /// The VARIANT for the `count` values of an attribute: VT_NULL when there
 /// are none; a VT_ARRAY|VT_VARIANT when `asArray` is true or there are
 /// several; else the single value.
-HRESULT valuesToVariant(const QByteArrayView *values, size_t count, ValueKind kind, bool asArray, VARIANT *out);
+HRESULT valuesToVariant(const QByteArrayView *values, size_t count, ValueKind kind, bool asArray,
+                        VARIANT *out);
 /// The same for values held in byte arrays.
 HRESULT valuesToVariant(const std::vector<QByteArray> &values, ValueKind kind, bool asArray, VARIANT *out);
 

@@ -1,8 +1,10 @@
 #include "directory/ldap/DirectoryPaths.h"
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 int hexDigit(QChar c)
 {
@@ -91,8 +93,8 @@ bool guidTextToBytes(const QString &text, std::array<std::uint8_t, 16> *bytes)
     QString t = text;
     if (t.startsWith(QLatin1Char('{')) && t.endsWith(QLatin1Char('}')))
         t = t.mid(1, t.size() - 2);
-    if (t.size() != 36 || t[8] != QLatin1Char('-') || t[13] != QLatin1Char('-') || t[18] != QLatin1Char('-') ||
-        t[23] != QLatin1Char('-'))
+    if (t.size() != 36 || t[8] != QLatin1Char('-') || t[13] != QLatin1Char('-') ||
+        t[18] != QLatin1Char('-') || t[23] != QLatin1Char('-'))
         return false;
     std::uint8_t d1[4], d2[2], d3[2], d4[8];
     if (!readHexBytes(t, 0, 4, d1) || !readHexBytes(t, 9, 2, d2) || !readHexBytes(t, 14, 2, d3) ||
@@ -138,7 +140,8 @@ bool parseDirectoryPath(const QString &text, DirectoryPath *path)
         return false;
     const QString object = slash < 0 ? QString() : rest.mid(slash + 1).trimmed();
     if (object.startsWith(QLatin1String("<GUID="), Qt::CaseInsensitive)) {
-        if (!object.endsWith(QLatin1Char('>')) || !parseGuidValue(object.mid(6, object.size() - 7), &result.guid))
+        if (!object.endsWith(QLatin1Char('>')) ||
+            !parseGuidValue(object.mid(6, object.size() - 7), &result.guid))
             return false;
         result.byGuid = true;
     } else {

@@ -11,20 +11,20 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <array>
 #include <cstdint>
 
-namespace orvane {
+namespace orvane
+{
 
 inline constexpr int kLdapPort = 389;
 inline constexpr int kLdapsPort = 636;
 
 /// One parsed ADsPath.
 struct DirectoryPath {
-    QString host;  ///< server name or address; empty for the bare namespace "LDAP:"
+    QString host; ///< server name or address; empty for the bare namespace "LDAP:"
     int port = kLdapPort;
-    QString dn;    ///< object DN; empty for the server root or a GUID path
+    QString dn; ///< object DN; empty for the server root or a GUID path
     bool byGuid = false;
     std::array<std::uint8_t, 16> guid{}; ///< objectGUID bytes (storage order) when byGuid
 };
@@ -35,8 +35,8 @@ enum class SearchScope { Base = 0, OneLevel = 1, Subtree = 2 };
 /// One parsed query text.
 struct QueryText {
     DirectoryPath path;
-    QString filter;          ///< with its parentheses; "(objectClass=*)" when empty
-    QStringList attributes;  ///< as written, blanks trimmed; empty means all
+    QString filter;         ///< with its parentheses; "(objectClass=*)" when empty
+    QStringList attributes; ///< as written, blanks trimmed; empty means all
     SearchScope scope = SearchScope::Subtree;
     bool scopeGiven = false; ///< the text named the scope (it then wins over any property)
 };

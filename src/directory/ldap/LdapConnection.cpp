@@ -3,16 +3,17 @@
 #include "automation/com/HResult.h"
 #include "directory/ldap/LdapErrors.h"
 
-#include <ldap.h>
-#include <sasl/sasl.h>
-
 #include <atomic>
 #include <csignal>
+#include <ldap.h>
 #include <mutex>
+#include <sasl/sasl.h>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 std::atomic<int> connectTimeoutMs{DirectoryTimeouts().connectMs};
 std::atomic<int> operationTimeoutMs{DirectoryTimeouts().operationMs};
@@ -28,7 +29,10 @@ timeval toTimeval(int ms)
     return tv;
 }
 
-bool usesLdaps(int port) { return port == kLdapsPort || port == 3269; }
+bool usesLdaps(int port)
+{
+    return port == kLdapsPort || port == 3269;
+}
 
 QString diagnosticOf(LDAP *ld)
 {
@@ -41,7 +45,10 @@ QString diagnosticOf(LDAP *ld)
 }
 
 // The failure of a whole connection (as opposed to a refused request).
-bool connectionLost(int code) { return code == LDAP_SERVER_DOWN || code == LDAP_TIMEOUT || code == LDAP_CONNECT_ERROR; }
+bool connectionLost(int code)
+{
+    return code == LDAP_SERVER_DOWN || code == LDAP_TIMEOUT || code == LDAP_CONNECT_ERROR;
+}
 
 HRESULT record(HRESULT hr, int ldapCode, const QString &text)
 {
@@ -74,7 +81,8 @@ void ignoreBrokenPipes()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        struct sigaction current{};
+        struct sigaction current {
+        };
         if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
             signal(SIGPIPE, SIG_IGN);
     });
@@ -106,7 +114,8 @@ void visitEntry(LDAP *ld, LDAPMessage *message, EntryVisitor &visitor)
         int count = 0;
         while (values && values[count].bv_val)
             ++count;
-        visitor.attribute(AttributeView(QByteArrayView(name.bv_val, static_cast<qsizetype>(name.bv_len)), values, count));
+        visitor.attribute(
+            AttributeView(QByteArrayView(name.bv_val, static_cast<qsizetype>(name.bv_len)), values, count));
         ber_memfree(values);
         values = nullptr;
     }
@@ -115,8 +124,9 @@ void visitEntry(LDAP *ld, LDAPMessage *message, EntryVisitor &visitor)
 }
 
 // Collects visited entries as LdapEntry records for the callback form of search.
-class EntryCollector : public EntryVisitor {
-public:
+class EntryCollector : public EntryVisitor
+{
+  public:
     explicit EntryCollector(const std::function<void(LdapEntry &&)> &onEntry) : onEntry_(onEntry) {}
     void beginEntry(QByteArrayView dn) override
     {
@@ -134,14 +144,15 @@ public:
     }
     void endEntry() override { onEntry_(std::move(entry_)); }
 
-private:
+  private:
     const std::function<void(LdapEntry &&)> &onEntry_;
     LdapEntry entry_;
 };
 
 // NULL-terminated C strings for libldap that live as long as this object.
-class CStrings {
-public:
+class CStrings
+{
+  public:
     explicit CStrings(const QStringList &list)
     {
         for (const QString &s : list)
@@ -152,14 +163,17 @@ public:
     }
     char **get() { return storage_.empty() ? nullptr : pointers_.data(); }
 
-private:
+  private:
     std::vector<QByteArray> storage_;
     std::vector<char *> pointers_;
 };
 
 } // namespace
 
-DirectoryTimeouts directoryTimeouts() { return {connectTimeoutMs.load(), operationTimeoutMs.load()}; }
+DirectoryTimeouts directoryTimeouts()
+{
+    return {connectTimeoutMs.load(), operationTimeoutMs.load()};
+}
 
 void setDirectoryTimeouts(const DirectoryTimeouts &timeouts)
 {
@@ -182,7 +196,10 @@ LdapAttribute *LdapEntry::find(const QString &name)
 
 LdapConnection::LdapConnection(ldap *handle, const ServerAddress &server) : ld_(handle), server_(server) {}
 
-LdapConnection::~LdapConnection() { ldap_unbind_ext_s(ld_, nullptr, nullptr); }
+LdapConnection::~LdapConnection()
+{
+    ldap_unbind_ext_s(ld_, nullptr, nullptr);
+}
 
 HRESULT LdapConnection::fail(int ldapCode, const QString &text)
 {
@@ -197,18 +214,21 @@ HRESULT LdapConnection::open(const ServerAddress &server, const Credentials &cre
 {
     out->reset();
     if (server.host.isEmpty())
-        return record(hresultFromLdap(LDAP_SERVER_DOWN), LDAP_SERVER_DOWN, QStringLiteral("No server name given."));
+        return record(hresultFromLdap(LDAP_SERVER_DOWN), LDAP_SERVER_DOWN,
+                      QStringLiteral("No server name given."));
     if (!credentials.user.isEmpty() && credentials.password.isEmpty())
-        return record(HRESULT_FROM_WIN32(kErrorLogonFailure), LDAP_INVALID_CREDENTIALS,
-                      QStringLiteral("A user name without a password is refused: the server would bind anonymously."));
+        return record(
+            HRESULT_FROM_WIN32(kErrorLogonFailure), LDAP_INVALID_CREDENTIALS,
+            QStringLiteral("A user name without a password is refused: the server would bind anonymously."));
 
     const bool ldaps = usesLdaps(server.port);
-    const QByteArray uri = QStringLiteral("%1://%2:%3")
-                               .arg(ldaps ? QStringLiteral("ldaps") : QStringLiteral("ldap"),
-                                    server.host.contains(QLatin1Char(':')) ? QLatin1Char('[') + server.host + QLatin1Char(']')
-                                                                           : server.host)
-                               .arg(server.port)
-                               .toUtf8();
+    const QByteArray uri =
+        QStringLiteral("%1://%2:%3")
+            .arg(ldaps ? QStringLiteral("ldaps") : QStringLiteral("ldap"),
+                 server.host.contains(QLatin1Char(':')) ? QLatin1Char('[') + server.host + QLatin1Char(']')
+                                                        : server.host)
+            .arg(server.port)
+            .toUtf8();
     ignoreBrokenPipes();
     LDAP *ld = nullptr;
     int rc = ldap_initialize(&ld, uri.constData());
@@ -223,8 +243,8 @@ HRESULT LdapConnection::open(const ServerAddress &server, const Credentials &cre
         // The service ticket is asked for the server name as given
         // (ldap/<name>), not for whatever a reverse lookup of its address says.
         ldap_set_option(ld, LDAP_OPT_X_SASL_NOCANON, LDAP_OPT_ON);
-        rc = ldap_sasl_interactive_bind_s(ld, nullptr, "GSSAPI", nullptr, nullptr, LDAP_SASL_QUIET, noInteraction,
-                                          nullptr);
+        rc = ldap_sasl_interactive_bind_s(ld, nullptr, "GSSAPI", nullptr, nullptr, LDAP_SASL_QUIET,
+                                          noInteraction, nullptr);
         if (rc != LDAP_SUCCESS) {
             if (connectionLost(rc))
                 return connection->fail(rc);
@@ -239,10 +259,11 @@ HRESULT LdapConnection::open(const ServerAddress &server, const Credentials &cre
             if (rc != LDAP_SUCCESS && rc != LDAP_CONNECT_ERROR && connectionLost(rc))
                 return connection->fail(rc);
             if (rc != LDAP_SUCCESS)
-                return record(HRESULT_FROM_WIN32(kErrorConfidentialityRequired), rc,
-                              QStringLiteral("The server did not establish TLS (StartTLS: %1); the password is not "
-                                             "sent in clear text.")
-                                  .arg(describe(rc, diagnosticOf(ld))));
+                return record(
+                    HRESULT_FROM_WIN32(kErrorConfidentialityRequired), rc,
+                    QStringLiteral("The server did not establish TLS (StartTLS: %1); the password is not "
+                                   "sent in clear text.")
+                        .arg(describe(rc, diagnosticOf(ld))));
         }
         const QByteArray user = credentials.user.toUtf8();
         QByteArray password = credentials.password.toUtf8();
@@ -290,8 +311,9 @@ HRESULT LdapConnection::search(const QString &base, SearchScope scope, const QSt
         }
         LDAPControl *controls[] = {page, nullptr};
         int msgid = 0;
-        const int rc = ldap_search_ext(ld_, baseBytes.constData(), ldapScope, filterBytes.constData(), attrs.get(),
-                                       0, page ? controls : nullptr, nullptr, nullptr, LDAP_NO_LIMIT, &msgid);
+        const int rc =
+            ldap_search_ext(ld_, baseBytes.constData(), ldapScope, filterBytes.constData(), attrs.get(), 0,
+                            page ? controls : nullptr, nullptr, nullptr, LDAP_NO_LIMIT, &msgid);
         if (page)
             ldap_control_free(page);
         if (rc != LDAP_SUCCESS)
@@ -388,22 +410,23 @@ HRESULT LdapConnection::modify(const QString &dn, const std::vector<LdapModifica
 HRESULT LdapConnection::readRootDse(RootDse *out)
 {
     RootDse dse;
-    const HRESULT hr = search(QString(), SearchScope::Base, QStringLiteral("(objectClass=*)"),
-                              {QStringLiteral("defaultNamingContext"), QStringLiteral("namingContexts"),
-                               QStringLiteral("subschemaSubentry")},
-                              0, [&](LdapEntry &&entry) {
-                                  for (const LdapAttribute &a : entry.attributes) {
-                                      const QString first =
-                                          a.values.empty() ? QString() : QString::fromUtf8(a.values.front());
-                                      if (a.name.compare(QLatin1String("defaultNamingContext"), Qt::CaseInsensitive) == 0)
-                                          dse.defaultNamingContext = first;
-                                      else if (a.name.compare(QLatin1String("subschemaSubentry"), Qt::CaseInsensitive) == 0)
-                                          dse.subschemaSubentry = first;
-                                      else if (a.name.compare(QLatin1String("namingContexts"), Qt::CaseInsensitive) == 0)
-                                          for (const QByteArray &v : a.values)
-                                              dse.namingContexts << QString::fromUtf8(v);
-                                  }
-                              });
+    const HRESULT hr =
+        search(QString(), SearchScope::Base, QStringLiteral("(objectClass=*)"),
+               {QStringLiteral("defaultNamingContext"), QStringLiteral("namingContexts"),
+                QStringLiteral("subschemaSubentry")},
+               0, [&](LdapEntry &&entry) {
+                   for (const LdapAttribute &a : entry.attributes) {
+                       const QString first =
+                           a.values.empty() ? QString() : QString::fromUtf8(a.values.front());
+                       if (a.name.compare(QLatin1String("defaultNamingContext"), Qt::CaseInsensitive) == 0)
+                           dse.defaultNamingContext = first;
+                       else if (a.name.compare(QLatin1String("subschemaSubentry"), Qt::CaseInsensitive) == 0)
+                           dse.subschemaSubentry = first;
+                       else if (a.name.compare(QLatin1String("namingContexts"), Qt::CaseInsensitive) == 0)
+                           for (const QByteArray &v : a.values)
+                               dse.namingContexts << QString::fromUtf8(v);
+                   }
+               });
     if (SUCCEEDED(hr))
         *out = dse;
     return hr;

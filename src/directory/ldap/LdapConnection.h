@@ -30,14 +30,14 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
-
 #include <functional>
 #include <memory>
 #include <vector>
 
 struct ldap;
 
-namespace orvane {
+namespace orvane
+{
 
 /// Where a connection goes.
 struct ServerAddress {
@@ -81,15 +81,19 @@ struct LdapEntry {
 
 /// One attribute of an entry as a search hands it to an EntryVisitor: views
 /// into the server's message, valid only during the call.
-class AttributeView {
-public:
+class AttributeView
+{
+  public:
     /// `values` is libldap's berval array of `count` values.
-    AttributeView(QByteArrayView name, const void *values, int count) : name_(name), values_(values), count_(count) {}
+    AttributeView(QByteArrayView name, const void *values, int count)
+        : name_(name), values_(values), count_(count)
+    {
+    }
     QByteArrayView name() const { return name_; }
     int count() const { return count_; }
     QByteArrayView value(int i) const;
 
-private:
+  private:
     QByteArrayView name_;
     const void *values_;
     int count_;
@@ -97,8 +101,9 @@ private:
 
 /// Receives the entries of a search without copies: beginEntry, then each
 /// attribute, then endEntry, for every entry in the order the server sends.
-class EntryVisitor {
-public:
+class EntryVisitor
+{
+  public:
     virtual ~EntryVisitor() = default;
     virtual void beginEntry(QByteArrayView dn) = 0;
     virtual void attribute(const AttributeView &attribute) = 0;
@@ -120,8 +125,9 @@ struct RootDse {
     QString subschemaSubentry;
 };
 
-class LdapConnection {
-public:
+class LdapConnection
+{
+  public:
     ~LdapConnection();
     LdapConnection(const LdapConnection &) = delete;
     LdapConnection &operator=(const LdapConnection &) = delete;
@@ -137,12 +143,13 @@ public:
     /// arrives (search references are skipped). `pageSize` > 0 asks for the
     /// simple paged results control with that page size and follows it to the
     /// last page. An empty `attributes` asks for all user attributes.
-    HRESULT search(const QString &base, SearchScope scope, const QString &filter, const QStringList &attributes,
-                   int pageSize, const std::function<void(LdapEntry &&)> &onEntry);
+    HRESULT search(const QString &base, SearchScope scope, const QString &filter,
+                   const QStringList &attributes, int pageSize,
+                   const std::function<void(LdapEntry &&)> &onEntry);
     /// The same search handing each entry to `visitor` as views, for callers
     /// that keep many entries and want no intermediate copies.
-    HRESULT search(const QString &base, SearchScope scope, const QString &filter, const QStringList &attributes,
-                   int pageSize, EntryVisitor &visitor);
+    HRESULT search(const QString &base, SearchScope scope, const QString &filter,
+                   const QStringList &attributes, int pageSize, EntryVisitor &visitor);
 
     /// Applies `changes` to `dn` as one modify request.
     HRESULT modify(const QString &dn, const std::vector<LdapModification> &changes);
@@ -157,7 +164,7 @@ public:
     bool usable() const { return usable_; }
     const ServerAddress &server() const { return server_; }
 
-private:
+  private:
     LdapConnection(ldap *handle, const ServerAddress &server);
     HRESULT fail(int ldapCode, const QString &text = QString());
     HRESULT awaitSearch(int msgid, EntryVisitor &visitor, QByteArray *cookie);

@@ -11,7 +11,8 @@
 
 #include <QString>
 
-namespace orvane {
+namespace orvane
+{
 
 /// The HRESULT for LDAP result code `ldapCode` (server codes 0..123 and the
 /// negative client codes of libldap): facility 7 with the Win32 error that
@@ -21,9 +22,9 @@ HRESULT hresultFromLdap(int ldapCode);
 
 /// The extended error of the last failed directory call on this thread.
 struct DirectoryError {
-    HRESULT code = 0;   ///< the HRESULT that call returned
-    int ldapCode = 0;   ///< the LDAP result code behind it (0 when none)
-    QString text;       ///< the server's diagnostic or our own explanation; may be empty
+    HRESULT code = 0; ///< the HRESULT that call returned
+    int ldapCode = 0; ///< the LDAP result code behind it (0 when none)
+    QString text;     ///< the server's diagnostic or our own explanation; may be empty
 };
 
 /// Records `error` as this thread's extended error.

@@ -5,9 +5,11 @@
 
 #include <QCryptographicHash>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 constexpr size_t kMaxIdlePerKey = 4;
 constexpr HRESULT kServerDown = hresult(0x8007203A);
@@ -66,7 +68,10 @@ LdapLease::~LdapLease()
         pool_->giveBack(key_, std::move(connection_));
 }
 
-void LdapLease::discard() { connection_.reset(); }
+void LdapLease::discard()
+{
+    connection_.reset();
+}
 
 LdapPool &LdapPool::instance()
 {

@@ -17,7 +17,8 @@
 #include <memory>
 #include <mutex>
 
-namespace orvane {
+namespace orvane
+{
 
 /// Root DSE and schema of one server.
 struct ServerInfo {
@@ -31,8 +32,9 @@ class LdapPool;
 
 /// A connection on loan from the pool; returned when the lease is destroyed
 /// (or dropped when it broke).
-class LdapLease {
-public:
+class LdapLease
+{
+  public:
     LdapLease() = default;
     LdapLease(LdapLease &&other) noexcept;
     LdapLease &operator=(LdapLease &&other) noexcept;
@@ -46,7 +48,7 @@ public:
     /// Closes the connection instead of returning it.
     void discard();
 
-private:
+  private:
     friend class LdapPool;
     LdapPool *pool_ = nullptr;
     std::string key_;
@@ -54,8 +56,9 @@ private:
     bool reused_ = false;
 };
 
-class LdapPool {
-public:
+class LdapPool
+{
+  public:
     /// The process's pool.
     static LdapPool &instance();
 
@@ -85,7 +88,7 @@ public:
     long openedCount() const;
     void setIdleTimeout(std::chrono::milliseconds timeout);
 
-private:
+  private:
     friend class LdapLease;
     struct Idle {
         std::string key;
@@ -97,7 +100,8 @@ private:
         std::chrono::steady_clock::time_point used;
     };
     void giveBack(const std::string &key, std::unique_ptr<LdapConnection> connection);
-    void reapLocked(std::chrono::steady_clock::time_point now, std::vector<std::unique_ptr<LdapConnection>> *closed);
+    void reapLocked(std::chrono::steady_clock::time_point now,
+                    std::vector<std::unique_ptr<LdapConnection>> *closed);
 
     mutable std::mutex mutex_;
     std::vector<Idle> idle_;

@@ -3,9 +3,11 @@
 #include <ldap.h>
 #include <ldap_schema.h>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 struct RawType {
     QStringList names;
@@ -19,7 +21,8 @@ bool parseOne(const QByteArray &description, RawType *out)
 {
     int code = 0;
     const char *error = nullptr;
-    LDAPAttributeType *at = ldap_str2attributetype(description.constData(), &code, &error, LDAP_SCHEMA_ALLOW_ALL);
+    LDAPAttributeType *at =
+        ldap_str2attributetype(description.constData(), &code, &error, LDAP_SCHEMA_ALLOW_ALL);
     if (!at)
         return false;
     out->oid = QString::fromUtf8(at->at_oid ? at->at_oid : "");

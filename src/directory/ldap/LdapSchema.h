@@ -10,7 +10,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace orvane {
+namespace orvane
+{
 
 /// How the values of an attribute are handed to automation clients.
 enum class ValueKind {
@@ -21,13 +22,14 @@ enum class ValueKind {
 };
 
 struct AttributeInfo {
-    QString name;           ///< the schema's first name for it, in the schema's case
+    QString name; ///< the schema's first name for it, in the schema's case
     bool singleValued = false;
     ValueKind kind = ValueKind::Text;
 };
 
-class LdapSchema {
-public:
+class LdapSchema
+{
+  public:
     /// Parses attributeTypes descriptions ("( 2.5.4.3 NAME 'cn' ... )");
     /// descriptions that do not parse are skipped.
     static LdapSchema fromAttributeTypes(const QList<QByteArray> &descriptions);
@@ -37,7 +39,7 @@ public:
     /// Number of attributes known.
     int size() const { return static_cast<int>(attributes_.size()); }
 
-private:
+  private:
     std::vector<AttributeInfo> attributes_;
     QHash<QString, int> index_; // lower-case names and OIDs -> attributes_
 };

@@ -9,16 +9,22 @@
 
 #include <mutex>
 
-namespace orvane {
+namespace orvane
+{
 
-namespace {
+namespace
+{
 
 // The CLSIDs these classes have on Windows.
-constexpr CLSID kConnectionClsid{0x00000514, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
+constexpr CLSID kConnectionClsid{
+    0x00000514, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
 constexpr CLSID kCommandClsid{0x00000507, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
 constexpr CLSID kRecordSetClsid{0x00000535, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
 
-template <typename T> HRESULT make(REFIID iid, void **out) { return ComPtr<T>::attach(new T)->QueryInterface(iid, out); }
+template <typename T> HRESULT make(REFIID iid, void **out)
+{
+    return ComPtr<T>::attach(new T)->QueryInterface(iid, out);
+}
 
 } // namespace
 

@@ -5,7 +5,8 @@
 // ADsPaths). Call once at start-up, before the first createObject/getObject;
 // further calls do nothing. Safe from any thread.
 
-namespace orvane {
+namespace orvane
+{
 
 void registerDirectoryServers();
 
