@@ -5,6 +5,7 @@
 // every window.
 
 #include "app/ImageList.h"
+#include "automation/com/Guid.h"
 #include "directory/ObjectTable.h"
 #include "store/Database.h"
 #include "store/Settings.h"
@@ -16,7 +17,12 @@ namespace orvane {
 
 inline const QString kVersionText = QStringLiteral("v1.01 beta");
 
+/// Turns a 16-byte GUID into its registry text form ("{...}"); the shell looks
+/// it up once at start-up.
+using GuidFormatter = int (*)(REFGUID guid, LPOLESTR buffer, int cchMax);
+
 struct AppContext {
+    GuidFormatter guidFormatter = nullptr;
     QString version;
     QString dataFolder;
     Database db;

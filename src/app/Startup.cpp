@@ -2,13 +2,33 @@
 
 #include "app/Dialogs.h"
 #include "app/MainWindow.h"
+#include "directory/ldap/RegisterServers.h"
 #include "store/DataFolder.h"
+#include "workbook/excel/RegisterServers.h"
 
 #include <QApplication>
 #include <QTimer>
 
 namespace orvane {
 namespace {
+
+// The directory service and the workbook engine are automation servers of
+// our own; they must be in the class registry before the first command runs.
+void registerAutomationServers()
+{
+    registerDirectoryServers();
+    registerExcelServer();
+}
+
+void prepareGuidFormatter(AppContext &ctx)
+{
+    ctx.guidFormatter = &StringFromGUID2;
+    if (!ctx.guidFormatter) {
+        dialogs().show(nullptr, QStringLiteral("Error"),
+                       QStringLiteral("Cannot open Ole32.dll. Program will be terminated."), DialogIcon::None);
+        ctx.quitFlag = 1;
+    }
+}
 
 void prepareDataFolder(AppContext &ctx)
 {
@@ -46,6 +66,8 @@ void prepareSettingsFile(AppContext &ctx)
 
 void prepareContext(AppContext &ctx)
 {
+    registerAutomationServers();
+    prepareGuidFormatter(ctx);
     ctx.version = kVersionText;
     ctx.images.load();
     prepareDataFolder(ctx);

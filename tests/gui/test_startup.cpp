@@ -47,6 +47,11 @@ TEST(Startup, FirstStartCreatesFolderAndSettingsFile)
         EXPECT_EQ(ctx.dataFolder, home + QStringLiteral("/orvane/"));
         EXPECT_TRUE(QFileInfo(ctx.dataFolder + "data.db3").isFile());
         EXPECT_EQ(ctx.version, "v1.01 beta");
+        ASSERT_NE(ctx.guidFormatter, nullptr);
+        const QByteArray objectGuid = QByteArray::fromHex("00112233445566778899aabbccddeeff");
+        OLECHAR text[39];
+        EXPECT_EQ(ctx.guidFormatter(guidFromBytes(reinterpret_cast<const std::uint8_t *>(objectGuid.constData())), text, 39), 39);
+        EXPECT_EQ(QString::fromUtf16(text), "{33221100-5544-7766-8899-AABBCCDDEEFF}");
         EXPECT_EQ(ctx.settings.replacementMode, 2);
         EXPECT_EQ(ctx.settings.trimmedEnd, "...");
         EXPECT_EQ(ctx.window.state, 16777216);
