@@ -6,6 +6,8 @@
 #include "app/ListViews.h"
 #include "app/MainWindowLayout.h"
 #include "app/MarkerHandlers.h"
+#include "app/OptionsWindow.h"
+#include "app/Placement.h"
 #include "app/WindowFont.h"
 #include "store/CatalogueQueries.h"
 #include "store/CharacterLists.h"
@@ -34,15 +36,6 @@ namespace {
 constexpr int kToolbarHeight = 28;
 constexpr int kMinimumRightPane = 610;
 constexpr QSize kDefaultInnerSize(800, 600);
-
-// A label as the window places it: text at the top left of its box.
-QLabel *placeLabel(QWidget *parent, const QString &text, const QRect &where)
-{
-    auto *label = new QLabel(text, parent);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setGeometry(where);
-    return label;
-}
 
 QFrame *tabFrame(QWidget *page, const QString &name)
 {
@@ -91,18 +84,18 @@ MainWindow::~MainWindow() = default;
 void MainWindow::buildMenuBar()
 {
     QMenu *file = menuBar()->addMenu(QStringLiteral("File"));
-    file->setObjectName(QStringLiteral("FileMenu"));
+    file->setObjectName(QStringLiteral("MenuFile"));
     file->addAction(QStringLiteral("Export..."), this, &MainWindow::openExportWindow);
     file->addAction(QStringLiteral("Options"), this, &MainWindow::openOptions);
     file->addSeparator();
     file->addAction(QStringLiteral("Exit"), this, &MainWindow::exitProgram);
 
     QMenu *edit = menuBar()->addMenu(QStringLiteral("Edit"));
-    edit->setObjectName(QStringLiteral("EditMenu"));
+    edit->setObjectName(QStringLiteral("MenuEdit"));
     edit->addAction(QStringLiteral("Select All"), this, &MainWindow::selectAll);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
-    help->setObjectName(QStringLiteral("HelpMenu"));
+    help->setObjectName(QStringLiteral("MenuHelp"));
     help->addAction(QStringLiteral("About"), this, &MainWindow::openAbout);
 }
 
@@ -428,7 +421,15 @@ void MainWindow::openAbout()
     about_->activateWindow();
 }
 
-void MainWindow::openOptions() {}
+void MainWindow::openOptions()
+{
+    // One Options window at a time: choosing "Options" again brings it forward.
+    if (!options_)
+        options_ = new OptionsWindow(ctx_, *this);
+    options_->show();
+    options_->raise();
+    options_->activateWindow();
+}
 
 void MainWindow::find()
 {

@@ -31,6 +31,7 @@ namespace orvane {
 
 struct AppContext;
 class AboutWindow;
+class OptionsWindow;
 class EventLogView;
 
 /// The value of `mainwindowstate` for a maximised window.
@@ -170,6 +171,7 @@ class MainWindow : public QMainWindow {
     QLabel *unreadIndicator_ = nullptr;
     EventLogView *eventLog_ = nullptr;
     QPointer<AboutWindow> about_;
+    QPointer<OptionsWindow> options_;
     bool ended_ = false;
 };
 

@@ -7,11 +7,13 @@
 
 namespace orvane {
 
-/// Gives `window` (and so all its controls) the compact dialog font: 11 pixels high.
+/// Gives `window` (and so all its controls) the compact dialog font: 11
+/// pixels high, in the family's condensed face where it has one.
 inline void applyWindowFont(QWidget *window)
 {
     QFont font = window->font();
     font.setPixelSize(11);
+    font.setStretch(QFont::SemiCondensed);
     window->setFont(font);
 }
 

@@ -48,16 +48,20 @@ QList<CharacterListName> characterListsByName(Database &db)
     return lists;
 }
 
-long long addCharacterList(Database &db, const QString &name)
+AddedCharacterList addCharacterList(Database &db, const QString &name)
 {
+    AddedCharacterList added;
     db.query(QStringLiteral("SELECT count(listname) FROM selection_charlists WHERE listname = ")
              + sqlQuote(name));
     db.next_row();
-    if (db.get_long(0) != 0)
-        return 0;
+    if (db.get_long(0) != 0) {
+        added.nameTaken = true;
+        return added;
+    }
     db.execute(QStringLiteral("INSERT INTO selection_charlists(listname) VALUES(") + sqlQuote(name)
                + QStringLiteral(")"));
-    return db.lastInsertId();
+    added.id = db.lastInsertId();
+    return added;
 }
 
 void deleteCharacterList(Database &db, long long listId)

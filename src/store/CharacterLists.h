@@ -29,9 +29,14 @@ QStringList storedCharacters(Database &db, long long listId);
 /// Returns every list, by name ascending.
 QList<CharacterListName> characterListsByName(Database &db);
 
-/// Creates a list named `name` and returns its id; returns 0 and creates
-/// nothing when a list of that name exists (or the insert failed).
-long long addCharacterList(Database &db, const QString &name);
+/// What adding a character list did.
+struct AddedCharacterList {
+    bool nameTaken = false;  ///< a list of that name exists; nothing was created
+    long long id = 0;        ///< the new list's id, 0 when the insert failed
+};
+
+/// Creates a list named `name` unless a list of that name exists.
+AddedCharacterList addCharacterList(Database &db, const QString &name);
 
 /// Deletes list `listId` and all its characters.
 void deleteCharacterList(Database &db, long long listId);

@@ -6,10 +6,12 @@
 #include "app/AppContext.h"
 #include "app/Startup.h"
 #include "store/Clock.h"
+#include "store/SettingsStore.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -24,9 +26,25 @@ class GuiTest : public ::testing::Test {
                + QLatin1Char('_')
                + QString::fromLatin1(info->name()).replace(QLatin1Char('/'), QLatin1Char('_'));
         QDir(home).removeRecursively();
-        QDir().mkpath(home);
+        QDir().mkpath(home + QStringLiteral("/orvane"));
+        ASSERT_TRUE(QFile::copy(newSettingsFile(), home + QStringLiteral("/orvane/data.db3")));
         qputenv("XDG_DATA_HOME", home.toUtf8());
         ctx = prepared();
+    }
+
+    // A settings file as a first start creates it, made once per test program
+    // (creating one takes seconds on a busy disk); each test starts on a copy.
+    static QString newSettingsFile()
+    {
+        static const QString path = [] {
+            const QString folder = QStringLiteral(ORVANE_TEST_TMP "/new-settings");
+            QDir(folder).removeRecursively();
+            QDir().mkpath(folder);
+            const QString file = folder + QStringLiteral("/data.db3");
+            orvane::createIfMissing(file, orvane::seedCharacterLists());
+            return file;
+        }();
+        return path;
     }
 
     void TearDown() override { orvane::setClockForTesting({}, {}); }

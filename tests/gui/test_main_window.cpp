@@ -96,9 +96,9 @@ TEST_F(MainWindowTest, BuildsTitledWindowWithNamedControlsMenusAndColumns)
     for (QAction *a : w->menuBar()->actions())
         menus << a->text();
     EXPECT_EQ(menus, QStringList({"File", "Edit", "Help"}));
-    EXPECT_EQ(menuTexts(child<QMenu>(*w, "FileMenu")), QStringList({"Export...", "Options", "-", "Exit"}));
-    EXPECT_EQ(menuTexts(child<QMenu>(*w, "EditMenu")), QStringList({"Select All"}));
-    EXPECT_EQ(menuTexts(child<QMenu>(*w, "HelpMenu")), QStringList({"About"}));
+    EXPECT_EQ(menuTexts(child<QMenu>(*w, "MenuFile")), QStringList({"Export...", "Options", "-", "Exit"}));
+    EXPECT_EQ(menuTexts(child<QMenu>(*w, "MenuEdit")), QStringList({"Select All"}));
+    EXPECT_EQ(menuTexts(child<QMenu>(*w, "MenuHelp")), QStringList({"About"}));
     EXPECT_EQ(menuTexts(child<QMenu>(*w, "ObjectMenu")),
               QStringList({"Disable account", "Enable account", "Image..."}));
     EXPECT_EQ(menuTexts(child<QMenu>(*w, "AttributeMenu")), QStringList({"Edit...", "Refresh"}));
@@ -281,7 +281,7 @@ TEST_F(MainWindowTest, ExitAndTheCloseBoxSaveTheSameWay)
         child<QSplitter>(*w, "MainSplitter")->setSizes({230, 700});
         settle();
         if (viaExit)
-            action(child<QMenu>(*w, "FileMenu"), "Exit")->trigger();
+            action(child<QMenu>(*w, "MenuFile"), "Exit")->trigger();
         else
             w->close();
         EXPECT_EQ(ctx->quitFlag, 1) << viaExit;
@@ -374,7 +374,7 @@ TEST_F(MainWindowTest, SelectAllActsOnlyOnTheFocusedList)
         row->setCheckState(0, Qt::Unchecked);
     }
     new QTreeWidgetItem(attributeList, QStringList({"Surname", "Lee"}));
-    QAction *selectAll = action(child<QMenu>(*w, "EditMenu"), "Select All");
+    QAction *selectAll = action(child<QMenu>(*w, "MenuEdit"), "Select All");
     auto checked = [&] {
         int n = 0;
         for (int i = 0; i < lookupList->topLevelItemCount(); ++i)
@@ -427,7 +427,7 @@ TEST_F(MainWindowTest, FindClearsTheOpenedObjectsPanes)
 TEST_F(MainWindowTest, AboutWindowShowsProgramAuthorAndIconCredit)
 {
     auto w = openWindow();
-    action(child<QMenu>(*w, "HelpMenu"), "About")->trigger();
+    action(child<QMenu>(*w, "MenuHelp"), "About")->trigger();
     settle();
     auto *about = w->findChild<AboutWindow *>("AboutWindow");
     ASSERT_NE(about, nullptr);
@@ -445,7 +445,7 @@ TEST_F(MainWindowTest, AboutWindowShowsProgramAuthorAndIconCredit)
     EXPECT_TRUE(child<QPushButton>(*about, "OkButton")->isDefault());
 
     // A second "About" brings the same window forward.
-    action(child<QMenu>(*w, "HelpMenu"), "About")->trigger();
+    action(child<QMenu>(*w, "MenuHelp"), "About")->trigger();
     EXPECT_EQ(w->findChildren<AboutWindow *>().size(), 1);
 
     child<QPushButton>(*about, "OkButton")->click();

@@ -1,0 +1,144 @@
+#include "app/OptionsWindow.h"
+
+#include "app/AppContext.h"
+#include "app/ColourMarkersTab.h"
+#include "app/DirectoryTab.h"
+#include "app/ExcelFilesTab.h"
+#include "app/MainWindow.h"
+#include "app/ObjectSelectionTab.h"
+#include "app/Placement.h"
+#include "app/ReplacementsTab.h"
+#include "app/WindowFont.h"
+#include "store/CatalogueQueries.h"
+#include "store/SettingsStore.h"
+
+#include <QFrame>
+#include <QTabWidget>
+
+namespace orvane {
+namespace {
+
+// Every tab carries a frame along its border.
+template <typename Tab> Tab *framed(Tab *tab)
+{
+    auto *frame = new QFrame(tab);
+    frame->setFrameShape(QFrame::StyledPanel);
+    frame->setFrameShadow(QFrame::Sunken);
+    frame->setGeometry(3, 0, 479, 258);
+    frame->lower();
+    return tab;
+}
+
+QString flag(bool on)
+{
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+}  // namespace
+
+OptionsWindow::OptionsWindow(AppContext &ctx, MainWindow &main) : QDialog(&main), ctx_(ctx), main_(main)
+{
+    setObjectName(QStringLiteral("OptionsWindow"));
+    setWindowTitle(QStringLiteral("Options"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setModal(false);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(500, 350);
+    applyWindowFont(this);
+
+    tabs_ = placeWidget<QTabWidget>(this, QStringLiteral("OptionsTabs"), QRect(5, 5, 490, 290));
+    objectSelection_ = framed(new ObjectSelectionTab(ctx_));
+    directory_ = framed(new DirectoryTab(ctx_));
+    excelFiles_ = framed(new ExcelFilesTab(ctx_));
+    colourMarkers_ = framed(new ColourMarkersTab(ctx_));
+    replacements_ = framed(new ReplacementsTab(ctx_));
+    tabs_->addTab(objectSelection_, QStringLiteral("Object selection"));
+    tabs_->addTab(directory_, QStringLiteral("Active Directory"));
+    tabs_->addTab(excelFiles_, QStringLiteral("Excel files"));
+    tabs_->addTab(colourMarkers_, QStringLiteral("Color markers"));
+    tabs_->addTab(replacements_, QStringLiteral("Replacements"));
+
+    auto *ok = placeButton(this, QStringLiteral("OK"), QStringLiteral("OkButton"), QRect(200, 310, 80, 25));
+    apply_ =
+        placeButton(this, QStringLiteral("Apply"), QStringLiteral("ApplyButton"), QRect(300, 310, 80, 25));
+    auto *cancel =
+        placeButton(this, QStringLiteral("Cancel"), QStringLiteral("CancelButton"), QRect(400, 310, 80, 25));
+    apply_->setEnabled(false);
+    cancel->setDefault(true);
+
+    connect(ok, &QPushButton::clicked, this, &OptionsWindow::accept);
+    connect(apply_, &QPushButton::clicked, this, &OptionsWindow::save);
+    connect(cancel, &QPushButton::clicked, this, &OptionsWindow::reject);
+    connect(objectSelection_, &ObjectSelectionTab::changed, this, &OptionsWindow::enableApply);
+    connect(directory_, &DirectoryTab::changed, this, &OptionsWindow::enableApply);
+    connect(replacements_, &ReplacementsTab::changed, this, &OptionsWindow::enableApply);
+    connect(colourMarkers_, &ColourMarkersTab::markersChanged, &main_, &MainWindow::refillMarkerCombo);
+
+    move(main.geometry().center() - rect().center());
+}
+
+void OptionsWindow::enableApply()
+{
+    apply_->setEnabled(true);
+}
+
+void OptionsWindow::save()
+{
+    saveDirectory();
+    main_.resetObjectView();
+    excelFiles_->storeShowTags();
+    ctx_.db.setOption(QStringLiteral("charlist"), QString::number(objectSelection_->selectedListId()));
+    main_.refillLetterCombo();
+    main_.setObjectListTitle(attributeFld(ctx_.db, directory_->values().displayBy));
+    main_.refillMarkerCombo();
+    ctx_.settings.replacementRules = loadReplacementRules(ctx_.db);
+    saveReplacements();
+    apply_->setEnabled(false);
+}
+
+void OptionsWindow::saveDirectory()
+{
+    Database &db = ctx_.db;
+    Settings &settings = ctx_.settings;
+    const DirectoryValues v = directory_->values();
+    settings.showComparison = v.showComparison;
+    db.setOption(QStringLiteral("dcserver"), v.server);
+    db.setOption(QStringLiteral("dcserverport"), v.port);
+    settings.serverAddress = v.server + QLatin1Char(':') + v.port;
+    settings.baseDn = v.baseDn;
+    db.setOption(QStringLiteral("dcbasedn"), v.baseDn);
+    db.setOption(QStringLiteral("selectobjby"), QString::number(v.selectBy));
+    db.setOption(QStringLiteral("displayobjby"), QString::number(v.displayBy));
+    db.setOption(QStringLiteral("showcomparison"), QString::number(v.showComparison));
+    db.setOption(QStringLiteral("usecurrentadcredentials"), flag(v.useCurrentCredentials));
+    settings.useCurrentCredentials = v.useCurrentCredentials ? 1 : 0;
+    settings.userName = v.userName;
+    db.setOption(QStringLiteral("adusername"), v.userName);
+    settings.password = v.password;
+    savePassword(db, v.password);
+    settings.multivaluedDelimiter = v.delimiter;
+    db.setOption(QStringLiteral("multivalueddelimiter"), v.delimiter);
+}
+
+void OptionsWindow::saveReplacements()
+{
+    Database &db = ctx_.db;
+    Settings &settings = ctx_.settings;
+    const ReplacementValues v = replacements_->values();
+    if (v.mode != 0) {
+        db.setOption(QStringLiteral("replacements"), QString::number(v.mode));
+        settings.replacementMode = v.mode;
+    }
+    db.setOption(QStringLiteral("firstuppercase"), flag(v.firstUpperCase));
+    settings.firstUpperCase = v.firstUpperCase ? 1 : 0;
+    settings.trimmedEnd = v.trimmedEnd;
+    db.setOption(QStringLiteral("trimmedend"), v.trimmedEnd);
+}
+
+void OptionsWindow::accept()
+{
+    save();
+    QDialog::accept();
+}
+
+}  // namespace orvane

@@ -1,0 +1,53 @@
+#pragma once
+// The Options window: five tabs of settings, "OK" and "Apply" to save the
+// fields, "Cancel" to drop them. The list editors on the tabs write their
+// changes at once; saving writes the fields, refreshes Settings and resets
+// the main window. Not modal; the main window owns it.
+
+#include <QDialog>
+
+class QPushButton;
+class QTabWidget;
+
+namespace orvane {
+
+struct AppContext;
+class MainWindow;
+class ObjectSelectionTab;
+class DirectoryTab;
+class ExcelFilesTab;
+class ColourMarkersTab;
+class ReplacementsTab;
+
+class OptionsWindow : public QDialog {
+    Q_OBJECT
+  public:
+    /// Builds the window from the options and Settings as they are now,
+    /// centred on `main`, "Apply" disabled.
+    OptionsWindow(AppContext &ctx, MainWindow &main);
+
+  public slots:
+    /// Writes every field, refreshes Settings and the main window; "Apply"
+    /// is disabled afterwards.
+    void save();
+    /// Saves and closes ("OK"). "Cancel", Escape and the close box reject:
+    /// they close without saving the fields.
+    void accept() override;
+
+  private:
+    void enableApply();
+    void saveDirectory();
+    void saveReplacements();
+
+    AppContext &ctx_;
+    MainWindow &main_;
+    QTabWidget *tabs_;
+    ObjectSelectionTab *objectSelection_;
+    DirectoryTab *directory_;
+    ExcelFilesTab *excelFiles_;
+    ColourMarkersTab *colourMarkers_;
+    ReplacementsTab *replacements_;
+    QPushButton *apply_;
+};
+
+}  // namespace orvane
