@@ -1,68 +1,175 @@
 // orvane-settings: prepares or changes a settings file without the windows, so
 // that scripts (the demo, an administrator's roll-out) can point Orvane at a
-// directory. The file is created with its full schema and seed rows when it is
-// missing, exactly as the program's first start would.
-//
-//   orvane-settings <data.db3> set <option> <value>
-//   orvane-settings <data.db3> set-password <password>
-//   orvane-settings <data.db3> get <option>
+// directory and register workbooks. The file is created with its full schema
+// and seed rows when it is missing, exactly as the program's first start would.
+// Every change goes through the same store and registration rules the Options
+// window uses.
 
 #include "store/Database.h"
 #include "store/SettingsStore.h"
+#include "workbook/Registration.h"
 
 #include <QCoreApplication>
 #include <QStringList>
 #include <cstdio>
+#include <functional>
 
+namespace orvane {
 namespace {
 
-int usage()
+const char *const kUsage =
+    "usage: orvane-settings <data.db3> <command> [arguments]\n"
+    "  set <option> <value>                        write one option\n"
+    "  get <option>                                print one option\n"
+    "  set-password <password>                     store the directory password scrambled\n"
+    "  register-workbook <path> <description>      register a workbook, print its id\n"
+    "  tag-workbook <id> primary|export            make it the primary or the export workbook\n"
+    "  bind <id> <column> <attribute>              bind a column (1-based) to an LDAP attribute\n"
+    "  tag-binding <id> <column> <attribute> key|lookup\n"
+    "  show-binding <id> <attribute>               show the binding in the comparison\n";
+
+int fail(const QString &message)
 {
-    std::fputs("usage: orvane-settings <data.db3> set <option> <value>\n"
-               "       orvane-settings <data.db3> set-password <password>\n"
-               "       orvane-settings <data.db3> get <option>\n",
-               stderr);
-    return 2;
+    std::fprintf(stderr, "orvane-settings: %s\n", qPrintable(message));
+    return 1;
 }
 
-bool isKnownOption(orvane::Database &db, const QString &key)
+bool isKnownOption(Database &db, const QString &key)
 {
-    db.query(QStringLiteral("SELECT count(*) FROM options WHERE fld = ") + orvane::sqlQuote(key));
+    db.query(QStringLiteral("SELECT count(*) FROM options WHERE fld = ") + sqlQuote(key));
     db.next_row();
     return db.get_long(0) > 0;
 }
 
+long long attributeId(Database &db, const QString &ldapName)
+{
+    db.query(QStringLiteral("SELECT id FROM attributes WHERE attribute = ") + sqlQuote(ldapName));
+    db.next_row();
+    return db.get_long(0);
+}
+
+long long workbookId(Database &db, const QString &text)
+{
+    bool ok = false;
+    const long long id = text.toLongLong(&ok);
+    return ok && readWorkbook(db, id).id == id ? id : 0;
+}
+
+int setOption(Database &db, const QStringList &a)
+{
+    if (!isKnownOption(db, a[0]))
+        return fail(QStringLiteral("no option named ") + a[0]);
+    return db.setOption(a[0], a[1]) ? 0 : fail(QStringLiteral("cannot write the option"));
+}
+
+int getOption(Database &db, const QStringList &a)
+{
+    if (!isKnownOption(db, a[0]))
+        return fail(QStringLiteral("no option named ") + a[0]);
+    std::printf("%s\n", qPrintable(db.optionText(a[0])));
+    return 0;
+}
+
+int registerFile(Database &db, const QStringList &a)
+{
+    const long long id = registerWorkbook(db, a[0]);
+    if (id == 0)
+        return fail(QStringLiteral("already registered: ") + a[0]);
+    setWorkbookDescription(db, id, a[1]);
+    std::printf("%lld\n", id);
+    return 0;
+}
+
+int tagFile(Database &db, const QStringList &a)
+{
+    const long long id = workbookId(db, a[0]);
+    if (!id || (a[1] != QLatin1String("primary") && a[1] != QLatin1String("export")))
+        return fail(QStringLiteral("expected a registered workbook id and primary or export"));
+    const WorkbookTag tag = a[1] == QLatin1String("primary") ? WorkbookTag::Primary : WorkbookTag::Export;
+    return tagWorkbook(db, id, tag).refused ? fail(QStringLiteral("the workbook already carries a tag")) : 0;
+}
+
+int bindColumn(Database &db, const QStringList &a)
+{
+    const long long id = workbookId(db, a[0]);
+    const int column = a[1].toInt();
+    const long long attribute = attributeId(db, a[2]);
+    if (!id || column < 1 || !attribute)
+        return fail(QStringLiteral("expected a workbook id, a column from 1 and a catalogue attribute"));
+    switch (classifyBinding(db, id, column, attribute)) {
+    case BindingAddition::Insert:
+        return insertBinding(db, id, column, attribute) ? 0 : fail(QStringLiteral("cannot write the binding"));
+    case BindingAddition::AskToMove:
+        return moveBinding(db, id, column, attribute) ? 0 : fail(QStringLiteral("cannot move the binding"));
+    case BindingAddition::AlreadyBound:
+    case BindingAddition::ColumnFull:
+        break;
+    }
+    return fail(QStringLiteral("column %1 takes no further attribute").arg(column));
+}
+
+int tagColumn(Database &db, const QStringList &a)
+{
+    const long long id = workbookId(db, a[0]);
+    const long long attribute = attributeId(db, a[2]);
+    if (!id || !attribute || (a[3] != QLatin1String("key") && a[3] != QLatin1String("lookup")))
+        return fail(QStringLiteral("expected a workbook id, a column, an attribute and key or lookup"));
+    tagBinding(db, id, a[1], attribute, a[3] == QLatin1String("key") ? BindingTag::Key : BindingTag::Lookup);
+    return 0;
+}
+
+int showColumn(Database &db, const QStringList &a)
+{
+    const long long id = workbookId(db, a[0]);
+    const long long attribute = attributeId(db, a[1]);
+    if (!id || !attribute)
+        return fail(QStringLiteral("expected a workbook id and an attribute"));
+    storeShowFlag(db, id, attribute, true);
+    return 0;
+}
+
+struct Command {
+    const char *name;
+    int argumentCount;
+    std::function<int(Database &, const QStringList &)> run;
+};
+
+int setPassword(Database &db, const QStringList &a)
+{
+    return savePassword(db, a[0]) ? 0 : fail(QStringLiteral("cannot write the password"));
+}
+
+const Command kCommands[] = {
+    {"set", 2, setOption},          {"get", 1, getOption},           {"set-password", 1, setPassword},
+    {"register-workbook", 2, registerFile}, {"tag-workbook", 2, tagFile}, {"bind", 3, bindColumn},
+    {"tag-binding", 4, tagColumn},  {"show-binding", 2, showColumn},
+};
+
+int run(const QStringList &args)
+{
+    if (args.size() < 2)
+        return std::fputs(kUsage, stderr), 2;
+    const QStringList arguments = args.mid(2);
+    for (const Command &command : kCommands) {
+        if (args[1] != QLatin1String(command.name))
+            continue;
+        if (arguments.size() != command.argumentCount)
+            break;
+        if (createIfMissing(args[0], seedCharacterLists()) == CreateOutcome::CannotCreateFile)
+            return fail(QStringLiteral("cannot create ") + args[0]);
+        Database db;
+        if (!db.open(args[0]))
+            return fail(QStringLiteral("cannot open ") + args[0]);
+        return command.run(db, arguments);
+    }
+    return std::fputs(kUsage, stderr), 2;
+}
+
 }  // namespace
+}  // namespace orvane
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.size() < 3)
-        return usage();
-    const QString path = args[0];
-    const QString command = args[1];
-    if (orvane::createIfMissing(path, orvane::seedCharacterLists()) == orvane::CreateOutcome::CannotCreateFile) {
-        std::fprintf(stderr, "orvane-settings: cannot create %s\n", qPrintable(path));
-        return 1;
-    }
-    orvane::Database db;
-    if (!db.open(path)) {
-        std::fprintf(stderr, "orvane-settings: cannot open %s\n", qPrintable(path));
-        return 1;
-    }
-    if (command == QLatin1String("set-password") && args.size() == 3)
-        return orvane::savePassword(db, args[2]) ? 0 : 1;
-    if ((command == QLatin1String("set") && args.size() == 4) || (command == QLatin1String("get") && args.size() == 3)) {
-        if (!isKnownOption(db, args[2])) {
-            std::fprintf(stderr, "orvane-settings: no option named %s\n", qPrintable(args[2]));
-            return 1;
-        }
-        if (command == QLatin1String("get")) {
-            std::printf("%s\n", qPrintable(db.optionText(args[2])));
-            return 0;
-        }
-        return db.setOption(args[2], args[3]) ? 0 : 1;
-    }
-    return usage();
+    return orvane::run(QCoreApplication::arguments().mid(1));
 }
