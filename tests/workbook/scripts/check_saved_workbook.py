@@ -25,8 +25,8 @@ def main():
     saved = openpyxl.load_workbook(sys.argv[2])
     sheet = sys.argv[3]
     edits = {}
-    for spec in sys.argv[4:]:
-        place, text = spec.split("=", 1)
+    for edit in sys.argv[4:]:
+        place, text = edit.split("=", 1)
         row, col = place.split(",")
         edits[(int(row), int(col))] = text
     problems = []
