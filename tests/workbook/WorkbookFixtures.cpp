@@ -1,5 +1,6 @@
 #include "WorkbookFixtures.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -16,7 +17,8 @@ namespace fs = std::filesystem;
 
 std::string scratchDir(const std::string &name)
 {
-    fs::path dir = fs::path(ORVANE_TEST_TMP) / name;
+    // The test programs of this folder run in parallel: each gets its own root.
+    fs::path dir = fs::path(ORVANE_TEST_TMP) / program_invocation_short_name / name;
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir.string();
