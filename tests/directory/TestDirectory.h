@@ -9,11 +9,13 @@
 
 #include "automation/AutomationObject.h"
 #include "automation/com/Variant.h"
+#include "directory/ldap/RegisterServers.h"
 
 #include <QByteArray>
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <gtest/gtest.h>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -49,6 +51,23 @@ struct TestDirectory {
 std::optional<TestDirectory> testDirectory(const QString &name);
 /// Both names, for parameterised tests.
 QStringList testDirectoryNames();
+
+/// A test run once per directory name; skipped when that directory is not
+/// running. The directory servers are registered and `dir` describes it.
+class DirectoryTest : public ::testing::TestWithParam<QString>
+{
+  protected:
+    void SetUp() override
+    {
+        registerDirectoryServers();
+        const auto d = testDirectory(GetParam());
+        if (!d)
+            GTEST_SKIP() << GetParam().toStdString() << " is not running (scripts/test-directories start)";
+        dir = *d;
+    }
+
+    TestDirectory dir;
+};
 
 /// Attributes of one entry as ldapsearch shows them (names as the server
 /// writes them, values decoded from base64 where LDIF uses it).

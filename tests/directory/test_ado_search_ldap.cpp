@@ -21,18 +21,9 @@ namespace
 constexpr HRESULT kLogonFailure = hresult(0x8007052E);
 constexpr HRESULT kSizeLimitExceeded = hresult(0x80072023);
 
-class AdoSearchTest : public ::testing::TestWithParam<QString>
+class AdoSearchTest : public DirectoryTest
 {
   protected:
-    void SetUp() override
-    {
-        registerDirectoryServers();
-        const auto d = testDirectory(GetParam());
-        if (!d)
-            GTEST_SKIP() << GetParam().toStdString() << " is not running (scripts/test-directories start)";
-        dir = *d;
-    }
-
     QString attributeList() const
     {
         QStringList names;
@@ -49,7 +40,6 @@ class AdoSearchTest : public ::testing::TestWithParam<QString>
                QStringLiteral(",cn,sAMAccountName,objectGUID,distinguishedName;subtree");
     }
 
-    TestDirectory dir;
 };
 
 QString fieldText(AutomationObject *records, const QString &name)

@@ -33,18 +33,9 @@ constexpr HRESULT kNoSuchObject = hresult(0x80072030);
 constexpr HRESULT kServerDown = hresult(0x8007203A);
 constexpr HRESULT kConfidentialityRequired = hresult(0x8007202D);
 
-class AdsBindTest : public ::testing::TestWithParam<QString>
+class AdsBindTest : public DirectoryTest
 {
   protected:
-    void SetUp() override
-    {
-        registerDirectoryServers();
-        const auto d = testDirectory(GetParam());
-        if (!d)
-            GTEST_SKIP() << GetParam().toStdString() << " is not running (scripts/test-directories start)";
-        dir = *d;
-    }
-
     QString fixtureDn(const char *cn) const
     {
         return QStringLiteral("CN=%1,").arg(QLatin1String(cn)) + dir.fixturesBase();
@@ -54,7 +45,6 @@ class AdsBindTest : public ::testing::TestWithParam<QString>
         return openByGuid(dir, guidTextOf(dir, fixtureDn(cn)), dir.admin, dir.password, ns);
     }
 
-    TestDirectory dir;
 };
 
 // A TCP socket on 127.0.0.1 with a free port: listening (a server that

@@ -18,18 +18,9 @@ using namespace orvane::test;
 namespace
 {
 
-class AdsWriteTest : public ::testing::TestWithParam<QString>
+class AdsWriteTest : public DirectoryTest
 {
   protected:
-    void SetUp() override
-    {
-        registerDirectoryServers();
-        const auto d = testDirectory(GetParam());
-        if (!d)
-            GTEST_SKIP() << GetParam().toStdString() << " is not running (scripts/test-directories start)";
-        dir = *d;
-    }
-
     QString writerDn(int n) const
     {
         return QStringLiteral("CN=Writer %1,").arg(n, 2, 10, QLatin1Char('0')) + dir.fixturesBase();
@@ -59,7 +50,6 @@ class AdsWriteTest : public ::testing::TestWithParam<QString>
                           QString::fromLatin1(attribute));
     }
 
-    TestDirectory dir;
 };
 
 // The engine's way to name a VARIANT in a command: its address in decimal.
