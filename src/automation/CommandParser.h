@@ -26,6 +26,8 @@ namespace orvane
 inline constexpr int kMaxMembers = 20;
 inline constexpr int kMaxArguments = 20;
 inline constexpr int kMaxTokens = 200;
+/// UTF-16 units of a ParsedCommand's own room for names and string arguments.
+inline constexpr int kInlineTextUnits = 256;
 
 /// One member of a parsed command.
 struct ParsedMember {
@@ -35,7 +37,8 @@ struct ParsedMember {
     int argumentCount = 0;
     /// Argument slots 0..19, filled from slot 19 downwards in written order:
     /// the used slots 20 - argumentCount .. 19 hold the arguments last-first,
-    /// which is the order IDispatch::Invoke expects.
+    /// which is the order IDispatch::Invoke expects. Only the used slots are
+    /// initialised; a parse pays for the arguments written, not for all 20.
     VARIANT arguments[kMaxArguments];
     /// The address passed as DISPPARAMS::rgvarg (null without arguments).
     VARIANT *firstArgument() { return argumentCount ? &arguments[kMaxArguments - argumentCount] : nullptr; }
@@ -47,6 +50,12 @@ struct ParsedCommand {
     int memberCount = 0;
     /// members[0] is the first member written.
     ParsedMember members[kMaxMembers];
+    /// Where the names and the plain string arguments of a typical command
+    /// live, each laid out as a BSTR (length prefix, text, NUL), instead of
+    /// one allocation each; texts that do not fit are allocated. Such a BSTR
+    /// is valid while the command lives and is never freed on its own.
+    alignas(4) OLECHAR inlineText[kInlineTextUnits];
+    int inlineTextUsed = 0;
 };
 
 /// Parses `command`. S_OK and `*parsed` set (the caller frees it), or a
@@ -58,6 +67,15 @@ struct ParsedCommand {
 HRESULT parseCommand(const QString &command, ParsedCommand **parsed);
 /// Frees a parsed command and everything it owns; null is ignored.
 void freeParsedCommand(ParsedCommand *parsed);
+
+/// parseCommand into storage the caller provides (a default-constructed
+/// ParsedCommand, typically on the stack), so that running a command costs no
+/// allocation of the 20 x 20 slots. Same codes as parseCommand; on failure
+/// `*parsed` owns nothing. On success the caller ends with clearParsedCommand.
+/// Engine-internal.
+HRESULT parseCommandInto(const QString &command, ParsedCommand *parsed);
+/// Frees everything `parsed` owns and leaves it empty (memberCount 0).
+void clearParsedCommand(ParsedCommand *parsed);
 
 /// Returns `text` as a quoted string argument that the parser decodes back to
 /// exactly `text`: "'" becomes $0027, "$" becomes $0024, everything else is

@@ -47,6 +47,42 @@ HRESULT invokeMember(AutomationObject *obj, WORD flags, VARIANT *result, IDispat
     return hr;
 }
 
+// Turns an integer of 32 bits or less into VT_I8 in place, as VariantChangeType
+// would (integers are the common result of getIntegerProperty); false for any
+// other type, which VariantChangeType then converts.
+bool widenToI8(VARIANT *v)
+{
+    qint64 value = 0;
+    switch (v->vt) {
+    case VT_I1:
+        value = v->cVal;
+        break;
+    case VT_UI1:
+        value = v->bVal;
+        break;
+    case VT_I2:
+        value = v->iVal;
+        break;
+    case VT_UI2:
+        value = v->uiVal;
+        break;
+    case VT_I4:
+    case VT_INT:
+        value = v->lVal;
+        break;
+    case VT_UI4:
+    case VT_UINT:
+        value = v->ulVal;
+        break;
+    default:
+        return false;
+    }
+    VariantInit(v);
+    v->vt = VT_I8;
+    v->llVal = value;
+    return true;
+}
+
 // Runs the whole path of `command`: intermediate members are read as objects,
 // the last is invoked with `flags` into `result` and converted to `resultType`
 // (0: as returned). Returns the code, or kOutcomeRecorded when a null object in
@@ -54,20 +90,21 @@ HRESULT invokeMember(AutomationObject *obj, WORD flags, VARIANT *result, IDispat
 HRESULT invokeCommand(AutomationObject *obj, WORD flags, VARTYPE resultType, VARIANT *result,
                       const QString &command)
 {
-    ParsedCommand *parsed = nullptr;
-    HRESULT hr = parseCommand(command, &parsed);
+    // Parsed on the stack: a command costs no allocation of its argument slots.
+    ParsedCommand parsed;
+    HRESULT hr = parseCommandInto(command, &parsed);
     if (FAILED(hr))
         return hr;
     // A released or foreign handle is refused instead of dereferenced.
     IDispatch *current = dispatchOfHandle(reinterpret_cast<quintptr>(obj));
     if (!current) {
-        freeParsedCommand(parsed);
+        clearParsedCommand(&parsed);
         return obj ? E_HANDLE : E_POINTER;
     }
-    for (int i = 0; i < parsed->memberCount - 1 && current; ++i) {
+    for (int i = 0; i < parsed.memberCount - 1 && current; ++i) {
         VARIANT working;
         VariantInit(&working);
-        hr = invokeMember(obj, kReadFlags, &working, current, parsed->members[i]);
+        hr = invokeMember(obj, kReadFlags, &working, current, parsed.members[i]);
         current->Release();
         current = nullptr;
         if (FAILED(hr)) {
@@ -84,19 +121,20 @@ HRESULT invokeCommand(AutomationObject *obj, WORD flags, VARTYPE resultType, VAR
         }
         if (!current) {
             recordError(obj, S_FALSE, false,
-                        QStringLiteral("The '") + qStringFromBstr(parsed->members[i].name) +
+                        QStringLiteral("The '") + qStringFromBstr(parsed.members[i].name) +
                             QStringLiteral("' property returned a NULL object!"));
             hr = kOutcomeRecorded;
             break;
         }
     }
     if (current) {
-        hr = invokeMember(obj, flags, result, current, parsed->members[parsed->memberCount - 1]);
+        hr = invokeMember(obj, flags, result, current, parsed.members[parsed.memberCount - 1]);
         current->Release();
-        if (SUCCEEDED(hr) && result && resultType != VT_EMPTY && result->vt != resultType)
+        if (SUCCEEDED(hr) && result && resultType != VT_EMPTY && result->vt != resultType &&
+            !(resultType == VT_I8 && widenToI8(result)))
             hr = VariantChangeType(result, result, VARIANT_LOCALBOOL, resultType);
     }
-    freeParsedCommand(parsed);
+    clearParsedCommand(&parsed);
     return hr;
 }
 

@@ -3,6 +3,8 @@
 #include "automation/com/Bstr.h"
 #include "automation/com/VariantChangeType.h"
 
+#include <cstring>
+
 namespace orvane
 {
 
@@ -14,6 +16,15 @@ std::atomic<long> liveObjects{0};
 QString memberKey(const QString &name)
 {
     return name.toCaseFolded();
+}
+
+bool isAscii(QStringView text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return false;
+    }
+    return true;
 }
 
 // A VT_BYREF|VT_VARIANT argument stands for the VARIANT it points at.
@@ -76,11 +87,58 @@ MemberTable::MemberTable(std::initializer_list<std::pair<QString, DISPID>> membe
         byName_.insert(memberKey(name), id);
         byId_.insert(id, name);
     }
+    std::size_t size = 2;
+    while (size < std::size_t(byName_.size()) * 2)
+        size *= 2;
+    asciiSlots_.resize(size);
+    for (auto it = byName_.cbegin(); it != byName_.cend(); ++it) {
+        if (!isAscii(it.key()))
+            continue;
+        AsciiSlot entry;
+        entry.key = it.key().toStdString();
+        entry.hash = kHashStart;
+        for (const char c : entry.key)
+            entry.hash = hashStep(entry.hash, c);
+        entry.id = it.value();
+        entry.used = true;
+        std::size_t at = entry.hash & (size - 1);
+        while (asciiSlots_[at].used)
+            at = (at + 1) & (size - 1);
+        asciiSlots_[at] = std::move(entry);
+    }
 }
 
-DISPID MemberTable::find(const QString &name) const
+DISPID MemberTable::find(QStringView name) const
 {
-    return byName_.value(memberKey(name), DISPID_UNKNOWN);
+    // Case folding maps ASCII letters to their lower case and nothing else to
+    // ASCII text that an ASCII name could equal, so an ASCII name is looked up
+    // among the ASCII keys, lower-cased and hashed in one pass.
+    char lower[64];
+    if (name.size() < qsizetype(sizeof lower)) {
+        std::uint32_t hash = kHashStart;
+        qsizetype i = 0;
+        for (; i < name.size(); ++i) {
+            char16_t c = name[i].unicode();
+            if (c >= 0x80)
+                break;
+            if (c >= 'A' && c <= 'Z')
+                c += 'a' - 'A';
+            lower[i] = static_cast<char>(c);
+            hash = hashStep(hash, lower[i]);
+        }
+        if (i == name.size()) {
+            const std::size_t mask = asciiSlots_.size() - 1;
+            for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+                const AsciiSlot &slot = asciiSlots_[at];
+                if (!slot.used)
+                    return DISPID_UNKNOWN;
+                if (slot.hash == hash && slot.key.size() == std::size_t(name.size()) &&
+                    std::memcmp(slot.key.data(), lower, slot.key.size()) == 0)
+                    return slot.id;
+            }
+        }
+    }
+    return byName_.value(memberKey(name.toString()), DISPID_UNKNOWN);
 }
 
 QString MemberTable::name(DISPID id) const
@@ -102,13 +160,18 @@ DispatchCall::DispatchCall(DISPID dispid, WORD flags, DISPPARAMS *params, VARIAN
         else
             named_.emplace_back(id, value);
     }
-    for (UINT i = params->cArgs; i > params->cNamedArgs; --i)
-        args_.push_back(seeThrough(&params->rgvarg[i - 1]));
+    // Read in place (no copy of the pointers): argument i is rgvarg[cArgs - 1 - i].
+    if (params->cArgs > params->cNamedArgs) {
+        positional_ = params->rgvarg;
+        argCount_ = static_cast<int>(params->cArgs - params->cNamedArgs);
+        positionalEnd_ = params->cArgs;
+    }
 }
 
 const VARIANT *DispatchCall::arg(int i) const
 {
-    return (i >= 0 && i < argCount()) ? args_[static_cast<std::size_t>(i)] : nullptr;
+    return (i >= 0 && i < argCount_) ? seeThrough(&positional_[positionalEnd_ - 1 - static_cast<UINT>(i)])
+                                     : nullptr;
 }
 
 bool DispatchCall::hasArg(int i) const
@@ -264,7 +327,7 @@ HRESULT DispatchObject::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, L
         return E_INVALIDARG;
     HRESULT hr = S_OK;
     for (UINT i = 0; i < count; ++i) {
-        ids[i] = members_.find(qStringFromOleString(names[i]));
+        ids[i] = members_.find(names[i] ? QStringView(names[i]) : QStringView());
         if (ids[i] == DISPID_UNKNOWN)
             hr = DISP_E_UNKNOWNNAME;
     }

@@ -36,7 +36,9 @@
 #include <QHash>
 #include <QString>
 #include <atomic>
+#include <cstdint>
 #include <initializer_list>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -50,13 +52,27 @@ class MemberTable
   public:
     MemberTable(std::initializer_list<std::pair<QString, DISPID>> members);
     /// The identifier of `name` in any case; DISPID_UNKNOWN when absent.
-    DISPID find(const QString &name) const;
+    DISPID find(QStringView name) const;
+    DISPID find(const QString &name) const { return find(QStringView(name)); }
     /// The name as declared for `id`; "" when absent.
     QString name(DISPID id) const;
 
   private:
+    struct AsciiSlot {
+        std::string key; ///< case-folded name
+        std::uint32_t hash = 0;
+        DISPID id = DISPID_UNKNOWN;
+        bool used = false;
+    };
+    static std::uint32_t hashStep(std::uint32_t hash, char c) { return (hash ^ std::uint8_t(c)) * 16777619u; }
+    static constexpr std::uint32_t kHashStart = 2166136261u;
+
     QHash<QString, DISPID> byName_;
     QHash<DISPID, QString> byId_;
+    /// The case-folded names that are ASCII, in an open-addressed table (a
+    /// power of two in size, at most half full), so that an ASCII name (nearly
+    /// every name a command writes) is found without building a folded copy.
+    std::vector<AsciiSlot> asciiSlots_;
 };
 
 /// One Invoke as DispatchObject hands it to its server. Arguments are given in
@@ -77,7 +93,7 @@ class DispatchCall
     bool isPropertyPut() const { return flags_ & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF); }
 
     /// Number of positional arguments (named ones not counted).
-    int argCount() const { return static_cast<int>(args_.size()); }
+    int argCount() const { return argCount_; }
     /// Positional argument `i` (from 0); null when out of range.
     const VARIANT *arg(int i) const;
     /// True when argument `i` exists and is not the "missing" marker
@@ -128,7 +144,10 @@ class DispatchCall
   private:
     DISPID dispid_;
     WORD flags_;
-    std::vector<const VARIANT *> args_;
+    /// The caller's rgvarg, read in place: argument i is positional_[positionalEnd_ - 1 - i].
+    const VARIANTARG *positional_ = nullptr;
+    UINT positionalEnd_ = 0; ///< cArgs
+    int argCount_ = 0;
     std::vector<std::pair<DISPID, const VARIANT *>> named_;
     const VARIANT *putValue_ = nullptr;
     VARIANT *result_;

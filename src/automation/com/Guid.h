@@ -11,6 +11,8 @@
 #include "automation/com/HResult.h"
 
 #include <QString>
+#include <array>
+#include <bit>
 
 namespace orvane
 {
@@ -21,8 +23,15 @@ struct GUID {
     std::uint16_t Data3 = 0;
     std::uint8_t Data4[8] = {};
 
-    friend bool operator==(const GUID &, const GUID &) = default;
+    /// Compared as two 64-bit words: every Invoke and GetIDsOfNames compares
+    /// its IID, and the member-wise form costs a loop over Data4.
+    friend constexpr bool operator==(const GUID &a, const GUID &b)
+    {
+        using Words = std::array<std::uint64_t, 2>;
+        return std::bit_cast<Words>(a) == std::bit_cast<Words>(b);
+    }
 };
+static_assert(sizeof(GUID) == 16, "a GUID is 16 bytes without padding");
 using IID = GUID;
 using CLSID = GUID;
 using REFIID = const IID &;

@@ -21,16 +21,37 @@ DISPID exactMember(LPOLESTR name, std::initializer_list<std::pair<const char16_t
     return DISPID_UNKNOWN;
 }
 
-// The text of a name argument, read straight from a BSTR when it is one.
-HRESULT nameArg(const DispatchCall &call, QString *out)
+// The text of a name argument: a view of the BSTR when it is one (no copy),
+// else converted into `converted`.
+HRESULT nameArg(const DispatchCall &call, QString *converted, QStringView *out)
 {
     const VARIANT *v = call.arg(0);
     if (v && v->vt == VT_BSTR) {
-        *out = QString(reinterpret_cast<const QChar *>(v->bstrVal),
-                       static_cast<qsizetype>(SysStringLen(v->bstrVal)));
+        *out = QStringView(v->bstrVal, static_cast<qsizetype>(SysStringLen(v->bstrVal)));
         return S_OK;
     }
-    return call.stringArg(0, out);
+    const HRESULT hr = call.stringArg(0, converted);
+    *out = *converted;
+    return hr;
+}
+
+// A single-valued text attribute as valueToVariant gives it, but ASCII text
+// (nearly every value) goes into its BSTR without a QString in between.
+HRESULT textToVariant(QByteArrayView utf8, VARIANT *out)
+{
+    for (const char c : utf8) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return valueToVariant(utf8, ValueKind::Text, out);
+    }
+    VariantClear(out);
+    BSTR text = SysAllocStringLen(nullptr, static_cast<UINT>(utf8.size()));
+    if (!text)
+        return E_OUTOFMEMORY;
+    for (qsizetype i = 0; i < utf8.size(); ++i)
+        text[i] = static_cast<OLECHAR>(utf8[i]);
+    out->vt = VT_BSTR;
+    out->bstrVal = text;
+    return S_OK;
 }
 
 // One column of the record set; reads the current record at each read.
@@ -164,13 +185,14 @@ void RecordSetData::defineColumns(const QStringList &attributes, const LdapSchem
     }
 }
 
-int RecordSetData::column(const QString &name) const
+int RecordSetData::column(QStringView name) const
 {
-    const auto asked = askedIndex_.constFind(name);
-    if (asked != askedIndex_.constEnd())
-        return *asked;
-    const int c = columnIndex_.value(name.toLower(), -1);
-    askedIndex_.insert(name, c);
+    const std::u16string_view key(name.utf16(), static_cast<size_t>(name.size()));
+    const auto asked = askedIndex_.find(key);
+    if (asked != askedIndex_.end())
+        return asked->second;
+    const int c = columnIndex_.value(name.toString().toLower(), -1);
+    askedIndex_.emplace(std::u16string(key), c);
     return c;
 }
 
@@ -231,6 +253,8 @@ HRESULT RecordSetData::value(int c, VARIANT *out) const
         if (col.special == Special::AdsPath)
             return setVariantString(out, pathPrefix + record.dn);
     }
+    if (last - first == 1 && col.kind == ValueKind::Text && !col.multiValued)
+        return textToVariant(QByteArrayView(record.data.constData() + first->offset, first->length), out);
     QByteArrayView one[1];
     std::vector<QByteArrayView> many;
     QByteArrayView *views = one;
@@ -337,10 +361,11 @@ HRESULT AdoRecordSet::field(DispatchCall &call)
                      ? static_cast<int>(ordinal)
                      : -1;
     } else {
-        const HRESULT hr = nameArg(call, &name);
+        QStringView view;
+        const HRESULT hr = nameArg(call, &name, &view);
         if (FAILED(hr))
             return hr;
-        column = data_->column(name);
+        column = data_->column(view);
     }
     if (column < 0)
         return raiseAdo(call, AdoError::ItemNotFound);

@@ -55,7 +55,7 @@ class RecordSetData : public EntryVisitor
     const std::vector<Column> &columns() const { return columns_; }
     long recordCount() const { return static_cast<long>(records_.size()); }
     /// The column of `name` (any case), -1 when none.
-    int column(const QString &name) const;
+    int column(QStringView name) const;
     /// Builds the value of `column` in the current record into `*out`.
     HRESULT value(int column, VARIANT *out) const;
 
@@ -78,11 +78,16 @@ class RecordSetData : public EntryVisitor
         using is_transparent = void;
         size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
     };
+    struct Utf16ViewHash {
+        using is_transparent = void;
+        size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>()(s); }
+    };
     int columnOfReturned(QByteArrayView name);
 
     std::vector<Column> columns_;
-    QHash<QString, int> columnIndex_;        ///< lower-case requested names and their schema names
-    mutable QHash<QString, int> askedIndex_; ///< names as clients wrote them (saves lower-casing)
+    QHash<QString, int> columnIndex_; ///< lower-case requested names and their schema names
+    /// Names as clients wrote them (saves lower-casing), found without copying the name.
+    mutable std::unordered_map<std::u16string, int, Utf16ViewHash, std::equal_to<>> askedIndex_;
     std::unordered_map<std::string, int, ViewHash, std::equal_to<>>
         returnedIndex_; ///< names as the server sends them
     std::vector<Record> records_;
