@@ -164,6 +164,7 @@ int main(int argc, char **argv)
     LPOLESTR names[] = {fieldsName, valueName};
     DISPID fieldsId = 0;
     DISPID valueId = 0;
+    bool valueIdKnown = false;
     dispatch->GetIDsOfNames(IID_NULL, &names[0], 1, LOCALE_USER_DEFAULT, &fieldsId);
     VARIANT arg;
     VariantInit(&arg);
@@ -174,8 +175,9 @@ int main(int argc, char **argv)
                VariantInit(&child);
                dispatch->Invoke(fieldsId, IID_NULL, LOCALE_USER_DEFAULT,
                                 DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, &child, nullptr, nullptr);
-               if (!valueId)
-                   child.pdispVal->GetIDsOfNames(IID_NULL, &names[1], 1, LOCALE_USER_DEFAULT, &valueId);
+               if (!valueIdKnown)
+                   valueIdKnown = SUCCEEDED(
+                       child.pdispVal->GetIDsOfNames(IID_NULL, &names[1], 1, LOCALE_USER_DEFAULT, &valueId));
                DISPPARAMS none{nullptr, nullptr, 0, 0};
                VARIANT value;
                VariantInit(&value);
