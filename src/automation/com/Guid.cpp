@@ -10,24 +10,12 @@ namespace
 
 constexpr int kGuidTextLength = 38; // "{8-4-4-4-12}" without the NUL
 
-int hexValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
-}
-
 // Reads `digits` hex digits at `pos`; false on any non-hex character.
 bool readHex(const QString &text, int pos, int digits, std::uint64_t *value)
 {
     std::uint64_t v = 0;
     for (int i = 0; i < digits; ++i) {
-        int h = hexValue(text[pos + i]);
+        int h = hexDigitValue(text[pos + i]);
         if (h < 0)
             return false;
         v = (v << 4) | std::uint64_t(h);
@@ -113,6 +101,18 @@ void guidToBytes(REFGUID g, std::uint8_t b[16])
     b[7] = static_cast<std::uint8_t>(g.Data3 >> 8);
     for (int i = 0; i < 8; ++i)
         b[8 + i] = g.Data4[i];
+}
+
+int hexDigitValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    return -1;
 }
 
 } // namespace orvane

@@ -67,5 +67,7 @@ bool guidFromString(const QString &text, GUID *guid);
 GUID guidFromBytes(const std::uint8_t bytes[16]);
 /// Writes `guid` as 16 bytes in Windows' storage order; the inverse of guidFromBytes.
 void guidToBytes(REFGUID guid, std::uint8_t bytes[16]);
+/// Returns the value of hexadecimal digit `c` (either case), or -1 when it is none.
+int hexDigitValue(QChar c);
 
 } // namespace orvane

@@ -1,29 +1,19 @@
 #include "directory/ldap/DirectoryPaths.h"
 
+#include "automation/com/Guid.h"
+
 namespace orvane
 {
 
 namespace
 {
 
-int hexDigit(QChar c)
-{
-    const ushort u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
-}
-
 // Reads `count` hexadecimal digits of `text` from `pos` as bytes in order.
 bool readHexBytes(const QString &text, int pos, int count, std::uint8_t *out)
 {
     for (int i = 0; i < count; ++i) {
-        const int hi = hexDigit(text[pos + 2 * i]);
-        const int lo = hexDigit(text[pos + 2 * i + 1]);
+        const int hi = hexDigitValue(text[pos + 2 * i]);
+        const int lo = hexDigitValue(text[pos + 2 * i + 1]);
         if (hi < 0 || lo < 0)
             return false;
         out[i] = static_cast<std::uint8_t>(hi * 16 + lo);
