@@ -5,6 +5,7 @@
 #include "automation/com/VariantChangeType.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -443,8 +444,17 @@ std::optional<VARIANT> numberOf(QStringView token)
     errno = 0;
     char *end = nullptr;
     if (dots) {
+        // from_chars, not strtod: the windows set the process locale, and a
+        // decimal comma there must not change how "1.5" reads.
+        const char *start = text[0] == '+' ? text + 1 : text;
+        const char *stop = text + std::strlen(text);
+        if (start != text && *start == '-')
+            return std::nullopt;
         v.vt = VT_R8;
-        v.dblVal = std::strtod(text, &end);
+        const auto [ptr, ec] = std::from_chars(start, stop, v.dblVal);
+        if (ec != std::errc() || ptr != stop)
+            return std::nullopt;
+        return v;
     } else {
         const long long value = std::strtoll(text, &end, 10);
         if (errno == ERANGE)

@@ -76,6 +76,12 @@ TEST(ComModel, BstrKeepsLengthAndEmbeddedNul)
     BSTR c = bstrFromQString(text);
     EXPECT_EQ(qStringFromBstr(c), text);
     SysFreeString(c);
+    // A leading byte-order mark is a character like any other here.
+    const QString marked = QString(QChar(0xFEFF)) + QStringLiteral("x");
+    BSTR d = bstrFromQString(marked);
+    EXPECT_EQ(qStringFromBstr(d), marked);
+    EXPECT_EQ(qStringFromOleString(d), marked);
+    SysFreeString(d);
     EXPECT_EQ(SysStringLen(nullptr), 0u);
     EXPECT_EQ(qStringFromBstr(nullptr), QString());
 }

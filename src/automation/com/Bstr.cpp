@@ -88,14 +88,15 @@ QString qStringFromBstr(BSTR text)
 {
     if (!text)
         return QString();
-    return QString::fromUtf16(text, SysStringLen(text));
+    // Not fromUtf16: it would drop a leading U+FEFF, which is data here.
+    return QString(reinterpret_cast<const QChar *>(text), SysStringLen(text));
 }
 
 QString qStringFromOleString(LPCOLESTR text)
 {
     if (!text)
         return QString();
-    return QString::fromUtf16(text, static_cast<qsizetype>(oleLength(text)));
+    return QString(reinterpret_cast<const QChar *>(text), static_cast<qsizetype>(oleLength(text)));
 }
 
 void *CoTaskMemAlloc(std::size_t bytes)
