@@ -8,8 +8,10 @@
 #include <QPushButton>
 #include <QScreen>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 const char *const kAuthor = "Orvane contributors";
 const char *const kWebSite = "https://orvane.example.org";
@@ -33,7 +35,7 @@ QLabel *placeLink(QWidget *parent, const QString &address, const QRect &where)
     return link;
 }
 
-}  // namespace
+} // namespace
 
 AboutWindow::AboutWindow(const AppContext &ctx, QWidget *owner) : QDialog(owner)
 {
@@ -75,4 +77,4 @@ AboutWindow::AboutWindow(const AppContext &ctx, QWidget *owner) : QDialog(owner)
         move(screen->availableGeometry().center() - rect().center());
 }
 
-}  // namespace orvane
+} // namespace orvane

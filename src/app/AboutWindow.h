@@ -5,15 +5,17 @@
 
 #include <QDialog>
 
-namespace orvane {
+namespace orvane
+{
 
 struct AppContext;
 
-class AboutWindow : public QDialog {
+class AboutWindow : public QDialog
+{
     Q_OBJECT
   public:
     /// Builds the window, owned by `owner`, for the program of `ctx`.
     AboutWindow(const AppContext &ctx, QWidget *owner);
 };
 
-}  // namespace orvane
+} // namespace orvane

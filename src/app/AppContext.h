@@ -13,7 +13,8 @@
 
 #include <QString>
 
-namespace orvane {
+namespace orvane
+{
 
 inline const QString kVersionText = QStringLiteral("v1.01 beta");
 
@@ -29,8 +30,8 @@ struct AppContext {
     Settings settings;
     WindowOptions window;
     ImageList images;
-    ObjectTable objects;     ///< the users found by the last search
-    int currentObject = -1;  ///< index in objects of the opened user, -1 when none is open
+    ObjectTable objects;    ///< the users found by the last search
+    int currentObject = -1; ///< index in objects of the opened user, -1 when none is open
     int quitFlag = 0;
 };
 
@@ -44,4 +45,4 @@ inline ObjectEntry *openedObject(AppContext &ctx)
     return entry.selected == 1 ? &entry : nullptr;
 }
 
-}  // namespace orvane
+} // namespace orvane

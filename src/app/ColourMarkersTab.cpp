@@ -10,12 +10,14 @@
 #include <QComboBox>
 #include <QTreeWidget>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 const QString kTitle = QStringLiteral("Options");
 
-}  // namespace
+} // namespace
 
 ColourMarkersTab::ColourMarkersTab(AppContext &ctx, QWidget *parent) : QWidget(parent), ctx_(ctx)
 {
@@ -99,4 +101,4 @@ void ColourMarkersTab::deleteMarker()
     emit markersChanged();
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -9,11 +9,13 @@ class QComboBox;
 class QLineEdit;
 class QTreeWidget;
 
-namespace orvane {
+namespace orvane
+{
 
 struct AppContext;
 
-class ColourMarkersTab : public QWidget {
+class ColourMarkersTab : public QWidget
+{
     Q_OBJECT
   public:
     /// Builds the tab with the seven colours and the stored markers.
@@ -38,4 +40,4 @@ class ColourMarkersTab : public QWidget {
     QTreeWidget *markers_;
 };
 
-}  // namespace orvane
+} // namespace orvane

@@ -3,8 +3,10 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 QMessageBox::Icon toQtIcon(DialogIcon icon)
 {
@@ -21,8 +23,9 @@ QMessageBox::Icon toQtIcon(DialogIcon icon)
     return QMessageBox::NoIcon;
 }
 
-class QtDialogs : public Dialogs {
-public:
+class QtDialogs : public Dialogs
+{
+  public:
     void show(QWidget *parent, const QString &title, const QString &text, DialogIcon icon) override
     {
         QMessageBox box(toQtIcon(icon), title, text, QMessageBox::Ok, parent);
@@ -53,7 +56,7 @@ Dialogs *&installed()
     return current;
 }
 
-}  // namespace
+} // namespace
 
 Dialogs &dialogs()
 {
@@ -66,4 +69,4 @@ void setDialogs(Dialogs *replacement)
     installed() = replacement;
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -7,12 +7,14 @@
 
 class QWidget;
 
-namespace orvane {
+namespace orvane
+{
 
 enum class DialogIcon { None, Information, Warning, Question };
 
-class Dialogs {
-public:
+class Dialogs
+{
+  public:
     virtual ~Dialogs() = default;
     /// Shows `text` with an OK button and the given icon; returns when closed.
     virtual void show(QWidget *parent, const QString &title, const QString &text, DialogIcon icon) = 0;
@@ -40,4 +42,4 @@ Dialogs &dialogs();
 /// Installs `replacement` (not owned) as the program's dialogs; nullptr restores the Qt ones.
 void setDialogs(Dialogs *replacement);
 
-}  // namespace orvane
+} // namespace orvane

@@ -7,7 +7,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 
-namespace orvane {
+namespace orvane
+{
 
 DirectoryTab::DirectoryTab(AppContext &ctx, QWidget *parent) : QWidget(parent), ctx_(ctx)
 {
@@ -95,4 +96,4 @@ DirectoryValues DirectoryTab::values() const
     return v;
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -10,7 +10,8 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 
-namespace orvane {
+namespace orvane
+{
 
 struct AppContext;
 
@@ -19,16 +20,17 @@ struct DirectoryValues {
     QString server;
     QString port;
     QString baseDn;
-    long long selectBy = 0;   ///< attribute id, 0 when none is selected
-    long long displayBy = 0;  ///< attribute id, 0 when none is selected
-    int showComparison = 0;   ///< index of the chosen entry
+    long long selectBy = 0;  ///< attribute id, 0 when none is selected
+    long long displayBy = 0; ///< attribute id, 0 when none is selected
+    int showComparison = 0;  ///< index of the chosen entry
     bool useCurrentCredentials = false;
     QString userName;
     QString password;
     QString delimiter;
 };
 
-class DirectoryTab : public QWidget {
+class DirectoryTab : public QWidget
+{
     Q_OBJECT
   public:
     /// Builds the tab filled from the options and the in-memory settings.
@@ -57,4 +59,4 @@ class DirectoryTab : public QWidget {
     QComboBox *showComparison_;
 };
 
-}  // namespace orvane
+} // namespace orvane

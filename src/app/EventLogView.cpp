@@ -10,8 +10,10 @@
 #include <QPlainTextEdit>
 #include <QTreeWidget>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 int typeImage(int type)
 {
@@ -27,7 +29,7 @@ int readImage(int readFlag)
     return readFlag == 1 ? ImageUnread : ImageRead;
 }
 
-}  // namespace
+} // namespace
 
 EventLogView::EventLogView(AppContext &ctx, QTreeWidget *list, QPlainTextEdit *text, QLabel *indicator)
     : QObject(list), ctx_(ctx), list_(list), text_(text), indicator_(indicator)
@@ -167,4 +169,4 @@ QList<QTreeWidgetItem *> EventLogView::selectedRows() const
     return rows;
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -16,11 +16,13 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QAction;
 
-namespace orvane {
+namespace orvane
+{
 
 struct AppContext;
 
-class EventLogView : public QObject {
+class EventLogView : public QObject
+{
     Q_OBJECT
   public:
     /// Works on the given controls (not owned); creates EventMenu on `list`.
@@ -67,4 +69,4 @@ class EventLogView : public QObject {
     QAction *markUnread_;
 };
 
-}  // namespace orvane
+} // namespace orvane

@@ -12,12 +12,14 @@
 #include <QSpinBox>
 #include <QTreeWidget>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 const QString kTitle = QStringLiteral("Options");
 
-}  // namespace
+} // namespace
 
 ExcelFilesTab::ExcelFilesTab(AppContext &ctx, QWidget *parent) : QWidget(parent), ctx_(ctx)
 {
@@ -178,8 +180,8 @@ void ExcelFilesTab::deleteWorkbook()
     if (!row)
         return;
     if (!dialogs().ask(window(), kTitle,
-                       QStringLiteral("Are you sure want to delete ") + row->text(0)
-                           + QStringLiteral(" Excel file from DB?")))
+                       QStringLiteral("Are you sure want to delete ") + row->text(0) +
+                           QStringLiteral(" Excel file from DB?")))
         return;
     orvane::deleteWorkbook(ctx_.db, rowData(row));
     delete row;
@@ -248,8 +250,8 @@ void ExcelFilesTab::addBinding()
         }
         break;
     case BindingAddition::AskToMove:
-        if (dialogs().ask(window(), kTitle, QStringLiteral("AD attribute already exists. Update?"))
-            && moveBinding(ctx_.db, file, column, attribute)) {
+        if (dialogs().ask(window(), kTitle, QStringLiteral("AD attribute already exists. Update?")) &&
+            moveBinding(ctx_.db, file, column, attribute)) {
             for (QTreeWidgetItem *row : allRows(bindings_)) {
                 if (row->text(1) == name)
                     row->setText(0, QString::number(column));
@@ -286,8 +288,8 @@ void ExcelFilesTab::tagBinding(BindingTag tag)
     const BindingTagResult result = orvane::tagBinding(ctx_.db, file, row->text(0), rowData(row), tag);
     if (result.hadPrevious) {
         for (QTreeWidgetItem *other : allRows(bindings_)) {
-            if (other->text(0) == QString::number(result.previousColumn)
-                && rowData(other) == result.previousAttribute)
+            if (other->text(0) == QString::number(result.previousColumn) &&
+                rowData(other) == result.previousAttribute)
                 setRowImage(other, result.previousImage);
         }
     }
@@ -344,4 +346,4 @@ void ExcelFilesTab::showBindingMenu(const QPoint &globalPos)
     bindingMenu_->popup(globalPos);
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -17,13 +17,15 @@ class QSpinBox;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-namespace orvane {
+namespace orvane
+{
 
 struct AppContext;
 enum class WorkbookTag;
 enum class BindingTag;
 
-class ExcelFilesTab : public QWidget {
+class ExcelFilesTab : public QWidget
+{
     Q_OBJECT
   public:
     /// Builds the tab with every registered workbook and no workbook selected.
@@ -84,4 +86,4 @@ class ExcelFilesTab : public QWidget {
     QAction *bindingLookup_ = nullptr;
 };
 
-}  // namespace orvane
+} // namespace orvane

@@ -9,14 +9,29 @@ static void registerIconResources()
     Q_INIT_RESOURCE(resources);
 }
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 const char *const kProgramIcons[] = {
-    "arrow-right.png", "magnifier.png",   "magnifier-arrow.png", "no-entry.png",     "check-red.png",
-    "check-green.png", "square-empty-blue.png", "replace.png",   "pencil.png",       "information.png",
-    "warning.png",     "unread.png",      "read.png",            "arrow-small.png",  "dot-red.png",
-    "dot-green.png",   "double-arrow-left.png",
+    "arrow-right.png",
+    "magnifier.png",
+    "magnifier-arrow.png",
+    "no-entry.png",
+    "check-red.png",
+    "check-green.png",
+    "square-empty-blue.png",
+    "replace.png",
+    "pencil.png",
+    "information.png",
+    "warning.png",
+    "unread.png",
+    "read.png",
+    "arrow-small.png",
+    "dot-red.png",
+    "dot-green.png",
+    "double-arrow-left.png",
 };
 
 QPixmap resource(const char *name)
@@ -24,7 +39,7 @@ QPixmap resource(const char *name)
     return QPixmap(QStringLiteral(":/icons/") + QLatin1String(name));
 }
 
-}  // namespace
+} // namespace
 
 void ImageList::load()
 {
@@ -46,4 +61,4 @@ QIcon ImageList::icon(int index) const
     return icons_.at(index);
 }
 
-}  // namespace orvane
+} // namespace orvane

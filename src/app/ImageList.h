@@ -7,7 +7,8 @@
 #include <QList>
 #include <QPixmap>
 
-namespace orvane {
+namespace orvane
+{
 
 /// Indexes of the program's own 16 x 16 icons.
 enum ImageIndex {
@@ -30,8 +31,9 @@ enum ImageIndex {
     ImageExportArrow = 16,
 };
 
-class ImageList {
-public:
+class ImageList
+{
+  public:
     /// Decodes every built-in picture; missing resources become empty icons.
     void load();
 
@@ -39,12 +41,12 @@ public:
     QIcon icon(int index) const;
     int count() const { return int(icons_.size()); }
 
-    QPixmap syncPicture;   ///< 24 x 24, the synchronize button
-    QPixmap programIcon;   ///< 32 x 32, the About window
-    QPixmap silhouette;    ///< 96 x 96, shown for an object without photo
+    QPixmap syncPicture; ///< 24 x 24, the synchronize button
+    QPixmap programIcon; ///< 32 x 32, the About window
+    QPixmap silhouette;  ///< 96 x 96, shown for an object without photo
 
-private:
+  private:
     QList<QIcon> icons_;
 };
 
-}  // namespace orvane
+} // namespace orvane

@@ -3,7 +3,8 @@
 #include <QHeaderView>
 #include <QTreeWidget>
 
-namespace orvane {
+namespace orvane
+{
 
 QTreeWidget *createListView(QWidget *parent, const QString &name, const QList<ListColumn> &columns,
                             ListSelection selection)
@@ -80,4 +81,4 @@ QList<QTreeWidgetItem *> allRows(const QTreeWidget *list)
     return rows;
 }
 
-}  // namespace orvane
+} // namespace orvane

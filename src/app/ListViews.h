@@ -10,7 +10,8 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
 
-namespace orvane {
+namespace orvane
+{
 
 struct ListColumn {
     QString title;
@@ -41,4 +42,4 @@ QTreeWidgetItem *insertRowAtTop(QTreeWidget *list);
 /// Returns every top-level row, first to last.
 QList<QTreeWidgetItem *> allRows(const QTreeWidget *list);
 
-}  // namespace orvane
+} // namespace orvane

@@ -30,8 +30,10 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 constexpr int kToolbarHeight = 28;
 constexpr int kMinimumRightPane = 610;
@@ -59,7 +61,7 @@ QSize savedInnerSize(long long width, long long height)
     return QSize(int(width), int(height));
 }
 
-}  // namespace
+} // namespace
 
 MainWindow::MainWindow(AppContext &ctx, QWidget *parent) : QMainWindow(parent), ctx_(ctx)
 {
@@ -526,4 +528,4 @@ void MainWindow::selectObject(int index)
     findSources();
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -27,7 +27,8 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QPushButton;
 
-namespace orvane {
+namespace orvane
+{
 
 struct AppContext;
 class AboutWindow;
@@ -37,7 +38,8 @@ class EventLogView;
 /// The value of `mainwindowstate` for a maximised window.
 inline constexpr long long kMaximisedState = 16777216;
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow
+{
     Q_OBJECT
   public:
     /// Builds every control, menu and popup menu and fills the letter combo,
@@ -175,4 +177,4 @@ class MainWindow : public QMainWindow {
     bool ended_ = false;
 };
 
-}  // namespace orvane
+} // namespace orvane

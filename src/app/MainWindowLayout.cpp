@@ -2,15 +2,17 @@
 
 #include <cmath>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 int share(int whole, double fraction)
 {
     return int(std::lround(whole * fraction));
 }
 
-}  // namespace
+} // namespace
 
 WorkAreaLayout layoutWorkArea(QSize window)
 {
@@ -41,4 +43,4 @@ TabContentsLayout layoutTabContents(QSize tabs)
     return l;
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -5,7 +5,8 @@
 #include <QRect>
 #include <QSize>
 
-namespace orvane {
+namespace orvane
+{
 
 /// The working area of the main window, in coordinates below the menu bar.
 struct WorkAreaLayout {
@@ -33,4 +34,4 @@ WorkAreaLayout layoutWorkArea(QSize window);
 /// The fractions of PH are rounded to whole pixels.
 TabContentsLayout layoutTabContents(QSize tabs);
 
-}  // namespace orvane
+} // namespace orvane

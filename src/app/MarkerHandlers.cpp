@@ -9,8 +9,10 @@
 #include <QComboBox>
 #include <QTreeWidget>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 const QString kTitle = QStringLiteral("Color marker");
 
@@ -20,7 +22,7 @@ void setObjectRowImage(AppContext &ctx, QTreeWidget *objectList, int image)
         row->setIcon(1, ctx.images.icon(image));
 }
 
-}  // namespace
+} // namespace
 
 void fillMarkerCombo(QComboBox *combo, Database &db, const ImageList &images)
 {
@@ -73,4 +75,4 @@ void setMarkerOfOpenedObject(AppContext &ctx, QComboBox *combo, QTreeWidget *obj
     setObjectRowImage(ctx, objectList, colourImageIndex(colour));
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -8,7 +8,8 @@ class QComboBox;
 class QTreeWidget;
 class QWidget;
 
-namespace orvane {
+namespace orvane
+{
 
 struct AppContext;
 class Database;
@@ -27,4 +28,4 @@ void showObjectMarker(QComboBox *combo, Database &db, const QString &guid);
 /// `objectList`. Refuses with a message when no object is opened.
 void setMarkerOfOpenedObject(AppContext &ctx, QComboBox *combo, QTreeWidget *objectList, QWidget *parent);
 
-}  // namespace orvane
+} // namespace orvane

@@ -9,12 +9,14 @@
 #include <QComboBox>
 #include <QTreeWidget>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 const QString kTitle = QStringLiteral("Options");
 
-}  // namespace
+} // namespace
 
 ObjectSelectionTab::ObjectSelectionTab(AppContext &ctx, QWidget *parent) : QWidget(parent), ctx_(ctx)
 {
@@ -121,4 +123,4 @@ void ObjectSelectionTab::deleteCharacter()
     delete row;
 }
 
-}  // namespace orvane
+} // namespace orvane

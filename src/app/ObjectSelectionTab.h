@@ -9,11 +9,13 @@ class QComboBox;
 class QLineEdit;
 class QTreeWidget;
 
-namespace orvane {
+namespace orvane
+{
 
 struct AppContext;
 
-class ObjectSelectionTab : public QWidget {
+class ObjectSelectionTab : public QWidget
+{
     Q_OBJECT
   public:
     /// Builds the tab and shows the lists with the current one selected and its characters sorted.
@@ -43,4 +45,4 @@ class ObjectSelectionTab : public QWidget {
     QLineEdit *characterField_;
 };
 
-}  // namespace orvane
+} // namespace orvane

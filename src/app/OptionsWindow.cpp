@@ -15,8 +15,10 @@
 #include <QFrame>
 #include <QTabWidget>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 // Every tab carries a frame along its border.
 template <typename Tab> Tab *framed(Tab *tab)
@@ -34,7 +36,7 @@ QString flag(bool on)
     return on ? QStringLiteral("1") : QStringLiteral("0");
 }
 
-}  // namespace
+} // namespace
 
 OptionsWindow::OptionsWindow(AppContext &ctx, MainWindow &main) : QDialog(&main), ctx_(ctx), main_(main)
 {
@@ -141,4 +143,4 @@ void OptionsWindow::accept()
     QDialog::accept();
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -9,7 +9,8 @@
 class QPushButton;
 class QTabWidget;
 
-namespace orvane {
+namespace orvane
+{
 
 struct AppContext;
 class MainWindow;
@@ -19,7 +20,8 @@ class ExcelFilesTab;
 class ColourMarkersTab;
 class ReplacementsTab;
 
-class OptionsWindow : public QDialog {
+class OptionsWindow : public QDialog
+{
     Q_OBJECT
   public:
     /// Builds the window from the options and Settings as they are now,
@@ -50,4 +52,4 @@ class OptionsWindow : public QDialog {
     QPushButton *apply_;
 };
 
-}  // namespace orvane
+} // namespace orvane

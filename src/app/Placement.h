@@ -7,7 +7,8 @@
 #include <QRect>
 #include <QString>
 
-namespace orvane {
+namespace orvane
+{
 
 /// Places a text label with its text at the top left of `where`.
 inline QLabel *placeLabel(QWidget *parent, const QString &text, const QRect &where)
@@ -61,4 +62,4 @@ template <typename T> T *placeWidget(QWidget *parent, const QString &name, const
     return widget;
 }
 
-}  // namespace orvane
+} // namespace orvane

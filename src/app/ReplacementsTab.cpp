@@ -10,7 +10,8 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 
-namespace orvane {
+namespace orvane
+{
 
 ReplacementsTab::ReplacementsTab(AppContext &ctx, QWidget *parent) : QWidget(parent), ctx_(ctx)
 {
@@ -70,8 +71,8 @@ void ReplacementsTab::modeClicked()
 {
     // Only a choice that differs from the saved mode is a change.
     const int saved = ctx_.settings.replacementMode;
-    if ((saved == AlwaysReplace && !always_->isChecked())
-        || (saved == ReplaceWhenTooLong && !whenTooLong_->isChecked()))
+    if ((saved == AlwaysReplace && !always_->isChecked()) ||
+        (saved == ReplaceWhenTooLong && !whenTooLong_->isChecked()))
         emit changed();
 }
 
@@ -116,4 +117,4 @@ void ReplacementsTab::deleteRule()
     delete findRowByData(rules_, id);
 }
 
-}  // namespace orvane
+} // namespace orvane

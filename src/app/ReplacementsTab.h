@@ -11,18 +11,20 @@ class QLineEdit;
 class QRadioButton;
 class QTreeWidget;
 
-namespace orvane {
+namespace orvane
+{
 
 struct AppContext;
 
 /// What the tab holds when the window is saved.
 struct ReplacementValues {
-    int mode = 0;  ///< 1 always, 2 when too long, 0 when neither button is selected
+    int mode = 0; ///< 1 always, 2 when too long, 0 when neither button is selected
     bool firstUpperCase = false;
     QString trimmedEnd;
 };
 
-class ReplacementsTab : public QWidget {
+class ReplacementsTab : public QWidget
+{
     Q_OBJECT
   public:
     /// Builds the tab from the in-memory settings.
@@ -55,4 +57,4 @@ class ReplacementsTab : public QWidget {
     QLineEdit *trimmedEnd_;
 };
 
-}  // namespace orvane
+} // namespace orvane

@@ -9,8 +9,10 @@
 #include <QApplication>
 #include <QTimer>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 // The directory service and the workbook engine are automation servers of
 // our own; they must be in the class registry before the first command runs.
@@ -25,7 +27,8 @@ void prepareGuidFormatter(AppContext &ctx)
     ctx.guidFormatter = &StringFromGUID2;
     if (!ctx.guidFormatter) {
         dialogs().show(nullptr, QStringLiteral("Error"),
-                       QStringLiteral("Cannot open Ole32.dll. Program will be terminated."), DialogIcon::None);
+                       QStringLiteral("Cannot open Ole32.dll. Program will be terminated."),
+                       DialogIcon::None);
         ctx.quitFlag = 1;
     }
 }
@@ -36,8 +39,8 @@ void prepareDataFolder(AppContext &ctx)
     if (ensureDataFolder(ctx.dataFolder))
         return;
     dialogs().show(nullptr, QStringLiteral("Application error"),
-                   QStringLiteral("Cannot create folder: ") + ctx.dataFolder
-                       + QStringLiteral(". Application will be terminated."),
+                   QStringLiteral("Cannot create folder: ") + ctx.dataFolder +
+                       QStringLiteral(". Application will be terminated."),
                    DialogIcon::Warning);
     ctx.quitFlag = 1;
 }
@@ -62,7 +65,7 @@ void prepareSettingsFile(AppContext &ctx)
     ctx.window = loadWindowOptions(ctx.db);
 }
 
-}  // namespace
+} // namespace
 
 void prepareContext(AppContext &ctx)
 {
@@ -87,4 +90,4 @@ int runProgram(AppContext &ctx)
     return 0;
 }
 
-}  // namespace orvane
+} // namespace orvane

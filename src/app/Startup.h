@@ -5,7 +5,8 @@
 
 #include "app/AppContext.h"
 
-namespace orvane {
+namespace orvane
+{
 
 /// Runs the start-up steps before the main window: version text, pictures,
 /// data folder, settings file (create if missing, open, load). Failures are
@@ -16,4 +17,4 @@ void prepareContext(AppContext &ctx);
 /// process exit code (0).
 int runProgram(AppContext &ctx);
 
-}  // namespace orvane
+} // namespace orvane

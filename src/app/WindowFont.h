@@ -5,7 +5,8 @@
 #include <QFont>
 #include <QWidget>
 
-namespace orvane {
+namespace orvane
+{
 
 /// Gives `window` (and so all its controls) the compact dialog font: 11
 /// pixels high, in the family's condensed face where it has one.
@@ -17,4 +18,4 @@ inline void applyWindowFont(QWidget *window)
     window->setFont(font);
 }
 
-}  // namespace orvane
+} // namespace orvane

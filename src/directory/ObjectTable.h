@@ -7,18 +7,19 @@
 #include <QMap>
 #include <QString>
 
-namespace orvane {
+namespace orvane
+{
 
 struct ObjectEntry {
-    QString displayValue;    ///< the display attribute's value as text
-    QString sAMAccountName;  ///< never empty for an accepted entry
+    QString displayValue;   ///< the display attribute's value as text
+    QString sAMAccountName; ///< never empty for an accepted entry
     QString cn;
-    int accountDisabled = 0;        ///< 1 disabled, 0 enabled
-    QString guid;                   ///< 36 upper-case hex digits 8-4-4-4-12, no braces
-    int selected = 0;               ///< 1 only for the entry open in the main window
-    QMap<QString, QString> values;  ///< LDAP attribute name -> value text (multi-valued joined)
+    int accountDisabled = 0;       ///< 1 disabled, 0 enabled
+    QString guid;                  ///< 36 upper-case hex digits 8-4-4-4-12, no braces
+    int selected = 0;              ///< 1 only for the entry open in the main window
+    QMap<QString, QString> values; ///< LDAP attribute name -> value text (multi-valued joined)
 };
 
 using ObjectTable = QList<ObjectEntry>;
 
-}  // namespace orvane
+} // namespace orvane

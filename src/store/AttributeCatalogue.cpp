@@ -1,6 +1,7 @@
 #include "store/AttributeCatalogue.h"
 
-namespace orvane {
+namespace orvane
+{
 
 const std::array<CatalogueAttribute, 39> kAttributeCatalogue = {{
     {1, "Given-Name", "givenName", 0, 64, 1},
@@ -44,4 +45,4 @@ const std::array<CatalogueAttribute, 39> kAttributeCatalogue = {{
     {41, "Phone-Ip-Other", "otherIpPhone", 1, 64, 100},
 }};
 
-}  // namespace orvane
+} // namespace orvane

@@ -4,12 +4,13 @@
 
 #include <array>
 
-namespace orvane {
+namespace orvane
+{
 
 struct CatalogueAttribute {
     int id;
-    const char *fld;        ///< display name (schema common name)
-    const char *attribute;  ///< LDAP name
+    const char *fld;       ///< display name (schema common name)
+    const char *attribute; ///< LDAP name
     int multivalued;
     int rangeupper;
     int elements;
@@ -18,4 +19,4 @@ struct CatalogueAttribute {
 /// The 39 seeded rows in increasing id order (ids 1..41 without 12 and 21).
 extern const std::array<CatalogueAttribute, 39> kAttributeCatalogue;
 
-}  // namespace orvane
+} // namespace orvane

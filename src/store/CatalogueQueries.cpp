@@ -2,7 +2,8 @@
 
 #include "store/Database.h"
 
-namespace orvane {
+namespace orvane
+{
 
 QString attributeFld(Database &db, long long id)
 {
@@ -30,4 +31,4 @@ QList<AttributeName> attributesByFld(Database &db)
     return names;
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -5,7 +5,8 @@
 #include <QList>
 #include <QString>
 
-namespace orvane {
+namespace orvane
+{
 
 class Database;
 
@@ -24,4 +25,4 @@ QString displayObjectByFld(Database &db);
 /// Returns every catalogue attribute by fld ascending.
 QList<AttributeName> attributesByFld(Database &db);
 
-}  // namespace orvane
+} // namespace orvane

@@ -2,8 +2,10 @@
 
 #include "store/Database.h"
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 QStringList firstColumn(Database &db, const QString &statement)
 {
@@ -19,7 +21,7 @@ QString charactersOf(long long listId)
     return QStringLiteral("SELECT character FROM selection_characters WHERE list_id = ") + sqlQuote(listId);
 }
 
-}  // namespace
+} // namespace
 
 QStringList currentCharacters(Database &db)
 {
@@ -51,15 +53,15 @@ QList<CharacterListName> characterListsByName(Database &db)
 AddedCharacterList addCharacterList(Database &db, const QString &name)
 {
     AddedCharacterList added;
-    db.query(QStringLiteral("SELECT count(listname) FROM selection_charlists WHERE listname = ")
-             + sqlQuote(name));
+    db.query(QStringLiteral("SELECT count(listname) FROM selection_charlists WHERE listname = ") +
+             sqlQuote(name));
     db.next_row();
     if (db.get_long(0) != 0) {
         added.nameTaken = true;
         return added;
     }
-    db.execute(QStringLiteral("INSERT INTO selection_charlists(listname) VALUES(") + sqlQuote(name)
-               + QStringLiteral(")"));
+    db.execute(QStringLiteral("INSERT INTO selection_charlists(listname) VALUES(") + sqlQuote(name) +
+               QStringLiteral(")"));
     added.id = db.lastInsertId();
     return added;
 }
@@ -72,14 +74,14 @@ void deleteCharacterList(Database &db, long long listId)
 
 void addCharacter(Database &db, long long listId, const QString &character)
 {
-    db.execute(QStringLiteral("INSERT INTO selection_characters(list_id, character) VALUES(")
-               + sqlQuote(listId) + QStringLiteral(", ") + sqlQuote(character) + QStringLiteral(")"));
+    db.execute(QStringLiteral("INSERT INTO selection_characters(list_id, character) VALUES(") +
+               sqlQuote(listId) + QStringLiteral(", ") + sqlQuote(character) + QStringLiteral(")"));
 }
 
 void deleteCharacter(Database &db, long long listId, const QString &character)
 {
-    db.execute(QStringLiteral("DELETE FROM selection_characters WHERE list_id = ") + sqlQuote(listId)
-               + QStringLiteral(" AND character = ") + sqlQuote(character));
+    db.execute(QStringLiteral("DELETE FROM selection_characters WHERE list_id = ") + sqlQuote(listId) +
+               QStringLiteral(" AND character = ") + sqlQuote(character));
 }
 
-}  // namespace orvane
+} // namespace orvane

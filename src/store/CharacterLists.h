@@ -7,7 +7,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace orvane {
+namespace orvane
+{
 
 class Database;
 
@@ -31,8 +32,8 @@ QList<CharacterListName> characterListsByName(Database &db);
 
 /// What adding a character list did.
 struct AddedCharacterList {
-    bool nameTaken = false;  ///< a list of that name exists; nothing was created
-    long long id = 0;        ///< the new list's id, 0 when the insert failed
+    bool nameTaken = false; ///< a list of that name exists; nothing was created
+    long long id = 0;       ///< the new list's id, 0 when the insert failed
 };
 
 /// Creates a list named `name` unless a list of that name exists.
@@ -47,4 +48,4 @@ void addCharacter(Database &db, long long listId, const QString &character);
 /// Deletes every copy of `character` from list `listId`.
 void deleteCharacter(Database &db, long long listId, const QString &character);
 
-}  // namespace orvane
+} // namespace orvane

@@ -3,8 +3,10 @@
 #include <QDateTime>
 #include <QRandomGenerator>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 std::function<long long()> &nowOverride()
 {
@@ -18,7 +20,7 @@ std::function<int(int, int)> &randomOverride()
     return random;
 }
 
-}  // namespace
+} // namespace
 
 long long localNowSeconds()
 {
@@ -42,4 +44,4 @@ void setClockForTesting(std::function<long long()> now, std::function<int(int, i
     randomOverride() = std::move(random);
 }
 
-}  // namespace orvane
+} // namespace orvane

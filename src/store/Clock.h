@@ -4,7 +4,8 @@
 
 #include <functional>
 
-namespace orvane {
+namespace orvane
+{
 
 /// Returns the local wall-clock time as seconds since 1970-01-01 00:00:00,
 /// taken as if it were UTC (no time-zone shift): the form of events.datetime.
@@ -17,4 +18,4 @@ int randomBetween(int low, int high);
 /// the real ones.
 void setClockForTesting(std::function<long long()> now, std::function<int(int, int)> random);
 
-}  // namespace orvane
+} // namespace orvane

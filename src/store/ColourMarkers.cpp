@@ -3,8 +3,10 @@
 #include "store/ColourTable.h"
 #include "store/Database.h"
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 inline constexpr int kNoMarkerImage = 6;
 
@@ -20,7 +22,7 @@ QString ofObject(const QString &guid)
     return QStringLiteral(" WHERE guid = ") + sqlQuote(guid) + QStringLiteral(" AND primary_flag = '1'");
 }
 
-}  // namespace
+} // namespace
 
 QList<Marker> loadMarkers(Database &db)
 {
@@ -39,10 +41,10 @@ long long objectMarkerId(Database &db, const QString &guid)
 int objectMarkerImage(Database &db, const QString &guid)
 {
     db.query(QStringLiteral("SELECT color_markers.id, color_markers.color_id FROM color_markers, "
-                            "color_markers_bind WHERE color_markers_bind.guid = ")
-             + sqlQuote(guid)
-             + QStringLiteral(" AND color_markers.id = color_markers_bind.marker_id AND "
-                              "color_markers_bind.primary_flag = '1'"));
+                            "color_markers_bind WHERE color_markers_bind.guid = ") +
+             sqlQuote(guid) +
+             QStringLiteral(" AND color_markers.id = color_markers_bind.marker_id AND "
+                            "color_markers_bind.primary_flag = '1'"));
     if (!db.next_row())
         return kNoMarkerImage;
     return colourImageIndex(int(db.get_long(1)));
@@ -56,20 +58,20 @@ int markerColour(Database &db, long long markerId)
 
 long long countObjectMarkers(Database &db, const QString &guid)
 {
-    return firstLong(db, QStringLiteral("SELECT count(marker_id) AS num FROM color_markers_bind")
-                             + ofObject(guid));
+    return firstLong(db, QStringLiteral("SELECT count(marker_id) AS num FROM color_markers_bind") +
+                             ofObject(guid));
 }
 
 void attachMarker(Database &db, const QString &guid, long long markerId)
 {
-    db.execute(QStringLiteral("INSERT INTO color_markers_bind(guid, marker_id, primary_flag) VALUES(")
-               + sqlQuote(guid) + QStringLiteral(", ") + sqlQuote(markerId) + QStringLiteral(", '1')"));
+    db.execute(QStringLiteral("INSERT INTO color_markers_bind(guid, marker_id, primary_flag) VALUES(") +
+               sqlQuote(guid) + QStringLiteral(", ") + sqlQuote(markerId) + QStringLiteral(", '1')"));
 }
 
 void changeObjectMarker(Database &db, const QString &guid, long long markerId)
 {
-    db.execute(QStringLiteral("UPDATE color_markers_bind SET marker_id = ") + sqlQuote(markerId)
-               + ofObject(guid));
+    db.execute(QStringLiteral("UPDATE color_markers_bind SET marker_id = ") + sqlQuote(markerId) +
+               ofObject(guid));
 }
 
 void clearObjectMarker(Database &db, const QString &guid)
@@ -79,23 +81,23 @@ void clearObjectMarker(Database &db, const QString &guid)
 
 MarkerOfColour findMarkerOfColour(Database &db, int colorId)
 {
-    db.query(QStringLiteral("SELECT count(color_id) AS num, id FROM color_markers WHERE color_id = ")
-             + sqlQuote(colorId));
+    db.query(QStringLiteral("SELECT count(color_id) AS num, id FROM color_markers WHERE color_id = ") +
+             sqlQuote(colorId));
     db.next_row();
     return {db.get_long(0), db.get_long(1)};
 }
 
 long long insertMarker(Database &db, int colorId, const QString &desc)
 {
-    db.execute(QStringLiteral("INSERT INTO color_markers(color_id, desc) VALUES(") + sqlQuote(colorId)
-               + QStringLiteral(", ") + sqlQuote(desc) + QStringLiteral(")"));
+    db.execute(QStringLiteral("INSERT INTO color_markers(color_id, desc) VALUES(") + sqlQuote(colorId) +
+               QStringLiteral(", ") + sqlQuote(desc) + QStringLiteral(")"));
     return db.lastInsertId();
 }
 
 void renameMarkerOfColour(Database &db, int colorId, const QString &desc)
 {
-    db.execute(QStringLiteral("UPDATE color_markers SET desc = ") + sqlQuote(desc)
-               + QStringLiteral(" WHERE color_id = ") + sqlQuote(colorId));
+    db.execute(QStringLiteral("UPDATE color_markers SET desc = ") + sqlQuote(desc) +
+               QStringLiteral(" WHERE color_id = ") + sqlQuote(colorId));
 }
 
 Marker readMarker(Database &db, long long id)
@@ -113,8 +115,8 @@ Marker readMarker(Database &db, long long id)
 long long countMarkerUses(Database &db, long long id)
 {
     return firstLong(
-        db, QStringLiteral("SELECT count(marker_id) AS num FROM color_markers_bind WHERE marker_id = ")
-                + sqlQuote(id));
+        db, QStringLiteral("SELECT count(marker_id) AS num FROM color_markers_bind WHERE marker_id = ") +
+                sqlQuote(id));
 }
 
 void deleteMarkerEverywhere(Database &db, long long id)
@@ -128,4 +130,4 @@ void deleteMarker(Database &db, long long id)
     db.execute(QStringLiteral("DELETE FROM color_markers WHERE id = ") + sqlQuote(id));
 }
 
-}  // namespace orvane
+} // namespace orvane

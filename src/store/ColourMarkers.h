@@ -8,7 +8,8 @@
 #include <QList>
 #include <QString>
 
-namespace orvane {
+namespace orvane
+{
 
 class Database;
 
@@ -21,8 +22,8 @@ struct Marker {
 
 /// The marker of a colour, as the "Set" button of the Options tab looks it up.
 struct MarkerOfColour {
-    long long count = 0;  ///< rows with that colour
-    long long id = 0;     ///< id of the first of them, 0 when none
+    long long count = 0; ///< rows with that colour
+    long long id = 0;    ///< id of the first of them, 0 when none
 };
 
 /// Returns every marker in the order the table returns them.
@@ -72,4 +73,4 @@ void deleteMarkerEverywhere(Database &db, long long id);
 /// that none exist).
 void deleteMarker(Database &db, long long id);
 
-}  // namespace orvane
+} // namespace orvane

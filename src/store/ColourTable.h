@@ -4,7 +4,8 @@
 
 #include <array>
 
-namespace orvane {
+namespace orvane
+{
 
 struct MarkerColour {
     const char *name;
@@ -12,7 +13,7 @@ struct MarkerColour {
     int red;
     int green;
     int blue;
-    const char *iconFile;  ///< resource name of its 16 x 16 swatch
+    const char *iconFile; ///< resource name of its 16 x 16 swatch
 };
 
 inline constexpr int kFirstColourImage = 17;
@@ -28,6 +29,9 @@ inline constexpr std::array<MarkerColour, 7> kColourTable = {{
 }};
 
 /// Image-list index of the icon of colour `colorId`.
-inline constexpr int colourImageIndex(int colorId) { return kFirstColourImage + colorId; }
+inline constexpr int colourImageIndex(int colorId)
+{
+    return kFirstColourImage + colorId;
+}
 
-}  // namespace orvane
+} // namespace orvane

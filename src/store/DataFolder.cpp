@@ -3,7 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace orvane {
+namespace orvane
+{
 
 QString dataFolderPath()
 {
@@ -28,4 +29,4 @@ bool ensureDataFolder(const QString &path)
     return QDir().mkpath(path) && QFileInfo(path).isDir();
 }
 
-}  // namespace orvane
+} // namespace orvane

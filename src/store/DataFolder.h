@@ -4,7 +4,8 @@
 
 #include <QString>
 
-namespace orvane {
+namespace orvane
+{
 
 /// Returns the data folder path, always ending with a separator.
 QString dataFolderPath();
@@ -14,6 +15,9 @@ QString dataFolderPath();
 bool ensureDataFolder(const QString &path);
 
 /// Returns the settings file inside `folder`.
-inline QString settingsFilePath(const QString &folder) { return folder + QStringLiteral("data.db3"); }
+inline QString settingsFilePath(const QString &folder)
+{
+    return folder + QStringLiteral("data.db3");
+}
 
-}  // namespace orvane
+} // namespace orvane

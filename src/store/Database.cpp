@@ -2,7 +2,8 @@
 
 #include <sqlite3.h>
 
-namespace orvane {
+namespace orvane
+{
 
 QString sqlQuote(const QString &value)
 {
@@ -130,8 +131,8 @@ long long Database::optionLong(const QString &key)
 
 bool Database::setOption(const QString &key, const QString &value)
 {
-    return execute(QStringLiteral("UPDATE options SET val = ") + sqlQuote(value)
-                   + QStringLiteral(" WHERE fld = ") + sqlQuote(key));
+    return execute(QStringLiteral("UPDATE options SET val = ") + sqlQuote(value) +
+                   QStringLiteral(" WHERE fld = ") + sqlQuote(key));
 }
 
-}  // namespace orvane
+} // namespace orvane

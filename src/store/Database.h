@@ -10,7 +10,8 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
-namespace orvane {
+namespace orvane
+{
 
 /// Returns `value` as a single-quoted SQL literal with inner quotes doubled;
 /// the only way a value is put into a statement.
@@ -18,8 +19,9 @@ QString sqlQuote(const QString &value);
 /// Returns a number as a quoted decimal literal ('389').
 QString sqlQuote(long long value);
 
-class Database {
-public:
+class Database
+{
+  public:
     Database() = default;
     ~Database();
     Database(const Database &) = delete;
@@ -53,7 +55,7 @@ public:
     /// Writes one option: "UPDATE options SET val = '<value>' WHERE fld = '<key>'".
     bool setOption(const QString &key, const QString &value);
 
-private:
+  private:
     void finishResult();
 
     sqlite3 *db_ = nullptr;
@@ -61,4 +63,4 @@ private:
     bool hasRow_ = false;
 };
 
-}  // namespace orvane
+} // namespace orvane

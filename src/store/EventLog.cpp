@@ -4,8 +4,10 @@
 
 #include <QDateTime>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 long long countOf(Database &db, const QString &statement)
 {
@@ -19,7 +21,7 @@ QString byId(long long id)
     return QStringLiteral(" WHERE id = ") + sqlQuote(id);
 }
 
-}  // namespace
+} // namespace
 
 QList<EventRow> loadEventRows(Database &db)
 {
@@ -72,4 +74,4 @@ QString formatEventTime(long long datetime)
     return QDateTime::fromSecsSinceEpoch(datetime, Qt::UTC).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-}  // namespace orvane
+} // namespace orvane

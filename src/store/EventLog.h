@@ -8,7 +8,8 @@
 #include <QList>
 #include <QString>
 
-namespace orvane {
+namespace orvane
+{
 
 class Database;
 
@@ -25,13 +26,13 @@ struct EventRow {
     int type = 0;
     QString title;
     long long id = 0;
-    int readFlag = 0;  ///< 1 unread, 0 read
+    int readFlag = 0; ///< 1 unread, 0 read
 };
 
 /// What a double click on an event reads.
 struct OpenedEvent {
-    QString text;      ///< "" when the event no longer exists
-    int readFlag = 0;  ///< as stored before opening
+    QString text;     ///< "" when the event no longer exists
+    int readFlag = 0; ///< as stored before opening
 };
 
 /// Returns every event, newest first.
@@ -58,4 +59,4 @@ void deleteEvent(Database &db, long long id);
 /// are the local wall-clock time read as UTC, so no zone shift is applied).
 QString formatEventTime(long long datetime);
 
-}  // namespace orvane
+} // namespace orvane

@@ -5,14 +5,15 @@
 
 #include <QSet>
 
-namespace orvane {
+namespace orvane
+{
 
 long long newEventId(Database &db, long long now)
 {
     const int draw = randomBetween(0, 100);
     QSet<long long> taken;
-    db.query(QStringLiteral("SELECT id FROM events WHERE id >= ") + sqlQuote(now)
-             + QStringLiteral(" AND id <= ") + sqlQuote(now + 100));
+    db.query(QStringLiteral("SELECT id FROM events WHERE id >= ") + sqlQuote(now) +
+             QStringLiteral(" AND id <= ") + sqlQuote(now + 100));
     while (db.next_row())
         taken.insert(db.get_long(0));
     for (int step = 0; step <= 100; ++step) {
@@ -28,11 +29,12 @@ WrittenEvent writeEvent(Database &db, int type, const QString &title, const QStr
     WrittenEvent event;
     event.datetime = localNowSeconds();
     event.id = newEventId(db, event.datetime);
-    db.execute(QStringLiteral("INSERT INTO events(id, datetime, read_flag, eventtype, eventtitle, eventtext) VALUES(")
-               + sqlQuote(event.id) + QStringLiteral(", ") + sqlQuote(event.datetime)
-               + QStringLiteral(", '1', ") + sqlQuote(type) + QStringLiteral(", ") + sqlQuote(title)
-               + QStringLiteral(", ") + sqlQuote(text) + QStringLiteral(")"));
+    db.execute(QStringLiteral(
+                   "INSERT INTO events(id, datetime, read_flag, eventtype, eventtitle, eventtext) VALUES(") +
+               sqlQuote(event.id) + QStringLiteral(", ") + sqlQuote(event.datetime) +
+               QStringLiteral(", '1', ") + sqlQuote(type) + QStringLiteral(", ") + sqlQuote(title) +
+               QStringLiteral(", ") + sqlQuote(text) + QStringLiteral(")"));
     return event;
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -5,13 +5,14 @@
 
 #include <QString>
 
-namespace orvane {
+namespace orvane
+{
 
 class Database;
 
 struct WrittenEvent {
     long long id = 0;
-    long long datetime = 0;  ///< local wall-clock seconds, see localNowSeconds
+    long long datetime = 0; ///< local wall-clock seconds, see localNowSeconds
 };
 
 /// Inserts one unread event of `type` and returns its id and time. The insert
@@ -23,4 +24,4 @@ WrittenEvent writeEvent(Database &db, int type, const QString &title, const QStr
 /// draw itself when all are taken).
 long long newEventId(Database &db, long long now);
 
-}  // namespace orvane
+} // namespace orvane

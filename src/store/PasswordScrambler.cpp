@@ -3,8 +3,10 @@
 #include <QByteArray>
 #include <openssl/evp.h>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 constexpr int kBlock = 16;
 const unsigned char kKey[kBlock] = {0x4f, 0x72, 0x76, 0x61, 0x6e, 0x65, 0x2d, 0x73,
@@ -37,7 +39,7 @@ QByteArray ecbCts(QByteArray data, bool encrypt)
         aesBlock(bytes + i * kBlock, encrypt);
     if (!tail)
         return data;
-    unsigned char *last = bytes + plainBlocks * kBlock;  // full block before the partial one
+    unsigned char *last = bytes + plainBlocks * kBlock; // full block before the partial one
     unsigned char *partial = last + kBlock;
     unsigned char work[kBlock];
     std::copy(last, last + kBlock, work);
@@ -53,7 +55,7 @@ QByteArray ecbCts(QByteArray data, bool encrypt)
     return data;
 }
 
-}  // namespace
+} // namespace
 
 QString scramblePassword(const QString &password)
 {
@@ -77,4 +79,4 @@ QString unscramblePassword(const QString &stored)
     return plain.mid(begin, end - begin);
 }
 
-}  // namespace orvane
+} // namespace orvane

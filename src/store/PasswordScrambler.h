@@ -5,7 +5,8 @@
 
 #include <QString>
 
-namespace orvane {
+namespace orvane
+{
 
 /// Returns the Base64 text stored for `password`: AES-128-ECB with ciphertext
 /// stealing over its UTF-8 bytes, left-padded with spaces to 17 characters when
@@ -16,4 +17,4 @@ QString scramblePassword(const QString &password);
 /// removed; "" when the text decodes to fewer than 16 bytes.
 QString unscramblePassword(const QString &stored);
 
-}  // namespace orvane
+} // namespace orvane

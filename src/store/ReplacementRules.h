@@ -5,7 +5,8 @@
 
 #include <QString>
 
-namespace orvane {
+namespace orvane
+{
 
 class Database;
 
@@ -21,4 +22,4 @@ void updateReplacementRule(Database &db, long long id, const QString &replaceWit
 /// Deletes rule `id`.
 void deleteReplacementRule(Database &db, long long id);
 
-}  // namespace orvane
+} // namespace orvane

@@ -8,8 +8,10 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 const char *const kWelcomeText = "Thank you for trying Orvane software!";
 
@@ -66,8 +68,8 @@ void seedOptionsTable(Database &db)
 {
     db.execute(QStringLiteral("CREATE TABLE options(fld TEXT, val TEXT);"));
     for (const SeedOption &option : seedOptions())
-        db.execute(QStringLiteral("INSERT INTO options(fld, val) VALUES(")
-                   + joinValues({QString::fromLatin1(option.key), option.value}) + QStringLiteral(")"));
+        db.execute(QStringLiteral("INSERT INTO options(fld, val) VALUES(") +
+                   joinValues({QString::fromLatin1(option.key), option.value}) + QStringLiteral(")"));
 }
 
 void seedAttributes(Database &db)
@@ -75,13 +77,16 @@ void seedAttributes(Database &db)
     db.execute(QStringLiteral("CREATE TABLE attributes(id INT, fld TEXT, attribute TEXT, multivalued INT, "
                               "rangeupper INT, elements INT, syntax INT)"));
     for (const CatalogueAttribute &a : kAttributeCatalogue) {
-        const QStringList values{QString::number(a.id),         QString::fromLatin1(a.fld),
-                                 QString::fromLatin1(a.attribute), QString::number(a.multivalued),
-                                 QString::number(a.rangeupper), QString::number(a.elements),
+        const QStringList values{QString::number(a.id),
+                                 QString::fromLatin1(a.fld),
+                                 QString::fromLatin1(a.attribute),
+                                 QString::number(a.multivalued),
+                                 QString::number(a.rangeupper),
+                                 QString::number(a.elements),
                                  QStringLiteral("0")};
         db.execute(QStringLiteral("INSERT INTO attributes(id, fld, attribute, multivalued, rangeupper, "
-                                  "elements, syntax) VALUES(")
-                   + joinValues(values) + QStringLiteral(")"));
+                                  "elements, syntax) VALUES(") +
+                   joinValues(values) + QStringLiteral(")"));
     }
 }
 
@@ -95,12 +100,12 @@ void seedEvents(Database &db)
 
 void seedCharacterList(Database &db, const CharacterList &list)
 {
-    db.execute(QStringLiteral("INSERT INTO selection_charlists(listname) VALUES(") + sqlQuote(list.name)
-               + QStringLiteral(")"));
+    db.execute(QStringLiteral("INSERT INTO selection_charlists(listname) VALUES(") + sqlQuote(list.name) +
+               QStringLiteral(")"));
     const long long listId = db.lastInsertId();
     for (const QString &character : list.characters)
-        db.execute(QStringLiteral("INSERT INTO selection_characters(list_id, character) VALUES(")
-                   + sqlQuote(listId) + QStringLiteral(", ") + sqlQuote(character) + QStringLiteral(")"));
+        db.execute(QStringLiteral("INSERT INTO selection_characters(list_id, character) VALUES(") +
+                   sqlQuote(listId) + QStringLiteral(", ") + sqlQuote(character) + QStringLiteral(")"));
 }
 
 QStringList splitCharacters(const QString &text)
@@ -111,14 +116,13 @@ QStringList splitCharacters(const QString &text)
     return characters;
 }
 
-}  // namespace
+} // namespace
 
 QList<CharacterList> seedCharacterLists()
 {
     return {
         {QStringLiteral("English"), splitCharacters(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ"))},
-        {QStringLiteral("Russian"),
-         splitCharacters(QStringLiteral("АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ"))},
+        {QStringLiteral("Russian"), splitCharacters(QStringLiteral("АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ"))},
         {QStringLiteral("Numbers"), splitCharacters(QStringLiteral("0123456789"))},
     };
 }
@@ -191,4 +195,4 @@ bool savePassword(Database &db, const QString &password)
     return db.setOption(QStringLiteral("adpassword"), scramblePassword(password));
 }
 
-}  // namespace orvane
+} // namespace orvane

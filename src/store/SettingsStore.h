@@ -10,7 +10,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace orvane {
+namespace orvane
+{
 
 class Database;
 
@@ -24,10 +25,10 @@ struct CharacterList {
 QList<CharacterList> seedCharacterLists();
 
 enum class CreateOutcome {
-    AlreadyExisted,    ///< a file of that name exists; nothing was touched
-    Created,           ///< schema and seed rows written
-    CannotCreateFile,  ///< "Could not create data file."
-    CannotOpen,        ///< "Could not open local database."
+    AlreadyExisted,   ///< a file of that name exists; nothing was touched
+    Created,          ///< schema and seed rows written
+    CannotCreateFile, ///< "Could not create data file."
+    CannotOpen,       ///< "Could not open local database."
 };
 
 /// Creates the settings file at `path` with its ten tables and seed rows when
@@ -56,4 +57,4 @@ WindowOptions loadWindowOptions(Database &db);
 /// Writes a password option value scrambled.
 bool savePassword(Database &db, const QString &password);
 
-}  // namespace orvane
+} // namespace orvane

@@ -14,8 +14,10 @@
 #include <cstdio>
 #include <functional>
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 const char *const kUsage =
     "usage: orvane-settings <data.db3> <command> [arguments]\n"
@@ -98,7 +100,8 @@ int bindColumn(Database &db, const QStringList &a)
         return fail(QStringLiteral("expected a workbook id, a column from 1 and a catalogue attribute"));
     switch (classifyBinding(db, id, column, attribute)) {
     case BindingAddition::Insert:
-        return insertBinding(db, id, column, attribute) ? 0 : fail(QStringLiteral("cannot write the binding"));
+        return insertBinding(db, id, column, attribute) ? 0
+                                                        : fail(QStringLiteral("cannot write the binding"));
     case BindingAddition::AskToMove:
         return moveBinding(db, id, column, attribute) ? 0 : fail(QStringLiteral("cannot move the binding"));
     case BindingAddition::AlreadyBound:
@@ -140,9 +143,14 @@ int setPassword(Database &db, const QStringList &a)
 }
 
 const Command kCommands[] = {
-    {"set", 2, setOption},          {"get", 1, getOption},           {"set-password", 1, setPassword},
-    {"register-workbook", 2, registerFile}, {"tag-workbook", 2, tagFile}, {"bind", 3, bindColumn},
-    {"tag-binding", 4, tagColumn},  {"show-binding", 2, showColumn},
+    {"set", 2, setOption},
+    {"get", 1, getOption},
+    {"set-password", 1, setPassword},
+    {"register-workbook", 2, registerFile},
+    {"tag-workbook", 2, tagFile},
+    {"bind", 3, bindColumn},
+    {"tag-binding", 4, tagColumn},
+    {"show-binding", 2, showColumn},
 };
 
 int run(const QStringList &args)
@@ -165,8 +173,8 @@ int run(const QStringList &args)
     return std::fputs(kUsage, stderr), 2;
 }
 
-}  // namespace
-}  // namespace orvane
+} // namespace
+} // namespace orvane
 
 int main(int argc, char *argv[])
 {

@@ -2,8 +2,10 @@
 
 #include "store/Database.h"
 
-namespace orvane {
-namespace {
+namespace orvane
+{
+namespace
+{
 
 constexpr int kPrimaryImage = 0;
 constexpr int kLookupImage = 1;
@@ -38,7 +40,7 @@ QString flagColumn(WorkbookTag tag)
     return tag == WorkbookTag::Primary ? QStringLiteral("primary_flag") : QStringLiteral("export_flag");
 }
 
-}  // namespace
+} // namespace
 
 QList<RegisteredWorkbook> loadWorkbooks(Database &db)
 {
@@ -54,8 +56,8 @@ RegisteredWorkbook readWorkbook(Database &db, long long id)
 {
     RegisteredWorkbook workbook;
     db.query(
-        QStringLiteral("SELECT id, filename, desc, primary_flag, export_flag FROM excelfiles WHERE id = ")
-        + sqlQuote(id));
+        QStringLiteral("SELECT id, filename, desc, primary_flag, export_flag FROM excelfiles WHERE id = ") +
+        sqlQuote(id));
     if (db.next_row())
         workbook = {db.get_long(0), db.get_text(1), db.get_text(2), int(db.get_long(3)), int(db.get_long(4))};
     return workbook;
@@ -83,17 +85,16 @@ int bindingImage(int keyFlag, int searchFlag)
 
 bool isRegistered(Database &db, const QString &path)
 {
-    return firstLong(db, QStringLiteral("SELECT COUNT(id) AS rowsnum FROM excelfiles WHERE filename = ")
-                             + sqlQuote(path))
-           != 0;
+    return firstLong(db, QStringLiteral("SELECT COUNT(id) AS rowsnum FROM excelfiles WHERE filename = ") +
+                             sqlQuote(path)) != 0;
 }
 
 long long registerWorkbook(Database &db, const QString &path)
 {
     if (isRegistered(db, path))
         return 0;
-    db.execute(QStringLiteral("INSERT INTO excelfiles(filename, primary_flag) VALUES(") + sqlQuote(path)
-               + QStringLiteral(", '0')"));
+    db.execute(QStringLiteral("INSERT INTO excelfiles(filename, primary_flag) VALUES(") + sqlQuote(path) +
+               QStringLiteral(", '0')"));
     return db.lastInsertId();
 }
 
@@ -106,8 +107,8 @@ QString workbookDescription(Database &db, long long id)
 
 bool setWorkbookDescription(Database &db, long long id, const QString &desc)
 {
-    return db.execute(QStringLiteral("UPDATE excelfiles SET desc = ") + sqlQuote(desc)
-                      + QStringLiteral(" WHERE id = ") + sqlQuote(id));
+    return db.execute(QStringLiteral("UPDATE excelfiles SET desc = ") + sqlQuote(desc) +
+                      QStringLiteral(" WHERE id = ") + sqlQuote(id));
 }
 
 void deleteWorkbook(Database &db, long long id)
@@ -120,25 +121,25 @@ WorkbookTagResult tagWorkbook(Database &db, long long id, WorkbookTag tag)
 {
     WorkbookTagResult result;
     const QString ofId = QStringLiteral(" AND id = ") + sqlQuote(id);
-    if (hasRow(db, QStringLiteral("SELECT id FROM excelfiles WHERE primary_flag = '1'") + ofId)
-        || hasRow(db, QStringLiteral("SELECT id FROM excelfiles WHERE export_flag = '1'") + ofId)) {
+    if (hasRow(db, QStringLiteral("SELECT id FROM excelfiles WHERE primary_flag = '1'") + ofId) ||
+        hasRow(db, QStringLiteral("SELECT id FROM excelfiles WHERE export_flag = '1'") + ofId)) {
         result.refused = true;
         return result;
     }
     const QString column = flagColumn(tag);
     result.previous =
         firstLong(db, QStringLiteral("SELECT id FROM excelfiles WHERE ") + column + QStringLiteral(" = '1'"));
-    db.execute(QStringLiteral("UPDATE excelfiles SET ") + column + QStringLiteral(" = '0' WHERE id = ")
-               + sqlQuote(result.previous));
-    db.execute(QStringLiteral("UPDATE excelfiles SET ") + column + QStringLiteral(" = '1' WHERE id = ")
-               + sqlQuote(id));
+    db.execute(QStringLiteral("UPDATE excelfiles SET ") + column + QStringLiteral(" = '0' WHERE id = ") +
+               sqlQuote(result.previous));
+    db.execute(QStringLiteral("UPDATE excelfiles SET ") + column + QStringLiteral(" = '1' WHERE id = ") +
+               sqlQuote(id));
     return result;
 }
 
 void clearWorkbookTags(Database &db, long long id)
 {
-    db.execute(QStringLiteral("UPDATE excelfiles SET primary_flag = '0', export_flag = '0' WHERE id = ")
-               + sqlQuote(id));
+    db.execute(QStringLiteral("UPDATE excelfiles SET primary_flag = '0', export_flag = '0' WHERE id = ") +
+               sqlQuote(id));
 }
 
 QList<Binding> loadBindings(Database &db, long long fileId)
@@ -147,8 +148,8 @@ QList<Binding> loadBindings(Database &db, long long fileId)
     db.query(
         QStringLiteral("SELECT excelfiles_bind.fld_order, attributes.fld, excelfiles_bind.attribute_id, "
                        "excelfiles_bind.key_flag, excelfiles_bind.search_flag, excelfiles_bind.show_flag "
-                       "FROM excelfiles_bind, attributes")
-        + ofFile(fileId) + QStringLiteral(" AND excelfiles_bind.attribute_id = attributes.id"));
+                       "FROM excelfiles_bind, attributes") +
+        ofFile(fileId) + QStringLiteral(" AND excelfiles_bind.attribute_id = attributes.id"));
     while (db.next_row())
         bindings.append({int(db.get_long(0)), db.get_text(1), db.get_long(2), int(db.get_long(3)),
                          int(db.get_long(4)), int(db.get_long(5))});
@@ -158,10 +159,10 @@ QList<Binding> loadBindings(Database &db, long long fileId)
 BindingAddition classifyBinding(Database &db, long long fileId, int column, long long attributeId)
 {
     const long long byColumn =
-        firstLong(db, QStringLiteral("SELECT count(*) FROM excelfiles_bind") + ofFile(fileId)
-                          + QStringLiteral(" AND fld_order = ") + sqlQuote(column));
-    const long long byAttribute = firstLong(db, QStringLiteral("SELECT count(*) FROM excelfiles_bind")
-                                                    + ofBinding(fileId, attributeId));
+        firstLong(db, QStringLiteral("SELECT count(*) FROM excelfiles_bind") + ofFile(fileId) +
+                          QStringLiteral(" AND fld_order = ") + sqlQuote(column));
+    const long long byAttribute = firstLong(db, QStringLiteral("SELECT count(*) FROM excelfiles_bind") +
+                                                    ofBinding(fileId, attributeId));
     if (byAttribute == 0 && (byColumn == 0 || byColumn == 1))
         return BindingAddition::Insert;
     if (byColumn == 0 && byAttribute == 1)
@@ -175,21 +176,21 @@ bool insertBinding(Database &db, long long fileId, int column, long long attribu
 {
     return db.execute(
         QStringLiteral("INSERT INTO excelfiles_bind(file_id, fld_order, attribute_id, key_flag, "
-                       "search_flag) VALUES(")
-        + sqlQuote(fileId) + QStringLiteral(", ") + sqlQuote(column) + QStringLiteral(", ")
-        + sqlQuote(attributeId) + QStringLiteral(", '0', '0')"));
+                       "search_flag) VALUES(") +
+        sqlQuote(fileId) + QStringLiteral(", ") + sqlQuote(column) + QStringLiteral(", ") +
+        sqlQuote(attributeId) + QStringLiteral(", '0', '0')"));
 }
 
 bool moveBinding(Database &db, long long fileId, int column, long long attributeId)
 {
-    return db.execute(QStringLiteral("UPDATE excelfiles_bind SET fld_order = ") + sqlQuote(column)
-                      + ofBinding(fileId, attributeId));
+    return db.execute(QStringLiteral("UPDATE excelfiles_bind SET fld_order = ") + sqlQuote(column) +
+                      ofBinding(fileId, attributeId));
 }
 
 bool deleteBinding(Database &db, long long fileId, long long attributeId, const QString &columnText)
 {
-    return db.execute(QStringLiteral("DELETE FROM excelfiles_bind") + ofBinding(fileId, attributeId)
-                      + QStringLiteral(" AND fld_order = ") + sqlQuote(columnText));
+    return db.execute(QStringLiteral("DELETE FROM excelfiles_bind") + ofBinding(fileId, attributeId) +
+                      QStringLiteral(" AND fld_order = ") + sqlQuote(columnText));
 }
 
 BindingTagResult tagBinding(Database &db, long long fileId, const QString &columnText, long long attributeId,
@@ -197,10 +198,10 @@ BindingTagResult tagBinding(Database &db, long long fileId, const QString &colum
 {
     const bool key = tag == BindingTag::Key;
     BindingTagResult result;
-    db.query(key ? QStringLiteral("SELECT fld_order, attribute_id, search_flag FROM excelfiles_bind")
-                       + ofFile(fileId) + QStringLiteral(" AND key_flag = '1'")
-                 : QStringLiteral("SELECT fld_order, attribute_id, key_flag FROM excelfiles_bind")
-                       + ofFile(fileId) + QStringLiteral(" AND search_flag = '1'"));
+    db.query(key ? QStringLiteral("SELECT fld_order, attribute_id, search_flag FROM excelfiles_bind") +
+                       ofFile(fileId) + QStringLiteral(" AND key_flag = '1'")
+                 : QStringLiteral("SELECT fld_order, attribute_id, key_flag FROM excelfiles_bind") +
+                       ofFile(fileId) + QStringLiteral(" AND search_flag = '1'"));
     if (db.next_row()) {
         result.hadPrevious = true;
         result.previousColumn = int(db.get_long(0));
@@ -210,16 +211,16 @@ BindingTagResult tagBinding(Database &db, long long fileId, const QString &colum
     }
     if (key) {
         db.execute(QStringLiteral("UPDATE excelfiles_bind SET key_flag = '0'") + ofFile(fileId));
-        db.execute(QStringLiteral("UPDATE excelfiles_bind SET key_flag = '1'") + ofFile(fileId)
-                   + QStringLiteral(" AND fld_order = ") + sqlQuote(columnText)
-                   + QStringLiteral(" AND attribute_id = ") + sqlQuote(attributeId));
+        db.execute(QStringLiteral("UPDATE excelfiles_bind SET key_flag = '1'") + ofFile(fileId) +
+                   QStringLiteral(" AND fld_order = ") + sqlQuote(columnText) +
+                   QStringLiteral(" AND attribute_id = ") + sqlQuote(attributeId));
     } else {
         db.execute(QStringLiteral("UPDATE excelfiles_bind SET search_flag = '0'") + ofFile(fileId));
-        db.execute(QStringLiteral("UPDATE excelfiles_bind SET search_flag = '1'")
-                   + ofBinding(fileId, attributeId));
+        db.execute(QStringLiteral("UPDATE excelfiles_bind SET search_flag = '1'") +
+                   ofBinding(fileId, attributeId));
     }
-    db.query(QStringLiteral("SELECT key_flag, search_flag FROM excelfiles_bind")
-             + ofBinding(fileId, attributeId));
+    db.query(QStringLiteral("SELECT key_flag, search_flag FROM excelfiles_bind") +
+             ofBinding(fileId, attributeId));
     db.next_row();
     const bool both = db.get_long(0) == 1 && db.get_long(1) == 1;
     result.image = both ? kBothImage : (key ? kPrimaryImage : kLookupImage);
@@ -228,14 +229,14 @@ BindingTagResult tagBinding(Database &db, long long fileId, const QString &colum
 
 void clearBindingTags(Database &db, long long fileId, long long attributeId)
 {
-    db.execute(QStringLiteral("UPDATE excelfiles_bind SET key_flag = '0', search_flag = '0'")
-               + ofBinding(fileId, attributeId));
+    db.execute(QStringLiteral("UPDATE excelfiles_bind SET key_flag = '0', search_flag = '0'") +
+               ofBinding(fileId, attributeId));
 }
 
 void storeShowFlag(Database &db, long long fileId, long long attributeId, bool shown)
 {
-    db.execute(QStringLiteral("UPDATE excelfiles_bind SET show_flag = ") + sqlQuote(shown ? 1 : 0)
-               + ofBinding(fileId, attributeId));
+    db.execute(QStringLiteral("UPDATE excelfiles_bind SET show_flag = ") + sqlQuote(shown ? 1 : 0) +
+               ofBinding(fileId, attributeId));
 }
 
-}  // namespace orvane
+} // namespace orvane

@@ -10,7 +10,8 @@
 #include <QList>
 #include <QString>
 
-namespace orvane {
+namespace orvane
+{
 
 class Database;
 
@@ -28,8 +29,8 @@ struct RegisteredWorkbook {
 
 /// One binding of a workbook as its list shows it.
 struct Binding {
-    int column = 0;  ///< fld_order
-    QString fld;     ///< the attribute's display name
+    int column = 0; ///< fld_order
+    QString fld;    ///< the attribute's display name
     long long attributeId = 0;
     int keyFlag = 0;
     int searchFlag = 0;
@@ -68,8 +69,8 @@ enum class WorkbookTag { Primary, Export };
 
 /// What tagging a workbook did.
 struct WorkbookTagResult {
-    bool refused = false;    ///< the workbook already carries a tag; nothing changed
-    long long previous = 0;  ///< the workbook that lost the tag, 0 when none had it
+    bool refused = false;   ///< the workbook already carries a tag; nothing changed
+    long long previous = 0; ///< the workbook that lost the tag, 0 when none had it
 };
 
 /// Makes workbook `id` the primary (or export) workbook, taking the tag from
@@ -84,10 +85,10 @@ QList<Binding> loadBindings(Database &db, long long fileId);
 
 /// What adding attribute `a` on column `n` means for a workbook.
 enum class BindingAddition {
-    Insert,        ///< a new binding
-    AskToMove,     ///< `a` is bound to another column; moving it needs a yes
-    AlreadyBound,  ///< `a` is on this column already, or on another one while this one has a binding too
-    ColumnFull,    ///< nothing happens
+    Insert,       ///< a new binding
+    AskToMove,    ///< `a` is bound to another column; moving it needs a yes
+    AlreadyBound, ///< `a` is on this column already, or on another one while this one has a binding too
+    ColumnFull,   ///< nothing happens
 };
 
 /// Decides what adding attribute `attributeId` on `column` of workbook `fileId` does.
@@ -106,11 +107,11 @@ enum class BindingTag { Key, Lookup };
 
 /// What tagging a binding did.
 struct BindingTagResult {
-    bool hadPrevious = false;         ///< some binding of the workbook had the tag before
-    int previousColumn = 0;           ///< its column ...
-    long long previousAttribute = 0;  ///< ... and attribute
-    int previousImage = kNoImage;     ///< its icon now that it lost the tag
-    int image = kNoImage;             ///< the icon of the newly tagged binding
+    bool hadPrevious = false;        ///< some binding of the workbook had the tag before
+    int previousColumn = 0;          ///< its column ...
+    long long previousAttribute = 0; ///< ... and attribute
+    int previousImage = kNoImage;    ///< its icon now that it lost the tag
+    int image = kNoImage;            ///< the icon of the newly tagged binding
 };
 
 /// Gives the binding of `attributeId` on `columnText` the key (or lookup) tag,
@@ -124,4 +125,4 @@ void clearBindingTags(Database &db, long long fileId, long long attributeId);
 /// Stores whether the binding of `attributeId` is shown.
 void storeShowFlag(Database &db, long long fileId, long long attributeId, bool shown);
 
-}  // namespace orvane
+} // namespace orvane

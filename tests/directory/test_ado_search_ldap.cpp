@@ -39,7 +39,6 @@ class AdoSearchTest : public DirectoryTest
                QStringLiteral(">;") + filter + QLatin1Char(';') + attributeList() +
                QStringLiteral(",cn,sAMAccountName,objectGUID,distinguishedName;subtree");
     }
-
 };
 
 QString fieldText(AutomationObject *records, const QString &name)

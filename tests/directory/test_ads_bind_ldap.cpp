@@ -44,7 +44,6 @@ class AdsBindTest : public DirectoryTest
     {
         return openByGuid(dir, guidTextOf(dir, fixtureDn(cn)), dir.admin, dir.password, ns);
     }
-
 };
 
 // A TCP socket on 127.0.0.1 with a free port: listening (a server that

@@ -49,7 +49,6 @@ class AdsWriteTest : public DirectoryTest
         return ldifValues(ldapsearchEntry(dir, writerDn(n), {QString::fromLatin1(attribute)}),
                           QString::fromLatin1(attribute));
     }
-
 };
 
 // The engine's way to name a VARIANT in a command: its address in decimal.

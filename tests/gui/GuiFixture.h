@@ -17,14 +17,15 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-class GuiTest : public ::testing::Test {
+class GuiTest : public ::testing::Test
+{
   protected:
     void SetUp() override
     {
         const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        home = QStringLiteral(ORVANE_TEST_TMP "/") + QString::fromLatin1(info->test_suite_name())
-               + QLatin1Char('_')
-               + QString::fromLatin1(info->name()).replace(QLatin1Char('/'), QLatin1Char('_'));
+        home = QStringLiteral(ORVANE_TEST_TMP "/") + QString::fromLatin1(info->test_suite_name()) +
+               QLatin1Char('_') +
+               QString::fromLatin1(info->name()).replace(QLatin1Char('/'), QLatin1Char('_'));
         QDir(home).removeRecursively();
         QDir().mkpath(home + QStringLiteral("/orvane"));
         ASSERT_TRUE(QFile::copy(newSettingsFile(), home + QStringLiteral("/orvane/data.db3")));

@@ -2,10 +2,12 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
-class QtEnvironment : public ::testing::Environment {
-public:
+class QtEnvironment : public ::testing::Environment
+{
+  public:
     void SetUp() override
     {
         static int argc = 1;
@@ -15,10 +17,10 @@ public:
     }
     void TearDown() override { delete app_; }
 
-private:
+  private:
     QApplication *app_ = nullptr;
 };
 
 const auto *const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
-}  // namespace
+} // namespace

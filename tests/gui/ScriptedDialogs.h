@@ -14,8 +14,9 @@ struct RecordedDialog {
     orvane::DialogIcon icon;
 };
 
-class ScriptedDialogs : public orvane::Dialogs {
-public:
+class ScriptedDialogs : public orvane::Dialogs
+{
+  public:
     ScriptedDialogs() { orvane::setDialogs(this); }
     ~ScriptedDialogs() override { orvane::setDialogs(nullptr); }
 

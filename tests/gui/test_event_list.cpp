@@ -9,13 +9,15 @@
 
 using namespace orvane;
 
-namespace {
+namespace
+{
 
-constexpr long long kLater = 4102444800LL;  // 2100-01-01 00:00:00, after every real start
+constexpr long long kLater = 4102444800LL; // 2100-01-01 00:00:00, after every real start
 
-}  // namespace
+} // namespace
 
-class EventListTest : public GuiTest {
+class EventListTest : public GuiTest
+{
   protected:
     void SetUp() override
     {
@@ -89,7 +91,7 @@ TEST_F(EventListTest, NewDatabaseShowsTheWelcomeEventUnreadWithTheIndicatorOn)
 TEST_F(EventListTest, BatchOfOnlyEmptyRecordsWritesNothingButRefreshesTheIndicator)
 {
     ctx->db.execute("UPDATE events SET read_flag = '0'");
-    ASSERT_TRUE(indicatorOn());  // still showing what start-up found
+    ASSERT_TRUE(indicatorOn()); // still showing what start-up found
     window->appendEvents(QList<EventRecord>(2));
     EXPECT_EQ(list->topLevelItemCount(), 1);
     EXPECT_EQ(storedEvents(), 1);

@@ -13,16 +13,18 @@
 
 using namespace orvane;
 
-namespace {
+namespace
+{
 
 // Catalogue ids and names of a few attributes.
 constexpr long long kGivenName = 1;
 constexpr long long kSurname = 2;
 constexpr long long kMail = 7;
 
-}  // namespace
+} // namespace
 
-class ExcelFilesTabTest : public GuiTest {
+class ExcelFilesTabTest : public GuiTest
+{
   protected:
     void SetUp() override
     {
@@ -186,8 +188,8 @@ TEST_F(ExcelFilesTabTest, ColumnsTakeTwoAttributesAndRebindingAsks)
     selectWorkbook("/srv/a.xlsx");
     bind(3, kGivenName);
     bind(3, kSurname);
-    bind(3, kMail);                    // the column is full: nothing happens
-    EXPECT_EQ(boxes.shown.size(), 1);  // only the file dialog
+    bind(3, kMail);                   // the column is full: nothing happens
+    EXPECT_EQ(boxes.shown.size(), 1); // only the file dialog
     EXPECT_EQ(bindingTexts(), QStringList({"3 Surname", "3 Given-Name"}));
 
     boxes.answers.enqueue(false);

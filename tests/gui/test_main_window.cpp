@@ -21,7 +21,8 @@
 
 using namespace orvane;
 
-namespace {
+namespace
+{
 
 void settle()
 {
@@ -51,9 +52,10 @@ void setWindowOptions(Database &db, const char *state, const char *width, const 
     db.setOption("mainwindowheight", height);
 }
 
-}  // namespace
+} // namespace
 
-class MainWindowTest : public GuiTest {
+class MainWindowTest : public GuiTest
+{
   protected:
     // Opens a main window on the current context, as start-up does.
     std::unique_ptr<MainWindow> openWindow()
@@ -159,18 +161,18 @@ TEST(MainWindowLayout, TabContentsFollowTheTabPanelSize)
         QRect attribute, lookup, compare, events, label, text, sync;
     } cases[] = {
         {{990, 729},
-         {10, 45, 965, 255},   // 729 * 0.35 = 255.15
-         {10, 305, 965, 109},  // 729 * 0.15 = 109.35
+         {10, 45, 965, 255},  // 729 * 0.35 = 255.15
+         {10, 305, 965, 109}, // 729 * 0.15 = 109.35
          {10, 419, 965, 275},
-         {10, 15, 965, 365},  // 729 * 0.5 = 364.5 rounds up
+         {10, 15, 965, 365}, // 729 * 0.5 = 364.5 rounds up
          {10, 390, 100, 20},
          {10, 410, 965, 284},
          {943, 13, 30, 25}},
         {{610, 529},
-         {10, 45, 585, 185},  // 185.15
-         {10, 235, 585, 79},  // 79.35
+         {10, 45, 585, 185}, // 185.15
+         {10, 235, 585, 79}, // 79.35
          {10, 319, 585, 175},
-         {10, 15, 585, 265},  // 264.5
+         {10, 15, 585, 265}, // 264.5
          {10, 290, 100, 20},
          {10, 310, 585, 184},
          {563, 13, 30, 25}},

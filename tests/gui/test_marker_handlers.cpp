@@ -9,14 +9,16 @@
 
 using namespace orvane;
 
-namespace {
+namespace
+{
 
 const QString kAnn = QStringLiteral("11111111-2222-3333-4444-555555555555");
 const QString kBob = QStringLiteral("AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE");
 
-}  // namespace
+} // namespace
 
-class MarkerTest : public GuiTest {
+class MarkerTest : public GuiTest
+{
   protected:
     void SetUp() override
     {

@@ -15,13 +15,15 @@
 
 using namespace orvane;
 
-namespace {
+namespace
+{
 
 const QString kTricky = QStringLiteral("It's $0041 'x'");
 
-}  // namespace
+} // namespace
 
-class OptionsWindowTest : public GuiTest {
+class OptionsWindowTest : public GuiTest
+{
   protected:
     void SetUp() override
     {
@@ -80,7 +82,7 @@ TEST_F(OptionsWindowTest, HasFiveTabsInOrderAndStartsWithApplyDisabled)
     EXPECT_EQ(in<QLineEdit>(w, "PortField")->text(), "389");
     EXPECT_EQ(in<QComboBox>(w, "SelectByCombo")->currentText(), "Surname");
     EXPECT_EQ(in<QComboBox>(w, "DisplayByCombo")->currentText(), "Display-Name");
-    EXPECT_EQ(in<QComboBox>(w, "SelectByCombo")->itemText(0), "Address");  // ascending by name
+    EXPECT_EQ(in<QComboBox>(w, "SelectByCombo")->itemText(0), "Address"); // ascending by name
     EXPECT_EQ(in<QComboBox>(w, "ShowComparisonCombo")->currentText(), "always");
     EXPECT_EQ(in<QLineEdit>(w, "PasswordField")->echoMode(), QLineEdit::Password);
     EXPECT_TRUE(in<QRadioButton>(w, "ReplaceWhenTooLong")->isChecked());

@@ -1,5 +1,4 @@
 #include "ScriptedDialogs.h"
-
 #include "app/Startup.h"
 #include "store/DataFolder.h"
 
@@ -13,7 +12,8 @@
 
 using namespace orvane;
 
-namespace {
+namespace
+{
 
 // Points XDG_DATA_HOME at a fresh scratch folder for one test.
 QString freshDataHome(const char *name)
@@ -32,7 +32,7 @@ int countRows(Database &db, const QString &table)
     return int(db.get_long(0));
 }
 
-}  // namespace
+} // namespace
 
 TEST(Startup, FirstStartCreatesFolderAndSettingsFile)
 {
@@ -50,7 +50,10 @@ TEST(Startup, FirstStartCreatesFolderAndSettingsFile)
         ASSERT_NE(ctx.guidFormatter, nullptr);
         const QByteArray objectGuid = QByteArray::fromHex("00112233445566778899aabbccddeeff");
         OLECHAR text[39];
-        EXPECT_EQ(ctx.guidFormatter(guidFromBytes(reinterpret_cast<const std::uint8_t *>(objectGuid.constData())), text, 39), 39);
+        EXPECT_EQ(
+            ctx.guidFormatter(guidFromBytes(reinterpret_cast<const std::uint8_t *>(objectGuid.constData())),
+                              text, 39),
+            39);
         EXPECT_EQ(QString::fromUtf16(text), "{33221100-5544-7766-8899-AABBCCDDEEFF}");
         EXPECT_EQ(ctx.settings.replacementMode, 2);
         EXPECT_EQ(ctx.settings.trimmedEnd, "...");

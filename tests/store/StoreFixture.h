@@ -7,13 +7,15 @@
 #include <QString>
 #include <gtest/gtest.h>
 
-class StoreTest : public ::testing::Test {
-protected:
+class StoreTest : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder = QStringLiteral(ORVANE_TEST_TMP "/") + QString::fromLatin1(info->test_suite_name())
-                 + QLatin1Char('_') + QString::fromLatin1(info->name()).replace(QLatin1Char('/'), QLatin1Char('_'));
+        folder = QStringLiteral(ORVANE_TEST_TMP "/") + QString::fromLatin1(info->test_suite_name()) +
+                 QLatin1Char('_') +
+                 QString::fromLatin1(info->name()).replace(QLatin1Char('/'), QLatin1Char('_'));
         QDir(folder).removeRecursively();
         QDir().mkpath(folder);
         path = folder + QStringLiteral("/data.db3");

@@ -5,13 +5,15 @@
 
 using namespace orvane;
 
-namespace {
+namespace
+{
 
 const QString kGuid = QStringLiteral("01234567-89AB-CDEF-0123-456789ABCDEF");
 
-}  // namespace
+} // namespace
 
-class ColourMarkerTest : public StoreTest {
+class ColourMarkerTest : public StoreTest
+{
   protected:
     void SetUp() override
     {

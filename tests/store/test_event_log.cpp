@@ -6,7 +6,8 @@
 
 using namespace orvane;
 
-class EventLogTest : public StoreTest {
+class EventLogTest : public StoreTest
+{
   protected:
     void SetUp() override
     {

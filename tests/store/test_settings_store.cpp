@@ -1,5 +1,4 @@
 #include "StoreFixture.h"
-
 #include "store/AttributeCatalogue.h"
 #include "store/Clock.h"
 #include "store/PasswordScrambler.h"
@@ -9,16 +8,31 @@
 
 using namespace orvane;
 
-namespace {
+namespace
+{
 
 const QStringList kExpectedOptions = {
-    "charlist|1", "dcserver|", "dcserverport|389", "dcbasedn|", "selectobjby|2", "displayobjby|3",
-    "usecurrentadcredentials|1", "adusername|", "adpassword|", "mainwindowstate|16777216",
-    "mainwindowheight|600", "mainwindowwidth|800", "mainwindowsplitterwidth|200",
-    "multivalueddelimiter|;", "showcomparison|0", "replacements|2", "trimmedend|...", "firstuppercase|1",
+    "charlist|1",
+    "dcserver|",
+    "dcserverport|389",
+    "dcbasedn|",
+    "selectobjby|2",
+    "displayobjby|3",
+    "usecurrentadcredentials|1",
+    "adusername|",
+    "adpassword|",
+    "mainwindowstate|16777216",
+    "mainwindowheight|600",
+    "mainwindowwidth|800",
+    "mainwindowsplitterwidth|200",
+    "multivalueddelimiter|;",
+    "showcomparison|0",
+    "replacements|2",
+    "trimmedend|...",
+    "firstuppercase|1",
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(StoreTest, NewFileHoldsSchemaAndSeedRows)
 {
@@ -28,24 +42,30 @@ TEST_F(StoreTest, NewFileHoldsSchemaAndSeedRows)
     Database db;
     ASSERT_TRUE(db.open(path));
 
-    EXPECT_EQ(rows(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name <> 'sqlite_sequence' "
-                       "ORDER BY rowid", 1),
+    EXPECT_EQ(rows(db,
+                   "SELECT name FROM sqlite_master WHERE type = 'table' AND name <> 'sqlite_sequence' "
+                   "ORDER BY rowid",
+                   1),
               QStringList({"options", "attributes", "events", "selection_charlists", "selection_characters",
                            "excelfiles", "excelfiles_bind", "color_markers", "color_markers_bind",
                            "replacements"}));
     EXPECT_EQ(rows(db, "SELECT fld, val FROM options ORDER BY rowid", 2), kExpectedOptions);
 
-    const QStringList attributes = rows(db, "SELECT id, fld, attribute, multivalued, rangeupper, elements, "
-                                            "syntax FROM attributes ORDER BY rowid", 7);
+    const QStringList attributes = rows(db,
+                                        "SELECT id, fld, attribute, multivalued, rangeupper, elements, "
+                                        "syntax FROM attributes ORDER BY rowid",
+                                        7);
     ASSERT_EQ(attributes.size(), 39);
     EXPECT_EQ(attributes.first(), "1|Given-Name|givenName|0|64|1|0");
     EXPECT_EQ(attributes[3], "4|Description|description|1|1024|1|0");
     EXPECT_EQ(attributes.last(), "41|Phone-Ip-Other|otherIpPhone|1|64|100|0");
     EXPECT_TRUE(rows(db, "SELECT id FROM attributes WHERE id IN (12, 21)", 1).isEmpty());
 
-    EXPECT_EQ(rows(db, "SELECT selection_charlists.id, listname, count(character) FROM selection_charlists, "
-                       "selection_characters WHERE list_id = selection_charlists.id GROUP BY list_id "
-                       "ORDER BY selection_charlists.id", 3),
+    EXPECT_EQ(rows(db,
+                   "SELECT selection_charlists.id, listname, count(character) FROM selection_charlists, "
+                   "selection_characters WHERE list_id = selection_charlists.id GROUP BY list_id "
+                   "ORDER BY selection_charlists.id",
+                   3),
               QStringList({"1|English|26", "2|Russian|33", "3|Numbers|10"}));
     EXPECT_EQ(rows(db, "SELECT group_concat(character, '') FROM selection_characters WHERE list_id = 2", 1),
               QStringList({QStringLiteral("АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ")}));
@@ -53,8 +73,8 @@ TEST_F(StoreTest, NewFileHoldsSchemaAndSeedRows)
     EXPECT_EQ(rows(db, "SELECT id, datetime, read_flag, eventtype, eventtitle, eventtext FROM events", 6),
               QStringList({"1700000007|1700000000|1|1|Thank you for trying Orvane software!|"
                            "Thank you for trying Orvane software!"}));
-    for (const char *table : {"excelfiles", "excelfiles_bind", "color_markers", "color_markers_bind",
-                              "replacements"})
+    for (const char *table :
+         {"excelfiles", "excelfiles_bind", "color_markers", "color_markers_bind", "replacements"})
         EXPECT_EQ(rows(db, QStringLiteral("SELECT count(*) FROM ") + table, 1), QStringList({"0"})) << table;
 }
 
@@ -136,8 +156,8 @@ TEST_F(StoreTest, TypedTextIsStoredExactly)
     ASSERT_EQ(createIfMissing(path, seedCharacterLists()), CreateOutcome::Created);
     Database db;
     ASSERT_TRUE(db.open(path));
-    const QStringList values = {"O'Brien", "'); DROP TABLE options; --", "$0041 and $", "Пётр Ёлкин",
-                                "tab\there", "emoji 😀", "''"};
+    const QStringList values = {
+        "O'Brien", "'); DROP TABLE options; --", "$0041 and $", "Пётр Ёлкин", "tab\there", "emoji 😀", "''"};
     for (const QString &value : values) {
         db.setOption("trimmedend", value);
         EXPECT_EQ(db.optionText("trimmedend"), value);
@@ -160,8 +180,8 @@ TEST(PasswordScrambling, LengthsAndRoundTrips)
         {"seventeen-bytes!!", 17, "seventeen-bytes!!"},
         {"a much longer password of 35 bytes!", 35, "a much longer password of 35 bytes!"},
         {"  padded  ", 17, "padded"},
-        {"пароль", 23, "пароль"},  // 12 UTF-8 bytes: padded to 17 characters, 23 bytes
-        {"пароль-пароль", 25, "пароль-пароль"},  // 25 UTF-8 bytes
+        {"пароль", 23, "пароль"},               // 12 UTF-8 bytes: padded to 17 characters, 23 bytes
+        {"пароль-пароль", 25, "пароль-пароль"}, // 25 UTF-8 bytes
     };
     for (const Case &c : cases) {
         const QString stored = scramblePassword(c.typed);
@@ -169,7 +189,7 @@ TEST(PasswordScrambling, LengthsAndRoundTrips)
         EXPECT_EQ(unscramblePassword(stored), c.readBack) << c.typed.toStdString();
     }
     EXPECT_EQ(unscramblePassword(""), "");
-    EXPECT_EQ(unscramblePassword("c2hvcnQ="), "");  // fewer than 16 bytes
+    EXPECT_EQ(unscramblePassword("c2hvcnQ="), ""); // fewer than 16 bytes
     // Ciphertext stealing: a change in the last partial block changes the output's full block too.
     EXPECT_NE(scramblePassword("seventeen-bytes!!").left(20), scramblePassword("seventeen-bytes!?").left(20));
 }

@@ -6,15 +6,17 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 struct ToolRun {
     int exitCode;
     QString out;
 };
 
-class SettingsTool : public ::testing::Test {
-protected:
+class SettingsTool : public ::testing::Test
+{
+  protected:
     void SetUp() override
     {
         const QString folder = QStringLiteral(ORVANE_TEST_TMP);
@@ -49,7 +51,7 @@ protected:
     QString path;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(SettingsTool, OptionsAreWrittenExactlyAndUnknownOnesRefused)
 {
@@ -74,7 +76,7 @@ TEST_F(SettingsTool, WorkbooksAreRegisteredWithTheirBindings)
     EXPECT_EQ(run({"tag-workbook", "7", "primary"}).exitCode, 1);
     EXPECT_EQ(run({"bind", "1", "1", "employeeID"}).exitCode, 0);
     EXPECT_EQ(run({"bind", "1", "1", "sn"}).exitCode, 0);
-    EXPECT_EQ(run({"bind", "1", "1", "givenName"}).exitCode, 1);  // a column holds two attributes
+    EXPECT_EQ(run({"bind", "1", "1", "givenName"}).exitCode, 1); // a column holds two attributes
     EXPECT_EQ(run({"bind", "1", "2", "noSuchAttribute"}).exitCode, 1);
     EXPECT_EQ(run({"tag-binding", "1", "1", "employeeID", "key"}).exitCode, 0);
     EXPECT_EQ(run({"show-binding", "1", "sn"}).exitCode, 0);
@@ -84,5 +86,5 @@ TEST_F(SettingsTool, WorkbooksAreRegisteredWithTheirBindings)
     EXPECT_EQ(rows("SELECT fld_order, attribute_id, key_flag, show_flag FROM excelfiles_bind "
                    "ORDER BY attribute_id",
                    4),
-              QStringList({"1|2|0|1", "1|16|1|"}));  // show_flag stays unset until shown
+              QStringList({"1|2|0|1", "1|16|1|"})); // show_flag stays unset until shown
 }

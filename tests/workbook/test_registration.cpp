@@ -8,7 +8,8 @@
 
 using namespace orvane;
 
-namespace {
+namespace
+{
 
 // Catalogue ids of a few attributes.
 constexpr long long kGivenName = 1;
@@ -16,9 +17,10 @@ constexpr long long kSurname = 2;
 constexpr long long kDisplayName = 3;
 constexpr long long kMail = 7;
 
-}  // namespace
+} // namespace
 
-class RegistrationTest : public ::testing::Test {
+class RegistrationTest : public ::testing::Test
+{
   protected:
     // One new settings file for the suite; each test works on a copy of it.
     static void SetUpTestSuite()
