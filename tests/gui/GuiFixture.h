@@ -3,6 +3,7 @@
 // and shortcuts to find the main window's controls and read the store back.
 
 #include "ScriptedDialogs.h"
+#include "TestSupport.h"
 #include "app/AppContext.h"
 #include "app/Startup.h"
 #include "store/Clock.h"
@@ -22,11 +23,7 @@ class GuiTest : public ::testing::Test
   protected:
     void SetUp() override
     {
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        home = QStringLiteral(ORVANE_TEST_TMP "/") + QString::fromLatin1(info->test_suite_name()) +
-               QLatin1Char('_') +
-               QString::fromLatin1(info->name()).replace(QLatin1Char('/'), QLatin1Char('_'));
-        QDir(home).removeRecursively();
+        home = orvane::test::freshTestFolder();
         QDir().mkpath(home + QStringLiteral("/orvane"));
         ASSERT_TRUE(QFile::copy(newSettingsFile(), home + QStringLiteral("/orvane/data.db3")));
         qputenv("XDG_DATA_HOME", home.toUtf8());
@@ -58,18 +55,9 @@ class GuiTest : public ::testing::Test
         return context;
     }
 
-    // Returns every row of `statement`, columns joined by "|".
     static QStringList rows(orvane::Database &db, const QString &statement, int columns)
     {
-        QStringList result;
-        db.query(statement);
-        while (db.next_row()) {
-            QStringList cells;
-            for (int c = 0; c < columns; ++c)
-                cells << db.get_text(c);
-            result << cells.join(QLatin1Char('|'));
-        }
-        return result;
+        return orvane::test::resultRows(db, statement, columns);
     }
 
     // Returns the texts of column `column` of every row of `list`, top to bottom.

@@ -1,5 +1,6 @@
 // orvane-settings as scripts use it: exit codes, and what lands in the file.
 
+#include "TestSupport.h"
 #include "store/Database.h"
 
 #include <QDir>
@@ -37,15 +38,7 @@ class SettingsTool : public ::testing::Test
     {
         orvane::Database db;
         EXPECT_TRUE(db.open(path));
-        QStringList result;
-        db.query(statement);
-        while (db.next_row()) {
-            QStringList cells;
-            for (int c = 0; c < columns; ++c)
-                cells << db.get_text(c);
-            result << cells.join(QLatin1Char('|'));
-        }
-        return result;
+        return orvane::test::resultRows(db, statement, columns);
     }
 
     QString path;
