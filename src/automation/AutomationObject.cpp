@@ -132,11 +132,9 @@ AutomationObject *createObject(const QString &progID, qintptr hostWindow, bool i
         hr = E_NOTIMPL;
     else if (SUCCEEDED(hr = classFromName(progID, &clsid)) &&
              SUCCEEDED(hr = createDispatch(clsid, &dispatch))) {
-        obj = newHandle(dispatch);
-        if (!obj) {
-            dispatch->Release();
+        obj = adoptDispatch(dispatch);
+        if (!obj)
             hr = E_OUTOFMEMORY;
-        }
     }
     recordError(obj, hr, false, QString());
     return obj;
@@ -160,11 +158,9 @@ AutomationObject *getObject(const QString &name, const QString &progID, bool ini
     if (SUCCEEDED(hr) && !dispatch)
         hr = E_POINTER; // a resolver that claims success without an object
     if (SUCCEEDED(hr)) {
-        obj = newHandle(dispatch);
-        if (!obj) {
-            dispatch->Release();
+        obj = adoptDispatch(dispatch);
+        if (!obj)
             hr = E_OUTOFMEMORY;
-        }
     }
     recordError(obj, hr, false, QString());
     return obj;
