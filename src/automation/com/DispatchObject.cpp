@@ -40,43 +40,36 @@ bool isMissing(const VARIANT *v)
     return !v || (v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND);
 }
 
-HRESULT convertedText(const VARIANT *v, QString *out)
+// Converts a present argument to `type` with COM's rules and hands the
+// converted value to `take`; DISP_E_PARAMNOTFOUND when the argument is missing.
+template <typename Take> HRESULT converted(const VARIANT *v, VARTYPE type, USHORT flags, Take take)
 {
     if (isMissing(v))
         return DISP_E_PARAMNOTFOUND;
     VARIANT tmp;
     VariantInit(&tmp);
-    HRESULT hr = VariantChangeType(&tmp, v, VARIANT_LOCALBOOL, VT_BSTR);
+    HRESULT hr = VariantChangeType(&tmp, v, flags, type);
     if (SUCCEEDED(hr))
-        *out = qStringFromBstr(tmp.bstrVal);
+        take(tmp);
     VariantClear(&tmp);
     return hr;
+}
+
+HRESULT convertedText(const VARIANT *v, QString *out)
+{
+    return converted(v, VT_BSTR, VARIANT_LOCALBOOL,
+                     [out](const VARIANT &t) { *out = qStringFromBstr(t.bstrVal); });
 }
 
 HRESULT convertedInteger(const VARIANT *v, qint64 *out)
 {
-    if (isMissing(v))
-        return DISP_E_PARAMNOTFOUND;
-    VARIANT tmp;
-    VariantInit(&tmp);
-    HRESULT hr = VariantChangeType(&tmp, v, 0, VT_I8);
-    if (SUCCEEDED(hr))
-        *out = tmp.llVal;
-    VariantClear(&tmp);
-    return hr;
+    return converted(v, VT_I8, 0, [out](const VARIANT &t) { *out = t.llVal; });
 }
 
 HRESULT convertedBool(const VARIANT *v, bool *out)
 {
-    if (isMissing(v))
-        return DISP_E_PARAMNOTFOUND;
-    VARIANT tmp;
-    VariantInit(&tmp);
-    HRESULT hr = VariantChangeType(&tmp, v, VARIANT_LOCALBOOL, VT_BOOL);
-    if (SUCCEEDED(hr))
-        *out = tmp.boolVal != VARIANT_FALSE;
-    VariantClear(&tmp);
-    return hr;
+    return converted(v, VT_BOOL, VARIANT_LOCALBOOL,
+                     [out](const VARIANT &t) { *out = t.boolVal != VARIANT_FALSE; });
 }
 
 } // namespace
