@@ -1,0 +1,221 @@
+#include "directory/ObjectBinding.h"
+
+#include "automation/CommandEngine.h"
+#include "automation/com/Guid.h"
+#include "automation/com/VariantChangeType.h"
+#include "directory/CatalogueAttributes.h"
+
+namespace orvane
+{
+
+namespace
+{
+
+const QString kReloadTitle = QStringLiteral("Reload object error");
+
+bool isUpperHex(QChar c)
+{
+    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+}
+
+} // namespace
+
+bool isGuidText(const QString &guid)
+{
+    // "^[A-Z0-9]{8}-[A-Z0-9]{4}-[A-Z0-9]{4}-[A-Z0-9]{4}-[A-Z0-9]{12}$", case-sensitive.
+    if (guid.size() != 36)
+        return false;
+    for (int i = 0; i < 36; ++i) {
+        const bool hyphen = i == 8 || i == 13 || i == 18 || i == 23;
+        if (hyphen ? guid[i] != QLatin1Char('-') : !isUpperHex(guid[i]))
+            return false;
+    }
+    return true;
+}
+
+QString objectPath(const QString &serverAddress, const QString &guid)
+{
+    return QStringLiteral("LDAP://") + serverAddress + QStringLiteral("/<GUID=") + guid + QLatin1Char('>');
+}
+
+void BoundObject::reset()
+{
+    releaseObject(object_);
+    releaseObject(namespace_);
+    object_ = namespace_ = nullptr;
+}
+
+void BoundObject::adopt(AutomationObject *object, AutomationObject *namespaceObject)
+{
+    reset();
+    object_ = object;
+    namespace_ = namespaceObject;
+}
+
+BindResult BindObject(const DirectoryConnection &connection, const QString &guid, BoundObject *out,
+                      DirectoryFailure *failure, bool spacedArguments)
+{
+    out->reset();
+    DirectoryFailure cause;
+    const auto finish = [&](BindResult result) {
+        if (failure)
+            *failure = cause;
+        return result;
+    };
+    if (!isGuidText(guid)) {
+        cause.code = E_INVALIDARG;
+        cause.engineText = QStringLiteral("Not a GUID text: ") + guid;
+        return finish(BindResult::Silent);
+    }
+    beginDirectoryOperation();
+    const QString path = objectPath(connection.serverAddress, guid);
+    AutomationObject *ns = getObject(QStringLiteral("LDAP:"));
+    if (!ns) {
+        cause = captureFailure(QStringLiteral("LDAP:"));
+        return finish(BindResult::Silent);
+    }
+    AutomationObject *object = nullptr;
+    QString shown;
+    if (connection.useCurrentCredentials == 0) {
+        const QString comma = spacedArguments ? QStringLiteral(", ") : QStringLiteral(",");
+        const QString head = QStringLiteral("OpenDSObject(") + quoteArgument(path) + comma +
+                             quoteArgument(connection.userName) + comma;
+        object = getObjectProperty(ns, head + quoteArgument(connection.password) + comma +
+                                           QStringLiteral("'513')"));
+        shown = head + QStringLiteral("'***'") + comma + QStringLiteral("'513')");
+    } else if (connection.useCurrentCredentials == 1) {
+        object = getObject(path);
+        shown = path;
+    }
+    if (lastErrorCode() != 0) {
+        cause = captureFailure(shown);
+        releaseObject(object);
+        releaseObject(ns);
+        return finish(BindResult::OpenFailed);
+    }
+    if (!object) {
+        releaseObject(ns);
+        return finish(BindResult::Silent);
+    }
+    out->adopt(object, ns);
+    return finish(BindResult::Bound);
+}
+
+QString FormatObjectGuid(const VARIANT *value)
+{
+    const std::optional<QByteArray> bytes = variantToBytes(value);
+    if (!bytes || bytes->size() != 16)
+        return QString();
+    const GUID guid = guidFromBytes(reinterpret_cast<const std::uint8_t *>(bytes->constData()));
+    const QString braced = guidToString(guid);
+    return braced.mid(1, braced.size() - 2).toUpper();
+}
+
+QString joinTexts(const QStringList &texts, const QString &delimiter)
+{
+    QString joined;
+    for (const QString &t : texts)
+        joined += t + delimiter;
+    if (!delimiter.isEmpty()) {
+        const QChar first = delimiter.front();
+        qsizetype end = joined.size();
+        while (end > 0 && joined[end - 1] == first)
+            --end;
+        joined.truncate(end);
+    }
+    return joined;
+}
+
+QString variantText(const VARIANT *variant, const QString &delimiter)
+{
+    if (!variant || variant->vt == VT_NULL || variant->vt == VT_EMPTY)
+        return QString();
+    if (const std::optional<QStringList> texts = variantArrayTexts(variant))
+        return joinTexts(*texts, delimiter);
+    if (variant->vt == VT_BSTR)
+        return variantString(variant);
+    VARIANT text;
+    VariantInit(&text);
+    QString result;
+    if (VariantChangeType(&text, variant, 0, VT_BSTR) == S_OK)
+        result = variantString(&text);
+    VariantClear(&text);
+    return result;
+}
+
+QString JoinValues(AutomationObject *field, const QString &delimiter)
+{
+    VARIANT *value = getVariantProperty(field, QStringLiteral("value"));
+    const QString joined = variantText(value, delimiter);
+    freeVariant(value);
+    return joined;
+}
+
+QString readValueText(AutomationObject *object, const QString &command, const QString &delimiter)
+{
+    VARIANT *value = getVariantProperty(object, command);
+    const QString text = variantText(value, delimiter);
+    freeVariant(value);
+    return text;
+}
+
+int ReadAccountDisabled(const DirectoryConnection &connection, const QString &guid, DirectoryFailure *failure)
+{
+    BoundObject bound;
+    DirectoryFailure cause;
+    int disabled = 0;
+    if (BindObject(connection, guid, &bound, &cause, true) == BindResult::Bound) {
+        const qint64 flag = getIntegerProperty(bound.object(), QStringLiteral("AccountDisabled"));
+        if (lastErrorCode() != 0)
+            cause = captureFailure(QStringLiteral("AccountDisabled"));
+        else if (flag == -1)
+            disabled = 1;
+    }
+    if (failure)
+        *failure = cause;
+    return disabled;
+}
+
+DirectoryReport ReloadObject(const DirectoryConnection &connection, Database &db, const QString &guid,
+                             ObjectTable *table, int index, const QString &delimiter)
+{
+    DirectoryReport report;
+    if (!table || index < 0 || index >= table->size())
+        return report;
+    BoundObject bound;
+    const BindResult bind = BindObject(connection, guid, &bound, &report.failure);
+    if (bind == BindResult::OpenFailed) {
+        report.messages.append(
+            failureMessage(kReloadTitle,
+                           codeText(report.failure.code) +
+                               QStringLiteral(" COM method error occurred while trying to open AD object."),
+                           report.failure));
+    }
+    if (bind != BindResult::Bound)
+        return report;
+    report.failure = {};
+    ObjectEntry &entry = (*table)[index];
+    for (const CatalogueAttribute &a : catalogueAttributes(db)) {
+        if (a.multivalued != 0 && a.multivalued != 1)
+            continue;
+        // Both kinds read through one VARIANT: a single value the schema
+        // keeps multi-valued arrives as an array and reads joined.
+        const QString text = readValueText(bound.object(), a.attribute, delimiter);
+        if (lastErrorCode() != 0) {
+            const DirectoryFailure failure = captureFailure(a.attribute);
+            if (!report.failure.failed())
+                report.failure = failure;
+            report.messages.append(failureMessage(
+                kReloadTitle,
+                codeText(failure.code) +
+                    QStringLiteral(" COM method error occurred while trying to read from AD object."),
+                failure));
+        }
+        entry.values.insert(a.attribute, text);
+    }
+    report.result = 1;
+    return report;
+}
+
+} // namespace orvane

@@ -1,0 +1,280 @@
+#include "directory/UserSearch.h"
+
+#include "automation/CommandEngine.h"
+#include "directory/CatalogueAttributes.h"
+#include "directory/ObjectBinding.h"
+#include "store/Database.h"
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+namespace orvane
+{
+
+namespace
+{
+
+QString fieldValue(const QString &attribute)
+{
+    return QStringLiteral("Fields(") + quoteArgument(attribute) + QStringLiteral(")\\Value");
+}
+
+QString optionAttribute(Database &db, const char *option)
+{
+    db.query(QStringLiteral("SELECT attributes.attribute FROM options, attributes WHERE options.val = "
+                            "attributes.id AND options.fld = '%1'")
+                 .arg(QLatin1String(option)));
+    return db.next_row() == 1 ? db.get_text(0) : QString();
+}
+
+} // namespace
+
+QString adoQueryText(const QString &serverAddress, const QString &baseDn, const QString &filter,
+                     const QString &attributes)
+{
+    return QStringLiteral("<LDAP://") + serverAddress + QLatin1Char('/') + baseDn + QStringLiteral(">;") +
+           filter + QLatin1Char(';') + attributes + QStringLiteral(";subtree");
+}
+
+QString escapeFilterValue(const QString &value)
+{
+    QString out;
+    out.reserve(value.size());
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case '*':
+            out += QLatin1String("\\2a");
+            break;
+        case '(':
+            out += QLatin1String("\\28");
+            break;
+        case ')':
+            out += QLatin1String("\\29");
+            break;
+        case '\\':
+            out += QLatin1String("\\5c");
+            break;
+        case 0:
+            out += QLatin1String("\\00");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString userListFilter(const QString &pickAttribute, const QString &prefix)
+{
+    return QStringLiteral("(&(objectCategory=person)(objectClass=user)(") + pickAttribute + QLatin1Char('=') +
+           escapeFilterValue(prefix) + QStringLiteral("*))");
+}
+
+AdoSearch::~AdoSearch()
+{
+    close();
+}
+
+bool AdoSearch::open(const DirectoryConnection &connection, const QString &queryText, int pageSize,
+                     bool sendSearchScope)
+{
+    close();
+    failure_ = {};
+    beginDirectoryOperation();
+    connection_ = createObject(QStringLiteral("ADODB.Connection"));
+    command_ = createObject(QStringLiteral("ADODB.Command"));
+    AutomationObject *created = createObject(QStringLiteral("ADODB.RecordSet"));
+    const auto fail = [&](const QString &command) {
+        failure_ = captureFailure(command);
+        if (!failure_.failed())
+            failure_.code = E_FAIL;
+        releaseObject(created);
+        close();
+        return false;
+    };
+    if (!connection_ || !command_ || !created)
+        return fail(QStringLiteral("createObject"));
+    setProperty(connection_, QStringLiteral("Provider = 'ADsDSOObject'"));
+    if (connection.useCurrentCredentials == 0) {
+        setProperty(connection_,
+                    QStringLiteral("Properties('User ID') = ") + quoteArgument(connection.userName));
+        setProperty(connection_,
+                    QStringLiteral("Properties('Password') = ") + quoteArgument(connection.password));
+        setProperty(connection_, QStringLiteral("Properties('Encrypt Password') = 'True'"));
+    }
+    if (invoke(connection_, QStringLiteral("Open('Active Directory Provider')")) != 0)
+        return fail(QStringLiteral("Open('Active Directory Provider')"));
+    setProperty(command_, QStringLiteral("ActiveConnection = ") + handleNumber(connection_) +
+                              QStringLiteral(" as AutomationObject"));
+    setProperty(command_, QStringLiteral("Properties('Page Size') = %1").arg(pageSize));
+    if (sendSearchScope)
+        setProperty(command_, QStringLiteral("Properties('searchscope') = 1"));
+    const QString commandText = QStringLiteral("CommandText = ") + quoteArgument(queryText);
+    setProperty(command_, commandText);
+    recordSet_ = getObjectProperty(command_, QStringLiteral("Execute()"));
+    if (!recordSet_)
+        return fail(commandText);
+    releaseObject(created);
+    recordCount_ = static_cast<long>(getIntegerProperty(recordSet_, QStringLiteral("RecordCount")));
+    return true;
+}
+
+void AdoSearch::moveNext()
+{
+    invoke(recordSet_, QStringLiteral("MoveNext"));
+}
+
+void AdoSearch::close()
+{
+    if (recordSet_)
+        invoke(recordSet_, QStringLiteral("Close"));
+    releaseObject(recordSet_);
+    releaseObject(command_);
+    releaseObject(connection_);
+    recordSet_ = command_ = connection_ = nullptr;
+    recordCount_ = 0;
+}
+
+DomainExclusion::DomainExclusion(const QString &baseDn)
+{
+    // The base DN is quoted (\Q...\E) so that characters such as "(" or "+"
+    // in it are matched literally rather than breaking the expression.
+    QString quoted = baseDn;
+    quoted.replace(QLatin1String("\\E"), QLatin1String("\\E\\\\E\\Q"));
+    const QString pattern = QStringLiteral("(?i:dc=)(?i:.+)(?i:,\\Q") + quoted + QStringLiteral("\\E)$");
+    int error = 0;
+    PCRE2_SIZE offset = 0;
+    const QByteArray utf8 = pattern.toUtf8();
+    auto *code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(utf8.constData()), utf8.size(), PCRE2_UTF, &error,
+                               &offset, nullptr);
+    code_ = code;
+    if (code)
+        matchData_ = pcre2_match_data_create_from_pattern(code, nullptr);
+}
+
+DomainExclusion::~DomainExclusion()
+{
+    pcre2_match_data_free(static_cast<pcre2_match_data *>(matchData_));
+    pcre2_code_free(static_cast<pcre2_code *>(code_));
+}
+
+bool DomainExclusion::excludes(const QString &distinguishedName) const
+{
+    if (!code_ || !matchData_)
+        return false;
+    const QByteArray lower = distinguishedName.toLower().toUtf8();
+    return pcre2_match(static_cast<pcre2_code *>(code_), reinterpret_cast<PCRE2_SPTR>(lower.constData()),
+                       lower.size(), 0, 0, static_cast<pcre2_match_data *>(matchData_), nullptr) >= 0;
+}
+
+ObjectListAttributes objectListAttributes(Database &db)
+{
+    ObjectListAttributes names;
+    names.pick = optionAttribute(db, "selectobjby");
+    names.display = optionAttribute(db, "displayobjby");
+    return names;
+}
+
+namespace
+{
+
+QString catalogueValue(AutomationObject *recordSet, const CatalogueAttribute &a, const QString &delimiter)
+{
+    if (a.multivalued == 0)
+        return readValueText(recordSet, fieldValue(a.attribute), delimiter);
+    AutomationObject *field = getObjectProperty(recordSet, QStringLiteral("Fields(") +
+                                                               quoteArgument(a.attribute) + QLatin1Char(')'));
+    const QString joined = JoinValues(field, delimiter);
+    releaseObject(field);
+    return joined;
+}
+
+} // namespace
+
+SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, const QString &pickAttribute,
+                          const QString &prefix, const QString &displayAttribute, ObjectTable *table,
+                          const QString &delimiter, const SearchProgress &progress)
+{
+    SearchOutcome outcome;
+    const QList<CatalogueAttribute> catalogue = catalogueAttributes(db);
+    QStringList names;
+    bool displayMultivalued = false;
+    for (const CatalogueAttribute &a : catalogue) {
+        names.append(a.attribute);
+        if (a.attribute.compare(displayAttribute, Qt::CaseInsensitive) == 0)
+            displayMultivalued = a.multivalued != 0;
+    }
+    const QString query = adoQueryText(
+        connection.serverAddress, connection.baseDn, userListFilter(pickAttribute, prefix),
+        names.join(QLatin1Char(',')) + QStringLiteral(",cn,sAMAccountName,objectGUID,distinguishedName"));
+    AdoSearch search;
+    if (!search.open(connection, query, kUserListPageSize, true)) {
+        outcome.failure = search.failure();
+        return outcome;
+    }
+    const DomainExclusion exclusion(connection.baseDn);
+    AutomationObject *rs = search.recordSet();
+    const long n = search.recordCount();
+    for (long i = 0; i < n; ++i) {
+        const QString dn = getStringProperty(rs, QStringLiteral("Fields('distinguishedName')\\Value"));
+        const QString sam = getStringProperty(rs, QStringLiteral("Fields('sAMAccountName')\\Value"));
+        const QString cn = getStringProperty(rs, QStringLiteral("Fields('cn')\\Value"));
+        VARIANT *guidValue = getVariantProperty(rs, QStringLiteral("Fields('objectGUID')\\Value"));
+        if (!exclusion.excludes(dn) && !sam.isEmpty()) {
+            ObjectEntry entry;
+            // A display attribute the catalogue calls single-valued reads as
+            // its values joined when the schema makes it multi-valued.
+            entry.displayValue = displayMultivalued
+                                     ? getStringProperty(rs, fieldValue(displayAttribute))
+                                     : readValueText(rs, fieldValue(displayAttribute), delimiter);
+            entry.sAMAccountName = sam;
+            entry.guid = FormatObjectGuid(guidValue);
+            entry.accountDisabled = ReadAccountDisabled(connection, entry.guid);
+            entry.cn = cn;
+            for (const CatalogueAttribute &a : catalogue) {
+                if (a.multivalued == 0 || a.multivalued == 1)
+                    entry.values.insert(a.attribute, catalogueValue(rs, a, delimiter));
+            }
+            table->append(std::move(entry));
+            ++outcome.count;
+        }
+        freeVariant(guidValue);
+        search.moveNext();
+        if (progress)
+            progress(i + 1, n);
+    }
+    return outcome;
+}
+
+CountOutcome CountUsers(const DirectoryConnection &connection, const std::function<void(int count)> &onCount,
+                        const std::atomic_bool *stop)
+{
+    CountOutcome outcome;
+    AdoSearch search;
+    const QString query =
+        adoQueryText(connection.serverAddress, connection.baseDn, kUserCountFilter, kUserCountAttributes);
+    if (!search.open(connection, query, kUserCountPageSize, false)) {
+        outcome.failure = search.failure();
+        return outcome;
+    }
+    const DomainExclusion exclusion(connection.baseDn);
+    AutomationObject *rs = search.recordSet();
+    const long n = search.recordCount();
+    for (long i = 0; i < n; ++i) {
+        if (stop && stop->load()) {
+            outcome.stopped = true;
+            break;
+        }
+        const QString dn = getStringProperty(rs, QStringLiteral("Fields('distinguishedName')\\Value"));
+        if (!exclusion.excludes(dn) &&
+            !getStringProperty(rs, QStringLiteral("Fields('sAMAccountName')\\Value")).isEmpty()) {
+            ++outcome.count;
+            if (onCount)
+                onCount(outcome.count);
+        }
+        search.moveNext();
+    }
+    return outcome;
+}
+
+} // namespace orvane
