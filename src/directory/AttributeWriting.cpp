@@ -2,9 +2,74 @@
 
 #include "automation/CommandEngine.h"
 #include "directory/ObjectBinding.h"
+#include "directory/VariantArgument.h"
 
 namespace orvane
 {
+
+namespace
+{
+
+enum class Step { Clear, CommitClear, Set, CommitSet };
+
+QString stepText(WriteContext context, bool multi, Step step, HRESULT code)
+{
+    const QString c = codeText(code) + QLatin1Char(' ');
+    const bool sync = context == WriteContext::Synchronization;
+    switch (step) {
+    case Step::Clear:
+        return c + QStringLiteral("COM method error occurred while modifying AD attribute.");
+    case Step::CommitClear:
+        if (!multi)
+            return c + (sync ? QStringLiteral("COM method error While applying modified AD attribute Data.")
+                             : QStringLiteral("COM method error while applying modified AD attribute data."));
+        return (sync ? QString() : c) +
+               QStringLiteral("COM method error while applying modified AD attribute data.");
+    case Step::Set:
+        return c + (multi ? QStringLiteral("COM method error while modifying AD attribute data.")
+                          : QStringLiteral("COM method error occurred while modifying AD attribute data."));
+    case Step::CommitSet:
+        return c + (multi
+                        ? QStringLiteral("COM method error while applying modified AD attribute data.")
+                        : QStringLiteral("COM method error occurred while applying modified AD attribute."));
+    }
+    return QString();
+}
+
+QString titleOf(WriteContext context)
+{
+    return context == WriteContext::Synchronization ? kSynchronizationErrorTitle : kAttributeEditErrorTitle;
+}
+
+bool holdsValue(const VARIANT *v)
+{
+    if (!v || v->vt == VT_NULL || v->vt == VT_EMPTY)
+        return false;
+    if (v->vt == VT_BSTR)
+        return !variantString(v).isEmpty();
+    const std::optional<QStringList> texts = variantArrayTexts(v);
+    return !texts || !texts->isEmpty();
+}
+
+// Writes the values held before the clear back after a failed set; the text
+// that tells the administrator what the attribute now holds.
+QString restore(AutomationObject *object, const QString &attribute, const VARIANT *old)
+{
+    if (!holdsValue(old))
+        return QString();
+    HRESULT hr = invokeWithVariant(
+        object, QStringLiteral("PutEx(2, ") + quoteArgument(attribute) + QStringLiteral(", "), old,
+        QStringLiteral(")"));
+    if (hr == S_OK)
+        hr = invoke(object, QStringLiteral("SetInfo"));
+    if (hr == S_OK)
+        return QStringLiteral("The previous value has been written back.");
+    const DirectoryFailure failure = captureFailure();
+    return QStringLiteral("The previous value could not be written back (") + codeText(failure.code) +
+           QStringLiteral(" ") + failure.reason() + QStringLiteral("); the attribute is now empty.");
+}
+
+} // namespace
 
 QStringList splitPreparedValue(const QString &prepared, const QString &delimiter)
 {
@@ -13,22 +78,114 @@ QStringList splitPreparedValue(const QString &prepared, const QString &delimiter
     return prepared.split(delimiter, Qt::SkipEmptyParts);
 }
 
-DirectoryReport ValueWriteSequence(AutomationObject *, WriteContext, const QString &, int,
-                                   const QStringList &)
+DirectoryReport ValueWriteSequence(AutomationObject *object, WriteContext context, const QString &attribute,
+                                   int multivalued, const QStringList &values)
 {
-    return {};
+    DirectoryReport report;
+    const bool multi = multivalued == 1;
+    const QString name = quoteArgument(attribute);
+    VARIANT array;
+    VariantInit(&array);
+    if (multi)
+        setVariantStringArray(&array, values);
+    VARIANT *old = getVariantProperty(object, attribute); // what a failed set must restore
+    const auto fail = [&](Step step, const QString &command, bool restoreOld) {
+        report.failure = captureFailure(command);
+        if (!report.failure.failed())
+            report.failure.code = E_FAIL;
+        QString text = withReason(stepText(context, multi, step, report.failure.code), report.failure);
+        const QString restored = restoreOld ? restore(object, attribute, old) : QString();
+        if (!restored.isEmpty())
+            text += QStringLiteral("\n\n") + restored;
+        report.messages.append({titleOf(context), text, MessageIcon::Warning});
+    };
+    const QString clear = QStringLiteral("PutEx(1, ") + name + QStringLiteral(", '0')");
+    const QString set = multi ? QStringLiteral("PutEx(3, ") + name + QStringLiteral(", <values> as variant)")
+                              : QStringLiteral("Put(") + name + QStringLiteral(", ") +
+                                    quoteArgument(values.value(0)) + QLatin1Char(')');
+    const QString commit = QStringLiteral("SetInfo");
+    if (invoke(object, clear) != S_OK) {
+        fail(Step::Clear, clear, false);
+    } else if (invoke(object, commit) != S_OK) {
+        fail(Step::CommitClear, commit, false);
+    } else if (values.value(0).isEmpty()) {
+        report.result = 1;
+    } else {
+        const HRESULT put =
+            multi ? invokeWithVariant(object, QStringLiteral("PutEx(3, ") + name + QStringLiteral(", "),
+                                      &array, QStringLiteral(")"))
+                  : invoke(object, set);
+        if (put != S_OK)
+            fail(Step::Set, set, true);
+        else if (invoke(object, commit) != S_OK)
+            fail(Step::CommitSet, commit, true);
+        else
+            report.result = 1;
+    }
+    freeVariant(old);
+    VariantClear(&array);
+    return report;
 }
 
-DirectoryReport ApplyPreparedValues(const DirectoryConnection &, const SyncRecordList &, const ObjectTable &,
-                                    int, const QString &)
+namespace
 {
-    return {};
+
+DirectoryMessage openFailure(const QString &title, const DirectoryFailure &failure)
+{
+    return failureMessage(title,
+                          codeText(failure.code) +
+                              QStringLiteral(" COM method error occurred while trying to open AD object."),
+                          failure);
 }
 
-DirectoryReport WriteAttribute(const DirectoryConnection &, const QString &, const QString &, int,
-                               const QStringList &)
+void addReport(DirectoryReport *total, const DirectoryReport &part)
 {
-    return {};
+    total->messages += part.messages;
+    if (!total->failure.failed())
+        total->failure = part.failure;
+    if (part.result != 1)
+        total->result = 0;
+}
+
+} // namespace
+
+DirectoryReport ApplyPreparedValues(const DirectoryConnection &connection, const SyncRecordList &records,
+                                    const ObjectTable &table, int index, const QString &delimiter)
+{
+    DirectoryReport report;
+    if (index < 0 || index >= table.size())
+        return report;
+    BoundObject bound;
+    const BindResult bind = BindObject(connection, table[index].guid, &bound, &report.failure);
+    if (bind == BindResult::OpenFailed)
+        report.messages.append(openFailure(kSynchronizationErrorTitle, report.failure));
+    if (bind != BindResult::Bound)
+        return report;
+    report.failure = {};
+    report.result = 1;
+    for (const SyncRecord &record : records) {
+        if (record.upToDate == 1 || (record.multivalued != 0 && record.multivalued != 1))
+            continue;
+        const QStringList values =
+            record.multivalued == 0 ? QStringList{record.value} : splitPreparedValue(record.value, delimiter);
+        addReport(&report, ValueWriteSequence(bound.object(), WriteContext::Synchronization, record.attribute,
+                                              record.multivalued, values));
+    }
+    return report;
+}
+
+DirectoryReport WriteAttribute(const DirectoryConnection &connection, const QString &guid,
+                               const QString &attribute, int multivalued, const QStringList &values)
+{
+    DirectoryReport report;
+    BoundObject bound;
+    const BindResult bind = BindObject(connection, guid, &bound, &report.failure);
+    if (bind == BindResult::OpenFailed)
+        report.messages.append(openFailure(kAttributeEditErrorTitle, report.failure));
+    if (bind != BindResult::Bound || (multivalued != 0 && multivalued != 1))
+        return report;
+    return ValueWriteSequence(bound.object(), WriteContext::AttributeEdit, attribute, multivalued,
+                              multivalued == 0 ? QStringList{values.value(0)} : values);
 }
 
 } // namespace orvane
