@@ -1,6 +1,7 @@
 #include "automation/CommandParser.h"
 
 #include "automation/AutomationObject.h"
+#include "automation/PassedAddress.h"
 #include "automation/com/Bstr.h"
 #include "automation/com/VariantChangeType.h"
 
@@ -529,8 +530,53 @@ HRESULT readModifiers(const MemberText &member, int *k, Modifiers *m)
     return S_OK;
 }
 
-// Gives `slot` its final form from `literal` (which it takes over) and the modifiers.
-HRESULT finishArgument(VARIANT *literal, const Modifiers &m, VARIANT *slot)
+// The name a refusal gives for the way the number was to be used.
+const char *useName(const Modifiers &m, VARTYPE target)
+{
+    if (m.byref)
+        return "byref";
+    if (target == VT_VARIANT)
+        return "as variant";
+    return target == VT_UNKNOWN ? "as iunknown" : "as object";
+}
+
+// Fills `slot` from the registered address `number` under the registry's lock,
+// so that the registration cannot be withdrawn before the copy or reference is taken.
+HRESULT takePassedAddress(quintptr number, const Modifiers &m, VARTYPE target, VARIANT *slot)
+{
+    const PassedUse use = m.byref                ? PassedUse::ByRef
+                          : target == VT_VARIANT ? PassedUse::Variant
+                          : target == VT_UNKNOWN ? PassedUse::Unknown
+                                                 : PassedUse::Dispatch;
+    std::unique_lock<std::mutex> lock = lockPassedAddresses();
+    if (!isPassedAddressLocked(number, use, target))
+        return E_INVALIDARG;
+    void *pointer = reinterpret_cast<void *>(number);
+    if (m.byref) {
+        slot->vt = target | VT_BYREF;
+        slot->byref = pointer;
+    } else if (target == VT_DISPATCH) {
+        slot->pdispVal = static_cast<IDispatch *>(pointer);
+        slot->pdispVal->AddRef();
+        slot->vt = VT_DISPATCH;
+    } else if (target == VT_UNKNOWN) {
+        slot->punkVal = static_cast<IUnknown *>(pointer);
+        slot->punkVal->AddRef();
+        slot->vt = VT_UNKNOWN;
+    } else { // VT_VARIANT: a copy of the caller's VARIANT
+        VariantInit(slot);
+        HRESULT hr = VariantCopy(slot, static_cast<const VARIANT *>(pointer));
+        if (FAILED(hr)) {
+            VariantInit(slot);
+            return hr;
+        }
+    }
+    return S_OK;
+}
+
+// Gives `slot` its final form from `literal` (which it takes over) and the
+// modifiers; a refused address or handle is explained in `*detail`.
+HRESULT finishArgument(VARIANT *literal, const Modifiers &m, VARIANT *slot, QString *detail)
 {
     const VARTYPE target = m.hasType ? m.target : literal->vt;
     const bool pointerForm = m.byref || target == VT_DISPATCH || target == VT_UNKNOWN || target == VT_VARIANT;
@@ -547,42 +593,29 @@ HRESULT finishArgument(VARIANT *literal, const Modifiers &m, VARIANT *slot)
     if (!isIntegerLiteral(*literal))
         return E_INVALIDARG;
     const qint64 number = integerValue(*literal);
-    // No address or handle is 0 or negative; taking a reference on one would crash.
-    if (number < 0 || (number == 0 && target != VT_VARIANT) || (number == 0 && m.byref))
-        return E_INVALIDARG;
-    void *pointer = reinterpret_cast<void *>(static_cast<quintptr>(number));
-    if (m.byref) {
-        slot->vt = target | VT_BYREF;
-        slot->byref = pointer;
-    } else if (target == VT_DISPATCH) {
-        IDispatch *dispatch = nullptr;
-        if (m.automationObject) {
-            dispatch = dispatchOfHandle(static_cast<quintptr>(number)); // AddRef'd; null unless a live handle
-            if (!dispatch)
-                return E_INVALIDARG;
-        } else {
-            dispatch = static_cast<IDispatch *>(pointer);
-            dispatch->AddRef();
-        }
-        slot->vt = VT_DISPATCH;
-        slot->pdispVal = dispatch;
-    } else if (target == VT_UNKNOWN) {
-        auto *unknown = static_cast<IUnknown *>(pointer);
-        unknown->AddRef();
-        slot->vt = VT_UNKNOWN;
-        slot->punkVal = unknown;
-    } else if (number != 0) { // VT_VARIANT: a copy of the caller's VARIANT
-        VariantInit(slot);
-        HRESULT hr = VariantCopy(slot, static_cast<const VARIANT *>(pointer));
-        if (FAILED(hr)) {
-            VariantInit(slot);
-            return hr;
-        }
-    } else {
+    if (number == 0 && target == VT_VARIANT && !m.byref) {
         *slot = *literal; // "0 as variant" passes the integer 0
         VariantInit(literal);
+        return S_OK;
     }
-    return S_OK;
+    if (m.automationObject && !m.byref) {
+        IDispatch *dispatch = number > 0 ? dispatchOfHandle(static_cast<quintptr>(number)) : nullptr;
+        if (!dispatch) {
+            *detail = QString::number(number) + QStringLiteral(" is not a live automation object handle.");
+            return E_INVALIDARG;
+        }
+        slot->vt = VT_DISPATCH;
+        slot->pdispVal = dispatch; // the reference dispatchOfHandle took
+        return S_OK;
+    }
+    // A number is used as a pointer only when the program registered it for
+    // passing: anything else, typed or stale, would be dereferenced blindly.
+    const HRESULT hr =
+        number > 0 ? takePassedAddress(static_cast<quintptr>(number), m, target, slot) : E_INVALIDARG;
+    if (hr == E_INVALIDARG)
+        *detail = QString::number(number) + QStringLiteral(" is not an address registered for passing ") +
+                  QLatin1String(useName(m, target)) + QLatin1Char('.');
+    return hr;
 }
 
 // Builds the argument written at token *k into the member's next free slot.
@@ -603,7 +636,7 @@ HRESULT buildArgument(ParsedCommand *command, ParsedMember *parsed, const Member
     VARIANT *slot = &parsed->arguments[kMaxArguments - 1 - parsed->argumentCount];
     VariantInit(slot);
     if (SUCCEEDED(hr))
-        hr = finishArgument(&literal, modifiers, slot);
+        hr = finishArgument(&literal, modifiers, slot, &command->failureDetail);
     if (literal.vt != VT_EMPTY) // taken over by the slot unless the argument failed
         VariantClear(&literal);
     if (FAILED(hr))
@@ -721,6 +754,7 @@ HRESULT parseCommandInto(const QString &command, ParsedCommand *parsed)
         return E_POINTER;
     parsed->memberCount = 0;
     parsed->inlineTextUsed = 0;
+    parsed->failureDetail.clear();
     if (command.isEmpty())
         return E_INVALIDARG;
     TokenTable table;

@@ -56,12 +56,17 @@ struct ParsedCommand {
     /// is valid while the command lives and is never freed on its own.
     alignas(4) OLECHAR inlineText[kInlineTextUnits];
     int inlineTextUsed = 0;
+    /// Why the last parse into this record refused a number as an address or
+    /// handle (for the last error's text); empty otherwise.
+    QString failureDetail;
 };
 
 /// Parses `command`. S_OK and `*parsed` set (the caller frees it), or a
 /// failure code and `*parsed` null: E_INVALIDARG for any syntax error, an
-/// unknown type name or keyword, a non-number, or a handle/pointer argument
-/// that is 0 or (for "as AutomationObject") not a live handle; E_OUTOFMEMORY
+/// unknown type name or keyword, a non-number, a handle that is not live
+/// ("as AutomationObject"), or an address that is not registered with
+/// PassedAddress ("as variant", "as object", "as idispatch", "as iunknown",
+/// "byref"); E_OUTOFMEMORY
 /// for the 21st argument of a member; VariantChangeType/VariantCopy codes
 /// unchanged. Records nothing.
 HRESULT parseCommand(const QString &command, ParsedCommand **parsed);

@@ -15,6 +15,10 @@ namespace
 
 constexpr WORD kReadFlags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
 
+// Why the parse of this thread's current command refused an argument, from
+// invokeCommand to the operation's closing finish() on the same thread.
+thread_local QString refusalDetail;
+
 // Calls `member` on `dispatch`. A server exception is
 // recorded here with its description.
 HRESULT invokeMember(AutomationObject *obj, WORD flags, VARIANT *result, IDispatch *dispatch,
@@ -93,8 +97,10 @@ HRESULT invokeCommand(AutomationObject *obj, WORD flags, VARTYPE resultType, VAR
     // Parsed on the stack: a command costs no allocation of its argument slots.
     ParsedCommand parsed;
     HRESULT hr = parseCommandInto(command, &parsed);
-    if (FAILED(hr))
+    if (FAILED(hr)) {
+        refusalDetail = parsed.failureDetail;
         return hr;
+    }
     // A released or foreign handle is refused instead of dereferenced.
     IDispatch *current = dispatchOfHandle(reinterpret_cast<quintptr>(obj));
     if (!current) {
@@ -144,7 +150,8 @@ HRESULT finish(AutomationObject *obj, HRESULT hr)
 {
     if (hr == kOutcomeRecorded)
         return S_FALSE;
-    recordError(obj, hr, false, QString());
+    recordError(obj, hr, false, hr == E_INVALIDARG ? refusalDetail : QString());
+    refusalDetail.clear();
     return hr;
 }
 

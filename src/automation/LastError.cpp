@@ -103,8 +103,12 @@ QString errorTextFor(HRESULT hr, const QString &detail)
                    "method/property is limited by the command engine to a maximum of %1 arguments.)")
             .arg(kMaxArguments);
     for (const Entry &e : table) {
-        if (e.code == hr)
-            return QString::fromLatin1(e.text);
+        if (e.code != hr)
+            continue;
+        // A refused argument says which one, after the general text.
+        if (hr == E_INVALIDARG && !detail.isEmpty())
+            return QString::fromLatin1(e.text) + QStringLiteral(" (") + detail + QLatin1Char(')');
+        return QString::fromLatin1(e.text);
     }
     if (hr == DISP_E_EXCEPTION)
         return detail.isEmpty()

@@ -27,9 +27,9 @@ QString lastErrorText();
 /// table. Nothing is recorded (the previous outcome stays) for hr −1 (the
 /// marker for an outcome already recorded) or for DISP_E_EXCEPTION with
 /// `fromException` false (the description was recorded by the call that
-/// received the exception). `detail` completes the S_FALSE text and is the text
-/// of DISP_E_EXCEPTION. `obj` is the object the call ran on (may be null).
-/// Used by the engine's operations; callers of the engine never need it.
+/// received the exception). `detail` completes the S_FALSE and E_INVALIDARG
+/// texts (in parentheses) and is the text of DISP_E_EXCEPTION. `obj` is the object the call ran on (may be
+/// null). Used by the engine's operations; callers of the engine never need it.
 void recordError(AutomationObject *obj, HRESULT hr, bool fromException, const QString &detail);
 
 /// The text recordError stores for `hr` and `detail`.

@@ -2,6 +2,7 @@
 
 #include "automation/Invocation.h"
 #include "automation/LastError.h"
+#include "automation/PassedAddress.h"
 #include "automation/VariantArrays.h"
 #include "automation/com/Bstr.h"
 #include "automation/com/Guid.h"
@@ -106,7 +107,8 @@ bool ProbeSession::resolveHandle(const QString &word, AutomationObject **obj, QS
     return true;
 }
 
-bool ProbeSession::substituteReferences(const QString &command, QString *out, QString *error) const
+bool ProbeSession::substituteReferences(const QString &command, QString *out, QString *error,
+                                        std::vector<std::unique_ptr<PassedAddress>> *passed) const
 {
     out->clear();
     bool inQuote = false;
@@ -129,8 +131,12 @@ bool ProbeSession::substituteReferences(const QString &command, QString *out, QS
             *error = QStringLiteral("error: unknown reference ") + ref;
             return false;
         }
-        *out += variant ? QString::number(reinterpret_cast<quintptr>(variants_.value(n)))
-                        : handleNumber(handles_.value(n));
+        if (variant) {
+            passed->push_back(std::make_unique<PassedAddress>(variants_.value(n)));
+            *out += passed->back()->text();
+        } else {
+            *out += handleNumber(handles_.value(n));
+        }
         i = j - 1;
     }
     return true;
@@ -208,7 +214,8 @@ QStringList ProbeSession::runEngineLine(const QString &verb, const QString &rest
         handles_.remove(handles_.key(obj));
         return {QStringLiteral("=> released ") + handleWord};
     }
-    if (!substituteReferences(rawCommand, &command, &error))
+    std::vector<std::unique_ptr<PassedAddress>> passed;
+    if (!substituteReferences(rawCommand, &command, &error, &passed))
         return {error};
     QString result;
     if (verb == QLatin1String("invoke")) {

@@ -16,8 +16,10 @@
 // Each engine line is followed by "last <code> <0xhex> "<text>"". Handles are
 // written @1, @2 ... (a bare number works too). Inside a command, outside
 // quoted strings, @n is replaced by handle n's engine number and @vn by the
-// address of stored variant n, so "ActiveConnection = @1 as AutomationObject"
-// and "Put('thumbnailPhoto', @v1 as variant)" work. Texts print in double
+// address of stored variant n (registered for passing while the line runs),
+// so "ActiveConnection = @1 as AutomationObject" and
+// "Put('thumbnailPhoto', @v1 as variant)" work; any other number written as
+// an address is refused by the engine. Texts print in double
 // quotes with \\, \", \r, \n, \t and \xNN escapes; byte arrays in hex; arrays
 // element by element; objects inside variants as new handles. Empty lines and
 // lines starting with "#" are skipped; a bad line prints "error: ..." and
@@ -28,11 +30,14 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <memory>
+#include <vector>
 
 namespace orvane
 {
 
 struct AutomationObject;
+class PassedAddress;
 
 class ProbeSession
 {
@@ -55,7 +60,10 @@ class ProbeSession
     QString describeVariant(const VARIANT &value);
     QString addHandle(AutomationObject *obj);
     bool resolveHandle(const QString &word, AutomationObject **obj, QString *error) const;
-    bool substituteReferences(const QString &command, QString *out, QString *error) const;
+    /// Replaces @n and @vn; each stored variant named is registered in `passed`
+    /// for as long as the caller keeps it.
+    bool substituteReferences(const QString &command, QString *out, QString *error,
+                              std::vector<std::unique_ptr<PassedAddress>> *passed) const;
     static QString lastErrorLine();
 
     QMap<int, AutomationObject *> handles_;

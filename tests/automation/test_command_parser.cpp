@@ -6,6 +6,7 @@
 #include "automation/AutomationObject.h"
 #include "automation/Invocation.h"
 #include "automation/LastError.h"
+#include "automation/PassedAddress.h"
 #include "automation/com/Bstr.h"
 #include "automation/com/ComPtr.h"
 
@@ -226,30 +227,63 @@ TEST(CommandParser, PointerForms)
     };
     expectRows(refused, std::size(refused));
 
-    // Raw pointers and addresses are taken as written.
+    // Addresses are taken only while the program has them registered for
+    // passing, and only for the use they were registered for.
     const QString address = QString::number(reinterpret_cast<quintptr>(obj->dispatch));
-    EXPECT_EQ(parseToText(QStringLiteral("A(") + address + QStringLiteral(" as object)")),
-              QStringLiteral("A[19:VT_DISPATCH @") + address + QLatin1Char(']'));
-    EXPECT_EQ(parseToText(QStringLiteral("A(") + address + QStringLiteral(" as iunknown)")),
-              QStringLiteral("A[19:VT_UNKNOWN @") + address + QLatin1Char(']'));
     LONG variable = 5;
     const QString varAddress = QString::number(reinterpret_cast<quintptr>(&variable));
-    EXPECT_EQ(parseToText(QStringLiteral("A(") + varAddress + QStringLiteral(" byref as long)")),
-              QStringLiteral("A[19:VT_BYREF|VT_I4 @") + varAddress + QLatin1Char(']'));
-    EXPECT_EQ(parseToText(QStringLiteral("A(") + varAddress + QStringLiteral(" as long byref)")),
-              QStringLiteral("A[19:VT_BYREF|VT_I4 @") + varAddress + QLatin1Char(']'));
-
-    // "as variant" copies the caller's VARIANT; the caller keeps its own.
     VARIANT value;
     VariantInit(&value);
     setVariantString(&value, QStringLiteral("copied"));
     const QString valueAddress = QString::number(reinterpret_cast<quintptr>(&value));
-    ASSERT_EQ(parseCommand(QStringLiteral("A(") + valueAddress + QStringLiteral(" as variant)"), &parsed),
-              S_OK);
-    EXPECT_EQ(parsed->members[0].arguments[19].vt, VT_BSTR);
-    EXPECT_NE(parsed->members[0].arguments[19].bstrVal, value.bstrVal);
-    freeParsedCommand(parsed);
+    const QString unregistered[] = {
+        address + QStringLiteral(" as object"),
+        address + QStringLiteral(" as iunknown"),
+        varAddress + QStringLiteral(" byref as long"),
+        valueAddress + QStringLiteral(" as variant"),
+        QStringLiteral("1 as variant"),
+        QStringLiteral("12345 as object"),
+        QStringLiteral("4096 as iunknown"),
+        QStringLiteral("8 as idispatch"),
+        QStringLiteral("5 as long byref"),
+    };
+    for (const QString &argument : unregistered)
+        EXPECT_EQ(parseToText(QStringLiteral("A(") + argument + QLatin1Char(')')), kInvalid)
+            << argument.toStdString();
+    {
+        PassedAddress passedObject(obj->dispatch);
+        PassedAddress passedVariable(&variable, VT_I4);
+        PassedAddress passedValue(&value);
+        EXPECT_EQ(parseToText(QStringLiteral("A(") + passedObject.text() + QStringLiteral(" as object)")),
+                  QStringLiteral("A[19:VT_DISPATCH @") + address + QLatin1Char(']'));
+        EXPECT_EQ(parseToText(QStringLiteral("A(") + address + QStringLiteral(" as iunknown)")),
+                  QStringLiteral("A[19:VT_UNKNOWN @") + address + QLatin1Char(']'));
+        EXPECT_EQ(
+            parseToText(QStringLiteral("A(") + passedVariable.text() + QStringLiteral(" byref as long)")),
+            QStringLiteral("A[19:VT_BYREF|VT_I4 @") + varAddress + QLatin1Char(']'));
+        EXPECT_EQ(parseToText(QStringLiteral("A(") + varAddress + QStringLiteral(" as long byref)")),
+                  QStringLiteral("A[19:VT_BYREF|VT_I4 @") + varAddress + QLatin1Char(']'));
+        // Another use than the registered one is refused.
+        const QString misused[] = {
+            varAddress + QStringLiteral(" as object"),     varAddress + QStringLiteral(" byref as double"),
+            valueAddress + QStringLiteral(" as iunknown"), address + QStringLiteral(" as variant"),
+            address + QStringLiteral(" byref as long"),
+        };
+        for (const QString &argument : misused)
+            EXPECT_EQ(parseToText(QStringLiteral("A(") + argument + QLatin1Char(')')), kInvalid)
+                << argument.toStdString();
+
+        // "as variant" copies the caller's VARIANT; the caller keeps its own.
+        ASSERT_EQ(
+            parseCommand(QStringLiteral("A(") + passedValue.text() + QStringLiteral(" as variant)"), &parsed),
+            S_OK);
+        EXPECT_EQ(parsed->members[0].arguments[19].vt, VT_BSTR);
+        EXPECT_NE(parsed->members[0].arguments[19].bstrVal, value.bstrVal);
+        freeParsedCommand(parsed);
+    }
     EXPECT_EQ(variantString(&value), QStringLiteral("copied"));
+    EXPECT_EQ(parseToText(QStringLiteral("A(") + valueAddress + QStringLiteral(" as variant)")), kInvalid)
+        << "refused again once the registration ends";
     VariantClear(&value);
 
     // A released handle is no longer accepted.

@@ -5,6 +5,7 @@
 #include "RecordingServer.h"
 #include "automation/Invocation.h"
 #include "automation/LastError.h"
+#include "automation/PassedAddress.h"
 #include "automation/VariantArrays.h"
 #include "automation/com/SafeArray.h"
 
@@ -197,20 +198,39 @@ TEST_F(Invocation, HandleAsArgumentPassesTheObject)
 TEST_F(Invocation, ArgumentsByAddress)
 {
     LONG number = 77;
-    const QString address = QString::number(reinterpret_cast<quintptr>(&number));
-    EXPECT_EQ(getIntegerProperty(obj_, QStringLiteral("Echo(") + address + QStringLiteral(" byref as long)")),
-              77);
+    {
+        PassedAddress passed(&number, VT_I4);
+        EXPECT_EQ(getIntegerProperty(obj_, QStringLiteral("Echo(") + passed.text() +
+                                               QStringLiteral(" byref as long)")),
+                  77);
+    }
 
     VARIANT bytes;
     VariantInit(&bytes);
     ASSERT_TRUE(bytesToVariant(&bytes, QByteArray("\x01\x02\x03", 3)));
-    VARIANT *echoed = getVariantProperty(obj_, QStringLiteral("Echo(") +
-                                                   QString::number(reinterpret_cast<quintptr>(&bytes)) +
-                                                   QStringLiteral(" as variant)"));
+    VARIANT *echoed = nullptr;
+    {
+        PassedAddress passed(&bytes);
+        echoed = getVariantProperty(obj_,
+                                    QStringLiteral("Echo(") + passed.text() + QStringLiteral(" as variant)"));
+    }
     ASSERT_NE(echoed, nullptr);
     EXPECT_EQ(variantToBytes(echoed), QByteArray("\x01\x02\x03", 3));
     EXPECT_EQ(variantToBytes(&bytes), QByteArray("\x01\x02\x03", 3)) << "the caller's VARIANT is untouched";
     freeVariant(echoed);
+
+    // Once the registration ends, the same addresses are refused, with the reason in the text.
+    const QString address = QString::number(reinterpret_cast<quintptr>(&bytes));
+    EXPECT_EQ(getVariantProperty(obj_, QStringLiteral("Echo(") + address + QStringLiteral(" as variant)")),
+              nullptr);
+    EXPECT_EQ(lastErrorCode(), E_INVALIDARG);
+    EXPECT_TRUE(
+        lastErrorText().endsWith(QStringLiteral(" (") + address +
+                                 QStringLiteral(" is not an address registered for passing as variant.)")))
+        << lastErrorText().toStdString();
+    EXPECT_EQ(invoke(obj_, QStringLiteral("Echo(") + QString::number(reinterpret_cast<quintptr>(&number)) +
+                               QStringLiteral(" byref as long)")),
+              E_INVALIDARG);
     VariantClear(&bytes);
 }
 

@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 #include <QProcess>
+#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace orvane;
@@ -97,10 +98,25 @@ TEST(Probe, ExecutableAnswersEveryLine)
     QProcess probe;
     probe.start(program, {});
     ASSERT_TRUE(probe.waitForStarted());
+    // Numbers that the program never registered for passing are refused, not
+    // dereferenced: each line answers E_INVALIDARG and the process lives on.
+    const char *const addressLines[] = {
+        "Zz(1 as variant)",
+        "Zz(12345 as object)",
+        "Zz(4096 as iunknown)",
+        "Zz(8 as idispatch)",
+        "Properties('k') = 5 as long byref",
+    };
+    const char *const addressUses[] = {"as variant", "as object", "as iunknown", "as object", "byref"};
+    const char *const addressNumbers[] = {"1", "12345", "4096", "8", "5"};
+    QByteArray script = "create Excel.Application\n";
+    for (const char *line : addressLines)
+        script += QByteArray(std::strchr(line, '=') ? "set @1 " : "invoke @1 ") + line + '\n';
+    probe.write(script);
     probe.write("create No.Such.Class\n"
                 "create\n"
                 "\n"
-                "str @1 Name\n"
+                "str @3 Name\n"
                 "\x01\x02 garbage \xff\n"
                 "get NOSUCH:thing\n"
                 "live\n");
@@ -109,20 +125,26 @@ TEST(Probe, ExecutableAnswersEveryLine)
     EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(probe.exitCode(), 0);
     const QStringList lines = QString::fromUtf8(probe.readAllStandardOutput()).split(QLatin1Char('\n'));
-    const QStringList expected = {
+    QStringList expected = {QStringLiteral("=> @1"), QString::fromUtf8(kOkay)};
+    for (int i = 0; i < 5; ++i)
+        expected << QStringLiteral("=> 0x80070057")
+                 << QString::fromUtf8(kInvalidArg).chopped(1) +
+                        QStringLiteral(" (%1 is not an address registered for passing %2.)\"")
+                            .arg(QLatin1String(addressNumbers[i]), QLatin1String(addressUses[i]));
+    expected += QStringList{
         QStringLiteral("=> null"),
         QStringLiteral(
             "last -2147221005 0x800401F3 \"Invalid progID/CLSID. Check your spelling of the programmatic "
             "identifier. Also check that the component / ActiveX control has been registered.\""),
         QStringLiteral("=> null"),
         QString::fromUtf8(kInvalidArg),
-        QStringLiteral("error: no handle @1"),
+        QStringLiteral("error: no handle @3"),
         QStringLiteral("error: unknown command \"\\x01\\x02\""),
         QStringLiteral("=> null"),
         QStringLiteral(
             "last -2147221020 0x800401E4 \"Unknown error. (Code : Hex 800401E4). Please report this error "
             "code to the author at 'support@orvane.org'\""),
-        QStringLiteral("=> 0"),
+        QStringLiteral("=> 1"),
         QString(),
     };
     EXPECT_EQ(lines, expected);
