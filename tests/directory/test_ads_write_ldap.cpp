@@ -6,6 +6,7 @@
 #include "TestDirectory.h"
 #include "automation/Invocation.h"
 #include "automation/LastError.h"
+#include "automation/PassedAddress.h"
 #include "automation/VariantArrays.h"
 #include "directory/ldap/RegisterServers.h"
 
@@ -51,17 +52,19 @@ class AdsWriteTest : public DirectoryTest
     }
 };
 
-// The engine's way to name a VARIANT in a command: its address in decimal.
-QString addressOf(const VARIANT *v)
-{
-    return QString::number(reinterpret_cast<quintptr>(v)) + QStringLiteral(" as variant");
-}
-
+// A VARIANT that the engine accepts by address while it lives.
 struct OwnedVariant {
     VARIANT v;
+    PassedAddress passed{&v};
     OwnedVariant() { VariantInit(&v); }
     ~OwnedVariant() { VariantClear(&v); }
 };
+
+// The engine's way to name a VARIANT in a command: its registered address in decimal.
+QString addressOf(const OwnedVariant &owned)
+{
+    return owned.passed.text() + QStringLiteral(" as variant");
+}
 
 std::vector<QByteArray> bytesList(std::initializer_list<const char *> texts)
 {
@@ -121,7 +124,7 @@ TEST_P(AdsWriteTest, AppendWritesEveryValueOfTheArray)
                                                 QStringLiteral("+7 (495) 000-00-00")}),
               0);
     EXPECT_EQ(invoke(user.get(),
-                     QStringLiteral("PutEx(3, 'otherTelephone', ") + addressOf(&values.v) + QLatin1Char(')')),
+                     QStringLiteral("PutEx(3, 'otherTelephone', ") + addressOf(values) + QLatin1Char(')')),
               0)
         << lastErrorText().toStdString();
     EXPECT_EQ(invoke(user.get(), QStringLiteral("SetInfo")), 0) << lastErrorText().toStdString();
@@ -174,7 +177,7 @@ TEST_P(AdsWriteTest, TwentyKilobytePhotoRoundTripsByteForByte)
     EXPECT_EQ(invoke(user.get(), QStringLiteral("PutEx(1, 'thumbnailPhoto', '0')")), 0);
     EXPECT_EQ(invoke(user.get(), QStringLiteral("SetInfo")), 0);
     EXPECT_EQ(
-        invoke(user.get(), QStringLiteral("Put('thumbnailPhoto', ") + addressOf(&bytes.v) + QLatin1Char(')')),
+        invoke(user.get(), QStringLiteral("Put('thumbnailPhoto', ") + addressOf(bytes) + QLatin1Char(')')),
         0);
     EXPECT_EQ(invoke(user.get(), QStringLiteral("SetInfo")), 0) << lastErrorText().toStdString();
     EXPECT_EQ(valuesOf(5, "thumbnailPhoto"), std::vector<QByteArray>{photo});
