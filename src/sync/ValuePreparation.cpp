@@ -42,9 +42,12 @@ PreparedValue prepareValue(const Settings &settings, ReplacementPatterns &patter
     return prepared;
 }
 
-Thresholds syncThresholds(int rangeupper)
+// A value that fits its attribute is never cut: cutting one of exactly
+// rangeupper units would write a damaged value that the status check calls
+// up to date, so every preparation cuts only above rangeupper.
+Thresholds attributeThresholds(int rangeupper)
 {
-    return {rangeupper, qsizetype(rangeupper) - 1};
+    return {rangeupper, rangeupper};
 }
 
 QString joinMultiValued(const QStringList &elements, const QString &delimiter)
@@ -54,19 +57,18 @@ QString joinMultiValued(const QStringList &elements, const QString &delimiter)
         joined += element;
         joined += delimiter;
     }
+    // Whole trailing delimiters go (with the empty elements they carried); a
+    // run of the delimiter's first character may end a real element.
     if (delimiter.isEmpty())
         return joined;
-    const QChar first = delimiter.front();
-    qsizetype end = joined.size();
-    while (end > 0 && joined.at(end - 1) == first)
-        --end;
-    joined.truncate(end);
+    while (joined.endsWith(delimiter))
+        joined.chop(delimiter.size());
     return joined;
 }
 
 void prepareRecord(const Settings &settings, ReplacementPatterns &patterns, SyncRecord &record)
 {
-    const Thresholds limits = syncThresholds(record.rangeupper);
+    const Thresholds limits = attributeThresholds(record.rangeupper);
     if (record.multivalued == 0) {
         const PreparedValue prepared =
             prepareValue(settings, patterns, record.value, record.rangeupper, limits);
@@ -180,7 +182,7 @@ QString PrepareStatusValue(const Settings &settings, const QString &value, int r
 QString PrepareStatusValue(const Settings &settings, ReplacementPatterns &patterns, const QString &value,
                            int rangeupper)
 {
-    return prepareValue(settings, patterns, value, rangeupper, {rangeupper, rangeupper}).value;
+    return prepareValue(settings, patterns, value, rangeupper, attributeThresholds(rangeupper)).value;
 }
 
 int CompareMultiValued(const Settings &settings, const QString &directoryValue, const QString &sourceValue,
@@ -200,7 +202,7 @@ int CompareMultiValued(const Settings &settings, ReplacementPatterns &patterns, 
     // Which source element, prepared against which directory element, equals it.
     std::vector<std::vector<bool>> equal(directory.size(), std::vector<bool>(source.size(), false));
     for (qsizetype d = 0; d < directory.size(); ++d) {
-        const Thresholds limits{directory[d].size(), directory[d].size()};
+        const Thresholds limits{directory[d].size(), rangeupper};
         for (qsizetype s = 0; s < source.size(); ++s)
             equal[d][s] =
                 prepareValue(settings, patterns, source[s], rangeupper, limits).value == directory[d];

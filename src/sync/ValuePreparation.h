@@ -7,13 +7,15 @@
 // rules (always, or only for a value longer than the limit, as the replacement
 // mode says; any other mode replaces nothing), cutting an over-long value to
 // the limit with the trimmed end appended, and upper-casing its first
-// character when that option is on. The preparations differ only in their
-// thresholds:
-//   - PrepareSyncRecords: replaces when longer than rangeupper, cuts at
-//     rangeupper or more, and records what it did in the record's flags;
-//   - PrepareStatusValue: replaces and cuts only when longer than rangeupper;
-//   - CompareMultiValued: replaces and cuts a source element only when it is
-//     longer than the directory element it is compared with.
+// character when that option is on. Every preparation cuts only a value
+// longer than rangeupper, so a value that fits is never cut and the three
+// agree on what a value becomes; they differ only in when the replacement
+// mode "when too long" runs the rules:
+//   - PrepareSyncRecords: when longer than rangeupper; records what it did in
+//     the record's flags;
+//   - PrepareStatusValue: when longer than rangeupper;
+//   - CompareMultiValued: when a source element is longer than the directory
+//     element it is compared with.
 // A multi-valued value is split at its delimiter and prepared element by
 // element against the same per-value limit.
 //
@@ -60,8 +62,9 @@ QStringList SplitMultiValued(const QString &value, const QString &delimiter);
 /// `replaced` flags when a cut or a rule match happened (to the value or to any
 /// element of a multi-valued one); leaves every other field untouched. A
 /// multi-valued value is joined back with the delimiter after each element,
-/// then the whole run of the delimiter's first character is removed from the
-/// end, so "a;;" becomes "a" and an empty value stays empty.
+/// then every whole trailing occurrence of the delimiter is removed, so "a;;"
+/// becomes "a", "a; b; " with "; " becomes "a; b", "x--a-" with "--" stays,
+/// and an empty value stays empty.
 void PrepareSyncRecords(const Settings &settings, SyncRecordList &records);
 /// The same with rules compiled beforehand.
 void PrepareSyncRecords(const Settings &settings, ReplacementPatterns &patterns, SyncRecordList &records);

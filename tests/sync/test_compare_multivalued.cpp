@@ -53,6 +53,8 @@ INSTANTIATE_TEST_SUITE_P(
         CompareCase{"CyrillicFirstUpperCase", 0, 1, "Иван;Пётр", "пётр;иван", 64, 0},
         CompareCase{"LongerSourceCut", 0, 0, "abcdef...;x", "x;abcdefghijk", 10, 0},
         CompareCase{"ShorterSourceNotCut", 0, 0, "abcdef...;x", "x;abcdef", 10, 1},
+        // A source element that fits is never cut, even when longer than the directory's.
+        CompareCase{"FittingSourceNotCut", 0, 0, "abcdef...;x", "x;abcdefghij", 10, 1},
         CompareCase{"ReplacedWhenLongerThanDirectoryElement", ReplaceWhenTooLong, 0, "Main St.;x",
                     "x;Main Street", 64, 0},
         CompareCase{"NotReplacedWhenNotLonger", ReplaceWhenTooLong, 0, "Main Street St.;x",
@@ -61,7 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
         CompareCase{"WithoutReplacementLongerIsCut", 0, 0, "Main St.;x", "x;Main Street", 64, 1},
         // The first directory element could take either source element; only one
         // choice leaves a partner for the second.
-        CompareCase{"PairingMovesAlong", 0, 0, "abcdef...;abcdefghijk", "abcdefghijk;abcdef...", 10, 0}),
+        CompareCase{"PairingMovesAlong", ReplaceWhenTooLong, 0, "Main St.;Main Street",
+                    "Main Street;Main St.", 64, 0}),
     [](const ::testing::TestParamInfo<CompareCase> &info) { return std::string(info.param.name); });
 
 TEST(CompareMultiValuedTest, PreparedRecordInOtherOrderIsUpToDate)

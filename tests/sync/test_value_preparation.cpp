@@ -80,13 +80,29 @@ INSTANTIATE_TEST_SUITE_P(Values, UppercaseFirstTest,
                                            // U+10428 DESERET SMALL LETTER LONG I -> U+10400
                                            UppercaseCase{"\xF0\x90\x90\xA8x", "\xF0\x90\x90\x80x"}));
 
-TEST(PrepareSyncRecordsTest, ValueOfExactlyRangeupperIsCut)
+// Around the limit the three preparations agree: a value that fits is never
+// cut, a longer one is cut to rangeupper - 4 units + "...", and a directory
+// holding what the sync writes compares as up to date.
+TEST(PreparationPathsTest, AgreeAroundTheLimit)
 {
-    const SyncRecord r = prepared(preparationSettings(ReplaceWhenTooLong, 1), record("abcdefghij", 10));
-    EXPECT_EQ(r.value, "Abcdef...");
-    EXPECT_EQ(r.value.size(), 9);
-    EXPECT_EQ(r.trimmed, 1);
-    EXPECT_EQ(r.replaced, 0);
+    const Settings settings = preparationSettings(ReplaceWhenTooLong, 1);
+    const struct {
+        const char *input;
+        const char *expected;
+        int trimmed;
+    } cases[] = {
+        {"abcdefghi", "Abcdefghi", 0},
+        {"abcdefghij", "Abcdefghij", 0},
+        {"abcdefghijk", "Abcdef...", 1},
+    };
+    for (const auto &c : cases) {
+        const SyncRecord single = prepared(settings, record(c.input, 10));
+        EXPECT_EQ(single.value, c.expected) << c.input;
+        EXPECT_EQ(single.trimmed, c.trimmed) << c.input;
+        EXPECT_EQ(prepared(settings, record(c.input, 10, 1)).value, c.expected) << c.input;
+        EXPECT_EQ(PrepareStatusValue(settings, c.input, 10), c.expected) << c.input;
+        EXPECT_EQ(CompareMultiValued(settings, c.expected, c.input, 10), 0) << c.input;
+    }
 }
 
 TEST(PrepareSyncRecordsTest, ShortValueOnlyUpperCased)
@@ -99,13 +115,13 @@ TEST(PrepareSyncRecordsTest, ShortValueOnlyUpperCased)
 
 TEST(PrepareSyncRecordsTest, OutsideBmpCountsAsTwoUnits)
 {
-    // Nine characters but ten code units: at the limit, so cut.
+    // Nine characters but ten code units: above a limit of 9, so cut.
     const QString value = QStringLiteral("abcdefgh😀");
     ASSERT_EQ(value.size(), 10);
-    const SyncRecord r = prepared(preparationSettings(0, 0), record(value, 10));
-    EXPECT_EQ(r.value, "abcdef...");
+    const SyncRecord r = prepared(preparationSettings(0, 0), record(value, 9));
+    EXPECT_EQ(r.value, "abcde...");
     EXPECT_EQ(r.trimmed, 1);
-    EXPECT_EQ(prepared(preparationSettings(0, 0), record(value, 11)).value, value);
+    EXPECT_EQ(prepared(preparationSettings(0, 0), record(value, 10)).value, value);
 }
 
 TEST(PrepareSyncRecordsTest, LeavesOtherFieldsAlone)
@@ -169,8 +185,8 @@ INSTANTIATE_TEST_SUITE_P(
         ModeCase{"AlwaysNoMatch", AlwaysReplace, "Elm Road", 64, "Elm Road", 0, "Elm Road"},
         // 11 units against 10: the rule runs and the result fits.
         ModeCase{"TooLongReplaced", ReplaceWhenTooLong, "Main Street", 10, "Main St.", 1, "Main St."},
-        // 10 units against 10: no rule runs; the sync cuts, the status check does not.
-        ModeCase{"AtLimitNotReplaced", ReplaceWhenTooLong, "Mainstreet", 10, "Mainst...", 0, "Mainstreet"},
+        // 10 units against 10: no rule runs and nothing is cut.
+        ModeCase{"AtLimitNotReplaced", ReplaceWhenTooLong, "Mainstreet", 10, "Mainstreet", 0, "Mainstreet"},
         ModeCase{"ShortNotReplaced", ReplaceWhenTooLong, "Main Street", 64, "Main Street", 0, "Main Street"},
         // Length is measured before replacement: still too long after it, so cut as well.
         ModeCase{"ReplacedThenCut", ReplaceWhenTooLong, "abc Main Street road", 12, "x Main S...", 1,
@@ -227,12 +243,15 @@ INSTANTIATE_TEST_SUITE_P(
                       MultiValuedCase{"EmptyValue", ";", 1, "", 64, "", 0},
                       MultiValuedCase{"EachElementUpperCased", ";", 1, "a;b;", 64, "A;B", 0},
                       MultiValuedCase{"LimitPerElement", ";", 0, "abcdefghij;abc;abcdefghijkl", 10,
-                                      "abcdef...;abc;abcdef...", 1},
+                                      "abcdefghij;abc;abcdef...", 1},
                       MultiValuedCase{"JoinedMayExceedLimit", ";", 0, "abcdefgh;abcdefgh", 10,
                                       "abcdefgh;abcdefgh", 0},
                       MultiValuedCase{"LongerDelimiter", ";;", 0, "a;;b;;", 64, "a;;b", 0},
-                      // Only the delimiter's first character is stripped from the end.
-                      MultiValuedCase{"DelimiterEndingOtherwiseStays", "; ", 0, "a; b", 64, "a; b; ", 0},
+                      // Whole trailing delimiters go, never part of a real element.
+                      MultiValuedCase{"TwoCharacterDelimiter", "; ", 0, "a; b", 64, "a; b", 0},
+                      MultiValuedCase{"TwoCharacterDelimiterEmptyTail", "; ", 0, "a; b; ; ", 64, "a; b", 0},
+                      MultiValuedCase{"ElementEndingInDelimiterStart", "--", 0, "x--a-", 64, "x--a-", 0},
+                      MultiValuedCase{"SemicolonElementDropped", ";", 0, "a;b;;", 64, "a;b", 0},
                       MultiValuedCase{"EmptyDelimiterDoesNotSplit", "", 1, "a;b", 64, "A;b", 0}),
     [](const ::testing::TestParamInfo<MultiValuedCase> &info) { return std::string(info.param.name); });
 
