@@ -3,6 +3,7 @@
 #include "directory/ldap/AdoErrors.h"
 #include "directory/ldap/AdoRecordSet.h"
 #include "directory/ldap/LdapPool.h"
+#include "directory/ldap/SearchAnswers.h"
 
 namespace orvane
 {
@@ -81,16 +82,21 @@ HRESULT AdoCommand::execute(DispatchCall &call)
 
     auto data = std::make_shared<RecordSetData>();
     data->pathPrefix = QStringLiteral("LDAP://%1:%2/").arg(server.host).arg(server.port);
+    // An empty list asks for every attribute; nothing needs adding then.
+    const QStringList hidden =
+        query.attributes.isEmpty() ? QStringList() : answerAttributes(query.attributes);
+    std::shared_ptr<const ServerInfo> info;
     const HRESULT hr = LdapPool::instance().run(server, connection->credentials(), [&](LdapConnection &c) {
         HRESULT infoResult = S_OK;
-        const std::shared_ptr<const ServerInfo> info = LdapPool::instance().serverInfo(c, &infoResult);
+        info = LdapPool::instance().serverInfo(c, &infoResult);
         if (!info)
             return infoResult;
-        data->defineColumns(query.attributes, info->schema);
-        return c.search(query.path.dn, query.scope, query.filter, query.attributes, pageSize, *data);
+        data->defineColumns(query.attributes, info->schema, hidden);
+        return c.search(query.path.dn, query.scope, query.filter, query.attributes + hidden, pageSize, *data);
     });
     if (FAILED(hr))
         return hr;
+    publishSearch(server, connection->credentials(), info, data);
     auto recordSet = ComPtr<AdoRecordSet>::attach(new AdoRecordSet(std::move(data)));
     return call.setResultDispatch(recordSet.get());
 }

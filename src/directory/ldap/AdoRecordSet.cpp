@@ -121,13 +121,13 @@ class AdoFields : public DispatchObject
             return DISP_E_MEMBERNOTFOUND;
         switch (call.dispid()) {
         case Count:
-            return call.setResultInteger(static_cast<qint64>(data_->columns().size()));
+            return call.setResultInteger(static_cast<qint64>(data_->fieldCount()));
         case DISPID_VALUE: {
             qint64 ordinal = -1;
             QString name;
             if (call.arg(0) && (call.arg(0)->vt & VT_TYPEMASK) != VT_BSTR &&
                 SUCCEEDED(call.integerArg(0, &ordinal))) {
-                if (ordinal < 0 || ordinal >= static_cast<qint64>(data_->columns().size()))
+                if (ordinal < 0 || ordinal >= static_cast<qint64>(data_->fieldCount()))
                     return raiseAdo(call, AdoError::ItemNotFound);
             } else {
                 const HRESULT hr = call.stringArg(0, &name);
@@ -156,21 +156,31 @@ class AdoFields : public DispatchObject
 
 } // namespace
 
-void RecordSetData::defineColumns(const QStringList &attributes, const LdapSchema &schema)
+void RecordSetData::defineColumns(const QStringList &attributes, const LdapSchema &schema,
+                                  const QStringList &hidden)
 {
     columns_.clear();
     columnIndex_.clear();
+    storedIndex_.clear();
     askedIndex_.clear();
     returnedIndex_.clear();
+    guidIndex_.clear();
     records_.clear();
-    for (const QString &name : attributes) {
+    fieldCount_ = static_cast<int>(attributes.size());
+    for (const QString &name : attributes + hidden) {
         Column c;
         c.name = name;
+        const bool field = static_cast<int>(columns_.size()) < fieldCount_;
+        const auto index = [&](const QString &key) {
+            if (field && !columnIndex_.contains(key))
+                columnIndex_.insert(key, static_cast<int>(columns_.size()));
+            if (!storedIndex_.contains(key))
+                storedIndex_.insert(key, static_cast<int>(columns_.size()));
+        };
         if (const AttributeInfo *info = schema.find(name)) {
             c.kind = info->kind;
             c.multiValued = !info->singleValued;
-            if (!columnIndex_.contains(info->name.toLower()))
-                columnIndex_.insert(info->name.toLower(), static_cast<int>(columns_.size()));
+            index(info->name.toLower());
         }
         if (name.compare(QLatin1String("distinguishedName"), Qt::CaseInsensitive) == 0) {
             c.special = Special::DistinguishedName;
@@ -179,10 +189,37 @@ void RecordSetData::defineColumns(const QStringList &attributes, const LdapSchem
         } else if (name.compare(QLatin1String("ADsPath"), Qt::CaseInsensitive) == 0) {
             c.special = Special::AdsPath;
         }
-        if (!columnIndex_.contains(name.toLower()))
-            columnIndex_.insert(name.toLower(), static_cast<int>(columns_.size()));
+        index(name.toLower());
         columns_.push_back(c);
     }
+}
+
+bool RecordSetData::entryByGuid(QByteArrayView guid, LdapEntry *out) const
+{
+    const int guidColumn = storedIndex_.value(QStringLiteral("objectguid"), -1);
+    if (guidColumn < 0)
+        return false;
+    if (guidIndex_.empty()) {
+        for (long r = 0; r < recordCount(); ++r) {
+            for (const Value &v : records_[r].values) {
+                if (v.column == guidColumn)
+                    guidIndex_.emplace(std::string(records_[r].data.constData() + v.offset, v.length), r);
+            }
+        }
+    }
+    const auto it = guidIndex_.find(std::string(guid.data(), static_cast<size_t>(guid.size())));
+    if (it == guidIndex_.end())
+        return false;
+    const Record &record = records_[it->second];
+    out->dn = record.dn;
+    out->attributes.clear();
+    for (const Value &v : record.values) {
+        const Column &column = columns_[v.column];
+        if (out->attributes.empty() || out->attributes.back().name != column.name)
+            out->attributes.push_back({column.name, {}});
+        out->attributes.back().values.emplace_back(record.data.constData() + v.offset, v.length);
+    }
+    return true;
 }
 
 int RecordSetData::column(QStringView name) const
@@ -206,7 +243,7 @@ int RecordSetData::columnOfReturned(QByteArrayView name)
     const int semicolon = plain.indexOf(QLatin1Char(';')); // "thumbnailPhoto;binary"
     if (semicolon >= 0)
         plain.truncate(semicolon);
-    const int c = columnIndex_.value(plain.toLower(), -1);
+    const int c = storedIndex_.value(plain.toLower(), -1);
     returnedIndex_.emplace(std::string(key), c);
     return c;
 }
@@ -272,7 +309,7 @@ AdoRecordSet::AdoRecordSet() : DispatchObject(table()) {}
 AdoRecordSet::AdoRecordSet(std::shared_ptr<RecordSetData> data)
     : DispatchObject(table()), data_(std::move(data))
 {
-    fields_.resize(data_->columns().size());
+    fields_.resize(data_->fieldCount());
 }
 
 HRESULT AdoRecordSet::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID lcid, DISPID *ids)
@@ -357,7 +394,7 @@ HRESULT AdoRecordSet::field(DispatchCall &call)
     QString name;
     qint64 ordinal = 0;
     if ((call.arg(0)->vt & VT_TYPEMASK) != VT_BSTR && SUCCEEDED(call.integerArg(0, &ordinal))) {
-        column = ordinal >= 0 && ordinal < static_cast<qint64>(data_->columns().size())
+        column = ordinal >= 0 && ordinal < static_cast<qint64>(data_->fieldCount())
                      ? static_cast<int>(ordinal)
                      : -1;
     } else {

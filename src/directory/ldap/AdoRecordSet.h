@@ -50,9 +50,17 @@ class RecordSetData : public EntryVisitor
     bool open = true;
 
     /// Sets up the columns for `attributes` with what `schema` says of them
-    /// and forgets any records.
-    void defineColumns(const QStringList &attributes, const LdapSchema &schema);
+    /// and forgets any records. `hidden` attributes are kept for binds that
+    /// follow the search (SearchAnswers.h) but are no fields of the record set.
+    void defineColumns(const QStringList &attributes, const LdapSchema &schema,
+                       const QStringList &hidden = {});
+    /// Every column, the hidden ones last.
     const std::vector<Column> &columns() const { return columns_; }
+    /// The number of columns that are fields.
+    int fieldCount() const { return fieldCount_; }
+    /// The record whose objectGUID is `guid` as an entry with every column's
+    /// values (none for "distinguishedName" and "ADsPath"); false when none.
+    bool entryByGuid(QByteArrayView guid, LdapEntry *out) const;
     long recordCount() const { return static_cast<long>(records_.size()); }
     /// The column of `name` (any case), -1 when none.
     int column(QStringView name) const;
@@ -85,7 +93,11 @@ class RecordSetData : public EntryVisitor
     int columnOfReturned(QByteArrayView name);
 
     std::vector<Column> columns_;
-    QHash<QString, int> columnIndex_; ///< lower-case requested names and their schema names
+    int fieldCount_ = 0;
+    QHash<QString, int> columnIndex_; ///< lower-case requested names and their schema names (fields only)
+    QHash<QString, int> storedIndex_; ///< the same for every column, hidden ones included
+    mutable std::unordered_map<std::string, long>
+        guidIndex_; ///< objectGUID bytes -> record, built on first use
     /// Names as clients wrote them (saves lower-casing), found without copying the name.
     mutable std::unordered_map<std::u16string, int, Utf16ViewHash, std::equal_to<>> askedIndex_;
     std::unordered_map<std::string, int, ViewHash, std::equal_to<>>

@@ -4,6 +4,7 @@
 #include "automation/com/ComPtr.h"
 #include "directory/ldap/AttributeValues.h"
 #include "directory/ldap/LdapErrors.h"
+#include "directory/ldap/SearchAnswers.h"
 
 namespace orvane
 {
@@ -99,6 +100,18 @@ HRESULT AdsObject::bind(const DirectoryPath &path, const Credentials &credential
     *out = nullptr;
     const ServerAddress server{path.host, path.port};
     auto object = ComPtr<AdsObject>::attach(new AdsObject(server, credentials));
+    SearchAnswer answer;
+    if (path.byGuid && answerBind(server, credentials,
+                                  QByteArrayView(reinterpret_cast<const char *>(path.guid.data()),
+                                                 qsizetype(path.guid.size())),
+                                  &answer)) {
+        object->info_ = std::move(answer.info);
+        object->entry_ = std::move(answer.entry);
+        object->fetched_ = std::move(answer.attributes);
+        object->partial_ = true;
+        *out = object.detach();
+        return S_OK;
+    }
     const HRESULT hr = LdapPool::instance().run(
         server, credentials, [&](LdapConnection &connection) { return object->load(connection, path); });
     if (FAILED(hr))
@@ -143,6 +156,36 @@ HRESULT AdsObject::load(LdapConnection &connection, const DirectoryPath &path)
     return S_OK;
 }
 
+bool AdsObject::fetched(const QString &name) const
+{
+    if (isDistinguishedName(name) || fetched_.contains(name.toLower()))
+        return true;
+    const AttributeInfo *info = attributeInfo(name);
+    return info && fetched_.contains(info->name.toLower());
+}
+
+bool AdsObject::answerable(DispatchCall &call) const
+{
+    const DISPID id = call.dispid();
+    if (call.isPropertyPut())
+        return false;
+    if (id >= FirstAttribute && id - FirstAttribute < static_cast<DISPID>(dynamicNames_.size()))
+        return fetched(dynamicNames_[id - FirstAttribute]);
+    QString name;
+    switch (id) {
+    case AccountDisabled:
+        return fetched(QStringLiteral("userAccountControl"));
+    case Name:
+    case AdsPath:
+    case Parent:
+        return true;
+    case Get:
+    case GetEx:
+        return SUCCEEDED(call.stringArg(0, &name)) && fetched(name);
+    }
+    return false;
+}
+
 HRESULT AdsObject::reload()
 {
     DirectoryPath path;
@@ -165,6 +208,8 @@ HRESULT AdsObject::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID l
         members().find(qStringFromOleString(names[0])) != DISPID_UNKNOWN)
         return hr;
     const QString name = qStringFromOleString(names[0]);
+    if (partial_ && !fetched(name) && SUCCEEDED(reload()))
+        partial_ = false; // an attribute the search did not fetch: the entry tells whether it exists
     const bool known = attributeInfo(name) || entry_.find(name) || isDistinguishedName(name) ||
                        (info_ && info_->schema.size() == 0);
     if (!known)
@@ -180,6 +225,12 @@ HRESULT AdsObject::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID l
 
 HRESULT AdsObject::invoke(DispatchCall &call)
 {
+    if (partial_ && !answerable(call)) {
+        const HRESULT loaded = reload();
+        if (FAILED(loaded))
+            return loaded;
+        partial_ = false;
+    }
     const DISPID id = call.dispid();
     if (id >= FirstAttribute && id - FirstAttribute < static_cast<DISPID>(dynamicNames_.size())) {
         const QString &name = dynamicNames_[id - FirstAttribute];

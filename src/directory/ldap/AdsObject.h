@@ -20,12 +20,18 @@
 // an unset single value is no error. Get/GetEx of an absent attribute fail
 // with E_ADS_PROPERTY_NOT_FOUND (0x8000500D) as in ADSI.
 //
+// A GUID bind that follows a search of the same thread may be answered from
+// that search (SearchAnswers.h): the object then holds only the attributes the
+// search fetched and reads the whole entry before anything else is asked.
+//
 // A failed SetInfo drops the queued changes and re-reads the entry, so that
 // the cache again shows what the directory holds and a later SetInfo does not
 // resend the refused change.
 
 #include "automation/com/DispatchObject.h"
 #include "directory/ldap/LdapPool.h"
+
+#include <QSet>
 
 namespace orvane
 {
@@ -64,6 +70,9 @@ class AdsObject : public DispatchObject
     AdsObject(const ServerAddress &server, const Credentials &credentials);
     HRESULT load(LdapConnection &connection, const DirectoryPath &path);
     HRESULT reload();
+    /// True when `call` can be answered from the attributes a search fetched.
+    bool answerable(DispatchCall &call) const;
+    bool fetched(const QString &name) const;
     const AttributeInfo *attributeInfo(const QString &name) const;
     HRESULT readAttribute(DispatchCall &call, const QString &name, bool byName, bool asArray);
     HRESULT change(LdapModification::Op op, const QString &name, const VARIANT *value);
@@ -78,6 +87,8 @@ class AdsObject : public DispatchObject
     LdapEntry entry_;                       ///< the property cache
     std::vector<LdapModification> pending_; ///< changes not yet sent
     std::vector<QString> dynamicNames_;     ///< attribute names given DISPIDs from FirstAttribute on
+    bool partial_ = false;                  ///< the cache holds only what a search fetched
+    QSet<QString> fetched_;                 ///< lower-case names of those attributes
 };
 
 } // namespace orvane

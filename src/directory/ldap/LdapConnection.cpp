@@ -2,6 +2,7 @@
 
 #include "automation/com/HResult.h"
 #include "directory/ldap/LdapErrors.h"
+#include "directory/ldap/SearchAnswers.h"
 
 #include <atomic>
 #include <csignal>
@@ -379,6 +380,7 @@ HRESULT LdapConnection::awaitSearch(int msgid, EntryVisitor &visitor, QByteArray
 
 HRESULT LdapConnection::modify(const QString &dn, const std::vector<LdapModification> &changes)
 {
+    forgetSearches(); // a bind after this write must read the directory again
     std::vector<LDAPMod> mods(changes.size());
     std::vector<QByteArray> names;
     std::vector<std::vector<berval>> values(changes.size());
