@@ -282,6 +282,19 @@ def fixtures(w, parent, photos):
                [("cn", "Writer %02d" % i), ("sn", "Writer"), ("givenName", "W%02d" % i),
                 ("sAMAccountName", "writer%02d" % i), ("title", "Initial title"),
                 ("otherTelephone", ["100", "200"])])
+    # Surnames that begin with a filter or command-string special character.
+    for cn, sn, sam in [("Fixture Paren", "(Paren", "fixture.paren"), ("Fixture Star", "*Star", "fixture.star"),
+                        ("Fixture Quote", "'Quote", "fixture.quote"),
+                        ("Fixture Backslash", "\\Backslash", "fixture.backslash")]:
+        w.user("CN=%s,%s" % (cn, parent), [("cn", cn), ("sn", sn), ("sAMAccountName", sam)])
+    # Users the directory-operation tests write (search, write, account, photo).
+    for i in range(1, 9):
+        attrs = [("cn", "Editor %02d" % i), ("sn", "Editor"), ("givenName", "E%02d" % i),
+                 ("sAMAccountName", "editor%02d" % i), ("title", "Initial title"),
+                 ("otherTelephone", ["100", "200"])]
+        if photos and i >= 7:
+            attrs.append(("thumbnailPhoto", photos[1 % len(photos)]))
+        w.user("CN=Editor %02d,%s" % (i, parent), attrs)
 
 
 def main():
