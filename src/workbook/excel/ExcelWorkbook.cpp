@@ -2,6 +2,7 @@
 
 #include "automation/com/ComPtr.h"
 #include "workbook/excel/ExcelWorksheet.h"
+#include "workbook/excel/WorkbookCache.h"
 
 #include <QFileInfo>
 
@@ -25,6 +26,8 @@ const MemberTable &ExcelWorkbook::memberTable()
 HRESULT ExcelWorkbook::save(DispatchCall &call, Workbook *book)
 {
     WorkbookError error;
+    // Whatever the outcome, the copy parsed before no longer stands for the file.
+    WorkbookCache::forget(book->path());
     if (!book->save(&error)) {
         return raiseExcelError(call, QString::fromStdString(error.message));
     }

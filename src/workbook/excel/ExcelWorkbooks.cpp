@@ -2,6 +2,7 @@
 
 #include "automation/com/ComPtr.h"
 #include "workbook/excel/ExcelWorkbook.h"
+#include "workbook/excel/WorkbookCache.h"
 
 namespace orvane
 {
@@ -39,7 +40,7 @@ HRESULT ExcelWorkbooks::open(DispatchCall &call)
         return hr;
     }
     WorkbookError error;
-    std::unique_ptr<Workbook> book = Workbook::open(path.toStdString(), &error);
+    std::shared_ptr<Workbook> book = WorkbookCache::open(path.toStdString(), &error);
     if (!book) {
         session_->openError = QString::fromStdString(error.message);
         return raiseExcelError(call, session_->openError);

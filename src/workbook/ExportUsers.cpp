@@ -1,0 +1,171 @@
+#include "workbook/ExportUsers.h"
+
+#include "automation/CommandParser.h"
+#include "automation/Invocation.h"
+#include "automation/LastError.h"
+#include "directory/ObjectBinding.h"
+#include "directory/UserSearch.h"
+#include "store/Database.h"
+
+#include <QFileInfo>
+
+namespace orvane
+{
+
+namespace
+{
+
+QString exportAttributes(const QList<ExportBinding> &bindings)
+{
+    QStringList names;
+    for (const ExportBinding &b : bindings)
+        names.append(b.attribute);
+    QString list = names.join(QLatin1Char(','));
+    while (list.endsWith(QLatin1Char(',')))
+        list.chop(1);
+    // Without bindings the list would begin with a bare comma.
+    return list.isEmpty() ? kUserCountAttributes : list + u',' + kUserCountAttributes;
+}
+
+QString recordValue(AutomationObject *records, const ExportBinding &b, const QString &delimiter)
+{
+    const QString field = QStringLiteral("Fields(") + quoteArgument(b.attribute) + u')';
+    if (b.multivalued != 1)
+        return readValueText(records, field + QStringLiteral("\\Value"), delimiter);
+    AutomationObject *object = getObjectProperty(records, field);
+    const QString joined = JoinValues(object, delimiter);
+    releaseObject(object);
+    return joined;
+}
+
+void writeCell(AutomationObject *app, int row, int column, const QString &value)
+{
+    setProperty(app, QStringLiteral("Cells(") + QString::number(row) + u',' + QString::number(column) +
+                         QStringLiteral(")\\Value = ") + quoteArgument(value));
+}
+
+bool stopRequested(const ExportCallbacks &callbacks)
+{
+    return callbacks.stop && callbacks.stop->load();
+}
+
+// Walks the records and writes one row per accepted user.
+void writeUsers(AutomationObject *app, AdoSearch &search, const ExportJob &job,
+                const ExportCallbacks &callbacks, ExportOutcome &outcome)
+{
+    const DomainExclusion exclusion(job.connection.baseDn);
+    AutomationObject *records = search.recordSet();
+    int row = outcome.firstRow;
+    const long n = search.recordCount();
+    for (long i = 0; i < n; ++i) {
+        if (stopRequested(callbacks)) {
+            outcome.stopped = true;
+            return;
+        }
+        const QString dn = getStringProperty(records, QStringLiteral("Fields('distinguishedName')\\Value"));
+        const bool accepted =
+            !exclusion.excludes(dn) &&
+            !getStringProperty(records, QStringLiteral("Fields('sAMAccountName')\\Value")).isEmpty();
+        if (accepted) {
+            for (const ExportBinding &b : job.bindings)
+                writeCell(app, row, b.column, recordValue(records, b, job.delimiter));
+            ++outcome.written;
+            ++row;
+            if (callbacks.progress)
+                callbacks.progress(outcome.written);
+        }
+        search.moveNext();
+    }
+}
+
+void saveWorkbook(AutomationObject *app, const ExportJob &job, const ExportCallbacks &callbacks,
+                  ExportOutcome &outcome)
+{
+    if (invoke(app, QStringLiteral("Save")) == S_OK) {
+        outcome.saved = true;
+        outcome.finalStatus = QStringLiteral("Finished: ") + QString::number(outcome.written) +
+                              QStringLiteral(" users written to ") + QFileInfo(job.path).fileName();
+        return;
+    }
+    const HRESULT code = lastErrorCode();
+    const QString reason = lastErrorText();
+    callbacks.warn(kExportTitle,
+                   codeText(code) +
+                       QStringLiteral(" COM method error occurred while trying to save Excel file ") +
+                       job.path + QStringLiteral(". ") + reason);
+    outcome.finalStatus = QStringLiteral("Export failed: the workbook was not saved");
+}
+
+} // namespace
+
+QString ExportWorkbookPath(Database &db)
+{
+    db.query(QStringLiteral("SELECT filename FROM excelfiles WHERE export_flag = '1'"));
+    return db.next_row() ? db.get_text(0) : QString();
+}
+
+QList<ExportBinding> LoadExportBindings(Database &db)
+{
+    QList<ExportBinding> bindings;
+    db.query(QStringLiteral(
+        "SELECT attributes.attribute, attributes.multivalued, excelfiles_bind.fld_order FROM attributes, "
+        "excelfiles, excelfiles_bind WHERE excelfiles.id = excelfiles_bind.file_id AND "
+        "excelfiles_bind.attribute_id = attributes.id AND excelfiles.export_flag = '1'"));
+    while (db.next_row())
+        bindings.append({db.get_text(0), int(db.get_long(1)), int(db.get_long(2))});
+    return bindings;
+}
+
+int FirstFreeRow(AutomationObject *app)
+{
+    const int last =
+        int(getIntegerProperty(app, QStringLiteral("ActiveSheet\\UsedRange\\SpecialCells(11)\\Row")));
+    if (last > 1)
+        return last + 1;
+    // Row 1 is the last used row both of an empty sheet and of a sheet with only a header.
+    const int lastColumn =
+        int(getIntegerProperty(app, QStringLiteral("ActiveSheet\\UsedRange\\SpecialCells(11)\\Column")));
+    for (int column = 1; column <= lastColumn; ++column) {
+        if (!ReadCell(app, 1, column).isEmpty())
+            return 2;
+    }
+    return 1;
+}
+
+ExportOutcome ExportUsers(const ExportJob &job, const ExportCallbacks &callbacks)
+{
+    ExportOutcome outcome;
+    if (!QFileInfo::exists(job.path)) {
+        callbacks.warn(QStringLiteral("Excel file error"),
+                       QStringLiteral("Excel file ") + job.path + QStringLiteral(" does not exist."));
+        return outcome;
+    }
+    OpenFailure why = OpenFailure::None;
+    ExcelInstance app = OpenWorkbook(job.path, callbacks.warn, &why);
+    if (!app) {
+        if (why == OpenFailure::NoExcel)
+            callbacks.warn(kExportTitle, QStringLiteral("Cannot create Excel COM object."));
+        return outcome;
+    }
+    outcome.opened = true;
+    if (callbacks.status)
+        callbacks.status(kExportingText);
+    outcome.firstRow = FirstFreeRow(app.get());
+    {
+        AdoSearch search;
+        const QString query = adoQueryText(job.connection.serverAddress, job.connection.baseDn,
+                                           kUserCountFilter, exportAttributes(job.bindings));
+        if (search.open(job.connection, query, kUserCountPageSize, false))
+            writeUsers(app.get(), search, job, callbacks, outcome);
+        else
+            outcome.search = search.failure();
+    }
+    if (outcome.stopped) {
+        outcome.finalStatus = QStringLiteral("Stopped: the workbook was left unchanged");
+        return outcome; // Quit() drops the written cells unsaved
+    }
+    saveWorkbook(app.get(), job, callbacks, outcome);
+    return outcome;
+}
+
+} // namespace orvane

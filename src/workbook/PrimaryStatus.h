@@ -1,0 +1,77 @@
+#pragma once
+// Whether a directory user is up to date with its row in the primary
+// workbook: the key pair finds the row, every binding of the workbook is read
+// from it, prepared for the status check and compared with the user's value.
+// PrimaryStatusCheck opens the primary workbook and loads its bindings once
+// and then answers for any number of users, which is how a search checks
+// thousands of listed users without opening the workbook for each.
+
+#include "store/Settings.h"
+#include "sync/ReplacementPatterns.h"
+#include "workbook/WorkbookLookup.h"
+
+#include <QList>
+#include <QString>
+
+namespace orvane
+{
+
+/// What CheckObjectStatus found.
+enum ObjectStatus { StatusUpToDate = 0, StatusDiffers = 1, StatusNoKeyValue = 2, StatusNoRow = 3 };
+
+/// Image-list indexes of the object list's status column; -1 no image.
+inline constexpr int kImageStatusUpToDate = 5;
+inline constexpr int kImageStatusDiffers = 4;
+
+/// The status column's icon for `status` (5, 4, or -1 for no key value or no row).
+int StatusImage(int status);
+
+/// One binding of a workbook as the status check reads it.
+struct StatusBinding {
+    int column = 0;
+    QString attribute;
+    int multivalued = 0;
+    int rangeupper = 0;
+};
+
+/// The bindings of workbook `fileId` in the order the store returns them.
+QList<StatusBinding> LoadStatusBindings(Database &db, long long fileId);
+
+/// Compares `object` with the row of the opened workbook `app` whose
+/// `keyColumn` holds the object's value of `keyAttribute`: StatusNoKeyValue
+/// when the object has no such value, StatusNoRow when no row holds it, else
+/// StatusDiffers when any binding's prepared cell differs from the object's
+/// value, StatusUpToDate otherwise. The caller owns and closes `app`.
+int CheckObjectStatus(AutomationObject *app, int keyColumn, const QString &keyAttribute,
+                      const ObjectEntry &object, const QList<StatusBinding> &bindings,
+                      const Settings &settings, ReplacementPatterns &patterns);
+
+/// The primary workbook opened once for checking many users.
+class PrimaryStatusCheck
+{
+  public:
+    /// Finds the primary workbook and its first key pair and opens it; a
+    /// missing or unopenable workbook is reported to `warn` and leaves the
+    /// check inactive. `settings` must outlive the check.
+    PrimaryStatusCheck(Database &db, const Settings &settings, const WarningSink &warn);
+
+    /// True when the workbook is open and every check() gives a status.
+    bool isActive() const { return static_cast<bool>(app_); }
+    /// The status of `object`, or -1 when the check is inactive.
+    int check(const ObjectEntry &object);
+
+  private:
+    const Settings &settings_;
+    ReplacementPatterns patterns_;
+    int keyColumn_ = 0;
+    QString keyAttribute_;
+    QList<StatusBinding> bindings_;
+    ExcelInstance app_;
+};
+
+/// Opens the primary workbook for one user: its status, or -1 when there is
+/// no primary workbook, no key pair, or it cannot be opened.
+int PrimaryStatusOf(Database &db, const Settings &settings, const ObjectEntry &object,
+                    const WarningSink &warn);
+
+} // namespace orvane
