@@ -221,6 +221,28 @@ TEST(ComModel, ChangeTypeDatesRoundTripThroughText)
     EXPECT_EQ(variantString(&h.v), QStringLiteral("1900-01-01"));
 }
 
+TEST(ComModel, DateTextRoundsToTheSecondForwardInTime)
+{
+    const struct {
+        double date;
+        const char *text;
+    } cases[] = {
+        {-1.25, "1899-12-29 06:00:00"},
+        {-1.99999999, "1899-12-30"}, // 1899-12-29 23:59:59.9991 is next midnight
+        {-0.99999999, "1899-12-31"},
+        {-2.00000001, "1899-12-28"},
+        {1.99999999, "1900-01-01"},
+        {0.5, "12:00:00"},
+    };
+    for (const auto &c : cases) {
+        VariantHolder h;
+        h.v.vt = VT_DATE;
+        h.v.date = c.date;
+        ASSERT_EQ(change(&h.v, VT_BSTR), S_OK) << c.date;
+        EXPECT_EQ(variantString(&h.v), QString::fromLatin1(c.text)) << c.date;
+    }
+}
+
 TEST(ComModel, ChangeTypeFromDispatchReadsTheDefaultMember)
 {
     auto cell = ComPtr<Cell>::attach(new Cell(QStringLiteral("42")));

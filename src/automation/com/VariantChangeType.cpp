@@ -276,9 +276,12 @@ QString dateText(double date)
     double whole = std::trunc(date);
     double fraction = std::fabs(date - whole);
     qint64 seconds = std::llround(fraction * 86400.0);
+    // The fraction is the time of day forward from midnight on either side
+    // of the epoch (-1.25 is 1899-12-29 06:00), so rounding up to midnight is
+    // always the next calendar day, never the one before.
     if (seconds >= 86400) {
         seconds -= 86400;
-        whole += date < 0 ? -1 : 1;
+        whole += 1;
     }
     const QDate day = kDateEpoch.addDays(static_cast<qint64>(whole));
     const QString time =
