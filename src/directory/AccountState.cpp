@@ -1,6 +1,7 @@
 #include "directory/AccountState.h"
 
 #include "automation/CommandEngine.h"
+#include "directory/CommandTrace.h"
 #include "directory/ObjectBinding.h"
 
 namespace orvane
@@ -34,8 +35,8 @@ DirectoryReport changeAccount(const DirectoryConnection &connection, const QStri
     const qint64 wanted = change.disable ? -1 : 0;
     if (getIntegerProperty(bound.object(), QStringLiteral("AccountDisabled")) == wrong &&
         lastErrorCode() == 0) {
-        setProperty(bound.object(), QStringLiteral("AccountDisabled = %1").arg(wanted));
-        invoke(bound.object(), QStringLiteral("SetInfo"));
+        sendProperty(bound.object(), QStringLiteral("AccountDisabled = %1").arg(wanted));
+        sendMethod(bound.object(), QStringLiteral("SetInfo"));
         if (lastErrorCode() != 0) {
             report.failure = captureFailure(QStringLiteral("SetInfo"));
             report.messages.append(

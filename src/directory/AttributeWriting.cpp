@@ -1,6 +1,7 @@
 #include "directory/AttributeWriting.h"
 
 #include "automation/CommandEngine.h"
+#include "directory/CommandTrace.h"
 #include "directory/ObjectBinding.h"
 #include "directory/VariantArgument.h"
 
@@ -61,7 +62,7 @@ QString restore(AutomationObject *object, const QString &attribute, const VARIAN
         object, QStringLiteral("PutEx(2, ") + quoteArgument(attribute) + QStringLiteral(", "), old,
         QStringLiteral(")"));
     if (hr == S_OK)
-        hr = invoke(object, QStringLiteral("SetInfo"));
+        hr = sendMethod(object, QStringLiteral("SetInfo"));
     if (hr == S_OK)
         return QStringLiteral("The previous value has been written back.");
     const DirectoryFailure failure = captureFailure();
@@ -104,9 +105,9 @@ DirectoryReport ValueWriteSequence(AutomationObject *object, WriteContext contex
                               : QStringLiteral("Put(") + name + QStringLiteral(", ") +
                                     quoteArgument(values.value(0)) + QLatin1Char(')');
     const QString commit = QStringLiteral("SetInfo");
-    if (invoke(object, clear) != S_OK) {
+    if (sendMethod(object, clear) != S_OK) {
         fail(Step::Clear, clear, false);
-    } else if (invoke(object, commit) != S_OK) {
+    } else if (sendMethod(object, commit) != S_OK) {
         fail(Step::CommitClear, commit, false);
     } else if (values.value(0).isEmpty()) {
         report.result = 1;
@@ -114,10 +115,10 @@ DirectoryReport ValueWriteSequence(AutomationObject *object, WriteContext contex
         const HRESULT put =
             multi ? invokeWithVariant(object, QStringLiteral("PutEx(3, ") + name + QStringLiteral(", "),
                                       &array, QStringLiteral(")"))
-                  : invoke(object, set);
+                  : sendMethod(object, set);
         if (put != S_OK)
             fail(Step::Set, set, true);
-        else if (invoke(object, commit) != S_OK)
+        else if (sendMethod(object, commit) != S_OK)
             fail(Step::CommitSet, commit, true);
         else
             report.result = 1;

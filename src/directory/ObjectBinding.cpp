@@ -4,6 +4,7 @@
 #include "automation/com/Guid.h"
 #include "automation/com/VariantChangeType.h"
 #include "directory/CatalogueAttributes.h"
+#include "directory/CommandTrace.h"
 
 namespace orvane
 {
@@ -84,6 +85,7 @@ BindResult BindObject(const DirectoryConnection &connection, const QString &guid
         object = getObjectProperty(ns, head + quoteArgument(connection.password) + comma +
                                            QStringLiteral("'513')"));
         shown = head + QStringLiteral("'***'") + comma + QStringLiteral("'513')");
+        traceCommand(shown);
     } else if (connection.useCurrentCredentials == 1) {
         object = getObject(path);
         shown = path;
@@ -117,12 +119,12 @@ QString joinTexts(const QStringList &texts, const QString &delimiter)
     QString joined;
     for (const QString &t : texts)
         joined += t + delimiter;
+    // Whole trailing delimiters go, as value preparation removes them, so
+    // that both sides of a comparison are joined alike; a run of the
+    // delimiter's first character alone may end a real value and stays.
     if (!delimiter.isEmpty()) {
-        const QChar first = delimiter.front();
-        qsizetype end = joined.size();
-        while (end > 0 && joined[end - 1] == first)
-            --end;
-        joined.truncate(end);
+        while (joined.endsWith(delimiter))
+            joined.chop(delimiter.size());
     }
     return joined;
 }

@@ -76,8 +76,8 @@ BindResult BindObject(const DirectoryConnection &connection, const QString &guid
 /// anything else.
 QString FormatObjectGuid(const VARIANT *value);
 
-/// Each text followed by `delimiter`, then the trailing run of the
-/// delimiter's first character removed (so "a;b;" and "a;b" both give "a;b").
+/// Each text followed by `delimiter`, then every whole delimiter at the end
+/// removed: {"one", "two"} gives "one;two", as value preparation joins.
 QString joinTexts(const QStringList &texts, const QString &delimiter);
 
 /// The value of a record-set field object ("value") joined by `delimiter`:

@@ -1,6 +1,7 @@
 #include "directory/Photo.h"
 
 #include "automation/CommandEngine.h"
+#include "directory/CommandTrace.h"
 #include "directory/ObjectBinding.h"
 #include "directory/VariantArgument.h"
 
@@ -51,7 +52,7 @@ QString restorePhoto(AutomationObject *object, const VARIANT *old)
     HRESULT hr = invokeWithVariant(object, QStringLiteral("Put(") + kPhoto + QStringLiteral(", "), old,
                                    QStringLiteral(")"));
     if (hr == S_OK)
-        hr = invoke(object, QStringLiteral("SetInfo"));
+        hr = sendMethod(object, QStringLiteral("SetInfo"));
     if (hr == S_OK)
         return QStringLiteral("The previous image has been written back.");
     const DirectoryFailure failure = captureFailure();
@@ -77,7 +78,7 @@ bool clearPhoto(AutomationObject *object, DirectoryReport *report)
 {
     const QString clear = QStringLiteral("PutEx(1, ") + kPhoto + QStringLiteral(", '0')");
     for (const QString &command : {clear, QStringLiteral("SetInfo")}) {
-        if (invoke(object, command) != S_OK) {
+        if (sendMethod(object, command) != S_OK) {
             report->failure = captureFailure(command);
             report->messages.append(photoFailure(kApplyFailed, report->failure));
             return false;
@@ -148,7 +149,7 @@ DirectoryReport SetPhoto(const DirectoryConnection &connection, const QString &g
                                        &photo, QStringLiteral(")"));
         const QString failed = hr != S_OK ? put : QStringLiteral("SetInfo");
         if (hr == S_OK)
-            hr = invoke(bound.object(), QStringLiteral("SetInfo"));
+            hr = sendMethod(bound.object(), QStringLiteral("SetInfo"));
         if (hr == S_OK) {
             report.result = 1;
         } else {

@@ -2,6 +2,7 @@
 
 #include "automation/CommandEngine.h"
 #include "directory/CatalogueAttributes.h"
+#include "directory/CommandTrace.h"
 #include "directory/ObjectBinding.h"
 #include "store/Database.h"
 
@@ -94,23 +95,24 @@ bool AdoSearch::open(const DirectoryConnection &connection, const QString &query
     };
     if (!connection_ || !command_ || !created)
         return fail(QStringLiteral("createObject"));
-    setProperty(connection_, QStringLiteral("Provider = 'ADsDSOObject'"));
+    sendProperty(connection_, QStringLiteral("Provider = 'ADsDSOObject'"));
     if (connection.useCurrentCredentials == 0) {
-        setProperty(connection_,
-                    QStringLiteral("Properties('User ID') = ") + quoteArgument(connection.userName));
-        setProperty(connection_,
-                    QStringLiteral("Properties('Password') = ") + quoteArgument(connection.password));
-        setProperty(connection_, QStringLiteral("Properties('Encrypt Password') = 'True'"));
+        sendProperty(connection_,
+                     QStringLiteral("Properties('User ID') = ") + quoteArgument(connection.userName));
+        sendProperty(connection_,
+                     QStringLiteral("Properties('Password') = ") + quoteArgument(connection.password),
+                     QStringLiteral("Properties('Password') = '***'"));
+        sendProperty(connection_, QStringLiteral("Properties('Encrypt Password') = 'True'"));
     }
-    if (invoke(connection_, QStringLiteral("Open('Active Directory Provider')")) != 0)
+    if (sendMethod(connection_, QStringLiteral("Open('Active Directory Provider')")) != 0)
         return fail(QStringLiteral("Open('Active Directory Provider')"));
-    setProperty(command_, QStringLiteral("ActiveConnection = ") + handleNumber(connection_) +
-                              QStringLiteral(" as AutomationObject"));
-    setProperty(command_, QStringLiteral("Properties('Page Size') = %1").arg(pageSize));
+    sendProperty(command_, QStringLiteral("ActiveConnection = ") + handleNumber(connection_) +
+                               QStringLiteral(" as AutomationObject"));
+    sendProperty(command_, QStringLiteral("Properties('Page Size') = %1").arg(pageSize));
     if (sendSearchScope)
-        setProperty(command_, QStringLiteral("Properties('searchscope') = 1"));
+        sendProperty(command_, QStringLiteral("Properties('searchscope') = 1"));
     const QString commandText = QStringLiteral("CommandText = ") + quoteArgument(queryText);
-    setProperty(command_, commandText);
+    sendProperty(command_, commandText);
     recordSet_ = getObjectProperty(command_, QStringLiteral("Execute()"));
     if (!recordSet_)
         return fail(commandText);
@@ -121,13 +123,13 @@ bool AdoSearch::open(const DirectoryConnection &connection, const QString &query
 
 void AdoSearch::moveNext()
 {
-    invoke(recordSet_, QStringLiteral("MoveNext"));
+    sendMethod(recordSet_, QStringLiteral("MoveNext"));
 }
 
 void AdoSearch::close()
 {
     if (recordSet_)
-        invoke(recordSet_, QStringLiteral("Close"));
+        sendMethod(recordSet_, QStringLiteral("Close"));
     releaseObject(recordSet_);
     releaseObject(command_);
     releaseObject(connection_);

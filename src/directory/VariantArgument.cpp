@@ -1,6 +1,7 @@
 #include "directory/VariantArgument.h"
 
 #include "automation/CommandEngine.h"
+#include "directory/CommandTrace.h"
 
 #if __has_include("automation/PassedAddress.h")
 #include "automation/PassedAddress.h"
@@ -15,10 +16,10 @@ HRESULT invokeWithVariant(AutomationObject *object, const QString &before, const
 {
 #ifdef ORVANE_HAS_PASSED_ADDRESS
     const PassedAddress passed(value);
-    return invoke(object, before + passed.text() + QStringLiteral(" as variant") + after);
+    return sendMethod(object, before + passed.text() + QStringLiteral(" as variant") + after);
 #else
-    return invoke(object, before + QString::number(reinterpret_cast<quintptr>(value)) +
-                              QStringLiteral(" as variant") + after);
+    return sendMethod(object, before + QString::number(reinterpret_cast<quintptr>(value)) +
+                                  QStringLiteral(" as variant") + after);
 #endif
 }
 
