@@ -89,6 +89,31 @@ void ignoreBrokenPipes()
     });
 }
 
+// Where TLS trust came from, for messages about a refused or failed TLS
+// set-up: the name the server's certificate was checked against and the CA
+// file with its source (LDAPTLS_CACERT, else ldap.conf's TLS_CACERT).
+QString tlsTrustText(LDAP *ld, const QString &host)
+{
+    char *file = nullptr;
+    ldap_get_option(ld, LDAP_OPT_X_TLS_CACERTFILE, &file);
+    const QString caFile = file ? QString::fromLocal8Bit(file) : QString();
+    ldap_memfree(file);
+    const QByteArray fromEnvironment = qgetenv("LDAPTLS_CACERT");
+    QString source;
+    if (caFile.isEmpty())
+        source =
+            QStringLiteral("no CA file is configured (LDAPTLS_CACERT or TLS_CACERT in ldap.conf), so the "
+                           "system's default trust store is used");
+    else if (!fromEnvironment.isEmpty() && QString::fromLocal8Bit(fromEnvironment) == caFile)
+        source = QStringLiteral("CA file ") + caFile + QStringLiteral(" (from LDAPTLS_CACERT)");
+    else
+        source = QStringLiteral("CA file ") + caFile + QStringLiteral(" (from ldap.conf, ") +
+                 (qEnvironmentVariableIsSet("LDAPCONF") ? qEnvironmentVariable("LDAPCONF")
+                                                        : QStringLiteral("/etc/ldap/ldap.conf")) +
+                 QLatin1Char(')');
+    return QStringLiteral("The server's certificate was checked against the name %1; %2.").arg(host, source);
+}
+
 void applyOptions(LDAP *ld)
 {
     const int version = LDAP_VERSION3;
@@ -263,14 +288,19 @@ HRESULT LdapConnection::open(const ServerAddress &server, const Credentials &cre
                 return record(
                     HRESULT_FROM_WIN32(kErrorConfidentialityRequired), rc,
                     QStringLiteral("The server did not establish TLS (StartTLS: %1); the password is not "
-                                   "sent in clear text.")
-                        .arg(describe(rc, diagnosticOf(ld))));
+                                   "sent in clear text. %2")
+                        .arg(describe(rc, diagnosticOf(ld)), tlsTrustText(ld, server.host)));
         }
         const QByteArray user = credentials.user.toUtf8();
         QByteArray password = credentials.password.toUtf8();
         berval secret{static_cast<ber_len_t>(password.size()), password.data()};
         rc = ldap_sasl_bind_s(ld, user.constData(), LDAP_SASL_SIMPLE, &secret, nullptr, nullptr, nullptr);
         password.fill('\0');
+        if (rc == LDAP_SERVER_DOWN && ldaps) // a refused certificate ends an LDAPS connect so
+            return connection->fail(rc, describe(rc, diagnosticOf(ld)) +
+                                            QStringLiteral(" If the server is running, the TLS handshake may "
+                                                           "have failed. ") +
+                                            tlsTrustText(ld, server.host));
         if (rc != LDAP_SUCCESS)
             return connection->fail(rc);
     }
