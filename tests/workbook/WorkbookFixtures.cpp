@@ -348,10 +348,3 @@ void writeFile(const std::string &path, const std::string &bytes)
 
 } // namespace orvane::test
 
-// FreeXL leaks a few bytes on some damaged .xls files (freexl_open alone
-// shows it); that is the library's, not ours, so the leak checker of the
-// sanitizer build is told to pass over it.
-extern "C" const char *__lsan_default_suppressions()
-{
-    return "leak:libfreexl.so\n";
-}

@@ -138,7 +138,7 @@ TEST(WorkbookRead, ValuesKeepTheKindAutomationReports)
     }
 }
 
-TEST(WorkbookRead, LegacyXlsThroughFreeXL)
+TEST(WorkbookRead, LegacyXlsWrittenByXlwt)
 {
     std::string path = test::scratchDir("xls") + "/legacy.xls", output;
     ASSERT_EQ(test::runPythonScript("make_xls_workbook.py", {path}, &output), 0) << output;

@@ -78,12 +78,16 @@ bool CompoundFile::readChain(const std::vector<uint32_t> &table, uint32_t start,
                              uint64_t size, std::string *out) const
 {
     out->clear();
+    // A chain that comes back to a sector it passed would be followed for as
+    // long as the table is; visiting each sector at most once bounds what is
+    // read by the file's (or the mini stream's) own size.
+    std::vector<bool> visited(table.size());
     uint32_t sector = start;
-    size_t steps = 0;
     while (sector != kEndOfChain && out->size() < size) {
-        if (sector >= table.size() || ++steps > table.size()) {
+        if (sector >= table.size() || visited[sector]) {
             return false;
         }
+        visited[sector] = true;
         if (mini) {
             uint64_t offset = static_cast<uint64_t>(sector) * sectorSize;
             if (offset + sectorSize > miniStream_.size()) {

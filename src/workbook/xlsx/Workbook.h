@@ -1,8 +1,8 @@
 #pragma once
 // The workbook engine behind the Excel stand-in: opens an .xlsx workbook
 // (ZIP package, read with libzip and pugixml) or a legacy .xls workbook
-// (through FreeXL, read-only), loads the sheet its window shows, and saves
-// written cells back into an .xlsx file in place.
+// (our own compound-file and BIFF reader, read-only), loads the sheet its
+// window shows, and saves written cells back into an .xlsx file in place.
 //
 // Open reads only what the active sheet needs and keeps no file handle. Save
 // rewrites the active sheet's part alone (and, when a formula cell was

@@ -1,8 +1,8 @@
 #pragma once
-// Reads a legacy .xls workbook (BIFF5/BIFF8) through FreeXL: the sheet names,
-// the sheet the workbook window shows (its WINDOW1 record, which FreeXL does
-// not report), and the cells of that sheet as a read-only Worksheet. Dates
-// come out as automation dates, text as UTF-8.
+// Reads a legacy .xls workbook (BIFF5/BIFF8 in a compound file) with the
+// project's own record reader: the sheet names, the sheet the workbook window
+// shows, and the cells of that sheet as a read-only Worksheet. Dates come out
+// as automation dates, text as UTF-8, formulas as their cached results.
 
 #include "workbook/xlsx/Worksheet.h"
 
@@ -23,8 +23,8 @@ struct XlsContent {
 
 enum class XlsOutcome { Ok, NotWorkbook, Damaged, Encrypted, Unreadable };
 
-/// Reads the workbook at `path`, whose compound file `file` the caller has
-/// opened already. On failure returns the reason and sets `detail`.
+/// Reads the workbook held by the compound file `file`, opened from `path`
+/// (which only names it). On failure returns the reason and sets `detail`.
 XlsOutcome readXlsWorkbook(const std::string &path, const CompoundFile &file, XlsContent *out,
                            std::string *detail);
 
