@@ -76,6 +76,35 @@ std::string ZipPackage::storedName(std::string_view name) const
     return stored ? std::string(stored) : std::string();
 }
 
+bool inflateEntry(zip_file *file, unsigned long long limit, std::string *out, std::string *error)
+{
+    // Grown by what actually inflates: a declared size of 1 GiB on a few KB of
+    // data must not allocate 1 GiB up front.
+    constexpr size_t kChunk = 64 * 1024;
+    out->clear();
+    for (;;) {
+        const size_t at = out->size();
+        out->resize(at + kChunk);
+        const zip_int64_t n = zip_fread(file, out->data() + at, kChunk);
+        out->resize(at + static_cast<size_t>(n > 0 ? n : 0));
+        if (n < 0) {
+            zip_error_t *ze = zip_file_get_error(file);
+            *error = "cannot be inflated (" +
+                     std::string(zip_error_code_zip(ze) == ZIP_ER_OK ? "damaged compressed data"
+                                                                     : zip_error_strerror(ze)) +
+                     ")";
+            return false;
+        }
+        if (n == 0) {
+            return true;
+        }
+        if (out->size() > limit) {
+            *error = "inflates to more than " + std::to_string(limit >> 20) + " MiB";
+            return false;
+        }
+    }
+}
+
 bool ZipPackage::read(std::string_view name, std::string *out, std::string *detail) const
 {
     long long index = locate(name);
@@ -90,36 +119,24 @@ bool ZipPackage::read(std::string_view name, std::string *out, std::string *deta
         *detail = "the entry of " + std::string(name) + " cannot be read";
         return false;
     }
-    if (st.size > kMaxPartSize) {
-        *detail = "the part " + std::string(name) + " is larger than 1 GiB";
-        return false;
-    }
     zip_file_t *file = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
     if (!file) {
         *detail = std::string(name) + ": " + zip_strerror(archive_);
         return false;
     }
-    out->clear();
-    out->resize(st.size);
-    zip_uint64_t done = 0;
-    bool ok = true;
-    while (done < st.size) {
-        zip_int64_t n = zip_fread(file, out->data() + done, st.size - done);
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<zip_uint64_t>(n);
-    }
-    // Reading one byte past the end makes libzip check the CRC of the whole entry.
-    char extra;
-    if (ok && zip_fread(file, &extra, 1) != 0) {
+    std::string error;
+    bool ok = inflateEntry(file, kMaxPartSize, out, &error);
+    zip_fclose(file);
+    // The declared size is only checked against, never used to allocate.
+    if (ok && out->size() != st.size) {
+        error = "inflates to " + std::to_string(out->size()) + " bytes where the package declares " +
+                std::to_string(st.size);
         ok = false;
     }
     if (!ok) {
-        *detail = std::string(name) + ": " + zip_file_strerror(file);
+        *detail = "the part " + std::string(name) + " " + error;
+        out->clear();
     }
-    zip_fclose(file);
     return ok;
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 
 struct zip;
+struct zip_file;
 
 namespace orvane
 {
@@ -19,8 +20,9 @@ class ZipPackage
   public:
     enum class OpenError { None, NotZip, Damaged, Unreadable };
 
-    /// Largest part the engine inflates (1 GiB); larger parts are refused as damaged.
-    static constexpr unsigned long long kMaxPartSize = 1ull << 30;
+    /// Largest part the engine inflates (256 MiB of XML, millions of cells);
+    /// larger parts are refused as damaged once that much has inflated.
+    static constexpr unsigned long long kMaxPartSize = 256ull << 20;
 
     /// Opens the archive at `path` read-only. On failure returns null and sets
     /// `error` (never None) and `detail` to a short English explanation.
@@ -32,9 +34,12 @@ class ZipPackage
     /// True when the package holds a part of that name.
     bool contains(std::string_view name) const;
     /// Replaces `out` by the inflated bytes of part `name`. False with `detail`
-    /// set when the part is missing, too large, or fails to inflate or its CRC.
+    /// set when the part is missing, inflates beyond kMaxPartSize, fails to
+    /// inflate or its CRC, or inflates to another size than its entry declares.
+    /// Memory grows with the data inflated, never with the declared size.
     bool read(std::string_view name, std::string *out, std::string *detail) const;
-    /// The inflated size of part `name`; 0 when it is missing.
+    /// The inflated size that the entry of part `name` declares (untrusted: a
+    /// hint, never an allocation size); 0 when it is missing.
     unsigned long long size(std::string_view name) const;
     /// The stored name of the part that `name` designates (its case as in the archive); empty if none.
     std::string storedName(std::string_view name) const;
@@ -45,5 +50,11 @@ class ZipPackage
 
     zip *archive_;
 };
+
+/// Inflates the open entry `file` into `out`, growing it with the data
+/// actually inflated. False with `error` set to a predicate for the part's
+/// name ("cannot be inflated (...)", "inflates to more than N MiB") on a read
+/// or CRC failure, or once more than `limit` bytes have inflated.
+bool inflateEntry(zip_file *file, unsigned long long limit, std::string *out, std::string *error);
 
 } // namespace orvane
