@@ -143,6 +143,11 @@ bool SheetPass::readRow(uint32_t *previousRow)
     row.begin = static_cast<uint32_t>(reader_.begin());
     row.tagEnd = static_cast<uint32_t>(reader_.end());
     row.selfClosing = reader_.selfClosing();
+    size_t spansBegin = 0, spansEnd = 0;
+    if (reader_.attributeSpan("spans", &spansBegin, &spansEnd)) {
+        row.spansBegin = static_cast<uint32_t>(spansBegin);
+        row.spansEnd = static_cast<uint32_t>(spansEnd);
+    }
     std::string_view number;
     if (reader_.attribute("r", &number)) {
         if (!parseUnsigned(number, &row.number) || row.number < 1 || row.number > Worksheet::kMaxRow) {
@@ -206,6 +211,9 @@ bool SheetPass::readCell(uint32_t rowNumber, uint32_t *previousColumn)
     std::string_view type;
     reader_.attribute("t", &type);
     bool hasValue = false, hasInline = false;
+    // The previous cell's value must never show through a cell without one.
+    value_ = std::string_view();
+    inline_.clear();
     if (!readCellChildren(&cell, &hasValue, &hasInline)) {
         return false;
     }
@@ -293,8 +301,12 @@ void SheetPass::setText(Worksheet::Cell *cell, Worksheet::CellType type, std::st
 void SheetPass::setValue(Worksheet::Cell *cell, std::string_view type, bool hasValue, bool hasInline)
 {
     using T = Worksheet::CellType;
-    if (type == "inlineStr" || (hasInline && !hasValue)) {
-        setText(cell, T::Text, hasInline ? std::move(inline_) : std::string(value_));
+    if (hasInline && (type == "inlineStr" || !hasValue)) {
+        setText(cell, T::Text, std::move(inline_));
+        return;
+    }
+    if (type == "inlineStr" && hasValue) {
+        setText(cell, T::Text, std::string(value_));
         return;
     }
     if (!hasValue) {

@@ -58,26 +58,6 @@ bool parseRange(std::string_view ref, Bounds *bounds)
     return true;
 }
 
-// Removes attribute `name` (and the blank before it) from a start tag.
-std::string withoutAttribute(std::string_view tag, std::string_view name)
-{
-    for (size_t at = tag.find(name); at != std::string_view::npos; at = tag.find(name, at + 1)) {
-        size_t after = at + name.size();
-        char before = at > 0 ? tag[at - 1] : '\0';
-        if ((before != ' ' && before != '\t' && before != '\n' && before != '\r') || after >= tag.size() ||
-            tag[after] != '=' || after + 1 >= tag.size()) {
-            continue;
-        }
-        char quote = tag[after + 1];
-        size_t close = tag.find(quote, after + 2);
-        if (close == std::string_view::npos) {
-            break;
-        }
-        return std::string(tag.substr(0, at - 1)) + std::string(tag.substr(close + 1));
-    }
-    return std::string(tag);
-}
-
 class PartWriter
 {
   public:
@@ -179,8 +159,16 @@ std::string PartWriter::rowText(uint32_t element, const std::vector<const Worksh
         }
     }
     std::string_view tag = xml_.substr(row.begin, row.tagEnd - row.begin);
-    // The spans hint names the columns a row covers; new cells would make it wrong.
-    std::string out = added.empty() ? std::string(tag) : withoutAttribute(tag, "spans");
+    // The spans hint names the columns a row covers; new cells would make it
+    // wrong. It is cut where the reader found it: a text search could match
+    // inside another attribute's value and cut the tag apart.
+    std::string out;
+    if (!added.empty() && row.spansEnd > row.spansBegin) {
+        out.append(xml_.substr(row.begin, row.spansBegin - row.begin));
+        out.append(xml_.substr(row.spansEnd, row.tagEnd - row.spansEnd));
+    } else {
+        out.assign(tag);
+    }
     if (row.selfClosing) {
         out.resize(out.size() - 2);
         out += ">";

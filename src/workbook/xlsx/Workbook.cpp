@@ -148,18 +148,14 @@ bool removeElements(std::string_view xml, std::string_view local, std::string_vi
 
 bool readEntry(zip_t *archive, zip_int64_t index, std::string *out)
 {
-    zip_stat_t st;
-    if (zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &st) != 0 || st.size > (1u << 26)) {
-        return false;
-    }
     zip_file_t *file = zip_fopen_index(archive, static_cast<zip_uint64_t>(index), 0);
     if (!file) {
         return false;
     }
-    out->resize(st.size);
-    zip_int64_t n = st.size ? zip_fread(file, out->data(), st.size) : 0;
+    std::string error;
+    const bool ok = inflateEntry(file, 1u << 26, out, &error);
     zip_fclose(file);
-    return n == static_cast<zip_int64_t>(st.size);
+    return ok;
 }
 
 bool replaceEntry(zip_t *archive, zip_int64_t index, const std::string &data)
@@ -461,6 +457,13 @@ bool Workbook::openXlsx(WorkbookError *error)
 bool Workbook::writePackage(const std::string &tempPath, std::string *detail)
 {
     SheetRewrite rewrite = rewriteWorksheetPart(*sheet_);
+    // A part that does not parse would leave a workbook no program can open:
+    // such a save is refused and the file stays as it was.
+    std::string why;
+    if (!isWellFormed(rewrite.xml, &why)) {
+        *detail = "the rewritten " + parts_->sheetPart + " would not be well-formed (" + why + ")";
+        return false;
+    }
     int code = 0;
     zip_t *archive = zip_open(tempPath.c_str(), 0, &code);
     if (!archive) {

@@ -67,6 +67,10 @@ class Worksheet
         uint32_t end = 0;
         uint32_t firstCell = 0;
         uint32_t cellCount = 0;
+        /// The row's spans attribute as the reader found it, [spansBegin,
+        /// spansEnd) with its leading white space; empty when it has none.
+        uint32_t spansBegin = 0;
+        uint32_t spansEnd = 0;
         bool selfClosing = false;
     };
 

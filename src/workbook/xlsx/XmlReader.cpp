@@ -238,6 +238,7 @@ XmlReader::Token XmlReader::readStartTag()
     name_ = doc_.substr(nameStart, i - nameStart);
     attributes_.clear();
     for (;;) {
+        const size_t spaceBegin = i;
         while (i < n && isSpace(doc_[i])) {
             ++i;
         }
@@ -256,6 +257,9 @@ XmlReader::Token XmlReader::readStartTag()
             i += 2;
             selfClosing_ = true;
             break;
+        }
+        if (i == spaceBegin) {
+            return fail("attributes without white space between them");
         }
         size_t attrStart = i, localStart = i;
         while (i < n && !isNameEnd(doc_[i]) && doc_[i] != '"' && doc_[i] != '\'') {
@@ -289,7 +293,7 @@ XmlReader::Token XmlReader::readStartTag()
             return fail("unterminated attribute value");
         }
         size_t valueEnd = static_cast<size_t>(static_cast<const char *>(close) - doc_.data());
-        attributes_.push_back({local, doc_.substr(i, valueEnd - i)});
+        attributes_.push_back({local, doc_.substr(i, valueEnd - i), spaceBegin});
         i = valueEnd + 1;
     }
     pos_ = i;
@@ -341,6 +345,35 @@ bool XmlReader::attributeOffset(std::string_view localName, std::string_view *ra
         }
     }
     return false;
+}
+
+bool XmlReader::attributeSpan(std::string_view localName, size_t *begin, size_t *end) const
+{
+    for (const Attribute &a : attributes_) {
+        if (a.local == localName && !localName.empty()) {
+            *begin = a.spaceBegin;
+            *end =
+                static_cast<size_t>(a.value.data() - doc_.data()) + a.value.size() + 1; // the closing quote
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isWellFormed(std::string_view document, std::string *why)
+{
+    XmlReader reader(document);
+    for (;;) {
+        switch (reader.next()) {
+        case XmlReader::EndOfDocument:
+            return true;
+        case XmlReader::Malformed:
+            *why = reader.errorText() + " near byte " + std::to_string(reader.errorOffset());
+            return false;
+        default:
+            break;
+        }
+    }
 }
 
 bool XmlReader::skipElement()

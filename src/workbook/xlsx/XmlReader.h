@@ -50,6 +50,11 @@ class XmlReader
     /// Same, and also gives the offset of the value's first byte in the document.
     bool attributeOffset(std::string_view localName, std::string_view *raw, size_t *offset) const;
 
+    /// Same, and gives the whole attribute as [begin, end): from the white
+    /// space before its name through its closing quote, so that removing that
+    /// span leaves a well-formed tag.
+    bool attributeSpan(std::string_view localName, size_t *begin, size_t *end) const;
+
     /// Offsets of the current token in the document: [begin, end).
     size_t begin() const { return begin_; }
     size_t end() const { return pos_; }
@@ -75,6 +80,7 @@ class XmlReader
     struct Attribute {
         std::string_view local; ///< name without prefix; empty for namespace declarations
         std::string_view value;
+        size_t spaceBegin; ///< offset of the white space before the attribute's name
     };
 
     Token fail(const char *why);
@@ -99,6 +105,10 @@ class XmlReader
     size_t errorOffset_ = 0;
     std::string error_;
 };
+
+/// True when `document` reads as one well-formed element; otherwise false
+/// with `why` set to the reason and the byte offset.
+bool isWellFormed(std::string_view document, std::string *why);
 
 /// Appends `raw` to `out` with the predefined entities and character
 /// references replaced by the characters they stand for (UTF-8). False,

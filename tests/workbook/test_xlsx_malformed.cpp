@@ -1,0 +1,150 @@
+// Malformed .xlsx packages kept from fuzzing and hand-made variants of them:
+// each opens with a clear error or reads correctly, in memory bounded by the
+// data it holds, and a save never writes a sheet part that does not parse.
+
+#include "WorkbookFixtures.h"
+#include "workbook/xlsx/Workbook.h"
+#include "workbook/xlsx/XmlReader.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+
+namespace orvane
+{
+namespace
+{
+
+namespace fs = std::filesystem;
+
+const std::string kRepro = ORVANE_SOURCE_DIR "/tests/workbook/fixtures/repro/";
+const std::string kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+
+std::string sheetWith(const std::string &data)
+{
+    return "<worksheet xmlns=\"" + kMain + "\"><sheetData>" + data + "</sheetData></worksheet>";
+}
+
+// The saved sheet part parses, by our reader and by pugixml, and reopens.
+void expectSheetParses(const std::string &path)
+{
+    const std::string xml = test::zipEntryText(path, "xl/worksheets/sheet1.xml");
+    std::string why;
+    EXPECT_TRUE(isWellFormed(xml, &why)) << why << "\n" << xml;
+    pugi::xml_document doc;
+    EXPECT_TRUE(doc.load_buffer(xml.data(), xml.size())) << xml;
+    WorkbookError error;
+    EXPECT_TRUE(Workbook::open(path, &error)) << error.message;
+}
+
+TEST(XlsxMalformed, KeptInputsFailClearlyOrRead)
+{
+    const struct {
+        const char *file;
+        const char *says; ///< part of the error; null when the file reads
+        const char *a1;
+        const char *b1;
+    } cases[] = {
+        // A directory that declares 1 GiB for a part of a few KB: refused
+        // without allocating what it declares, saying why.
+        {"oom-declared-size-sheet-sst.xlsx", "where the package declares 1073741823", "", ""},
+        {"declared-size-1gib-sheet.xlsx",
+         "xl/worksheets/sheet1.xml inflates to 4759 bytes where the package declares 1073741823", "", ""},
+        // An inline-string cell with no content reads empty, not as the cell before it.
+        {"logic-inlinestr-stale-value.xlsx", nullptr, "42", ""},
+        {"writer-spans-in-attribute.xlsx", nullptr, "1", ""},
+    };
+    const std::string dir = test::scratchDir("kept");
+    for (const auto &c : cases) {
+        const std::string path = dir + "/" + c.file;
+        fs::copy_file(kRepro + c.file, path);
+        fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
+        WorkbookError error;
+        std::unique_ptr<Workbook> book = Workbook::open(path, &error);
+        if (c.says) {
+            EXPECT_FALSE(book) << c.file;
+            EXPECT_EQ(error.status, WorkbookStatus::Damaged) << c.file;
+            EXPECT_NE(error.message.find(c.says), std::string::npos) << c.file << ": " << error.message;
+            EXPECT_EQ(error.message.find("No error"), std::string::npos) << error.message;
+            continue;
+        }
+        ASSERT_TRUE(book) << c.file << ": " << error.message;
+        EXPECT_EQ(book->activeSheet().text(1, 1), c.a1) << c.file;
+        EXPECT_EQ(book->activeSheet().text(1, 2), c.b1) << c.file;
+        // A new cell in the first row, saved and read again.
+        ASSERT_TRUE(book->activeSheet().setText(1, 3, "new")) << c.file;
+        ASSERT_TRUE(book->save(&error)) << c.file << ": " << error.message;
+        expectSheetParses(path);
+        EXPECT_EQ(Workbook::open(path, &error)->activeSheet().text(1, 3), "new") << c.file;
+    }
+}
+
+TEST(XlsxMalformed, InlineStringWithoutContentReadsEmpty)
+{
+    const struct {
+        const char *row;
+        const char *b1;
+    } cases[] = {
+        {"<c r=\"A1\"><v>42</v></c><c r=\"B1\" t=\"inlineStr\"/>", ""},
+        {"<c r=\"A1\" t=\"str\"><v>x</v></c><c r=\"B1\" t=\"inlineStr\"></c>", ""},
+        {"<c r=\"A1\" t=\"inlineStr\"><is><t>a</t></is></c><c r=\"B1\" t=\"inlineStr\"/>", ""},
+        {"<c r=\"A1\"><v>42</v></c><c r=\"B1\" t=\"inlineStr\"><v>7</v></c>", "7"},
+        {"<c r=\"A1\"><v>42</v></c><c r=\"B1\" t=\"inlineStr\"><is><t>b</t></is></c>", "b"},
+    };
+    const std::string path = test::scratchDir("inline") + "/inline.xlsx";
+    for (const auto &c : cases) {
+        test::writeZip(path,
+                       test::minimalPackage(sheetWith(std::string("<row r=\"1\">") + c.row + "</row>")));
+        WorkbookError error;
+        std::unique_ptr<Workbook> book = Workbook::open(path, &error);
+        ASSERT_TRUE(book) << c.row << ": " << error.message;
+        EXPECT_EQ(book->activeSheet().text(1, 2), c.b1) << c.row;
+    }
+}
+
+// A new cell makes the row's spans hint wrong, so the writer drops it: the
+// attribute the reader found, wherever it stands, and nothing that merely
+// looks like it inside another attribute's value.
+TEST(XlsxMalformed, SpansHintIsRemovedWhereTheReaderFoundIt)
+{
+    const struct {
+        const char *tag;
+        const char *written;
+    } cases[] = {
+        {"<row r=\"1\" spans=\"1:1\">", "<row r=\"1\">"},
+        {"<row spans=\"1:1\" r=\"1\">", "<row r=\"1\">"},
+        {"<row r=\"1\"\n\tspans = '1:1' x=\"y\">", "<row r=\"1\" x=\"y\">"},
+        {"<row r=\"1\" a=' spans=\"' b=\"x\">", "<row r=\"1\" a=' spans=\"' b=\"x\">"},
+        {"<row r=\"1\" a=\" spans=&quot;\" spans=\"1:1\" b=\"x\">",
+         "<row r=\"1\" a=\" spans=&quot;\" b=\"x\">"},
+    };
+    const std::string path = test::scratchDir("spans") + "/spans.xlsx";
+    for (const auto &c : cases) {
+        test::writeZip(
+            path, test::minimalPackage(sheetWith(std::string(c.tag) + "<c r=\"A1\"><v>1</v></c></row>")));
+        WorkbookError error;
+        std::unique_ptr<Workbook> book = Workbook::open(path, &error);
+        ASSERT_TRUE(book) << c.tag << ": " << error.message;
+        ASSERT_TRUE(book->activeSheet().setText(1, 2, "b"));
+        ASSERT_TRUE(book->save(&error)) << c.tag << ": " << error.message;
+        expectSheetParses(path);
+        EXPECT_NE(test::zipEntryText(path, "xl/worksheets/sheet1.xml").find(c.written), std::string::npos)
+            << c.tag << "\n"
+            << test::zipEntryText(path, "xl/worksheets/sheet1.xml");
+    }
+}
+
+TEST(XlsxMalformed, AttributesRunTogetherAreNotWellFormed)
+{
+    const std::string path = test::scratchDir("together") + "/together.xlsx";
+    test::writeZip(
+        path, test::minimalPackage(sheetWith("<row r=\"1\"spans=\"1:1\"><c r=\"A1\"><v>1</v></c></row>")));
+    WorkbookError error;
+    EXPECT_FALSE(Workbook::open(path, &error));
+    EXPECT_EQ(error.status, WorkbookStatus::Damaged);
+    EXPECT_NE(error.message.find("attributes without white space between them"), std::string::npos)
+        << error.message;
+}
+
+} // namespace
+} // namespace orvane
