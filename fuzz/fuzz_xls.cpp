@@ -1,0 +1,17 @@
+// The .xls reader on raw bytes: compound file (header, sector tables,
+// directory, mini stream) and the BIFF records of the Workbook stream, opened
+// and read in full; writing cells and saving must be refused cleanly.
+
+#include "WorkbookExercise.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static const std::string path = orvane::fuzz::scratchPath(".xls");
+    if (orvane::fuzz::writeScratchFile(path, std::string_view(reinterpret_cast<const char *>(data), size)))
+        orvane::fuzz::exerciseWorkbook(path, true);
+    return 0;
+}
