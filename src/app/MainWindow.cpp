@@ -1,8 +1,11 @@
 #include "app/MainWindow.h"
 
 #include "app/AboutWindow.h"
+#include "app/AccountHandlers.h"
 #include "app/AppContext.h"
+#include "app/AttributeEditing.h"
 #include "app/EventLogView.h"
+#include "app/ImageDialog.h"
 #include "app/ListViews.h"
 #include "app/MainWindowLayout.h"
 #include "app/MarkerHandlers.h"
@@ -436,7 +439,32 @@ void MainWindow::openOptions()
 void MainWindow::find()
 {
     clearObjectPanes();
-    loadObjectList(letterCombo_->currentText());
+    const auto status = [this](const QString &text, const QString &reason) {
+        statusText_->setText(text);
+        statusText_->setToolTip(reason);
+    };
+    loadObjectList(ctx_, objectList_, letterCombo_->currentText(), status, statusCheck_);
+}
+
+void MainWindow::disableAccount()
+{
+    changeAccountOfCurrentRow(ctx_, objectList_, AccountChange::Disable, this);
+}
+
+void MainWindow::enableAccount()
+{
+    changeAccountOfCurrentRow(ctx_, objectList_, AccountChange::Enable, this);
+}
+
+void MainWindow::openImageDialog()
+{
+    orvane::openImageDialog(ctx_, objectList_, this);
+}
+
+void MainWindow::editAttribute()
+{
+    if (const ObjectEntry *object = openedObject(ctx_))
+        openAttributeEditor({&ctx_, attributeList_, [this] { showPrimaryStatus(); }}, object->cn, this);
 }
 
 void MainWindow::objectListContextMenu(const QPoint &pos)

@@ -6,6 +6,7 @@
 // dispatched here to its handler; handlers that belong to features not built
 // yet are empty slots that do nothing.
 
+#include "app/ObjectListLoader.h"
 #include "store/EventLog.h"
 
 #include <QList>
@@ -94,6 +95,10 @@ class MainWindow : public QMainWindow
     void compareSource();
     void checkAllSources();
 
+    /// Sets what gives the status icons of the object list at each Find
+    /// (none by default: column 0 stays empty).
+    void setObjectStatusCheck(ObjectStatusCheckFactory factory) { statusCheck_ = std::move(factory); }
+
     /// Opens object `index` of the object table: marks it selected, shows its
     /// name and marker, clears the panes of the previous object.
     void selectObject(int index);
@@ -106,15 +111,16 @@ class MainWindow : public QMainWindow
   private slots:
     // Handlers of features that are not built yet; they do nothing for now.
     void openExportWindow() {}
-    void disableAccount() {}
-    void enableAccount() {}
-    void openImageDialog() {}
-    void editAttribute() {}
     void synchronize() {}
+    // The object list's popup menu and the attribute edit.
+    void disableAccount();
+    void enableAccount();
+    void openImageDialog();
+    void editAttribute();
 
   private:
     // Steps of features that are not built yet; they do nothing for now.
-    void loadObjectList(const QString &) {}
+    void showPrimaryStatus() {}
     void fillAttributeList() {}
     void findSources() {}
     void loadSourceRow(QTreeWidgetItem *, bool) {}
@@ -175,6 +181,7 @@ class MainWindow : public QMainWindow
     QPointer<AboutWindow> about_;
     QPointer<OptionsWindow> options_;
     bool ended_ = false;
+    ObjectStatusCheckFactory statusCheck_;
 };
 
 } // namespace orvane

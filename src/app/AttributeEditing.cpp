@@ -1,0 +1,126 @@
+#include "app/AttributeEditing.h"
+
+#include "app/AppContext.h"
+#include "app/AttributeEditDialogs.h"
+#include "app/DirectoryMessageBoxes.h"
+#include "app/ListViews.h"
+#include "directory/AttributeWriting.h"
+#include "directory/ObjectBinding.h"
+#include "sync/ValuePreparation.h"
+
+#include <QTreeWidget>
+
+namespace orvane
+{
+namespace
+{
+
+QPointer<QDialog> &openEditor()
+{
+    static QPointer<QDialog> editor;
+    return editor;
+}
+
+int catalogueMultivalued(Database &db, long long id)
+{
+    db.query(QStringLiteral("SELECT multivalued FROM attributes WHERE id = ") + sqlQuote(id));
+    return db.next_row() == 1 ? int(db.get_long(0)) : -1;
+}
+
+// The entry at `index` when it is still the object with `guid` (a message box
+// runs an event loop, in which a new search may have replaced the table).
+ObjectEntry *sameEntry(AppContext &ctx, int index, const QString &guid)
+{
+    if (index < 0 || index >= ctx.objects.size() || ctx.objects[index].guid != guid)
+        return nullptr;
+    return &ctx.objects[index];
+}
+
+void showStoredValue(const AttributeEditTarget &target, long long id, const QString &text)
+{
+    if (!target.attributeList)
+        return;
+    for (QTreeWidgetItem *row : allRows(target.attributeList)) {
+        if (rowData(row) == id)
+            row->setText(1, text);
+    }
+}
+
+} // namespace
+
+EditedAttribute editedAttribute(Database &db, long long id)
+{
+    EditedAttribute result;
+    db.query(QStringLiteral("SELECT attribute, fld, multivalued, rangeupper, elements FROM attributes "
+                            "WHERE id = ") +
+             sqlQuote(id));
+    if (db.next_row() != 1)
+        return result;
+    result.attribute = db.get_text(0);
+    result.fld = db.get_text(1);
+    result.multivalued = int(db.get_long(2));
+    result.rangeupper = int(db.get_long(3));
+    result.elements = db.get_long(4);
+    return result;
+}
+
+QString fitToAttributeSize(const QString &value, int rangeupper, const QString &trimmedEnd)
+{
+    if (value.size() <= rangeupper)
+        return value;
+    return TrimToSize(value, rangeupper, trimmedEnd);
+}
+
+QDialog *openAttributeEditor(const AttributeEditTarget &target, const QString &cn, QWidget *parent)
+{
+    QTreeWidgetItem *row = target.attributeList ? currentRow(target.attributeList) : nullptr;
+    if (!row)
+        return nullptr;
+    const long long id = rowData(row);
+    const QString title = QStringLiteral("Attribute edit - ") + cn;
+    QDialog *dialog = nullptr;
+    switch (catalogueMultivalued(target.ctx->db, id)) {
+    case 0:
+        dialog = new EditAttributeDialog(target, title, row->text(0), row->text(1), id, parent);
+        break;
+    case 1:
+        dialog = new EditMultiValueDialog(target, title, row->text(0), row->text(1), id, parent);
+        break;
+    default:
+        return nullptr;
+    }
+    if (openEditor())
+        openEditor()->close();
+    openEditor() = dialog;
+    dialog->show();
+    return dialog;
+}
+
+bool commitAttributeEdit(const AttributeEditTarget &target, long long id, int multivalued,
+                         const QStringList &values, QWidget *dialog)
+{
+    AppContext &ctx = *target.ctx;
+    const ObjectEntry *object = openedObject(ctx);
+    if (!object)
+        return false;
+    const int index = ctx.currentObject;
+    const QString guid = object->guid;
+    const EditedAttribute attribute = editedAttribute(ctx.db, id);
+
+    QStringList written;
+    for (const QString &value : values)
+        written << fitToAttributeSize(value, attribute.rangeupper, ctx.settings.trimmedEnd);
+    const DirectoryConnection connection = connectionFromSettings(ctx.settings);
+    const int result = showDirectoryReport(
+        dialog, WriteAttribute(connection, guid, attribute.attribute, multivalued, written));
+    if (result == 1 && sameEntry(ctx, index, guid))
+        showDirectoryReport(dialog, ReloadObject(connection, ctx.db, guid, &ctx.objects, index,
+                                                 ctx.settings.multivaluedDelimiter));
+    if (const ObjectEntry *entry = sameEntry(ctx, index, guid))
+        showStoredValue(target, id, entry->values.value(attribute.attribute));
+    if (target.afterWrite)
+        target.afterWrite();
+    return true;
+}
+
+} // namespace orvane
