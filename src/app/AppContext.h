@@ -8,6 +8,7 @@
 #include "automation/com/Guid.h"
 #include "directory/ObjectTable.h"
 #include "store/Database.h"
+#include "store/PasswordStore.h"
 #include "store/Settings.h"
 #include "store/SettingsStore.h"
 
@@ -27,6 +28,7 @@ struct AppContext {
     QString version;
     QString dataFolder;
     Database db;
+    SecretStore *keyring = nullptr; ///< the desktop keyring; nullptr: the scrambled column only
     Settings settings;
     WindowOptions window;
     ImageList images;

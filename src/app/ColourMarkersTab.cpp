@@ -4,6 +4,7 @@
 #include "app/Dialogs.h"
 #include "app/ListViews.h"
 #include "app/Placement.h"
+#include "app/WriteCheck.h"
 #include "store/ColourMarkers.h"
 #include "store/ColourTable.h"
 
@@ -53,8 +54,11 @@ void ColourMarkersTab::setMarker()
     const int colour = colours_->currentIndex();
     const QString desc = description_->text();
     const MarkerOfColour existing = findMarkerOfColour(ctx_.db, colour);
+    const WriteCheck check(ctx_.db);
     if (existing.count == 0) {
         const long long id = insertMarker(ctx_.db, colour, desc);
+        if (check.report(window(), kTitle))
+            return;
         QTreeWidgetItem *row = insertRowAtTop(markers_);
         row->setIcon(0, ctx_.images.icon(colourImageIndex(colour)));
         row->setText(0, desc);
@@ -66,6 +70,8 @@ void ColourMarkersTab::setMarker()
                        QStringLiteral("Marker already exists, would you like to update it?")))
         return;
     renameMarkerOfColour(ctx_.db, colour, desc);
+    if (check.report(window(), kTitle))
+        return;
     if (QTreeWidgetItem *row = findRowByData(markers_, existing.id))
         row->setText(0, desc);
     description_->clear();
@@ -87,6 +93,7 @@ void ColourMarkersTab::deleteMarker()
     if (!row)
         return;
     const long long id = rowData(row);
+    const WriteCheck check(ctx_.db);
     if (countMarkerUses(ctx_.db, id) == 0) {
         orvane::deleteMarker(ctx_.db, id);
     } else {
@@ -97,6 +104,8 @@ void ColourMarkersTab::deleteMarker()
             return;
         deleteMarkerEverywhere(ctx_.db, id);
     }
+    if (check.report(window(), kTitle))
+        return;
     delete row;
     emit markersChanged();
 }

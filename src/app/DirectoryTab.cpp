@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 
 namespace orvane
 {
@@ -36,6 +37,9 @@ DirectoryTab::DirectoryTab(AppContext &ctx, QWidget *parent) : QWidget(parent), 
         placeWidget<QCheckBox>(this, QStringLiteral("UseCurrentCredentials"), QRect(330, 104, 150, 20));
     useCurrent_->setText(QStringLiteral("Use current credentials"));
     useCurrent_->setChecked(settings.useCurrentCredentials == 1);
+    passwordPlace_ = placeLabel(this, QString(), QRect(260, 126, 220, 20));
+    passwordPlace_->setObjectName(QStringLiteral("PasswordPlaceLabel"));
+    showPasswordPlace(passwordPlace(ctx_.keyring, {server_->text(), userName_->text()}));
     userName_->setEnabled(!useCurrent_->isChecked());
     password_->setEnabled(!useCurrent_->isChecked());
 
@@ -75,6 +79,13 @@ void DirectoryTab::credentialsToggled(bool useCurrent)
     userName_->setEnabled(!useCurrent);
     password_->setEnabled(!useCurrent);
     emit changed();
+}
+
+void DirectoryTab::showPasswordPlace(PasswordPlace place)
+{
+    passwordPlace_->setText(place == PasswordPlace::Keyring
+                                ? QStringLiteral("Password kept in the system keyring")
+                                : QStringLiteral("Password kept only scrambled in the settings file"));
 }
 
 DirectoryValues DirectoryTab::values() const

@@ -3,11 +3,14 @@
 // sign in, which attribute picks and which shows an object, the multi-value
 // delimiter and when comparisons run. Nothing is written until the window is saved.
 
+#include "store/PasswordStore.h"
+
 #include <QString>
 #include <QWidget>
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 
 namespace orvane
@@ -38,6 +41,9 @@ class DirectoryTab : public QWidget
 
     DirectoryValues values() const;
 
+    /// Says in the line beside the password where it is kept.
+    void showPasswordPlace(PasswordPlace place);
+
   signals:
     /// A change that makes "Apply" available.
     void changed();
@@ -52,6 +58,7 @@ class DirectoryTab : public QWidget
     QLineEdit *baseDn_;
     QLineEdit *userName_;
     QLineEdit *password_;
+    QLabel *passwordPlace_;
     QCheckBox *useCurrent_;
     QComboBox *selectBy_;
     QComboBox *displayBy_;

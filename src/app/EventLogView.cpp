@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "app/Dialogs.h"
 #include "app/ListViews.h"
+#include "app/WriteCheck.h"
 #include "store/EventStore.h"
 
 #include <QLabel>
@@ -29,6 +30,8 @@ int readImage(int readFlag)
     return readFlag == 1 ? ImageUnread : ImageRead;
 }
 
+const QString kTitle = QStringLiteral("Events");
+
 } // namespace
 
 EventLogView::EventLogView(AppContext &ctx, QTreeWidget *list, QPlainTextEdit *text, QLabel *indicator)
@@ -49,12 +52,17 @@ EventLogView::EventLogView(AppContext &ctx, QTreeWidget *list, QPlainTextEdit *t
 
 void EventLogView::appendEvents(QList<EventRecord> batch)
 {
+    const WriteCheck batchCheck(ctx_.db);
     for (const EventRecord &record : batch) {
         if (record.type == 0)
             continue;
+        const WriteCheck check(ctx_.db);
         const WrittenEvent written = writeEvent(ctx_.db, record.type, record.title, record.text);
+        if (check.failed())
+            continue;
         addRow(0, {written.datetime, record.type, record.title, written.id, 1});
     }
+    batchCheck.report(list_->window(), kTitle);
     refreshUnreadIndicator();
     batch.clear();
 }
@@ -75,9 +83,12 @@ void EventLogView::openCurrentEvent()
     QTreeWidgetItem *row = currentRow(list_);
     if (!row)
         return;
+    const WriteCheck check(ctx_.db);
     const OpenedEvent opened = openEvent(ctx_.db, rowData(row));
     text_->clear();
     text_->setPlainText(opened.text);
+    if (check.report(list_->window(), kTitle))
+        return;
     if (opened.readFlag == 1) {
         row->setIcon(1, ctx_.images.icon(ImageRead));
         refreshUnreadIndicator();
@@ -95,35 +106,47 @@ void EventLogView::showMenu(const QPoint &globalPos)
 
 void EventLogView::deleteSelected()
 {
-    if (!dialogs().ask(list_->window(), QStringLiteral("Events"),
+    if (!dialogs().ask(list_->window(), kTitle,
                        QStringLiteral("Are you sure want to delete selected events?")))
         return;
+    const WriteCheck check(ctx_.db);
     for (int i = list_->topLevelItemCount() - 1; i >= 0; --i) {
         QTreeWidgetItem *row = list_->topLevelItem(i);
         if (!row->isSelected())
             continue;
         deleteEvent(ctx_.db, rowData(row));
+        if (check.failed())
+            break;
         delete list_->takeTopLevelItem(i);
     }
+    check.report(list_->window(), kTitle);
     refreshUnreadIndicator();
 }
 
 void EventLogView::markSelectedRead()
 {
+    const WriteCheck check(ctx_.db);
     for (QTreeWidgetItem *row : selectedRows()) {
         setEventReadFlag(ctx_.db, rowData(row), 0);
+        if (check.failed())
+            break;
         row->setIcon(1, ctx_.images.icon(ImageRead));
     }
+    check.report(list_->window(), kTitle);
     if (countAllUnread(ctx_.db) == 0)
         setIndicator(false);
 }
 
 void EventLogView::markSelectedUnread()
 {
+    const WriteCheck check(ctx_.db);
     for (QTreeWidgetItem *row : selectedRows()) {
         setEventReadFlag(ctx_.db, rowData(row), 1);
+        if (check.failed())
+            break;
         row->setIcon(1, ctx_.images.icon(ImageUnread));
     }
+    check.report(list_->window(), kTitle);
     if (countAllUnread(ctx_.db) > 0)
         setIndicator(true);
 }

@@ -4,6 +4,7 @@
 #include "app/Dialogs.h"
 #include "app/ListViews.h"
 #include "app/Placement.h"
+#include "app/WriteCheck.h"
 #include "store/CatalogueQueries.h"
 #include "workbook/Registration.h"
 
@@ -118,7 +119,10 @@ void ExcelFilesTab::registerWorkbook()
                        QStringLiteral("Excel file already exists in DB."));
         return;
     }
+    const WriteCheck check(ctx_.db);
     const long long id = orvane::registerWorkbook(ctx_.db, path);
+    if (check.report(window(), kTitle))
+        return;
     QTreeWidgetItem *row = insertRowAtTop(workbooks_);
     row->setText(0, path);
     setRowData(row, id);
@@ -170,8 +174,10 @@ void ExcelFilesTab::setDescription()
     if (!row)
         return;
     const QString text = description_->text();
+    const WriteCheck check(ctx_.db);
     if (setWorkbookDescription(ctx_.db, rowData(row), text))
         row->setText(1, text);
+    check.report(window(), kTitle);
 }
 
 void ExcelFilesTab::deleteWorkbook()
@@ -183,7 +189,10 @@ void ExcelFilesTab::deleteWorkbook()
                        QStringLiteral("Are you sure want to delete ") + row->text(0) +
                            QStringLiteral(" Excel file from DB?")))
         return;
+    const WriteCheck check(ctx_.db);
     orvane::deleteWorkbook(ctx_.db, rowData(row));
+    if (check.report(window(), kTitle))
+        return;
     delete row;
     // With the row gone no workbook is selected: nothing may act on it any more.
     workbooks_->clearSelection();
@@ -195,11 +204,14 @@ void ExcelFilesTab::tagWorkbook(WorkbookTag tag)
     QTreeWidgetItem *row = currentRow(workbooks_);
     if (!row)
         return;
+    const WriteCheck check(ctx_.db);
     const WorkbookTagResult result = orvane::tagWorkbook(ctx_.db, rowData(row), tag);
     if (result.refused) {
         dialogs().inform(window(), kTitle, QStringLiteral("Please clear existing tag then assign new one."));
         return;
     }
+    if (check.report(window(), kTitle))
+        return;
     if (QTreeWidgetItem *previous = findRowByData(workbooks_, result.previous))
         setRowImage(previous, kNoImage);
     setRowImage(row, tag == WorkbookTag::Primary ? workbookImage(1, 0) : workbookImage(0, 1));
@@ -218,8 +230,10 @@ void ExcelFilesTab::tagAsExport()
 void ExcelFilesTab::clearWorkbookTag()
 {
     if (QTreeWidgetItem *row = currentRow(workbooks_)) {
+        const WriteCheck check(ctx_.db);
         clearWorkbookTags(ctx_.db, rowData(row));
-        setRowImage(row, kNoImage);
+        if (!check.report(window(), kTitle))
+            setRowImage(row, kNoImage);
     }
 }
 
@@ -239,6 +253,7 @@ void ExcelFilesTab::addBinding()
     const int column = column_->value();
     const long long attribute = attributes_->currentData().toLongLong();
     const QString name = attributeFld(ctx_.db, attribute);
+    const WriteCheck check(ctx_.db);
     switch (classifyBinding(ctx_.db, file, column, attribute)) {
     case BindingAddition::Insert:
         if (insertBinding(ctx_.db, file, column, attribute)) {
@@ -267,6 +282,7 @@ void ExcelFilesTab::addBinding()
     case BindingAddition::ColumnFull:
         break;
     }
+    check.report(window(), kTitle);
 }
 
 void ExcelFilesTab::deleteBinding()
@@ -275,8 +291,10 @@ void ExcelFilesTab::deleteBinding()
     const long long file = selectedWorkbook();
     if (!row || file == 0)
         return;
-    if (orvane::deleteBinding(ctx_.db, file, rowData(row), row->text(0)))
+    const WriteCheck check(ctx_.db);
+    if (orvane::deleteBinding(ctx_.db, file, rowData(row), row->text(0)) && !check.failed())
         delete row;
+    check.report(window(), kTitle);
 }
 
 void ExcelFilesTab::tagBinding(BindingTag tag)
@@ -285,7 +303,10 @@ void ExcelFilesTab::tagBinding(BindingTag tag)
     const long long file = selectedWorkbook();
     if (!row || file == 0)
         return;
+    const WriteCheck check(ctx_.db);
     const BindingTagResult result = orvane::tagBinding(ctx_.db, file, row->text(0), rowData(row), tag);
+    if (check.report(window(), kTitle))
+        return;
     if (result.hadPrevious) {
         for (QTreeWidgetItem *other : allRows(bindings_)) {
             if (other->text(0) == QString::number(result.previousColumn) &&
@@ -312,8 +333,10 @@ void ExcelFilesTab::clearBindingTag()
     const long long file = selectedWorkbook();
     if (!row || file == 0)
         return;
+    const WriteCheck check(ctx_.db);
     clearBindingTags(ctx_.db, file, rowData(row));
-    setRowImage(row, kNoImage);
+    if (!check.report(window(), kTitle))
+        setRowImage(row, kNoImage);
 }
 
 void ExcelFilesTab::storeShowTags()

@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "app/Dialogs.h"
 #include "app/ListViews.h"
+#include "app/WriteCheck.h"
 #include "store/ColourMarkers.h"
 #include "store/ColourTable.h"
 
@@ -58,11 +59,15 @@ void setMarkerOfOpenedObject(AppContext &ctx, QComboBox *combo, QTreeWidget *obj
     if (marker == -1) {
         if (!dialogs().ask(parent, kTitle, QStringLiteral("Clear color marker for AD object?")))
             return;
+        const WriteCheck check(ctx.db);
         clearObjectMarker(ctx.db, guid);
+        if (check.report(parent, kTitle))
+            return;
         setObjectRowImage(ctx, objectList, ImageNoMarker);
         return;
     }
     const int colour = markerColour(ctx.db, marker);
+    const WriteCheck check(ctx.db);
     if (countObjectMarkers(ctx.db, guid) == 0) {
         attachMarker(ctx.db, guid, marker);
     } else {
@@ -72,6 +77,8 @@ void setMarkerOfOpenedObject(AppContext &ctx, QComboBox *combo, QTreeWidget *obj
             return;
         changeObjectMarker(ctx.db, guid, marker);
     }
+    if (check.report(parent, kTitle))
+        return;
     setObjectRowImage(ctx, objectList, colourImageIndex(colour));
 }
 

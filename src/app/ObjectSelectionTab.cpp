@@ -4,6 +4,7 @@
 #include "app/Dialogs.h"
 #include "app/ListViews.h"
 #include "app/Placement.h"
+#include "app/WriteCheck.h"
 #include "store/CharacterLists.h"
 
 #include <QComboBox>
@@ -66,13 +67,14 @@ void ObjectSelectionTab::showCharacters(const QStringList &characters)
 void ObjectSelectionTab::addList()
 {
     const QString name = nameField_->text();
+    const WriteCheck check(ctx_.db);
     const AddedCharacterList added = addCharacterList(ctx_.db, name);
     if (added.nameTaken) {
         dialogs().inform(window(), kTitle,
                          QStringLiteral("Character list already exists, please choose different name."));
         return;
     }
-    if (added.id == 0)
+    if (check.report(window(), kTitle) || added.id == 0)
         return;
     lists_->insertItem(0, name, QVariant::fromValue(added.id));
     lists_->setCurrentIndex(0);
@@ -87,11 +89,22 @@ void ObjectSelectionTab::deleteList()
     if (!dialogs().ask(window(), kTitle,
                        QStringLiteral("Are you sure want to delete character list and all its content?")))
         return;
-    deleteCharacterList(ctx_.db, selectedListId());
+    const long long deleted = selectedListId();
+    const WriteCheck check(ctx_.db);
+    deleteCharacterList(ctx_.db, deleted);
+    if (check.report(window(), kTitle))
+        return;
     lists_->removeItem(lists_->currentIndex());
     lists_->setCurrentIndex(lists_->count() > 0 ? 0 : -1);
     // The list shown must be the list the character buttons act on.
     showCharacters(storedCharacters(ctx_.db, selectedListId()));
+    // `charlist` must never name a list that is gone, even if the window is
+    // then cancelled: it follows the list now selected at once.
+    if (ctx_.db.optionLong(QStringLiteral("charlist")) == deleted) {
+        ctx_.db.setOption(QStringLiteral("charlist"), QString::number(selectedListId()));
+        check.report(window(), kTitle);
+        emit currentListReplaced();
+    }
 }
 
 void ObjectSelectionTab::chooseList()
@@ -109,7 +122,10 @@ void ObjectSelectionTab::addCharacter()
         return;
     }
     const QString character = characterField_->text();
+    const WriteCheck check(ctx_.db);
     orvane::addCharacter(ctx_.db, selectedListId(), character);
+    if (check.report(window(), kTitle))
+        return;
     characters_->insertTopLevelItem(0, new QTreeWidgetItem(QStringList(character)));
     characterField_->clear();
 }
@@ -119,8 +135,16 @@ void ObjectSelectionTab::deleteCharacter()
     QTreeWidgetItem *row = currentRow(characters_);
     if (lists_->currentIndex() < 0 || !row)
         return;
-    orvane::deleteCharacter(ctx_.db, selectedListId(), row->text(0));
-    delete row;
+    const QString character = row->text(0);
+    const WriteCheck check(ctx_.db);
+    orvane::deleteCharacter(ctx_.db, selectedListId(), character);
+    if (check.report(window(), kTitle))
+        return;
+    // The statement removes every copy of the character; so does the screen.
+    for (int i = characters_->topLevelItemCount() - 1; i >= 0; --i) {
+        if (characters_->topLevelItem(i)->text(0) == character)
+            delete characters_->takeTopLevelItem(i);
+    }
 }
 
 } // namespace orvane

@@ -27,6 +27,9 @@ class ObjectSelectionTab : public QWidget
   signals:
     /// A change that makes "Apply" available.
     void changed();
+    /// The list named by `charlist` was deleted and `charlist` now names the
+    /// list selected instead (0 when none is left).
+    void currentListReplaced();
 
   public slots:
     void addList();

@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/ColourMarkersTab.h"
+#include "app/Dialogs.h"
 #include "app/DirectoryTab.h"
 #include "app/ExcelFilesTab.h"
 #include "app/MainWindow.h"
@@ -9,7 +10,9 @@
 #include "app/Placement.h"
 #include "app/ReplacementsTab.h"
 #include "app/WindowFont.h"
+#include "app/WriteCheck.h"
 #include "store/CatalogueQueries.h"
+#include "store/PasswordStore.h"
 #include "store/SettingsStore.h"
 
 #include <QFrame>
@@ -72,6 +75,8 @@ OptionsWindow::OptionsWindow(AppContext &ctx, MainWindow &main) : QDialog(&main)
     connect(apply_, &QPushButton::clicked, this, &OptionsWindow::save);
     connect(cancel, &QPushButton::clicked, this, &OptionsWindow::reject);
     connect(objectSelection_, &ObjectSelectionTab::changed, this, &OptionsWindow::enableApply);
+    connect(objectSelection_, &ObjectSelectionTab::currentListReplaced, &main_,
+            &MainWindow::refillLetterCombo);
     connect(directory_, &DirectoryTab::changed, this, &OptionsWindow::enableApply);
     connect(replacements_, &ReplacementsTab::changed, this, &OptionsWindow::enableApply);
     connect(colourMarkers_, &ColourMarkersTab::markersChanged, &main_, &MainWindow::refillMarkerCombo);
@@ -84,25 +89,35 @@ void OptionsWindow::enableApply()
     apply_->setEnabled(true);
 }
 
-void OptionsWindow::save()
+bool OptionsWindow::save()
 {
-    saveDirectory();
+    const DirectoryValues v = directory_->values();
+    const QString refusal = v.useCurrentCredentials ? QString() : passwordRefusal(v.password);
+    if (!refusal.isEmpty()) {
+        dialogs().warn(this, QStringLiteral("Options"), refusal);
+        return false;
+    }
+    const WriteCheck check(ctx_.db);
+    saveDirectory(v);
     main_.resetObjectView();
     excelFiles_->storeShowTags();
     ctx_.db.setOption(QStringLiteral("charlist"), QString::number(objectSelection_->selectedListId()));
     main_.refillLetterCombo();
-    main_.setObjectListTitle(attributeFld(ctx_.db, directory_->values().displayBy));
+    main_.setObjectListTitle(attributeFld(ctx_.db, v.displayBy));
     main_.refillMarkerCombo();
     ctx_.settings.replacementRules = loadReplacementRules(ctx_.db);
     saveReplacements();
+    if (check.report(this, QStringLiteral("Options")))
+        return false;
     apply_->setEnabled(false);
+    return true;
 }
 
-void OptionsWindow::saveDirectory()
+void OptionsWindow::saveDirectory(const DirectoryValues &v)
 {
     Database &db = ctx_.db;
     Settings &settings = ctx_.settings;
-    const DirectoryValues v = directory_->values();
+    const PasswordOwner previous = storedPasswordOwner(db);
     settings.showComparison = v.showComparison;
     db.setOption(QStringLiteral("dcserver"), v.server);
     db.setOption(QStringLiteral("dcserverport"), v.port);
@@ -117,7 +132,10 @@ void OptionsWindow::saveDirectory()
     settings.userName = v.userName;
     db.setOption(QStringLiteral("adusername"), v.userName);
     settings.password = v.password;
-    savePassword(db, v.password);
+    const StoredPassword stored = storePassword(db, ctx_.keyring, {v.server, v.userName}, v.password,
+                                                v.useCurrentCredentials, previous);
+    if (stored.place != PasswordPlace::Nowhere)
+        directory_->showPasswordPlace(stored.place);
     settings.multivaluedDelimiter = v.delimiter;
     db.setOption(QStringLiteral("multivalueddelimiter"), v.delimiter);
 }
@@ -139,8 +157,9 @@ void OptionsWindow::saveReplacements()
 
 void OptionsWindow::accept()
 {
-    save();
-    QDialog::accept();
+    // A refused or failed save keeps the window open, so that nothing typed is lost.
+    if (save())
+        QDialog::accept();
 }
 
 } // namespace orvane

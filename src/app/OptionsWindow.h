@@ -19,6 +19,7 @@ class DirectoryTab;
 class ExcelFilesTab;
 class ColourMarkersTab;
 class ReplacementsTab;
+struct DirectoryValues;
 
 class OptionsWindow : public QDialog
 {
@@ -30,15 +31,17 @@ class OptionsWindow : public QDialog
 
   public slots:
     /// Writes every field, refreshes Settings and the main window; "Apply"
-    /// is disabled afterwards.
-    void save();
-    /// Saves and closes ("OK"). "Cancel", Escape and the close box reject:
-    /// they close without saving the fields.
+    /// is disabled afterwards. A password with spaces at either end is refused
+    /// before anything is written, and a failed statement is shown; both
+    /// return false.
+    bool save();
+    /// Saves and closes ("OK"); stays open when the save was refused or failed.
+    /// "Cancel", Escape and the close box reject: they close without saving the fields.
     void accept() override;
 
   private:
     void enableApply();
-    void saveDirectory();
+    void saveDirectory(const DirectoryValues &v);
     void saveReplacements();
 
     AppContext &ctx_;

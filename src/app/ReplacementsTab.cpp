@@ -4,6 +4,7 @@
 #include "app/Dialogs.h"
 #include "app/ListViews.h"
 #include "app/Placement.h"
+#include "app/WriteCheck.h"
 #include "store/ReplacementRules.h"
 
 #include <QCheckBox>
@@ -81,15 +82,20 @@ void ReplacementsTab::setRule()
     const QString s = string_->text();
     const QString r = replaceWith_->text();
     const long long id = findReplacementRule(ctx_.db, s);
+    const WriteCheck check(ctx_.db);
     if (id != 0) {
         if (!dialogs().ask(window(), QStringLiteral("Options"),
                            QStringLiteral("String definition already exists, would you like to update it?")))
             return;
         updateReplacementRule(ctx_.db, id, r);
+        if (check.report(window(), QStringLiteral("Options")))
+            return;
         if (QTreeWidgetItem *row = findRowByData(rules_, id))
             row->setText(1, r);
     } else {
         const long long newId = insertReplacementRule(ctx_.db, s, r);
+        if (check.report(window(), QStringLiteral("Options")))
+            return;
         QTreeWidgetItem *row = insertRowAtTop(rules_);
         row->setText(0, s);
         row->setText(1, r);
@@ -113,7 +119,10 @@ void ReplacementsTab::deleteRule()
     if (!row)
         return;
     const long long id = rowData(row);
+    const WriteCheck check(ctx_.db);
     deleteReplacementRule(ctx_.db, id);
+    if (check.report(window(), QStringLiteral("Options")))
+        return;
     delete findRowByData(rules_, id);
 }
 

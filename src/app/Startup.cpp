@@ -4,9 +4,12 @@
 #include "app/MainWindow.h"
 #include "directory/ldap/RegisterServers.h"
 #include "store/DataFolder.h"
+#include "store/PrivateFiles.h"
+#include "store/keyring/SystemKeyring.h"
 #include "workbook/excel/RegisterServers.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QTimer>
 
 namespace orvane
@@ -45,10 +48,25 @@ void prepareDataFolder(AppContext &ctx)
     ctx.quitFlag = 1;
 }
 
+// A file from an interrupted first start or an older tool may lack parts;
+// the program goes on with what it has, but says once what is missing.
+void reportMissingParts(AppContext &ctx, const QString &path)
+{
+    const QStringList missing = missingParts(ctx.db);
+    if (missing.isEmpty())
+        return;
+    dialogs().warn(nullptr, QStringLiteral("Settings file"),
+                   QStringLiteral("The settings file ") + QDir::toNativeSeparators(path) +
+                       QStringLiteral(" is incomplete. Missing: ") + missing.join(QStringLiteral(", ")) +
+                       QStringLiteral(".\nOrvane goes on with what the file holds; missing options read as 0 "
+                                      "or empty."));
+}
+
 void prepareSettingsFile(AppContext &ctx)
 {
     const QString path = settingsFilePath(ctx.dataFolder);
-    switch (createIfMissing(path, seedCharacterLists())) {
+    const CreateOutcome outcome = createIfMissing(path, seedCharacterLists());
+    switch (outcome) {
     case CreateOutcome::CannotCreateFile:
         dialogs().warn(nullptr, QStringLiteral("Error"), QStringLiteral("Could not create data file."));
         break;
@@ -59,9 +77,16 @@ void prepareSettingsFile(AppContext &ctx)
     case CreateOutcome::Created:
         break;
     }
-    if (!ctx.db.open(path))
+    if (!ctx.db.open(path)) {
         dialogs().warn(nullptr, QStringLiteral("Error"), QStringLiteral("Could not open local database."));
-    ctx.settings = loadSettings(ctx.db);
+    } else {
+        if (outcome == CreateOutcome::AlreadyExisted)
+            reportMissingParts(ctx, path);
+        secureSettingsFile(ctx.db, ctx.dataFolder, path);
+    }
+    if (!ctx.keyring)
+        ctx.keyring = &systemKeyring();
+    ctx.settings = loadSettings(ctx.db, ctx.keyring);
     ctx.window = loadWindowOptions(ctx.db);
 }
 

@@ -1,5 +1,7 @@
 #include "store/DataFolder.h"
 
+#include "store/PrivateFiles.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -24,9 +26,7 @@ QString dataFolderPath()
 
 bool ensureDataFolder(const QString &path)
 {
-    if (QFileInfo(path).isDir())
-        return true;
-    return QDir().mkpath(path) && QFileInfo(path).isDir();
+    return makePrivateFolder(path);
 }
 
 } // namespace orvane

@@ -10,8 +10,8 @@ namespace orvane
 /// Returns the data folder path, always ending with a separator.
 QString dataFolderPath();
 
-/// Creates `path` (and the XDG base folder above it) when missing; true when
-/// the folder exists afterwards.
+/// Creates `path` (and the XDG base folder above it) with mode 0700 when
+/// missing; true when the folder exists afterwards.
 bool ensureDataFolder(const QString &path);
 
 /// Returns the settings file inside `folder`.

@@ -31,6 +31,7 @@ bool Database::open(const QString &path)
         sqlite3_close(db);
         return false;
     }
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
     db_ = db;
     return true;
 }
@@ -55,11 +56,18 @@ void Database::finishResult()
 
 bool Database::execute(const QString &statement)
 {
-    if (!db_)
-        return false;
     finishResult();
+    if (!db_) {
+        ++failedWrites_;
+        lastError_ = QStringLiteral("the settings file is not open");
+        return false;
+    }
     const QByteArray utf8 = statement.toUtf8();
-    return sqlite3_exec(db_, utf8.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (sqlite3_exec(db_, utf8.constData(), nullptr, nullptr, nullptr) == SQLITE_OK)
+        return true;
+    ++failedWrites_;
+    lastError_ = QString::fromUtf8(sqlite3_errmsg(db_));
+    return false;
 }
 
 bool Database::query(const QString &statement)
@@ -131,8 +139,15 @@ long long Database::optionLong(const QString &key)
 
 bool Database::setOption(const QString &key, const QString &value)
 {
-    return execute(QStringLiteral("UPDATE options SET val = ") + sqlQuote(value) +
-                   QStringLiteral(" WHERE fld = ") + sqlQuote(key));
+    if (!execute(QStringLiteral("UPDATE options SET val = ") + sqlQuote(value) +
+                 QStringLiteral(" WHERE fld = ") + sqlQuote(key)))
+        return false;
+    if (sqlite3_changes(db_) > 0)
+        return true;
+    // A file that lacks the row would otherwise drop the value without a word.
+    ++failedWrites_;
+    lastError_ = QStringLiteral("the settings file has no option ") + key;
+    return false;
 }
 
 } // namespace orvane

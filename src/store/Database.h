@@ -2,8 +2,10 @@
 // The settings store's one SQLite connection. Statements are whole texts built
 // by concatenation; every value a user may have typed goes in through sqlQuote,
 // so that a quote inside it cannot end the literal. One result is open at a
-// time: a new query ends the previous one. Failures are silent by design: a
-// failed statement changes nothing and a failed query yields no rows.
+// time: a new query ends the previous one. A failed statement changes nothing
+// and a failed query yields no rows; callers that change stored state learn of
+// a failure from execute's flag or from failedWrites. Every connection waits
+// kBusyTimeoutMs for another writer (a second window, a tool) before failing.
 
 #include <QString>
 
@@ -19,6 +21,9 @@ QString sqlQuote(const QString &value);
 /// Returns a number as a quoted decimal literal ('389').
 QString sqlQuote(long long value);
 
+/// How long a statement waits for another connection's lock before it fails.
+inline constexpr int kBusyTimeoutMs = 5000;
+
 class Database
 {
   public:
@@ -27,15 +32,20 @@ class Database
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
 
-    /// Opens the database file at `path` (which must exist); true on success.
-    /// Any earlier connection is closed first.
+    /// Opens the database file at `path` (which must exist) with the busy
+    /// timeout set; true on success. Any earlier connection is closed first.
     bool open(const QString &path);
     /// Ends the open result and closes the connection; harmless when closed.
     void close();
     bool isOpen() const { return db_ != nullptr; }
 
-    /// Runs one statement that returns no rows; true on success.
+    /// Runs one statement that returns no rows; true on success. A failure is
+    /// counted in failedWrites and its text kept in lastError.
     bool execute(const QString &statement);
+    /// Returns how many statements run by execute have failed on this connection.
+    long long failedWrites() const { return failedWrites_; }
+    /// Returns SQLite's text for the last failed execute ("" when none failed).
+    QString lastError() const { return lastError_; }
     /// Starts a result for `statement`, ending the previous one; false when the
     /// statement cannot be prepared (the result is then empty).
     bool query(const QString &statement);
@@ -52,7 +62,8 @@ class Database
     QString optionText(const QString &key);
     /// Reads one option as integer (0 when missing).
     long long optionLong(const QString &key);
-    /// Writes one option: "UPDATE options SET val = '<value>' WHERE fld = '<key>'".
+    /// Writes one option: "UPDATE options SET val = '<value>' WHERE fld = '<key>'";
+    /// false (and a counted failure) also when the file has no row for `key`.
     bool setOption(const QString &key, const QString &value);
 
   private:
@@ -61,6 +72,8 @@ class Database
     sqlite3 *db_ = nullptr;
     sqlite3_stmt *result_ = nullptr;
     bool hasRow_ = false;
+    long long failedWrites_ = 0;
+    QString lastError_;
 };
 
 } // namespace orvane

@@ -4,9 +4,12 @@
 #include "store/Database.h"
 #include "store/EventStore.h"
 #include "store/PasswordScrambler.h"
+#include "store/PasswordStore.h"
+#include "store/PrivateFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 namespace orvane
 {
@@ -19,6 +22,10 @@ struct SeedOption {
     const char *key;
     QString value;
 };
+
+const char *const kTableNames[] = {
+    "options",    "attributes",      "events",        "selection_charlists", "selection_characters",
+    "excelfiles", "excelfiles_bind", "color_markers", "color_markers_bind",  "replacements"};
 
 QList<SeedOption> seedOptions()
 {
@@ -127,18 +134,14 @@ QList<CharacterList> seedCharacterLists()
     };
 }
 
-CreateOutcome createIfMissing(const QString &path, const QList<CharacterList> &lists)
+// Writes the schema and seed rows into the empty database at `path` in one
+// transaction; true only when every statement succeeded.
+bool seedNewFile(const QString &path, const QList<CharacterList> &lists)
 {
-    if (QFileInfo::exists(path))
-        return CreateOutcome::AlreadyExisted;
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return CreateOutcome::CannotCreateFile;
-    }
     Database db;
     if (!db.open(path))
-        return CreateOutcome::CannotOpen;
+        return false;
+    db.execute(QStringLiteral("BEGIN"));
     seedOptionsTable(db);
     seedAttributes(db);
     seedEvents(db);
@@ -146,8 +149,55 @@ CreateOutcome createIfMissing(const QString &path, const QList<CharacterList> &l
         db.execute(QString::fromLatin1(statement));
     for (const CharacterList &list : lists)
         seedCharacterList(db, list);
+    const bool seeded = db.failedWrites() == 0 && db.execute(QStringLiteral("COMMIT"));
     db.close();
+    return seeded;
+}
+
+CreateOutcome createIfMissing(const QString &path, const QList<CharacterList> &lists)
+{
+    if (QFileInfo::exists(path))
+        return CreateOutcome::AlreadyExisted;
+    // The file is seeded under a temporary name (owner-only, as QTemporaryFile
+    // makes it) and renamed into place whole, so an interrupted first start
+    // leaves no half-seeded file that later starts would accept.
+    QTemporaryFile file(path + QStringLiteral(".new-XXXXXX"));
+    if (!file.open())
+        return CreateOutcome::CannotCreateFile;
+    file.close();
+    if (!seedNewFile(file.fileName(), lists)) {
+        for (const QString &member : settingsFileFamily(file.fileName()).mid(1))
+            QFile::remove(member);
+        return CreateOutcome::CannotOpen;
+    }
+    if (!file.rename(path))
+        return CreateOutcome::CannotCreateFile;
+    file.setAutoRemove(false);
     return CreateOutcome::Created;
+}
+
+QStringList missingParts(Database &db)
+{
+    QStringList tables;
+    db.query(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+    while (db.next_row())
+        tables << db.get_text(0);
+    QStringList missing;
+    for (const char *name : kTableNames) {
+        if (!tables.contains(QLatin1String(name)))
+            missing << QStringLiteral("table ") + QLatin1String(name);
+    }
+    if (!tables.contains(QStringLiteral("options")))
+        return missing;
+    QStringList keys;
+    db.query(QStringLiteral("SELECT fld FROM options"));
+    while (db.next_row())
+        keys << db.get_text(0);
+    for (const SeedOption &option : seedOptions()) {
+        if (!keys.contains(QLatin1String(option.key)))
+            missing << QStringLiteral("option ") + QLatin1String(option.key);
+    }
+    return missing;
 }
 
 QList<ReplacementRule> loadReplacementRules(Database &db)
@@ -159,7 +209,7 @@ QList<ReplacementRule> loadReplacementRules(Database &db)
     return rules;
 }
 
-Settings loadSettings(Database &db)
+Settings loadSettings(Database &db, SecretStore *keyring)
 {
     Settings settings;
     settings.replacementRules = loadReplacementRules(db);
@@ -173,7 +223,7 @@ Settings loadSettings(Database &db)
     settings.baseDn = db.optionText(QStringLiteral("dcbasedn"));
     settings.useCurrentCredentials = int(db.optionLong(QStringLiteral("usecurrentadcredentials")));
     settings.userName = db.optionText(QStringLiteral("adusername"));
-    settings.password = unscramblePassword(db.optionText(QStringLiteral("adpassword")));
+    settings.password = loadPassword(db, keyring, {server, settings.userName});
     settings.showComparison = int(db.optionLong(QStringLiteral("showcomparison")));
     settings.wordStartGuard = kWordStartGuard;
     settings.wordEndGuard = kWordEndGuard;

@@ -14,6 +14,7 @@ namespace orvane
 {
 
 class Database;
+class SecretStore;
 
 /// A named list of characters offered by the toolbar's character combo.
 struct CharacterList {
@@ -31,10 +32,15 @@ enum class CreateOutcome {
     CannotOpen,       ///< "Could not open local database."
 };
 
-/// Creates the settings file at `path` with its ten tables and seed rows when
-/// no file of that name exists (any size counts as existing). Statement
-/// failures during seeding are skipped silently; the file is closed again.
+/// Creates the settings file at `path` (mode 0600) with its ten tables and
+/// seed rows when no file of that name exists (any size counts as existing).
+/// The file appears complete or not at all: a failed statement leaves no file
+/// and gives CannotOpen.
 CreateOutcome createIfMissing(const QString &path, const QList<CharacterList> &lists);
+
+/// Returns what an existing settings file lacks of the ten tables and the
+/// seeded option rows, as "table <name>" and "option <key>"; empty when complete.
+QStringList missingParts(Database &db);
 
 /// The window geometry options the main window restores.
 struct WindowOptions {
@@ -47,9 +53,10 @@ struct WindowOptions {
 /// Runs the replacements query and returns its rows in query order.
 QList<ReplacementRule> loadReplacementRules(Database &db);
 
-/// Reads every option Settings holds, unscrambles the password and sets the
-/// two pattern fragments. Missing rows read as 0 or "".
-Settings loadSettings(Database &db);
+/// Reads every option Settings holds, the password from `keyring` (may be
+/// nullptr) or else the scrambled column, and sets the two pattern fragments.
+/// Missing rows read as 0 or "".
+Settings loadSettings(Database &db, SecretStore *keyring = nullptr);
 
 /// Reads the four window options.
 WindowOptions loadWindowOptions(Database &db);

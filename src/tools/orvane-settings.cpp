@@ -3,13 +3,19 @@
 // directory and register workbooks. The file is created with its full schema
 // and seed rows when it is missing, exactly as the program's first start would.
 // Every change goes through the same store and registration rules the Options
-// window uses.
+// window uses; the file is kept private (0600) like the program keeps it, and
+// the password goes to the desktop keyring where one answers. A password is
+// never taken from the command line, where every local account could read it.
 
 #include "store/Database.h"
+#include "store/PasswordStore.h"
+#include "store/PrivateFiles.h"
 #include "store/SettingsStore.h"
+#include "store/keyring/SystemKeyring.h"
 #include "workbook/Registration.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QStringList>
 #include <cstdio>
 #include <functional>
@@ -23,7 +29,8 @@ const char *const kUsage =
     "usage: orvane-settings <data.db3> <command> [arguments]\n"
     "  set <option> <value>                        write one option\n"
     "  get <option>                                print one option\n"
-    "  set-password <password>                     store the directory password scrambled\n"
+    "  set-password [--file <path>]                store the directory password read from\n"
+    "                                              standard input (or the file), first line\n"
     "  register-workbook <path> <description>      register a workbook, print its id\n"
     "  tag-workbook <id> primary|export            make it the primary or the export workbook\n"
     "  bind <id> <column> <attribute>              bind a column (1-based) to an LDAP attribute\n"
@@ -137,15 +144,51 @@ struct Command {
     std::function<int(Database &, const QStringList &)> run;
 };
 
+// Reads the first line of standard input or of the file `--file <path>`
+// names; false when it cannot be read.
+bool readPassword(const QStringList &a, QString &password)
+{
+    QFile source;
+    const bool fromFile = a.size() == 2;
+    if (fromFile)
+        source.setFileName(a[1]);
+    if (fromFile ? !source.open(QIODevice::ReadOnly) : !source.open(stdin, QIODevice::ReadOnly))
+        return false;
+    QByteArray line = source.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    password = QString::fromUtf8(line);
+    return true;
+}
+
 int setPassword(Database &db, const QStringList &a)
 {
-    return savePassword(db, a[0]) ? 0 : fail(QStringLiteral("cannot write the password"));
+    if (!a.isEmpty() && (a.size() != 2 || a[0] != QLatin1String("--file")))
+        return fail(QStringLiteral("set-password takes no password argument: give it on standard input "
+                                   "or with --file <path>"));
+    QString password;
+    if (!readPassword(a, password))
+        return fail(QStringLiteral("cannot read the password"));
+    const QString refusal = passwordRefusal(password);
+    if (!refusal.isEmpty())
+        return fail(refusal);
+    if (db.optionLong(QStringLiteral("usecurrentadcredentials")) == 1)
+        return fail(QStringLiteral("the settings use current credentials, which store no password; "
+                                   "set usecurrentadcredentials 0 first"));
+    const PasswordOwner owner = storedPasswordOwner(db);
+    const StoredPassword stored = storePassword(db, &systemKeyring(), owner, password, false, owner);
+    if (!stored.written)
+        return fail(QStringLiteral("cannot write the password: ") + db.lastError());
+    std::printf("%s\n", stored.place == PasswordPlace::Keyring
+                            ? "stored in the system keyring"
+                            : "stored only scrambled in the settings file");
+    return 0;
 }
 
 const Command kCommands[] = {
     {"set", 2, setOption},
     {"get", 1, getOption},
-    {"set-password", 1, setPassword},
+    {"set-password", -1, setPassword},
     {"register-workbook", 2, registerFile},
     {"tag-workbook", 2, tagFile},
     {"bind", 3, bindColumn},
@@ -161,13 +204,15 @@ int run(const QStringList &args)
     for (const Command &command : kCommands) {
         if (args[1] != QLatin1String(command.name))
             continue;
-        if (arguments.size() != command.argumentCount)
+        if (command.argumentCount >= 0 && arguments.size() != command.argumentCount)
             break;
         if (createIfMissing(args[0], seedCharacterLists()) == CreateOutcome::CannotCreateFile)
             return fail(QStringLiteral("cannot create ") + args[0]);
         Database db;
         if (!db.open(args[0]))
             return fail(QStringLiteral("cannot open ") + args[0]);
+        for (const QString &line : secureSettingsFile(db, QString(), args[0]))
+            std::fprintf(stderr, "orvane-settings: made private: %s\n", qPrintable(line));
         return command.run(db, arguments);
     }
     return std::fputs(kUsage, stderr), 2;

@@ -2,8 +2,11 @@
 
 #include "TestSupport.h"
 #include "store/Database.h"
+#include "store/PasswordScrambler.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <gtest/gtest.h>
 
@@ -13,6 +16,7 @@ namespace
 struct ToolRun {
     int exitCode;
     QString out;
+    QString err;
 };
 
 class SettingsTool : public ::testing::Test
@@ -26,12 +30,20 @@ class SettingsTool : public ::testing::Test
         path = folder + QStringLiteral("/data.db3");
     }
 
-    ToolRun run(const QStringList &args)
+    // Runs the tool on `path` with `input` on its standard input. Without a
+    // keyring the password goes to the scrambled column, which these tests read.
+    ToolRun run(const QStringList &args, const QByteArray &input = {})
     {
         QProcess tool;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent"));
+        tool.setProcessEnvironment(env);
         tool.start(QStringLiteral(ORVANE_BINARY_DIR "/src/tools/orvane-settings"), QStringList{path} + args);
+        tool.write(input);
+        tool.closeWriteChannel();
         EXPECT_TRUE(tool.waitForFinished(20000));
-        return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()).trimmed()};
+        return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()).trimmed(),
+                QString::fromUtf8(tool.readAllStandardError()).trimmed()};
     }
 
     QStringList rows(const QString &statement, int columns)
@@ -55,8 +67,54 @@ TEST_F(SettingsTool, OptionsAreWrittenExactlyAndUnknownOnesRefused)
     EXPECT_EQ(run({"set", "dcbasedn"}).exitCode, 2);
     EXPECT_EQ(run({"frobnicate"}).exitCode, 2);
     EXPECT_EQ(rows("SELECT count(*) FROM options", 1), QStringList({"18"}));
-    EXPECT_EQ(run({"set-password", "secret"}).exitCode, 0);
-    EXPECT_NE(rows("SELECT val FROM options WHERE fld = 'adpassword'", 1), QStringList({"secret"}));
+}
+
+TEST_F(SettingsTool, PasswordIsReadFromStandardInputOrAFileNeverFromArguments)
+{
+    ASSERT_EQ(run({"set", "usecurrentadcredentials", "0"}).exitCode, 0);
+    const ToolRun onArgv = run({"set-password", "argv-s3cret"});
+    EXPECT_EQ(onArgv.exitCode, 1);
+    EXPECT_FALSE(onArgv.err.contains("argv-s3cret"));
+
+    const ToolRun fromStdin = run({"set-password"}, "in-s3cret\n");
+    EXPECT_EQ(fromStdin.exitCode, 0);
+    EXPECT_EQ(fromStdin.out, "stored only scrambled in the settings file");
+    const QString stored = rows("SELECT val FROM options WHERE fld = 'adpassword'", 1).value(0);
+    EXPECT_EQ(orvane::unscramblePassword(stored), "in-s3cret");
+
+    QFile file(QStringLiteral(ORVANE_TEST_TMP "/password.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("file-s3cret\r\n");
+    file.close();
+    EXPECT_EQ(run({"set-password", "--file", file.fileName()}).exitCode, 0);
+    EXPECT_EQ(
+        orvane::unscramblePassword(rows("SELECT val FROM options WHERE fld = 'adpassword'", 1).value(0)),
+        "file-s3cret");
+
+    // Spaces at either end would not survive the column: refused, nothing changes.
+    const ToolRun spaced = run({"set-password"}, " spaced \n");
+    EXPECT_EQ(spaced.exitCode, 1);
+    EXPECT_TRUE(spaced.err.contains("begins or ends with a space"));
+    EXPECT_EQ(
+        orvane::unscramblePassword(rows("SELECT val FROM options WHERE fld = 'adpassword'", 1).value(0)),
+        "file-s3cret");
+
+    ASSERT_EQ(run({"set", "usecurrentadcredentials", "1"}).exitCode, 0);
+    EXPECT_EQ(run({"set-password"}, "other\n").exitCode, 1);
+}
+
+TEST_F(SettingsTool, CreatesTheFileOwnerOnlyAndTightensAnOpenOne)
+{
+    ASSERT_EQ(run({"get", "dcserver"}).exitCode, 0);
+    EXPECT_EQ(QFileInfo(path).permissions() & 0x0077, 0); // no group or other bits
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                                QFile::ReadOther));
+    const ToolRun tightened = run({"get", "dcserver"});
+    EXPECT_TRUE(tightened.err.contains("made private"));
+    EXPECT_EQ(QFileInfo(path).permissions() & 0x0077, 0);
+    EXPECT_EQ(rows("SELECT count(*) FROM events WHERE eventtitle = 'Settings file made private'", 1),
+              QStringList({"1"}));
+    EXPECT_FALSE(run({"get", "dcserver"}).err.contains("made private"));
 }
 
 TEST_F(SettingsTool, WorkbooksAreRegisteredWithTheirBindings)
