@@ -231,7 +231,10 @@ SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, c
                                      : readValueText(rs, fieldValue(displayAttribute), delimiter);
             entry.sAMAccountName = sam;
             entry.guid = FormatObjectGuid(guidValue);
-            entry.accountDisabled = ReadAccountDisabled(connection, entry.guid);
+            DirectoryFailure stateFailure;
+            entry.accountDisabled = ReadAccountDisabled(connection, entry.guid, &stateFailure);
+            if (stateFailure.failed() && !outcome.stateFailure.failed())
+                outcome.stateFailure = stateFailure;
             entry.cn = cn;
             for (const CatalogueAttribute &a : catalogue) {
                 if (a.multivalued == 0 || a.multivalued == 1)

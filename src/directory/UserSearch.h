@@ -110,8 +110,9 @@ ObjectListAttributes objectListAttributes(Database &db);
 using SearchProgress = std::function<void(long visited, long total)>;
 
 struct SearchOutcome {
-    int count = 0;            ///< entries appended to the table
-    DirectoryFailure failure; ///< why nothing was found (code 0 when the search ran)
+    int count = 0;                 ///< entries appended to the table
+    DirectoryFailure failure;      ///< why nothing was found (code 0 when the search ran)
+    DirectoryFailure stateFailure; ///< the first account-state read that failed (listed as enabled)
 };
 
 /// Appends to `table` the users whose `pickAttribute` begins with `prefix`

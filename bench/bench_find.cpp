@@ -1,0 +1,196 @@
+// Find benchmark: the program's Find without workbooks - SearchUsers (one
+// paged search, every catalogue field of every listed user, one bind per user
+// for its account state) and the object-list rows filled - for the letter
+// whose surnames make about a fifth of the users, beside ldapsearch of the
+// same users and attributes, and beside the same binds made one GUID search
+// each (what every bind cost before binds were answered from the search).
+//
+// Needs a private slapd with bulk users:
+//   scripts/test-directories start build/bench-find --no-samba --no-standard --bulk 10000 --staff 0
+//   . build/bench-find/env   (with set -a, or export the variables)
+//   QT_QPA_PLATFORM=offscreen build/bench/orvane_bench_find [rounds] [letter]
+// Prints one line per measurement (best and median of the rounds).
+
+#include "directory/DirectoryConnection.h"
+#include "directory/ObjectBinding.h"
+#include "directory/UserSearch.h"
+#include "directory/ldap/LdapPool.h"
+#include "directory/ldap/RegisterServers.h"
+#include "store/Database.h"
+#include "store/SettingsStore.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMap>
+#include <QPixmap>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace orvane;
+
+namespace
+{
+
+struct Stats {
+    double best = 0, median = 0;
+};
+
+Stats measure(int rounds, const std::function<void()> &work)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer t;
+        t.start();
+        work();
+        ms.push_back(t.nsecsElapsed() / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    return {ms.front(), ms[ms.size() / 2]};
+}
+
+void report(const char *what, const Stats &s)
+{
+    std::printf("%-62s best %9.1f ms   median %9.1f ms\n", what, s.best, s.median);
+}
+
+QStringList ldapsearchArguments(const DirectoryConnection &c, const QString &host, const QString &port,
+                                const QString &filter)
+{
+    return {QStringLiteral("-LLL"),
+            QStringLiteral("-x"),
+            QStringLiteral("-ZZ"),
+            QStringLiteral("-H"),
+            QStringLiteral("ldap://%1:%2").arg(host, port),
+            QStringLiteral("-D"),
+            c.userName,
+            QStringLiteral("-w"),
+            c.password,
+            QStringLiteral("-b"),
+            c.baseDn,
+            QStringLiteral("-E"),
+            QStringLiteral("pr=100/noprompt"),
+            filter};
+}
+
+// The letter whose surnames are closest to a fifth of all users.
+QChar chooseLetter(const DirectoryConnection &c, const QString &host, const QString &port, int *users)
+{
+    QProcess p;
+    p.start(QStringLiteral("ldapsearch"),
+            ldapsearchArguments(c, host, port, QStringLiteral("(&(objectCategory=person)(objectClass=user))"))
+                << QStringLiteral("sn"));
+    p.waitForFinished(600000);
+    QMap<QChar, int> counts;
+    *users = 0;
+    for (const QByteArray &line : p.readAllStandardOutput().split('\n')) {
+        if (line.startsWith("dn:"))
+            ++*users;
+        else if (line.startsWith("sn: ") && line.size() > 4)
+            ++counts[QChar::fromLatin1(line[4])];
+    }
+    QChar best = QLatin1Char('A');
+    for (auto it = counts.begin(); it != counts.end(); ++it)
+        if (std::abs(it.value() - *users / 5) < std::abs(counts.value(best) - *users / 5))
+            best = it.key();
+    return best;
+}
+
+// The object list's rows as the window fills them: display text, item data,
+// the disabled icon, the no-marker icon.
+void fillRows(QTreeWidget *list, const ObjectTable &table, const QIcon &disabled, const QIcon &noMarker)
+{
+    list->clear();
+    QList<QTreeWidgetItem *> items;
+    items.reserve(table.size());
+    for (qsizetype i = 0; i < table.size(); ++i) {
+        auto *item = new QTreeWidgetItem;
+        item->setText(3, table[i].displayValue);
+        item->setData(0, Qt::UserRole, qlonglong(i));
+        if (table[i].accountDisabled)
+            item->setIcon(2, disabled);
+        item->setIcon(1, noMarker);
+        items << item;
+    }
+    list->addTopLevelItems(items);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const QString host = qEnvironmentVariable("ORVANE_SLAPD_HOST");
+    const QString port = qEnvironmentVariable("ORVANE_SLAPD_PORT");
+    if (host.isEmpty() || port.isEmpty()) {
+        std::fprintf(stderr, "ORVANE_SLAPD_* not set: start a directory with scripts/test-directories\n");
+        return 2;
+    }
+    registerDirectoryServers();
+    const DirectoryConnection connection{
+        host + QLatin1Char(':') + port, qEnvironmentVariable("ORVANE_SLAPD_BASE"), 0,
+        qEnvironmentVariable("ORVANE_SLAPD_ADMIN"), qEnvironmentVariable("ORVANE_SLAPD_PASSWORD")};
+    int users = 0;
+    const QString letter =
+        argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString(chooseLetter(connection, host, port, &users));
+
+    QTemporaryDir folder;
+    const QString path = folder.path() + QStringLiteral("/data.db3");
+    createIfMissing(path, seedCharacterLists());
+    Database db;
+    db.open(path);
+    QStringList attributes;
+    db.query(QStringLiteral("SELECT attribute FROM attributes"));
+    while (db.next_row())
+        attributes << db.get_text(0);
+    attributes << QStringLiteral("cn") << QStringLiteral("sAMAccountName") << QStringLiteral("objectGUID")
+               << QStringLiteral("distinguishedName");
+
+    QTreeWidget list;
+    list.setColumnCount(4);
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::red);
+    const QIcon disabled(pixmap);
+    pixmap.fill(Qt::gray);
+    const QIcon noMarker(pixmap);
+
+    ObjectTable table;
+    const QString filter =
+        QStringLiteral("(&(objectCategory=person)(objectClass=user)(sn=%1*))").arg(escapeFilterValue(letter));
+    SearchUsers(connection, db, QStringLiteral("sn"), letter, QStringLiteral("displayName"), &table,
+                QStringLiteral(";")); // warms the pool and the schema
+    std::printf("%d users in the directory; letter %s lists %lld of them; %d rounds\n", users,
+                qPrintable(letter), static_cast<long long>(table.size()), rounds);
+
+    report("ldapsearch of the listed users, 43 attributes", measure(rounds, [&] {
+               QProcess p;
+               p.setStandardOutputFile(QProcess::nullDevice());
+               p.start(QStringLiteral("ldapsearch"), ldapsearchArguments(connection, host, port, filter)
+                                                         << attributes);
+               p.waitForFinished(600000);
+           }));
+    int disabledCount = 0;
+    const long openedBefore = LdapPool::instance().openedCount();
+    report("Find: SearchUsers (search, fields, binds) + rows", measure(rounds, [&] {
+               table.clear();
+               SearchUsers(connection, db, QStringLiteral("sn"), letter, QStringLiteral("displayName"),
+                           &table, QStringLiteral(";"));
+               fillRows(&list, table, disabled, noMarker);
+           }));
+    for (const ObjectEntry &e : table)
+        disabledCount += e.accountDisabled;
+    std::printf("  %lld rows, %d disabled, %ld connections opened during the rounds\n",
+                static_cast<long long>(list.topLevelItemCount()), disabledCount,
+                LdapPool::instance().openedCount() - openedBefore);
+    report("  of which the rows", measure(rounds, [&] { fillRows(&list, table, disabled, noMarker); }));
+    report("the same binds with one GUID search each (no open search)", measure(std::min(rounds, 3), [&] {
+               for (const ObjectEntry &e : table)
+                   ReadAccountDisabled(connection, e.guid);
+           }));
+    return 0;
+}
