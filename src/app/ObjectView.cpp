@@ -1,0 +1,180 @@
+#include "app/ObjectView.h"
+
+#include "app/AppContext.h"
+#include "app/Dialogs.h"
+#include "app/DirectoryMessageBoxes.h"
+#include "app/ListViews.h"
+#include "app/ObjectListLoader.h"
+#include "directory/ObjectBinding.h"
+#include "workbook/PrimaryStatus.h"
+#include "workbook/SourceComparison.h"
+
+#include <QTreeWidget>
+
+namespace orvane
+{
+
+namespace
+{
+
+class PrimaryObjectStatusCheck : public ObjectStatusCheck
+{
+  public:
+    PrimaryObjectStatusCheck(AppContext &ctx, const WarningSink &warn) : check_(ctx.db, ctx.settings, warn) {}
+    bool isActive() const { return check_.isActive(); }
+    int status(const ObjectEntry &entry) override { return check_.check(entry); }
+
+  private:
+    PrimaryStatusCheck check_;
+};
+
+WarningSink dialogWarnings(QWidget *parent)
+{
+    return [parent](const QString &title, const QString &text) { dialogs().warn(parent, title, text); };
+}
+
+} // namespace
+
+std::unique_ptr<ObjectStatusCheck> makePrimaryStatusCheck(AppContext &ctx)
+{
+    auto check = std::make_unique<PrimaryObjectStatusCheck>(ctx, dialogWarnings(nullptr));
+    if (!check->isActive())
+        return nullptr;
+    return check;
+}
+
+ObjectView::ObjectView(AppContext &ctx, const ObjectViewControls &controls, QObject *owner)
+    : QObject(owner), ctx_(ctx), c_(controls)
+{
+}
+
+WarningSink ObjectView::warnings() const
+{
+    return dialogWarnings(c_.parent);
+}
+
+void ObjectView::fillAttributeList()
+{
+    c_.attributeList->clear();
+    const ObjectEntry *entry = openedObject(ctx_);
+    if (!entry)
+        return;
+    ctx_.db.query(QStringLiteral("SELECT fld, attribute, id FROM attributes ORDER BY fld ASC"));
+    QList<QTreeWidgetItem *> rows;
+    while (ctx_.db.next_row()) {
+        auto *row = new QTreeWidgetItem;
+        row->setText(0, ctx_.db.get_text(0));
+        row->setText(1, entry->values.value(ctx_.db.get_text(1)));
+        setRowData(row, ctx_.db.get_long(2));
+        rows.append(row);
+    }
+    c_.attributeList->addTopLevelItems(rows);
+}
+
+void ObjectView::findSources()
+{
+    sources_.clear();
+    const ObjectEntry *entry = openedObject(ctx_);
+    if (!entry)
+        return;
+    const QList<FoundSource> found = FindSources(ctx_.db, *entry, warnings());
+    for (const FoundSource &f : found) {
+        auto *row = new QTreeWidgetItem;
+        row->setIcon(0, ctx_.images.icon(f.image));
+        row->setText(0, f.desc);
+        row->setText(1, f.lookupText);
+        row->setText(2, f.filename);
+        row->setCheckState(0, Qt::Unchecked);
+        setRowData(row, sources_.size());
+        c_.lookupList->addTopLevelItem(row);
+        sources_.append(f.hit);
+    }
+    if (ctx_.settings.showComparison != 0)
+        return;
+    for (int n = 0; n < sources_.size(); ++n) {
+        if (sources_[n].keyConfirmed == 1)
+            loadSourceRow(n, false, true);
+    }
+}
+
+void ObjectView::loadSourceRow(int n, bool fill, bool icons)
+{
+    const ObjectEntry *entry = openedObject(ctx_);
+    if (!entry || n < 0 || n >= sources_.size())
+        return;
+    const SourceComparison comparison =
+        CompareSource(ctx_.db, ctx_.settings, sources_[n], *entry, warnings());
+    if (!comparison.opened)
+        return;
+    markAttributeList(comparison, icons);
+    if (fill)
+        fillCompareList(comparison);
+}
+
+void ObjectView::markAttributeList(const SourceComparison &comparison, bool icons)
+{
+    for (QTreeWidgetItem *row : allRows(c_.attributeList))
+        row->setIcon(0, QIcon());
+    if (!icons)
+        return;
+    for (const SyncRecord &record : comparison.records) {
+        for (QTreeWidgetItem *row : allRows(c_.attributeList)) {
+            if (rowData(row) == record.attributeId)
+                row->setIcon(0, ctx_.images.icon(record.upToDate ? ImageGreenDot : ImageRedDot));
+        }
+    }
+}
+
+void ObjectView::fillCompareList(const SourceComparison &comparison)
+{
+    c_.compareList->clear();
+    for (const SyncRecord &record : comparison.records) {
+        auto *row = new QTreeWidgetItem;
+        row->setIcon(0, ctx_.images.icon(record.upToDate ? ImageGreenDot : ImageRedDot));
+        if (record.replaced)
+            row->setIcon(1, ctx_.images.icon(ImageReplace));
+        if (record.trimmed)
+            row->setIcon(2, ctx_.images.icon(ImagePencil));
+        row->setText(3, record.displayName);
+        row->setText(4, record.value);
+        row->setText(5, record.rawValue);
+        setRowData(row, record.attributeId);
+        c_.compareList->addTopLevelItem(row);
+    }
+}
+
+void ObjectView::reloadObject()
+{
+    const ObjectEntry *entry = openedObject(ctx_);
+    if (!entry)
+        return;
+    showDirectoryReport(c_.parent,
+                        ReloadObject(connectionFromSettings(ctx_.settings), ctx_.db, entry->guid,
+                                     &ctx_.objects, ctx_.currentObject, ctx_.settings.multivaluedDelimiter));
+}
+
+void ObjectView::refreshObjectView()
+{
+    fillAttributeList();
+    if (ctx_.settings.showComparison == 0) {
+        for (int n = 0; n < sources_.size(); ++n) {
+            if (sources_[n].keyConfirmed == 1)
+                loadSourceRow(n, false, true);
+        }
+    }
+    showPrimaryStatus();
+}
+
+void ObjectView::showPrimaryStatus()
+{
+    const ObjectEntry *entry = openedObject(ctx_);
+    if (!entry)
+        return;
+    const int status = PrimaryStatusOf(ctx_.db, ctx_.settings, *entry, warnings());
+    if (status < 0)
+        return;
+    if (QTreeWidgetItem *row = findRowByData(c_.objectList, ctx_.currentObject))
+        setObjectRowStatus(row, status, ctx_.images);
+}
+
+} // namespace orvane

@@ -1,0 +1,67 @@
+// The Synchronize button of the "General" tab.
+
+#include "app/AppContext.h"
+#include "app/Dialogs.h"
+#include "app/DirectoryMessageBoxes.h"
+#include "app/ListViews.h"
+#include "app/ObjectView.h"
+#include "directory/AttributeWriting.h"
+#include "workbook/SourceComparison.h"
+
+#include <QTreeWidget>
+
+namespace orvane
+{
+
+namespace
+{
+
+const QString kSynchronizationTitle = QStringLiteral("Synchronization");
+
+} // namespace
+
+void ObjectView::synchronize()
+{
+    if (!openedObject(ctx_)) {
+        dialogs().warn(c_.parent, kSynchronizationTitle,
+                       QStringLiteral("Active Directory object is not selected."));
+        return;
+    }
+    bool ticked = false;
+    for (QTreeWidgetItem *row : allRows(c_.lookupList)) {
+        if (row->checkState(0) != Qt::Checked)
+            continue;
+        ticked = true;
+        synchronizeRow(int(rowData(row)), row->text(2));
+    }
+    if (!ticked)
+        dialogs().warn(c_.parent, kSynchronizationTitle,
+                       QStringLiteral("Synchronization source is not selected."));
+}
+
+// Reads the row afresh, so that a second source is compared with what the first one wrote.
+void ObjectView::synchronizeRow(int n, const QString &source)
+{
+    const ObjectEntry *entry = openedObject(ctx_);
+    if (!entry || n < 0 || n >= sources_.size())
+        return;
+    const SourceComparison comparison =
+        CompareSource(ctx_.db, ctx_.settings, sources_[n], *entry, warnings());
+    if (!comparison.opened)
+        return;
+    if (comparison.differing == 0) {
+        dialogs().inform(c_.parent, kSynchronizationTitle,
+                         QStringLiteral("Active Directory object is up to date."));
+        return;
+    }
+    if (!dialogs().ask(c_.parent, kSynchronizationTitle,
+                       SynchronizeQuestion(comparison.differing, entry->cn, source)))
+        return;
+    showDirectoryReport(c_.parent, ApplyPreparedValues(connectionFromSettings(ctx_.settings),
+                                                       comparison.records, ctx_.objects, ctx_.currentObject,
+                                                       ctx_.settings.multivaluedDelimiter));
+    reloadObject();
+    refreshObjectView();
+}
+
+} // namespace orvane
