@@ -1,8 +1,7 @@
 #pragma once
 // Passing a VARIANT (a photo's bytes, an array of values) to one command by
-// its address: the one place that turns an address into command text, and
-// registers it with the engine for the command's duration where the engine
-// asks for that.
+// its address: the one place that turns an address into command text; the
+// address is registered with the engine (PassedAddress) for the command only.
 
 #include "automation/com/Variant.h"
 
