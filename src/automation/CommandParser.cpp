@@ -541,17 +541,21 @@ const char *useName(const Modifiers &m, VARTYPE target)
 }
 
 // Fills `slot` from the registered address `number` under the registry's lock,
-// so that the registration cannot be withdrawn before the copy or reference is taken.
-HRESULT takePassedAddress(quintptr number, const Modifiers &m, VARTYPE target, VARIANT *slot)
+// so that the registration cannot be withdrawn before the copy or reference
+// is taken; an address not registered for this use is explained in `*detail`.
+HRESULT takePassedAddress(qint64 number, const Modifiers &m, VARTYPE target, VARIANT *slot, QString *detail)
 {
     const PassedUse use = m.byref                ? PassedUse::ByRef
                           : target == VT_VARIANT ? PassedUse::Variant
                           : target == VT_UNKNOWN ? PassedUse::Unknown
                                                  : PassedUse::Dispatch;
     std::unique_lock<std::mutex> lock = lockPassedAddresses();
-    if (!isPassedAddressLocked(number, use, target))
+    if (number <= 0 || !isPassedAddressLocked(static_cast<quintptr>(number), use, target)) {
+        *detail = QString::number(number) + QStringLiteral(" is not an address registered for passing ") +
+                  QLatin1String(useName(m, target)) + QLatin1Char('.');
         return E_INVALIDARG;
-    void *pointer = reinterpret_cast<void *>(number);
+    }
+    void *pointer = reinterpret_cast<void *>(static_cast<quintptr>(number));
     if (m.byref) {
         slot->vt = target | VT_BYREF;
         slot->byref = pointer;
@@ -610,12 +614,7 @@ HRESULT finishArgument(VARIANT *literal, const Modifiers &m, VARIANT *slot, QStr
     }
     // A number is used as a pointer only when the program registered it for
     // passing: anything else, typed or stale, would be dereferenced blindly.
-    const HRESULT hr =
-        number > 0 ? takePassedAddress(static_cast<quintptr>(number), m, target, slot) : E_INVALIDARG;
-    if (hr == E_INVALIDARG)
-        *detail = QString::number(number) + QStringLiteral(" is not an address registered for passing ") +
-                  QLatin1String(useName(m, target)) + QLatin1Char('.');
-    return hr;
+    return takePassedAddress(number, m, target, slot, detail);
 }
 
 // Builds the argument written at token *k into the member's next free slot.
