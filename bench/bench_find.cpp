@@ -187,6 +187,19 @@ int main(int argc, char **argv)
     std::printf("  %lld rows, %d disabled, %ld connections opened during the rounds\n",
                 static_cast<long long>(list.topLevelItemCount()), disabledCount,
                 LdapPool::instance().openedCount() - openedBefore);
+    const QString query =
+        adoQueryText(connection.serverAddress, connection.baseDn, filter, attributes.join(QLatin1Char(',')));
+    report("  of which Execute() (search and records)", measure(rounds, [&] {
+               AdoSearch search;
+               search.open(connection, query, kUserListPageSize, true);
+           }));
+    report("  of which the binds answered from the open search", measure(rounds, [&] {
+               AdoSearch search;
+               search.open(connection, query, kUserListPageSize, true);
+               QElapsedTimer t;
+               for (const ObjectEntry &e : table)
+                   ReadAccountDisabled(connection, e.guid);
+           }));
     report("  of which the rows", measure(rounds, [&] { fillRows(&list, table, disabled, noMarker); }));
     report("the same binds with one GUID search each (no open search)", measure(std::min(rounds, 3), [&] {
                for (const ObjectEntry &e : table)

@@ -180,12 +180,28 @@ ObjectListAttributes objectListAttributes(Database &db)
 namespace
 {
 
-QString catalogueValue(AutomationObject *recordSet, const CatalogueAttribute &a, const QString &delimiter)
+// One catalogue attribute of the walk with its command texts, made once per search.
+struct CatalogueField {
+    QString attribute;
+    int multivalued;
+    QString valueCommand; ///< "Fields('x')\Value"
+    QString fieldCommand; ///< "Fields('x')"
+};
+
+// A single value as text. Text is read directly; a value that does not
+// convert (an array: a single value the schema keeps multi-valued) is read
+// again as a VARIANT and joined.
+QString singleValue(AutomationObject *recordSet, const QString &command, const QString &delimiter)
 {
-    if (a.multivalued == 0)
-        return readValueText(recordSet, fieldValue(a.attribute), delimiter);
-    AutomationObject *field = getObjectProperty(recordSet, QStringLiteral("Fields(") +
-                                                               quoteArgument(a.attribute) + QLatin1Char(')'));
+    const QString text = getStringProperty(recordSet, command);
+    return lastErrorCode() == 0 ? text : readValueText(recordSet, command, delimiter);
+}
+
+QString catalogueValue(AutomationObject *recordSet, const CatalogueField &f, const QString &delimiter)
+{
+    if (f.multivalued == 0)
+        return singleValue(recordSet, f.valueCommand, delimiter);
+    AutomationObject *field = getObjectProperty(recordSet, f.fieldCommand);
     const QString joined = JoinValues(field, delimiter);
     releaseObject(field);
     return joined;
@@ -198,14 +214,18 @@ SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, c
                           const QString &delimiter, const SearchProgress &progress)
 {
     SearchOutcome outcome;
-    const QList<CatalogueAttribute> catalogue = catalogueAttributes(db);
+    QList<CatalogueField> catalogue;
     QStringList names;
     bool displayMultivalued = false;
-    for (const CatalogueAttribute &a : catalogue) {
+    for (const CatalogueAttribute &a : catalogueAttributes(db)) {
         names.append(a.attribute);
         if (a.attribute.compare(displayAttribute, Qt::CaseInsensitive) == 0)
             displayMultivalued = a.multivalued != 0;
+        if (a.multivalued == 0 || a.multivalued == 1)
+            catalogue.append({a.attribute, a.multivalued, fieldValue(a.attribute),
+                              QStringLiteral("Fields(") + quoteArgument(a.attribute) + QLatin1Char(')')});
     }
+    const QString displayCommand = fieldValue(displayAttribute);
     const QString query = adoQueryText(
         connection.serverAddress, connection.baseDn, userListFilter(pickAttribute, prefix),
         names.join(QLatin1Char(',')) + QStringLiteral(",cn,sAMAccountName,objectGUID,distinguishedName"));
@@ -226,9 +246,8 @@ SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, c
             ObjectEntry entry;
             // A display attribute the catalogue calls single-valued reads as
             // its values joined when the schema makes it multi-valued.
-            entry.displayValue = displayMultivalued
-                                     ? getStringProperty(rs, fieldValue(displayAttribute))
-                                     : readValueText(rs, fieldValue(displayAttribute), delimiter);
+            entry.displayValue = displayMultivalued ? getStringProperty(rs, displayCommand)
+                                                    : singleValue(rs, displayCommand, delimiter);
             entry.sAMAccountName = sam;
             entry.guid = FormatObjectGuid(guidValue);
             DirectoryFailure stateFailure;
@@ -236,10 +255,8 @@ SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, c
             if (stateFailure.failed() && !outcome.stateFailure.failed())
                 outcome.stateFailure = stateFailure;
             entry.cn = cn;
-            for (const CatalogueAttribute &a : catalogue) {
-                if (a.multivalued == 0 || a.multivalued == 1)
-                    entry.values.insert(a.attribute, catalogueValue(rs, a, delimiter));
-            }
+            for (const CatalogueField &f : catalogue)
+                entry.values.insert(f.attribute, catalogueValue(rs, f, delimiter));
             table->append(std::move(entry));
             ++outcome.count;
         }

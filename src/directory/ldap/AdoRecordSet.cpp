@@ -170,6 +170,7 @@ void RecordSetData::defineColumns(const QStringList &attributes, const LdapSchem
     for (const QString &name : attributes + hidden) {
         Column c;
         c.name = name;
+        c.lowerName = name.toLower();
         const bool field = static_cast<int>(columns_.size()) < fieldCount_;
         const auto index = [&](const QString &key) {
             if (field && !columnIndex_.contains(key))
@@ -194,7 +195,7 @@ void RecordSetData::defineColumns(const QStringList &attributes, const LdapSchem
     }
 }
 
-bool RecordSetData::entryByGuid(QByteArrayView guid, LdapEntry *out) const
+bool RecordSetData::entryByGuid(QByteArrayView guid, const QSet<QString> &names, LdapEntry *out) const
 {
     const int guidColumn = storedIndex_.value(QStringLiteral("objectguid"), -1);
     if (guidColumn < 0)
@@ -215,6 +216,8 @@ bool RecordSetData::entryByGuid(QByteArrayView guid, LdapEntry *out) const
     out->attributes.clear();
     for (const Value &v : record.values) {
         const Column &column = columns_[v.column];
+        if (!names.contains(column.lowerName))
+            continue;
         if (out->attributes.empty() || out->attributes.back().name != column.name)
             out->attributes.push_back({column.name, {}});
         out->attributes.back().values.emplace_back(record.data.constData() + v.offset, v.length);

@@ -22,6 +22,7 @@
 #include "directory/ldap/LdapConnection.h"
 #include "directory/ldap/LdapSchema.h"
 
+#include <QSet>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -39,7 +40,8 @@ class RecordSetData : public EntryVisitor
   public:
     enum class Special { None, DistinguishedName, AdsPath };
     struct Column {
-        QString name; ///< as requested
+        QString name;      ///< as requested
+        QString lowerName; ///< the same in lower case
         ValueKind kind = ValueKind::Text;
         bool multiValued = false; ///< from the schema; unknown attributes count as single-valued
         Special special = Special::None;
@@ -58,9 +60,9 @@ class RecordSetData : public EntryVisitor
     const std::vector<Column> &columns() const { return columns_; }
     /// The number of columns that are fields.
     int fieldCount() const { return fieldCount_; }
-    /// The record whose objectGUID is `guid` as an entry with every column's
-    /// values (none for "distinguishedName" and "ADsPath"); false when none.
-    bool entryByGuid(QByteArrayView guid, LdapEntry *out) const;
+    /// The record whose objectGUID is `guid` as an entry with the values of
+    /// the columns named in `names` (lower case); false when none.
+    bool entryByGuid(QByteArrayView guid, const QSet<QString> &names, LdapEntry *out) const;
     long recordCount() const { return static_cast<long>(records_.size()); }
     /// The column of `name` (any case), -1 when none.
     int column(QStringView name) const;

@@ -43,9 +43,11 @@ void publishSearch(const ServerAddress &server, const Credentials &credentials,
                    std::shared_ptr<const ServerInfo> info, const std::shared_ptr<RecordSetData> &records)
 {
     Published p{server, credentials, std::this_thread::get_id(), std::move(info), records, {}};
+    // Only what an account-state read needs is handed to binds; anything
+    // else asked of the object reads the whole entry.
     for (const RecordSetData::Column &c : records->columns()) {
-        if (c.special == RecordSetData::Special::None)
-            p.attributes.insert(c.name.toLower());
+        if (c.lowerName == QLatin1String("objectguid") || c.lowerName == QLatin1String("useraccountcontrol"))
+            p.attributes.insert(c.lowerName);
     }
     if (!p.attributes.contains(QStringLiteral("objectguid")))
         return;
@@ -72,7 +74,7 @@ bool answerBind(const ServerAddress &server, const Credentials &credentials, QBy
         }
     }
     // Only the publishing thread gets here, so the record set cannot close meanwhile.
-    return records && records->open && records->entryByGuid(guid, &answer->entry);
+    return records && records->open && records->entryByGuid(guid, answer->attributes, &answer->entry);
 }
 
 void forgetSearches()

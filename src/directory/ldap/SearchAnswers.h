@@ -7,9 +7,10 @@
 // (with userAccountControl fetched as well). A later bind of a GUID path on
 // the same thread, to the same server with the same credentials, is answered
 // from the newest such record set while it is still open and no directory
-// write has happened in the process since; the object then knows only the
-// attributes that search fetched and reads the whole entry from the directory
-// the first time anything else is asked of it. So each answer is what the
+// write has happened in the process since; the object then knows only its
+// objectGUID and userAccountControl as that search fetched them, and reads
+// the whole entry from the directory the first time anything else is asked
+// of it. So each answer is what the
 // directory held during that search, and a write is never answered from
 // stale data.
 
@@ -27,7 +28,7 @@ struct ServerInfo;
 /// What a published search gives a bind.
 struct SearchAnswer {
     LdapEntry entry;                        ///< the DN and the fetched attributes
-    QSet<QString> attributes;               ///< lower-case names the search fetched
+    QSet<QString> attributes;               ///< lower-case names of the attributes in `entry`
     std::shared_ptr<const ServerInfo> info; ///< the server's schema
 };
 
