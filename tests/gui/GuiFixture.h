@@ -24,7 +24,8 @@ class GuiTest : public ::testing::Test
     void SetUp() override
     {
         home = orvane::test::freshTestFolder();
-        QDir().mkpath(home + QStringLiteral("/orvane"));
+        // Owner-only as the program makes it, so that no start tightens it.
+        QDir().mkdir(home + QStringLiteral("/orvane"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         ASSERT_TRUE(QFile::copy(newSettingsFile(), home + QStringLiteral("/orvane/data.db3")));
         qputenv("XDG_DATA_HOME", home.toUtf8());
         ctx = prepared();

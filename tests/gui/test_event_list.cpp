@@ -184,3 +184,24 @@ TEST_F(EventListTest, SelectAllSelectsEveryRow)
     action(window->eventLog().menu(), "Select All")->trigger();
     EXPECT_EQ(list->selectedItems().size(), 3);
 }
+
+TEST_F(EventListTest, AFailedWriteIsShownAndTheRowsStayAsStored)
+{
+    ctx->db.execute("CREATE TRIGGER refuse_update BEFORE UPDATE ON events BEGIN "
+                    "SELECT RAISE(ABORT, 'database is locked'); END");
+    ctx->db.execute("CREATE TRIGGER refuse_delete BEFORE DELETE ON events BEGIN "
+                    "SELECT RAISE(ABORT, 'database is locked'); END");
+    selectOnly({0});
+    action(window->eventLog().menu(), "Mark as read")->trigger();
+    EXPECT_TRUE(isImage(list->topLevelItem(0)->icon(1), ImageUnread));
+    boxes.answers.enqueue(true);
+    action(window->eventLog().menu(), "Delete")->trigger();
+    EXPECT_EQ(list->topLevelItemCount(), 1);
+    EXPECT_EQ(storedEvents(), 1);
+    ASSERT_EQ(boxes.shown.size(), 3); // the failed marking, the question, the failed deletion
+    for (int i : {0, 2}) {
+        EXPECT_EQ(boxes.shown[i].title, "Events");
+        EXPECT_EQ(boxes.shown[i].text,
+                  "The change could not be stored in the settings file: database is locked.");
+    }
+}

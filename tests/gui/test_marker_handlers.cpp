@@ -143,3 +143,18 @@ TEST_F(MarkerTest, SetUpdateWithConfirmationAndClear)
     EXPECT_TRUE(isImage(rowIcon(0), ImageNoMarker));
     EXPECT_TRUE(isImage(rowIcon(1), ImageNoMarker));
 }
+
+TEST_F(MarkerTest, AFailedAttachIsShownAndTheRowKeepsItsIcon)
+{
+    ctx->db.execute("CREATE TRIGGER refuse BEFORE INSERT ON color_markers_bind BEGIN "
+                    "SELECT RAISE(ABORT, 'database is locked'); END");
+    window->selectObject(0);
+    choose(blue);
+    button->click();
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown[0].title, "Color marker");
+    EXPECT_EQ(boxes.shown[0].text,
+              "The change could not be stored in the settings file: database is locked.");
+    EXPECT_TRUE(attachments().isEmpty());
+    EXPECT_TRUE(isImage(rowIcon(0), ImageNoMarker));
+}

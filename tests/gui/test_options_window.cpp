@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -27,6 +28,9 @@ class OptionsWindowTest : public GuiTest
   protected:
     void SetUp() override
     {
+        // No desktop keyring answers here: the password goes to the scrambled
+        // column (the keyring has tests of its own on a private session bus).
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
         GuiTest::SetUp();
         main = std::make_unique<MainWindow>(*ctx);
     }
@@ -429,4 +433,91 @@ TEST_F(OptionsWindowTest, ColourMarkerTabCreatesRenamesAndDeletes)
     EXPECT_TRUE(boxes.shown.isEmpty());
     EXPECT_EQ(markers->topLevelItemCount(), 0);
     EXPECT_EQ(mainCombo->count(), 1);
+}
+
+TEST_F(OptionsWindowTest, PasswordWithSpacesAtEitherEndIsRefusedAndTheTabSaysWhereItIsKept)
+{
+    OptionsWindow *w = openOptions();
+    EXPECT_EQ(in<QLabel>(w, "PasswordPlaceLabel")->text(),
+              "Password kept only scrambled in the settings file");
+    in<QCheckBox>(w, "UseCurrentCredentials")->click();
+    in<QLineEdit>(w, "DcServerField")->setText("dc.example");
+    const QStringList before = options();
+    for (const char *typed : {" lead", "trail "}) {
+        boxes.shown.clear();
+        in<QLineEdit>(w, "PasswordField")->setText(typed);
+        click(w, "OkButton");
+        ASSERT_EQ(boxes.shown.size(), 1);
+        EXPECT_EQ(boxes.shown[0].title, "Options");
+        EXPECT_EQ(boxes.shown[0].icon, DialogIcon::Warning);
+        EXPECT_TRUE(boxes.shown[0].text.startsWith("The password begins or ends with a space."));
+        EXPECT_FALSE(boxes.shown[0].text.contains(QString::fromLatin1(typed).trimmed()));
+        EXPECT_EQ(options(), before); // nothing at all was written
+        EXPECT_TRUE(applyEnabled(w));
+    }
+    finishClosing();
+    ASSERT_NE(main->findChild<OptionsWindow *>("OptionsWindow"), nullptr); // still open, nothing lost
+
+    in<QLineEdit>(w, "PasswordField")->setText("in ner");
+    click(w, "ApplyButton");
+    EXPECT_EQ(unscramblePassword(ctx->db.optionText("adpassword")), "in ner");
+}
+
+TEST_F(OptionsWindowTest, DeletingTheCurrentListThenCancelLeavesCharlistOnAListThatExists)
+{
+    OptionsWindow *w = openOptions();
+    auto *lists = in<QComboBox>(w, "CharListCombo");
+    ASSERT_EQ(lists->currentText(), "English");
+    boxes.answers.enqueue(true);
+    click(w, "DeleteListButton");
+    EXPECT_EQ(lists->currentText(), "Numbers");
+    click(w, "CancelButton");
+    finishClosing();
+    EXPECT_EQ(ctx->db.optionText("charlist"), "3");
+    auto *letters = main->findChild<QComboBox *>("LetterCombo");
+    ASSERT_EQ(letters->count(), 10);
+    EXPECT_EQ(letters->itemText(0), "0");
+}
+
+TEST_F(OptionsWindowTest, DeletingOneOfTwoEqualCharactersRemovesBothOnScreenAsInTheFile)
+{
+    OptionsWindow *w = openOptions();
+    auto *lists = in<QComboBox>(w, "CharListCombo");
+    auto *characters = in<QTreeWidget>(w, "Characters");
+    lists->setCurrentIndex(lists->findText("Numbers"));
+    emit lists->activated(lists->currentIndex());
+    in<QLineEdit>(w, "CharacterField")->setText("7");
+    click(w, "AddCharacterButton");
+    ASSERT_EQ(columnTexts(characters, 0).count("7"), 2);
+    characters->setCurrentItem(characters->topLevelItem(0));
+    click(w, "DeleteCharacterButton");
+    EXPECT_EQ(columnTexts(characters, 0).count("7"), 0);
+    EXPECT_EQ(columnTexts(characters, 0).size(), 9);
+    EXPECT_EQ(rows(ctx->db, "SELECT count(*) FROM selection_characters WHERE list_id = '3'", 1),
+              QStringList({"9"}));
+}
+
+TEST_F(OptionsWindowTest, AFailedWriteIsShownAndTheListStaysAsStored)
+{
+    OptionsWindow *w = openOptions();
+    for (const char *table : {"selection_characters", "replacements"})
+        ctx->db.execute(QStringLiteral("CREATE TRIGGER refuse_%1 BEFORE INSERT ON %1 BEGIN "
+                                       "SELECT RAISE(ABORT, 'disk I/O error'); END")
+                            .arg(QLatin1String(table)));
+    auto *characters = in<QTreeWidget>(w, "Characters");
+    in<QLineEdit>(w, "CharacterField")->setText("Ä");
+    click(w, "AddCharacterButton");
+    in<QLineEdit>(w, "StringField")->setText("Str.");
+    in<QLineEdit>(w, "ReplaceWithField")->setText("Street");
+    click(w, "SetRuleButton");
+
+    ASSERT_EQ(boxes.shown.size(), 2);
+    for (const RecordedDialog &box : boxes.shown) {
+        EXPECT_EQ(box.title, "Options");
+        EXPECT_EQ(box.icon, DialogIcon::Warning);
+        EXPECT_EQ(box.text, "The change could not be stored in the settings file: disk I/O error.");
+    }
+    EXPECT_EQ(characters->topLevelItemCount(), 26);
+    EXPECT_EQ(in<QTreeWidget>(w, "RuleList")->topLevelItemCount(), 0);
+    EXPECT_EQ(in<QLineEdit>(w, "CharacterField")->text(), "Ä"); // what was typed stays for a retry
 }

@@ -105,3 +105,68 @@ TEST(Startup, DataFolderThatCannotBeCreatedEndsTheProgram)
     EXPECT_TRUE(boxes.texts().contains("Could not create data file."));
     EXPECT_EQ(boxes.texts().last(), "Could not open local database.");
 }
+
+namespace
+{
+
+constexpr QFile::Permissions kGroupOrOther = QFile::Permissions(0x0077);
+
+int countTighteningEvents(Database &db)
+{
+    db.query(QStringLiteral("SELECT count(*) FROM events WHERE eventtitle = 'Settings file made private'"));
+    db.next_row();
+    return int(db.get_long(0));
+}
+
+} // namespace
+
+TEST(Startup, DataFolderAndFileArePrivateAndAnOpenOneIsTightenedWithOneEvent)
+{
+    const QString home = freshDataHome("private");
+    ScriptedDialogs boxes;
+    QString folder;
+    {
+        AppContext ctx;
+        prepareContext(ctx);
+        folder = ctx.dataFolder;
+        EXPECT_EQ(QFileInfo(folder).permissions() & kGroupOrOther, 0);
+        EXPECT_EQ(QFileInfo(folder + "data.db3").permissions() & kGroupOrOther, 0);
+        EXPECT_EQ(countTighteningEvents(ctx.db), 0);
+    }
+    // As an earlier version left them: 0755 and 0644.
+    const auto everybodyReads = QFile::Permissions(0x6644);
+    ASSERT_TRUE(QFile::setPermissions(folder, everybodyReads | QFile::ExeOwner | QFile::ExeGroup |
+                                                  QFile::ExeOther | QFile::ExeUser));
+    ASSERT_TRUE(QFile::setPermissions(folder + "data.db3", everybodyReads));
+    for (int start = 0; start < 2; ++start) {
+        AppContext ctx;
+        prepareContext(ctx);
+        EXPECT_EQ(QFileInfo(folder).permissions() & kGroupOrOther, 0);
+        EXPECT_EQ(QFileInfo(folder + "data.db3").permissions() & kGroupOrOther, 0);
+        EXPECT_EQ(countTighteningEvents(ctx.db), 1);
+    }
+    EXPECT_TRUE(boxes.shown.isEmpty());
+}
+
+TEST(Startup, AnIncompleteFileIsReportedOnceAndTheProgramGoesOn)
+{
+    const QString home = freshDataHome("incomplete");
+    QDir().mkdir(home + "/orvane", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString path = home + "/orvane/data.db3";
+    ASSERT_EQ(createIfMissing(path, seedCharacterLists()), CreateOutcome::Created);
+    {
+        Database db;
+        ASSERT_TRUE(db.open(path));
+        db.execute("DROP TABLE color_markers");
+        db.execute("DELETE FROM options WHERE fld = 'charlist'");
+    }
+    ScriptedDialogs boxes;
+    AppContext ctx;
+    prepareContext(ctx);
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown[0].title, "Settings file");
+    EXPECT_TRUE(boxes.shown[0].text.contains("Missing: table color_markers, option charlist."))
+        << boxes.shown[0].text.toStdString();
+    EXPECT_EQ(ctx.quitFlag, 0);
+    EXPECT_EQ(ctx.settings.trimmedEnd, "...");
+}
