@@ -144,6 +144,7 @@ void ExportWindow::startCount()
 void ExportWindow::showCount(int count)
 {
     count_->setText(QString::number(count));
+    emit countShown(count);
 }
 
 void ExportWindow::countDone(int count)
@@ -156,6 +157,7 @@ void ExportWindow::countDone(int count)
     } else {
         status_->setText(kCountNoneText);
     }
+    emit workDone();
 }
 
 void ExportWindow::exportUsers()
@@ -212,6 +214,7 @@ void ExportWindow::exportDone(const QString &finalStatus, int written)
         status_->setText(finalStatus);
     status_->setToolTip(finalStatus);
     export_->setEnabled(true);
+    emit workDone();
 }
 
 void ExportWindow::closeEvent(QCloseEvent *event)

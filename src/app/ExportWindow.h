@@ -72,6 +72,12 @@ class ExportWindow : public QDialog
     /// The "Export" button.
     void exportUsers();
 
+  signals:
+    /// The count text changed to `count` (it climbs while the count runs).
+    void countShown(int count);
+    /// The count or the export ended and the window shows its outcome.
+    void workDone();
+
   protected:
     void closeEvent(QCloseEvent *event) override;
 

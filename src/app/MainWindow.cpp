@@ -79,6 +79,7 @@ MainWindow::MainWindow(AppContext &ctx, QWidget *parent) : QMainWindow(parent), 
     buildToolbar();
     buildWorkArea();
     buildStatusBar();
+    wireObjectView();
     refillLetterCombo();
     setObjectListTitle(displayObjectByFld(ctx_.db));
     refillMarkerCombo();

@@ -35,6 +35,7 @@ struct AppContext;
 class AboutWindow;
 class OptionsWindow;
 class EventLogView;
+class ObjectView;
 
 /// The value of `mainwindowstate` for a maximised window.
 inline constexpr long long kMaximisedState = 16777216;
@@ -109,9 +110,9 @@ class MainWindow : public QMainWindow
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private slots:
-    // Handlers of features that are not built yet; they do nothing for now.
-    void openExportWindow() {}
-    void synchronize() {}
+    // The export window and the Synchronize button (ObjectViewSlots.cpp).
+    void openExportWindow();
+    void synchronize();
     // The object list's popup menu and the attribute edit.
     void disableAccount();
     void enableAccount();
@@ -119,13 +120,14 @@ class MainWindow : public QMainWindow
     void editAttribute();
 
   private:
-    // Steps of features that are not built yet; they do nothing for now.
-    void showPrimaryStatus() {}
-    void fillAttributeList() {}
-    void findSources() {}
-    void loadSourceRow(QTreeWidgetItem *, bool) {}
-    void reloadObject() {}
-    void refreshObjectView() {}
+    // Steps on the opened user, handed to its ObjectView (ObjectViewSlots.cpp).
+    void showPrimaryStatus();
+    void fillAttributeList();
+    void findSources();
+    void loadSourceRow(QTreeWidgetItem *row, bool fill);
+    void reloadObject();
+    void refreshObjectView();
+    void wireObjectView();
 
     void buildMenuBar();
     void buildToolbar();
@@ -181,6 +183,7 @@ class MainWindow : public QMainWindow
     QPointer<AboutWindow> about_;
     QPointer<OptionsWindow> options_;
     bool ended_ = false;
+    ObjectView *objectView_ = nullptr;
     ObjectStatusCheckFactory statusCheck_;
 };
 
