@@ -5,6 +5,7 @@
 
 #include "DirectoryOperationsFixture.h"
 #include "TestJpeg.h"
+#include "TestSupport.h"
 #include "directory/AccountState.h"
 #include "directory/AttributeWriting.h"
 #include "directory/CommandTrace.h"
@@ -212,6 +213,11 @@ TEST_P(AttributeWritingTest, PhotoIsSetRestoredAfterARefusalAndRemoved)
     EXPECT_EQ(commands[3], QStringLiteral("SetInfo"));
     EXPECT_EQ(photoOf(7), largest);
     EXPECT_EQ(ReadPhoto(connection(), guid).value_or(QByteArray()), largest);
+    const QString exported = test::freshTestFolder() + QStringLiteral("/editor07.jpg");
+    EXPECT_FALSE(exportPhoto(exported, ReadPhoto(connection(), guid).value_or(QByteArray())));
+    QFile file(exported);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), largest);
 
     // One byte more is refused by slapd after the clear: the photo comes back.
     // (Samba does not check the size.)

@@ -5,6 +5,7 @@
 #include "DirectoryOperationsFixture.h"
 #include "automation/LastError.h"
 #include "directory/AccountState.h"
+#include "directory/AttributeWriting.h"
 #include "directory/CommandTrace.h"
 #include "directory/ObjectBinding.h"
 #include "directory/UserSearch.h"
@@ -15,6 +16,7 @@
 #include <QProcess>
 #include <QSet>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace orvane;
 using test::OperationsTest;
@@ -166,6 +168,12 @@ TEST_P(UserSearchTest, CountUsersCountsWhatTheExportFilterGives)
     EXPECT_EQ(counts.back(), outcome.count);
     EXPECT_EQ(outcome.statusText(), QStringLiteral("Ready"));
 
+    // The export window runs the count on a worker thread.
+    int onWorker = -1;
+    std::thread worker([&] { onWorker = CountUsers(connection(), {}).count; });
+    worker.join();
+    EXPECT_EQ(onWorker, outcome.count);
+
     std::atomic_bool stop = false;
     const CountOutcome stopped = CountUsers(
         connection(), [&](int n) { stop = n == 5; }, &stop);
@@ -273,4 +281,13 @@ TEST_F(StandardSchemaTest, SingleValuesKeptAsArraysReadJoined)
     ReloadObject(connection, *db, anna.guid, &table, index, QStringLiteral(";"));
     EXPECT_EQ(table[index].values.value(QStringLiteral("givenName")), QStringLiteral("Anna;Annie"));
     EXPECT_EQ(table[index].values.value(QStringLiteral("title")), QStringLiteral("Engineer"));
+
+    // Put replaces all values of such an attribute with the one given.
+    const QString writer = QStringLiteral("CN=Std Writer,OU=People,") + dir.base;
+    const DirectoryReport r = WriteAttribute(connection, test::guidTextOf(dir, writer),
+                                             QStringLiteral("title"), 0, {QStringLiteral("Only")});
+    EXPECT_EQ(r.result, 1) << (r.messages.isEmpty() ? "" : r.messages[0].text.toStdString());
+    std::vector<QByteArray> titles = test::ldifValues(
+        test::ldapsearchEntry(dir, writer, {QStringLiteral("title")}), QStringLiteral("title"));
+    EXPECT_EQ(titles, std::vector<QByteArray>{QByteArray("Only")});
 }
