@@ -1,0 +1,83 @@
+#include "plan/PlanApply.h"
+
+#include "directory/AttributeWriting.h"
+#include "store/Journal.h"
+
+#include <algorithm>
+
+namespace orvane
+{
+
+namespace
+{
+
+QStringList valuesOf(const QString &joined, int multivalued, const QString &delimiter)
+{
+    if (multivalued == 1)
+        return splitPreparedValue(joined, delimiter);
+    return joined.isEmpty() ? QStringList() : QStringList{joined};
+}
+
+} // namespace
+
+QList<WriteItem> planWriteItems(const QList<PlannedChange> &changes, const QString &delimiter)
+{
+    QList<WriteItem> items;
+    items.reserve(changes.size());
+    for (const PlannedChange &c : changes) {
+        WriteItem item;
+        item.guid = c.guid;
+        item.cn = c.cn;
+        item.attribute = c.attribute;
+        item.multivalued = c.multivalued;
+        item.newValues = valuesOf(c.preparedValue, c.multivalued, delimiter);
+        item.plannedOld = valuesOf(c.directoryValue, c.multivalued, delimiter);
+        item.source = c.sourceFile + QStringLiteral(" row ") + QString::number(c.sourceRow);
+        items.append(item);
+    }
+    // One bind per object: keep each object's writes together, in plan order.
+    std::stable_sort(items.begin(), items.end(),
+                     [&](const WriteItem &a, const WriteItem &b) { return a.guid < b.guid; });
+    return items;
+}
+
+WriteSummary ApplyPlanChanges(Database &db, const DirectoryConnection &connection, const QString &delimiter,
+                              const QList<PlannedChange> &changes, const QString &operatorName,
+                              const QString &origin, const WriteProgress &progress,
+                              const std::atomic_bool *cancel)
+{
+    return RunJournaledWrites(db, connection, delimiter, planWriteItems(changes, delimiter), operatorName,
+                              origin, 0, progress, cancel);
+}
+
+WriteSummary UndoChangeSet(Database &db, const DirectoryConnection &connection, const QString &delimiter,
+                           long long setId, const QString &operatorName, const WriteProgress &progress,
+                           const std::atomic_bool *cancel)
+{
+    Journal journal(db);
+    QList<JournalChange> changes = journal.changes(setId);
+    std::reverse(changes.begin(), changes.end());
+    QList<WriteItem> items;
+    for (const JournalChange &c : changes) {
+        // A pending write may or may not have happened: the expected values decide.
+        if (c.outcome != JournalWritten && c.outcome != JournalPending)
+            continue;
+        WriteItem item;
+        item.guid = c.guid;
+        item.cn = c.cn;
+        item.attribute = c.attribute;
+        item.multivalued = c.multivalued;
+        item.newValues = c.oldValues;
+        item.plannedOld = c.newValues;
+        item.expectedNow = c.newValues;
+        item.source = QStringLiteral("Undo of change set ") + QString::number(setId);
+        items.append(item);
+    }
+    std::stable_sort(items.begin(), items.end(),
+                     [&](const WriteItem &a, const WriteItem &b) { return a.guid < b.guid; });
+    return RunJournaledWrites(db, connection, delimiter, items, operatorName,
+                              QStringLiteral("Undo of change set ") + QString::number(setId), setId, progress,
+                              cancel);
+}
+
+} // namespace orvane

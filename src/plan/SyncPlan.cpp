@@ -1,0 +1,130 @@
+#include "plan/SyncPlan.h"
+
+#include "plan/PreparationWhy.h"
+#include "store/Database.h"
+#include "sync/ReplacementPatterns.h"
+#include "sync/ValuePreparation.h"
+#include "workbook/SourceComparison.h"
+
+#include <QSet>
+
+namespace orvane
+{
+
+namespace
+{
+
+struct KeyPair {
+    int column = 0;
+    QString attribute;
+};
+
+KeyPair loadKeyPair(Database &db, long long fileId)
+{
+    db.query(QStringLiteral("SELECT excelfiles_bind.fld_order, attributes.attribute FROM excelfiles_bind, "
+                            "attributes WHERE excelfiles_bind.attribute_id = attributes.id AND "
+                            "excelfiles_bind.file_id = ") +
+             sqlQuote(fileId) + QStringLiteral(" AND excelfiles_bind.key_flag = '1'"));
+    if (!db.next_row())
+        return {};
+    return {int(db.get_long(0)), db.get_text(1)};
+}
+
+QString workbookPath(Database &db, long long fileId)
+{
+    db.query(QStringLiteral("SELECT filename FROM excelfiles WHERE id = ") + sqlQuote(fileId));
+    return db.next_row() ? db.get_text(0) : QString();
+}
+
+void addChanges(SyncPlan &plan, const ObjectEntry &user, const SyncRecordList &records, int row,
+                PreparationWhy &why)
+{
+    for (const SyncRecord &record : records) {
+        if (record.upToDate == 1)
+            continue;
+        PlannedChange change;
+        change.guid = user.guid;
+        change.cn = user.cn;
+        change.sAMAccountName = user.sAMAccountName;
+        change.attribute = record.attribute;
+        change.attributeId = record.attributeId;
+        change.multivalued = record.multivalued;
+        change.rangeupper = record.rangeupper;
+        change.directoryValue = user.values.value(record.attribute);
+        change.preparedValue = record.value;
+        change.rawValue = record.rawValue;
+        change.sourceFile = plan.sourceFile;
+        change.sourceRow = row;
+        change.why = why.explain(record);
+        plan.changes.append(change);
+    }
+}
+
+} // namespace
+
+int SyncPlan::userCount() const
+{
+    QSet<QString> guids;
+    for (const PlannedChange &change : changes)
+        guids.insert(change.guid);
+    return int(guids.size());
+}
+
+long long primaryWorkbookId(Database &db)
+{
+    db.query(QStringLiteral("SELECT id FROM excelfiles WHERE primary_flag = '1'"));
+    return db.next_row() ? db.get_long(0) : 0;
+}
+
+SyncPlan BuildSyncPlan(Database &db, const Settings &settings, const ObjectTable &users, long long fileId,
+                       const PlanProgress &progress, const std::atomic_bool *cancel, const WarningSink &warn)
+{
+    SyncPlan plan;
+    if (fileId == 0)
+        fileId = primaryWorkbookId(db);
+    if (fileId == 0) {
+        plan.problem = QStringLiteral("No primary workbook is registered.");
+        return plan;
+    }
+    plan.sourceFile = workbookPath(db, fileId);
+    const KeyPair key = loadKeyPair(db, fileId);
+    if (key.column <= 0) {
+        plan.problem = QStringLiteral("The workbook has no key pair: ") + plan.sourceFile;
+        return plan;
+    }
+    ExcelInstance app = OpenWorkbook(plan.sourceFile, warn ? warn : WarningSink([](auto &, auto &) {}));
+    if (!app) {
+        plan.problem = QStringLiteral("The workbook cannot be opened: ") + plan.sourceFile;
+        return plan;
+    }
+    plan.fileId = fileId;
+    ReplacementPatterns patterns(settings);
+    PreparationWhy why(settings);
+    for (const ObjectEntry &user : users) {
+        if (cancel && cancel->load()) {
+            plan.cancelled = true;
+            break;
+        }
+        const QString keyValue = user.values.value(key.attribute);
+        const int row = keyValue.isEmpty() ? 0 : FindFirstRow(app.get(), key.column, keyValue);
+        if (row > 0) {
+            SyncRecordList records = ReadSourceRecords(app.get(), db, fileId, row);
+            PrepareSyncRecords(settings, patterns, records);
+            if (MarkAttributeStatus(records, user, settings) > 0)
+                addChanges(plan, user, records, row, why);
+        } else {
+            ++plan.usersWithoutRow;
+        }
+        ++plan.usersChecked;
+        if (progress)
+            progress(plan.usersChecked, int(users.size()));
+    }
+    return plan;
+}
+
+QString planCountText(int changes, int users)
+{
+    return QStringLiteral("%1 changes for %2 users").arg(changes).arg(users);
+}
+
+} // namespace orvane

@@ -1,0 +1,75 @@
+#pragma once
+// Every pending change for many users at once: for each user the key pair of
+// one registered workbook (the primary one unless another is named) finds the
+// user's row, and the row is read, prepared and compared by exactly the
+// functions the single-user comparison uses (ReadSourceRecords,
+// PrepareSyncRecords, MarkAttributeStatus), so the plan and the opened
+// user's view always agree. Each record that is not up to date becomes one
+// PlannedChange, with why its prepared value looks as it does.
+//
+// The workbook is opened once for the whole plan. Progress is reported after
+// each user; a set cancel flag ends the walk early and the plan says so.
+
+#include "directory/ObjectTable.h"
+#include "store/Settings.h"
+#include "workbook/WorkbookLookup.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+
+namespace orvane
+{
+
+class Database;
+
+/// One attribute of one user that a synchronization would write.
+struct PlannedChange {
+    QString guid;
+    QString cn;
+    QString sAMAccountName;
+    QString attribute;
+    long long attributeId = 0;
+    int multivalued = 0;
+    int rangeupper = 0;
+    QString directoryValue; ///< the user's value as listed (several values joined by the delimiter)
+    QString preparedValue;  ///< what would be written (joined likewise)
+    QString rawValue;       ///< the cell text as read
+    QString sourceFile;
+    int sourceRow = 0;
+    QStringList why; ///< what preparation did: rules matched, cut, first letter upper-cased
+};
+
+struct SyncPlan {
+    long long fileId = 0; ///< the workbook compared with; 0 when none was found
+    QString sourceFile;
+    QList<PlannedChange> changes; ///< grouped by user, users in the order given
+    int usersChecked = 0;         ///< users compared (with or without a row)
+    int usersWithoutRow = 0;      ///< users with no key value or no row in the workbook
+    bool cancelled = false;
+    QString problem; ///< why no plan could be built ("" when it was)
+
+    /// Number of distinct users among the changes.
+    int userCount() const;
+};
+
+/// Called after each user with the users done and the total.
+using PlanProgress = std::function<void(int done, int total)>;
+
+/// The workbook flagged primary, or 0 when none is.
+long long primaryWorkbookId(Database &db);
+
+/// Builds the plan of `users` against workbook `fileId` (0: the primary
+/// workbook). A workbook without a key pair, or one that cannot be opened,
+/// gives an empty plan with `problem` set (and the open failure sent to
+/// `warn`). `cancel` (may be null) is read before each user.
+SyncPlan BuildSyncPlan(Database &db, const Settings &settings, const ObjectTable &users, long long fileId,
+                       const PlanProgress &progress = {}, const std::atomic_bool *cancel = nullptr,
+                       const WarningSink &warn = {});
+
+/// "412 changes for 380 users".
+QString planCountText(int changes, int users);
+
+} // namespace orvane

@@ -1,0 +1,103 @@
+#pragma once
+// The change journal in data.db3: every directory write the program makes, as
+// change sets (when, who, what started it) holding one change per attribute
+// of one object (GUID, cn, attribute, old and new values, source, outcome).
+//
+// The tables are created when missing, so a data file from before the journal
+// opens unchanged and gains them on first use. A change is recorded as
+// Pending before its directory write and completed after it: a run that is
+// interrupted leaves Pending rows that say exactly which writes may or may not
+// have happened. Callers group statements with beginBatch/endBatch so that a
+// change set costs a few transactions (and fsyncs), not one per change.
+//
+// Values are stored as a JSON array of texts; binary values (photos) as
+// Base64 texts with `binary` set.
+
+#include "store/Settings.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace orvane
+{
+
+class Database;
+
+enum JournalOutcome {
+    JournalPending = 0,
+    JournalWritten = 1,
+    JournalFailed = 2,
+    JournalSkipped = 3,
+    JournalConflict = 4
+};
+
+/// The outcome's short name: "pending", "written", "failed", "skipped", "conflict".
+QString journalOutcomeName(int outcome);
+
+struct JournalSet {
+    long long id = 0;
+    long long datetime = 0; ///< seconds, as events.datetime
+    QString operatorName;
+    QString origin;       ///< what started it: "Review apply", "Synchronize", "Undo of change set 3"...
+    long long undoOf = 0; ///< the set this one undid; 0 for none
+    int changes = 0;      ///< filled by sets()
+    int written = 0;      ///< filled by sets()
+};
+
+struct JournalChange {
+    long long id = 0;
+    long long setId = 0;
+    QString guid;
+    QString cn;
+    QString attribute;
+    int multivalued = 0;
+    bool binary = false; ///< values are Base64 of bytes
+    QStringList oldValues;
+    QStringList newValues;
+    QString source; ///< workbook path and row, or the dialog that wrote
+    int outcome = JournalPending;
+    QString outcomeText;
+};
+
+/// The user named in the journal: the configured directory user, or the
+/// logged-on user when the program binds with the current credentials.
+QString journalOperator(const Settings &settings);
+
+class Journal
+{
+  public:
+    /// Uses `db` (open); creates the journal tables when they are missing.
+    explicit Journal(Database &db);
+
+    /// True when both tables exist (creating them if needed succeeded).
+    bool isUsable() const { return usable_; }
+
+    /// Starts a transaction; statements until endBatch share one commit.
+    void beginBatch();
+    /// Commits the open transaction; true on success.
+    bool endBatch();
+
+    /// Records a new change set and returns its id (0 on failure).
+    long long beginSet(const QString &operatorName, const QString &origin, long long undoOf = 0);
+    /// Records `change` (its setId given) as Pending and returns its id.
+    long long addChange(const JournalChange &change);
+    /// Records what the write of change `id` came to; `oldValues`, when given,
+    /// replace the recorded old values with those read just before the write.
+    void complete(long long id, int outcome, const QString &text, const QStringList *oldValues = nullptr);
+
+    /// The change sets, newest first, at most `limit`.
+    QList<JournalSet> sets(int limit = 500);
+    /// The changes of set `setId` in the order they were recorded.
+    QList<JournalChange> changes(long long setId);
+
+    /// Base64 texts of `bytes` as stored for a binary value (nothing for no bytes).
+    static QStringList binaryValues(const QByteArray &bytes);
+
+  private:
+    Database &db_;
+    bool usable_ = false;
+};
+
+} // namespace orvane

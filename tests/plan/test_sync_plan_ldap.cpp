@@ -1,0 +1,266 @@
+// The plan of many users against the private slapd and a generated workbook,
+// its apply and undo through the journal, checked with ldapsearch.
+
+#include "DirectorySetup.h"
+#include "TestSupport.h"
+#include "WorkbookSetup.h"
+#include "directory/UserSearch.h"
+#include "directory/ldap/RegisterServers.h"
+#include "plan/PlanApply.h"
+#include "store/Journal.h"
+#include "store/SettingsStore.h"
+#include "workbook/SourceComparison.h"
+#include "workbook/excel/RegisterServers.h"
+
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+using namespace orvane;
+using namespace orvane::test;
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+namespace
+{
+
+QString guidLine()
+{
+    QByteArray bytes(16, '\0');
+    for (char &b : bytes)
+        b = char(QRandomGenerator::global()->bounded(256));
+    return QStringLiteral("objectGUID:: ") + QString::fromLatin1(bytes.toBase64());
+}
+
+const QStringList kChecked{QStringLiteral("title"), QStringLiteral("department"), QStringLiteral("initials"),
+                           QStringLiteral("otherTelephone")};
+
+} // namespace
+
+class SyncPlanTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        const auto s = slapdFromEnvironment();
+        if (!s)
+            GTEST_SKIP() << "slapd is not running (scripts/test-directories start <dir> --no-samba)";
+        slapd = *s;
+        registerExcelServer();
+        registerDirectoryServers();
+        folder = freshTestFolder();
+        ASSERT_EQ(createIfMissing(folder + QStringLiteral("/data.db3"), seedCharacterLists()),
+                  CreateOutcome::Created);
+        ASSERT_TRUE(db.open(folder + QStringLiteral("/data.db3")));
+        settings = loadSettings(db);
+        settings.replacementMode = AlwaysReplace;
+        settings.replacementRules = {{1, QStringLiteral("Street"), QStringLiteral("St.")}};
+        const auto user = [&](const char *cn, const char *id, const QString &more) {
+            dns << addTestUser(slapd, QString::fromLatin1(cn),
+                               guidLine() + QStringLiteral("\nsn: Planwb\nemployeeID: ") +
+                                   QString::fromLatin1(id) + QStringLiteral("\nsAMAccountName: ") +
+                                   QString::fromLatin1(id).toLower() + u'\n' + more);
+        };
+        user(
+            "Plan Anna", "P0001",
+            QStringLiteral("title: Old\ndepartment: Отдел кадров\notherTelephone: 100\notherTelephone: 200"));
+        user("Plan Boris", "P0002", QStringLiteral("title: Same\ndepartment: Sales\ninitials: AB"));
+        user("Plan Clara", "P0003", QStringLiteral("title: Manager\ndepartment: Sales"));
+        user("Plan Dora", "P0004", QStringLiteral("otherTelephone: 100\notherTelephone: 200"));
+        user("Plan Emil", "P0005", QStringLiteral("title: Nobody"));
+        workbook = folder + QStringLiteral("/hr.xlsx");
+        writeRowsWorkbook(workbook.toStdString(),
+                          {{1, {"ID", "Title", "Department", "Initials", "Phones"}},
+                           {2, {"P0003", "manager", "Sales"}},
+                           {3, {"P0001", "главный бухгалтер", "Отдел кадров", "", "200;100"}},
+                           {4, {"P0002", "Same", "Street Team", "ABCDEFG"}},
+                           {5, {"P0004", "", "", "", "dup;dup"}}});
+        registerWorkbookWith(db, workbook, QStringLiteral("HR"),
+                             {{1, attr::employeeID, true},
+                              {2, attr::title},
+                              {3, attr::department},
+                              {4, attr::initials},
+                              {5, attr::otherTelephone}},
+                             true);
+    }
+
+    void TearDown() override
+    {
+        for (const QString &dn : dns)
+            ldapTool(slapd, QStringLiteral("ldapdelete"), {dn}, {}, false);
+    }
+
+    ObjectTable listed()
+    {
+        ObjectTable table;
+        SearchUsers(slapd.connection(), db, QStringLiteral("sn"), QStringLiteral("Planwb"),
+                    QStringLiteral("displayName"), &table, QStringLiteral(";"));
+        return table;
+    }
+
+    SyncPlan plan() { return BuildSyncPlan(db, settings, listed(), 0); }
+
+    static QStringList rows(const SyncPlan &p)
+    {
+        QStringList r;
+        for (const PlannedChange &c : p.changes)
+            r << QStringList{c.cn,
+                             c.attribute,
+                             c.directoryValue,
+                             c.preparedValue,
+                             QString::number(c.sourceRow),
+                             c.why.join(QStringLiteral(", "))}
+                     .join(u'|');
+        r.sort();
+        return r;
+    }
+
+    QMap<QString, QMap<QString, QStringList>> snapshot()
+    {
+        return ldapEntries(slapd, QStringLiteral("(sn=Planwb)"), kChecked);
+    }
+
+    QStringList valuesOf(const char *cn, const char *attribute)
+    {
+        const auto all = snapshot();
+        for (auto it = all.begin(); it != all.end(); ++it)
+            if (it.key().startsWith(QStringLiteral("CN=") + QString::fromUtf8(cn) + u',',
+                                    Qt::CaseInsensitive))
+                return it.value().value(QString::fromLatin1(attribute).toLower());
+        ADD_FAILURE() << "no entry " << cn << " in " << QStringList(all.keys()).join(u' ').toStdString();
+        return {};
+    }
+
+    WriteSummary apply(const QList<PlannedChange> &changes, const std::atomic_bool *cancel = nullptr,
+                       const WriteProgress &progress = {})
+    {
+        return ApplyPlanChanges(db, slapd.connection(), QStringLiteral(";"), changes,
+                                QStringLiteral("tester"), kReviewApplyOrigin, progress, cancel);
+    }
+
+    Slapd slapd;
+    QString folder, workbook;
+    QStringList dns;
+    Database db;
+    Settings settings;
+};
+
+TEST_F(SyncPlanTest, ListsExactlyTheDifferencesAndAgreesWithTheSingleUserComparison)
+{
+    const SyncPlan p = plan();
+    EXPECT_TRUE(p.problem.isEmpty()) << p.problem.toStdString();
+    EXPECT_EQ(p.usersChecked, 5);
+    EXPECT_EQ(p.usersWithoutRow, 1);
+    EXPECT_EQ(
+        rows(p),
+        QStringList({QStringLiteral("Plan Anna|title|Old|Главный бухгалтер|3|first letter upper-cased"),
+                     QStringLiteral("Plan Boris|department|Sales|St. Team|4|replacement rule \"Street\" "
+                                    "-> \"St.\""),
+                     QStringLiteral("Plan Boris|initials|AB|AB...|4|cut to the attribute's size of 6 "
+                                    "characters"),
+                     QStringLiteral("Plan Dora|otherTelephone|100;200|Dup;Dup|5|first letter upper-cased")}));
+    EXPECT_EQ(planCountText(int(p.changes.size()), p.userCount()), QStringLiteral("4 changes for 3 users"));
+
+    // The single-user comparison of each user's row writes the same attributes.
+    const ObjectTable users = listed();
+    for (const ObjectEntry &user : users) {
+        QStringList planned, single;
+        for (const PlannedChange &c : p.changes)
+            if (c.guid == user.guid)
+                planned << c.attribute + u'=' + c.preparedValue;
+        for (const PlannedChange &c : p.changes)
+            if (c.guid == user.guid) {
+                const SourceComparison cmp =
+                    CompareSource(db, settings, {p.fileId, c.sourceRow, 1}, user, [](auto &, auto &) {});
+                for (const SyncRecord &r : cmp.records)
+                    if (r.upToDate == 0)
+                        single << r.attribute + u'=' + r.value;
+                break;
+            }
+        EXPECT_EQ(planned, single) << user.cn.toStdString();
+    }
+}
+
+TEST_F(SyncPlanTest, ApplyUndoConflictAndRefusedWrite)
+{
+    const auto before = snapshot();
+    const SyncPlan p = plan();
+    const WriteSummary applied = apply(p.changes);
+    EXPECT_EQ(applied.countsText(), QStringLiteral("Written: 3, failed: 1, skipped: 0"));
+    ASSERT_EQ(applied.failures.size(), 1);
+    EXPECT_TRUE(applied.failures[0].startsWith(QStringLiteral("Plan Dora: otherTelephone: <")))
+        << applied.failures[0].toStdString();
+    EXPECT_EQ(valuesOf("Plan Anna", "title"), QStringList{QStringLiteral("Главный бухгалтер")});
+    EXPECT_EQ(valuesOf("Plan Boris", "initials"), QStringList{QStringLiteral("AB...")});
+
+    // Only the refused change is left, and the journal tells why.
+    EXPECT_EQ(
+        rows(plan()),
+        QStringList({QStringLiteral("Plan Dora|otherTelephone|100;200|Dup;Dup|5|first letter upper-cased")}));
+    Journal journal(db);
+    const QList<JournalSet> sets = journal.sets();
+    ASSERT_EQ(sets.size(), 1);
+    EXPECT_EQ(sets[0].operatorName, QStringLiteral("tester"));
+    EXPECT_EQ(sets[0].origin, QStringLiteral("Review apply"));
+    QStringList outcomes;
+    for (const JournalChange &c : journal.changes(sets[0].id))
+        outcomes << c.cn + u'|' + c.attribute + u'|' + c.oldValues.join(u',') + u'|' +
+                        c.newValues.join(u',') + u'|' + journalOutcomeName(c.outcome) +
+                        (c.outcomeText.isEmpty() ? "" : "|reason");
+    outcomes.sort();
+    EXPECT_EQ(outcomes,
+              QStringList({QStringLiteral("Plan Anna|title|Old|Главный бухгалтер|written"),
+                           QStringLiteral("Plan Boris|department|Sales|St. Team|written"),
+                           QStringLiteral("Plan Boris|initials|AB|AB...|written"),
+                           QStringLiteral("Plan Dora|otherTelephone|100,200|Dup,Dup|failed|reason")}));
+
+    // Undo restores every attribute exactly.
+    WriteSummary undone = UndoChangeSet(db, slapd.connection(), QStringLiteral(";"), applied.setId, "tester");
+    EXPECT_EQ(undone.countsText(), QStringLiteral("Written: 3, failed: 0, skipped: 0"));
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(journal.sets().first().undoOf, applied.setId);
+
+    // Another client changes one attribute between apply and undo: a conflict, left alone.
+    const WriteSummary again = apply(p.changes);
+    ldapTool(slapd, QStringLiteral("ldapmodify"), {},
+             QStringLiteral("dn: %1\nchangetype: modify\nreplace: title\ntitle: Someone else\n")
+                 .arg(dns[0])
+                 .toUtf8());
+    undone = UndoChangeSet(db, slapd.connection(), QStringLiteral(";"), again.setId, "tester");
+    EXPECT_EQ(undone.countsText(), QStringLiteral("Written: 2, failed: 0, skipped: 0, conflicts: 1"));
+    ASSERT_EQ(undone.conflictTexts.size(), 1);
+    EXPECT_EQ(undone.conflictTexts[0], QStringLiteral("Plan Anna: title: changed since; now: Someone else"));
+    EXPECT_EQ(valuesOf("Plan Anna", "title"), QStringList{QStringLiteral("Someone else")});
+    EXPECT_EQ(valuesOf("Plan Boris", "initials"), QStringList{QStringLiteral("AB")});
+}
+
+TEST_F(SyncPlanTest, CancelMidwayLeavesTheJournalConsistentWithTheDirectory)
+{
+    const SyncPlan p = plan();
+    std::atomic_bool cancel = false;
+    const WriteSummary s = apply(p.changes, &cancel, [&](int done, int) { cancel = done >= 1; });
+    EXPECT_TRUE(s.cancelled);
+    EXPECT_EQ(s.written + s.failed, 1);
+    EXPECT_EQ(s.skipped, 3);
+    Journal journal(db);
+    for (const JournalChange &c : journal.changes(s.setId)) {
+        const QStringList now = valuesOf(c.cn.toLatin1().constData(), c.attribute.toLatin1().constData());
+        const QStringList expected = c.outcome == JournalWritten ? c.newValues : c.oldValues;
+        EXPECT_TRUE(sameValues(now, expected, c.multivalued))
+            << c.cn.toStdString() << " " << c.attribute.toStdString() << " "
+            << journalOutcomeName(c.outcome).toStdString();
+        EXPECT_NE(c.outcome, JournalPending);
+    }
+}
+
+TEST_F(SyncPlanTest, NoPrimaryWorkbookOrKeyPairIsAProblemNotAPlan)
+{
+    db.execute(QStringLiteral("UPDATE excelfiles_bind SET key_flag = '0'"));
+    EXPECT_EQ(plan().problem, QStringLiteral("The workbook has no key pair: ") + workbook);
+    db.execute(QStringLiteral("UPDATE excelfiles SET primary_flag = '0'"));
+    EXPECT_EQ(plan().problem, QStringLiteral("No primary workbook is registered."));
+}
