@@ -42,7 +42,8 @@ SearchProgress progressReporter(const StatusReporter &status)
     };
 }
 
-QTreeWidgetItem *objectRow(AppContext &ctx, int index, ObjectStatusCheck *check)
+QTreeWidgetItem *objectRow(AppContext &ctx, int index, ObjectStatusCheck *check,
+                           const QHash<QString, int> &markerImages)
 {
     const ObjectEntry &entry = ctx.objects[index];
     auto *row = new QTreeWidgetItem;
@@ -50,7 +51,7 @@ QTreeWidgetItem *objectRow(AppContext &ctx, int index, ObjectStatusCheck *check)
     setRowData(row, index);
     setObjectRowDisabled(row, entry.accountDisabled, ctx.images);
     setObjectRowStatus(row, check ? check->status(entry) : kNoStatus, ctx.images);
-    row->setIcon(1, ctx.images.icon(objectMarkerImage(ctx.db, entry.guid)));
+    row->setIcon(1, ctx.images.icon(markerImages.value(entry.guid, ImageNoMarker)));
     return row;
 }
 
@@ -103,10 +104,11 @@ int loadObjectList(AppContext &ctx, QTreeWidget *objectList, const QString &pref
         SearchUsers(connectionFromSettings(ctx.settings), ctx.db, attributes.pick, prefix, attributes.display,
                     &ctx.objects, ctx.settings.multivaluedDelimiter, progressReporter(status));
 
+    const QHash<QString, int> markerImages = objectMarkerImages(ctx.db);
     QList<QTreeWidgetItem *> rows;
     rows.reserve(outcome.count);
     for (int i = 0; i < outcome.count && i < ctx.objects.size(); ++i)
-        rows << objectRow(ctx, i, check.get());
+        rows << objectRow(ctx, i, check.get(), markerImages);
     objectList->addTopLevelItems(rows);
     check.reset();
 

@@ -50,6 +50,20 @@ int objectMarkerImage(Database &db, const QString &guid)
     return colourImageIndex(int(db.get_long(1)));
 }
 
+QHash<QString, int> objectMarkerImages(Database &db)
+{
+    QHash<QString, int> images;
+    db.query(QStringLiteral("SELECT color_markers_bind.guid, color_markers.color_id FROM color_markers, "
+                            "color_markers_bind WHERE color_markers.id = color_markers_bind.marker_id AND "
+                            "color_markers_bind.primary_flag = '1'"));
+    while (db.next_row()) {
+        const QString guid = db.get_text(0);
+        if (!images.contains(guid)) // the first attachment counts, as for one object
+            images.insert(guid, colourImageIndex(int(db.get_long(1))));
+    }
+    return images;
+}
+
 int markerColour(Database &db, long long markerId)
 {
     return int(

@@ -5,6 +5,7 @@
 // program writes. Failures are silent: a failed read yields nothing, a failed
 // write changes nothing.
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -35,6 +36,11 @@ long long objectMarkerId(Database &db, const QString &guid);
 /// Returns the image-list index of the marker icon for object `guid`: its
 /// marker's colour icon, or the "no marker" icon when it has none.
 int objectMarkerImage(Database &db, const QString &guid);
+
+/// Returns, by GUID text, the marker icon of every object that has a marker
+/// (the same icon objectMarkerImage gives), read with one query so that a
+/// whole object list costs one statement; objects without a marker are absent.
+QHash<QString, int> objectMarkerImages(Database &db);
 
 /// Returns the color_id of marker `markerId` (0 when it does not exist).
 int markerColour(Database &db, long long markerId);

@@ -53,14 +53,17 @@ TEST_F(ColourMarkerTest, ObjectIconFollowsItsAttachment)
     const long long id = insertMarker(db, 6, "turquoise");
     EXPECT_EQ(objectMarkerImage(db, kGuid), 6);
     EXPECT_EQ(objectMarkerId(db, kGuid), 0);
+    EXPECT_TRUE(objectMarkerImages(db).isEmpty());
     attachMarker(db, kGuid, id);
     EXPECT_EQ(objectMarkerImage(db, kGuid), colourImageIndex(6));
+    EXPECT_EQ(objectMarkerImages(db), (QHash<QString, int>{{kGuid, colourImageIndex(6)}}));
     EXPECT_EQ(objectMarkerId(db, kGuid), id);
     EXPECT_EQ(countObjectMarkers(db, kGuid), 1);
 
     // Rows written by anyone else than this program are not ours to read.
     db.execute("UPDATE color_markers_bind SET primary_flag = '0'");
     EXPECT_EQ(objectMarkerImage(db, kGuid), 6);
+    EXPECT_TRUE(objectMarkerImages(db).isEmpty());
     EXPECT_EQ(countObjectMarkers(db, kGuid), 0);
 }
 
