@@ -7,6 +7,7 @@
 #include "directory/UserSearch.h"
 #include "directory/ldap/RegisterServers.h"
 #include "plan/PlanApply.h"
+#include "plan/PlanFiles.h"
 #include "store/Journal.h"
 #include "store/SettingsStore.h"
 #include "workbook/SourceComparison.h"
@@ -263,4 +264,29 @@ TEST_F(SyncPlanTest, NoPrimaryWorkbookOrKeyPairIsAProblemNotAPlan)
     EXPECT_EQ(plan().problem, QStringLiteral("The workbook has no key pair: ") + workbook);
     db.execute(QStringLiteral("UPDATE excelfiles SET primary_flag = '0'"));
     EXPECT_EQ(plan().problem, QStringLiteral("No primary workbook is registered."));
+}
+
+TEST_F(SyncPlanTest, LdifAppliedWithLdapmodifyGivesWhatApplyGives)
+{
+    const auto before = snapshot();
+    QList<PlannedChange> changes = plan().changes;
+    changes.removeIf([](const PlannedChange &c) { return c.cn == QLatin1String("Plan Dora"); });
+    QStringList guids;
+    for (const PlannedChange &c : changes)
+        guids << c.guid;
+    const QString ldif =
+        planLdif(changes, distinguishedNames(slapd.connection(), guids), QStringLiteral(";"));
+    EXPECT_EQ(ldif.count(QStringLiteral("changetype: modify")), 2) << ldif.toStdString();
+
+    const WriteSummary applied = apply(changes);
+    const auto viaApply = snapshot();
+    UndoChangeSet(db, slapd.connection(), QStringLiteral(";"), applied.setId, QStringLiteral("tester"));
+    ASSERT_EQ(snapshot(), before);
+    ldapTool(slapd, QStringLiteral("ldapmodify"), {}, ldif.toUtf8());
+    EXPECT_EQ(snapshot(), viaApply);
+
+    const QStringList csv = planCsv(changes).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(csv.size(), 4);
+    EXPECT_TRUE(csv[2].endsWith(QStringLiteral(",4,\"replacement rule \"\"Street\"\" -> \"\"St.\"\"\"")))
+        << csv[2].toStdString();
 }
