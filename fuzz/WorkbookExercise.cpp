@@ -1,12 +1,14 @@
 #include "WorkbookExercise.h"
 
 #include "workbook/xlsx/Workbook.h"
+#include "workbook/xlsx/XmlReader.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <unistd.h>
 
 namespace orvane::fuzz
@@ -62,7 +64,24 @@ void readEverything(Worksheet &sheet)
     readSink = sink;
 }
 
-void saveRoundTrip(Workbook &book, const std::string &path)
+// A refused save must leave the file as it was, and a rewrite that does not
+// parse is the writer's fault unless the part it started from did not parse.
+void checkRefusedSave(const Worksheet &sheet, const std::string &path, const std::string &before,
+                      const WorkbookError &error, SaveCheck check)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (after != before)
+        finding("refused save changed the file", error.message);
+    std::string why;
+    const bool startedWellFormed = sheet.part() && isWellFormed(sheet.part()->xml, &why);
+    if (error.message.find("would not be well-formed") != std::string::npos && startedWellFormed)
+        finding("save made a well-formed sheet part malformed", error.message);
+    if (check == SaveCheck::MustSucceed && startedWellFormed)
+        finding("save failed", error.message);
+}
+
+void saveRoundTrip(Workbook &book, const std::string &path, SaveCheck check)
 {
     Worksheet &sheet = book.activeSheet();
     uint32_t row = 1, column = 1;
@@ -75,15 +94,15 @@ void saveRoundTrip(Workbook &book, const std::string &path)
     sheet.setText(row, column, kWrittenText);
     sheet.setText(row, nextColumn, "x");
     sheet.setText(newRow, 2, "new row");
+    std::ifstream in(path, std::ios::binary);
+    const std::string before((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     WorkbookError error;
-    const bool saved = book.save(&error);
-    if (!sheet.isWritable())
+    if (!book.save(&error)) {
+        checkRefusedSave(sheet, path, before, error, sheet.isWritable() ? check : SaveCheck::MayFail);
         return;
-    if (!saved) {
-        // A sheet part the engine called writable must be saved; only a file
-        // system failure may stop it, and the scratch folder has none.
-        finding("save failed", error.message);
     }
+    if (!sheet.isWritable())
+        finding("a read-only sheet was saved", path);
     std::unique_ptr<Workbook> again = Workbook::open(path, &error);
     if (!again)
         finding("saved workbook does not reopen", error.message);
@@ -112,7 +131,7 @@ bool writeScratchFile(const std::string &path, std::string_view bytes)
     return static_cast<bool>(out.flush());
 }
 
-void exerciseWorkbook(const std::string &path, bool saveRoundTrip)
+void exerciseWorkbook(const std::string &path, SaveCheck check)
 {
     WorkbookError error;
     std::unique_ptr<Workbook> book = Workbook::open(path, &error);
@@ -131,8 +150,8 @@ void exerciseWorkbook(const std::string &path, bool saveRoundTrip)
         static_cast<size_t>(book->activeSheetIndex()) >= book->sheetNames().size())
         finding("active sheet outside the sheet list", std::to_string(book->activeSheetIndex()));
     readEverything(book->activeSheet());
-    if (saveRoundTrip)
-        fuzz::saveRoundTrip(*book, path);
+    if (check != SaveCheck::None)
+        saveRoundTrip(*book, path, check);
 }
 
 } // namespace orvane::fuzz

@@ -16,6 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const auto parts =
         orvane::fuzz::splitPackageInput(std::string_view(reinterpret_cast<const char *>(data), size));
     if (orvane::fuzz::writePackage(path, parts))
-        orvane::fuzz::exerciseWorkbook(path, true);
+        orvane::fuzz::exerciseWorkbook(path, orvane::fuzz::SaveCheck::MustSucceed);
     return 0;
 }
