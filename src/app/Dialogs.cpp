@@ -46,7 +46,9 @@ class QtDialogs : public Dialogs
     QString saveFile(QWidget *parent, const QString &title, const QString &filter,
                      const QString &suggestedName) override
     {
-        return QFileDialog::getSaveFileName(parent, title, suggestedName, filter);
+        // The callers ask about an existing file themselves, in their own words.
+        return QFileDialog::getSaveFileName(parent, title, suggestedName, filter, nullptr,
+                                            QFileDialog::DontConfirmOverwrite);
     }
 };
 

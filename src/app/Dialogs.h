@@ -22,7 +22,8 @@ class Dialogs
     virtual bool ask(QWidget *parent, const QString &title, const QString &text) = 0;
     /// Returns the chosen file to open, "" when cancelled.
     virtual QString openFile(QWidget *parent, const QString &title, const QString &filter) = 0;
-    /// Returns the chosen file to save to, "" when cancelled.
+    /// Returns the chosen file to save to, "" when cancelled; an existing file
+    /// is returned without asking (the caller asks).
     virtual QString saveFile(QWidget *parent, const QString &title, const QString &filter,
                              const QString &suggestedName) = 0;
 
