@@ -231,6 +231,27 @@ TEST_P(UserSearchTest, AccountStatesFollowWritesMadeDuringTheSearch)
     EXPECT_EQ(ReadAccountDisabled(connection(), guid), 0);
 }
 
+TEST_P(UserSearchTest, AServerWithoutTlsIsNamedWithTheTrustInForce)
+{
+    if (!dir.plainPort)
+        GTEST_SKIP() << "no server without TLS beside this directory";
+    DirectoryConnection c = connection();
+    c.serverAddress = dir.host + QStringLiteral(":") + QString::number(dir.plainPort);
+    ObjectTable table;
+    const SearchOutcome outcome = search(QStringLiteral("sn"), QStringLiteral("A"), &table, c);
+    EXPECT_EQ(outcome.count, 0);
+    const QString reason = outcome.failure.reason();
+    EXPECT_TRUE(reason.contains(QStringLiteral("not sent in clear text"))) << reason.toStdString();
+    EXPECT_TRUE(reason.contains(QStringLiteral("checked against the name ") + dir.host))
+        << reason.toStdString();
+    EXPECT_TRUE(
+        reason.contains(qEnvironmentVariable("LDAPTLS_CACERT") + QStringLiteral(" (from LDAPTLS_CACERT)")))
+        << reason.toStdString();
+    const DirectoryReport disable = DisableAccount(c, editorGuid(6));
+    ASSERT_EQ(disable.messages.size(), 1);
+    EXPECT_TRUE(disable.messages[0].text.endsWith(reason)) << disable.messages[0].text.toStdString();
+}
+
 INSTANTIATE_TEST_SUITE_P(Directories, UserSearchTest, ::testing::ValuesIn(test::testDirectoryNames()),
                          [](const auto &info) { return info.param.toStdString(); });
 

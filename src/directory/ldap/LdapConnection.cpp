@@ -96,6 +96,8 @@ QString tlsTrustText(LDAP *ld, const QString &host)
 {
     char *file = nullptr;
     ldap_get_option(ld, LDAP_OPT_X_TLS_CACERTFILE, &file);
+    if (!file) // the handle keeps only what was set on it; the rest is libldap's global configuration
+        ldap_get_option(nullptr, LDAP_OPT_X_TLS_CACERTFILE, &file);
     const QString caFile = file ? QString::fromLocal8Bit(file) : QString();
     ldap_memfree(file);
     const QByteArray fromEnvironment = qgetenv("LDAPTLS_CACERT");
