@@ -62,16 +62,24 @@ QString objectCountText(int n)
     return QString::number(n) + QStringLiteral(" objects");
 }
 
-QString searchFailureText(const DirectoryFailure &failure)
+QString searchFailureText(const DirectoryFailure &search, const DirectoryFailure &accountState)
 {
-    if (!failure.failed())
-        return QString();
-    QString text = QStringLiteral("The directory search failed: ") + codeText(failure.code);
-    if (!failure.engineText.isEmpty())
-        text += QLatin1Char(' ') + failure.engineText;
-    if (!failure.diagnostic.isEmpty() && failure.diagnostic != failure.engineText)
-        text += QStringLiteral("\n") + failure.diagnostic;
-    return text;
+    const auto describe = [](const QString &what, const DirectoryFailure &failure) {
+        QString text = what + codeText(failure.code);
+        if (!failure.engineText.isEmpty())
+            text += QLatin1Char(' ') + failure.engineText;
+        if (!failure.diagnostic.isEmpty() && failure.diagnostic != failure.engineText)
+            text += QLatin1Char('\n') + failure.diagnostic;
+        return text;
+    };
+    if (search.failed())
+        return describe(QStringLiteral("The directory search failed: "), search);
+    if (accountState.failed())
+        return describe(
+            QStringLiteral("The account state of some users could not be read; they are listed as "
+                           "enabled: "),
+            accountState);
+    return QString();
 }
 
 void setObjectRowStatus(QTreeWidgetItem *row, int state, const ImageList &images)
@@ -112,7 +120,7 @@ int loadObjectList(AppContext &ctx, QTreeWidget *objectList, const QString &pref
     objectList->addTopLevelItems(rows);
     check.reset();
 
-    status(objectCountText(int(rows.size())), searchFailureText(outcome.failure));
+    status(objectCountText(int(rows.size())), searchFailureText(outcome.failure, outcome.stateFailure));
     return int(rows.size());
 }
 

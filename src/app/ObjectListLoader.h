@@ -52,9 +52,11 @@ inline const QString kSelectingObjectsText = QStringLiteral("Selecting AD object
 /// Returns n in decimal followed by " objects".
 QString objectCountText(int n);
 
-/// Returns the one-paragraph reason of a failed search: code, the engine's
-/// text and the directory's own diagnostic; "" when nothing failed.
-QString searchFailureText(const DirectoryFailure &failure);
+/// Returns why a Find shows what it shows: the failed search (code, the
+/// engine's text and the directory's own diagnostic) or the first account
+/// state that could not be read (such users are listed as enabled); "" when
+/// nothing failed.
+QString searchFailureText(const DirectoryFailure &search, const DirectoryFailure &accountState);
 
 /// Sets column 0 of `row` to the icon of `state`: image 5 up to date, image 4
 /// differs, none otherwise.
