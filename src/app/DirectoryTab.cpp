@@ -83,9 +83,11 @@ void DirectoryTab::credentialsToggled(bool useCurrent)
 
 void DirectoryTab::showPasswordPlace(PasswordPlace place)
 {
+    // The line sits under the password field, so it names only the place.
     passwordPlace_->setText(place == PasswordPlace::Keyring
-                                ? QStringLiteral("Password kept in the system keyring")
-                                : QStringLiteral("Password kept only scrambled in the settings file"));
+                                ? QStringLiteral("in the system keyring")
+                                : QStringLiteral("only scrambled in the settings file"));
+    passwordPlace_->setToolTip(QStringLiteral("Where the directory password is kept"));
 }
 
 DirectoryValues DirectoryTab::values() const

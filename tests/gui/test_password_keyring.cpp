@@ -73,7 +73,7 @@ TEST_F(KeyringTest, SaveStoresThePasswordInTheKeyringOnlyAndTheNextStartReadsIt)
 {
     OptionsWindow *w = openOptions();
     ASSERT_NE(w, nullptr);
-    EXPECT_EQ(in<QLabel>(w, "PasswordPlaceLabel")->text(), "Password kept in the system keyring");
+    EXPECT_EQ(in<QLabel>(w, "PasswordPlaceLabel")->text(), "in the system keyring");
     in<QCheckBox>(w, "UseCurrentCredentials")->click();
     in<QLineEdit>(w, "DcServerField")->setText("dc.keyring.test");
     in<QLineEdit>(w, "UserNameField")->setText("admin");
