@@ -92,6 +92,8 @@ void MainWindow::buildMenuBar()
     QMenu *file = menuBar()->addMenu(QStringLiteral("File"));
     file->setObjectName(QStringLiteral("MenuFile"));
     file->addAction(QStringLiteral("Export..."), this, &MainWindow::openExportWindow);
+    file->addAction(QStringLiteral("Review all..."), this, &MainWindow::openReviewWindow);
+    file->addAction(QStringLiteral("History..."), this, &MainWindow::openHistoryWindow);
     file->addAction(QStringLiteral("Options"), this, &MainWindow::openOptions);
     file->addSeparator();
     file->addAction(QStringLiteral("Exit"), this, &MainWindow::exitProgram);
@@ -150,6 +152,8 @@ void MainWindow::buildToolbar()
     QAction *findAction = toolbar_->addAction(findIcon, QStringLiteral("Find"), this, &MainWindow::find);
     findAction->setObjectName(QStringLiteral("Find"));
     findAction->setToolTip(QStringLiteral("Find"));
+    QAction *review = toolbar_->addAction(QStringLiteral("Review all..."), this, &MainWindow::openReviewWindow);
+    review->setObjectName(QStringLiteral("ReviewAll"));
 }
 
 void MainWindow::buildWorkArea()

@@ -112,6 +112,9 @@ class MainWindow : public QMainWindow
   private slots:
     // The export window and the Synchronize button (ObjectViewSlots.cpp).
     void openExportWindow();
+    // Every pending change at once and the change journal (ReviewHandlers.cpp).
+    void openReviewWindow();
+    void openHistoryWindow();
     void synchronize();
     // The object list's popup menu and the attribute edit.
     void disableAccount();

@@ -98,7 +98,7 @@ TEST_F(MainWindowTest, BuildsTitledWindowWithNamedControlsMenusAndColumns)
     for (QAction *a : w->menuBar()->actions())
         menus << a->text();
     EXPECT_EQ(menus, QStringList({"File", "Edit", "Help"}));
-    EXPECT_EQ(menuTexts(child<QMenu>(*w, "MenuFile")), QStringList({"Export...", "Options", "-", "Exit"}));
+    EXPECT_EQ(menuTexts(child<QMenu>(*w, "MenuFile")), QStringList({"Export...", "Review all...", "History...", "Options", "-", "Exit"}));
     EXPECT_EQ(menuTexts(child<QMenu>(*w, "MenuEdit")), QStringList({"Select All"}));
     EXPECT_EQ(menuTexts(child<QMenu>(*w, "MenuHelp")), QStringList({"About"}));
     EXPECT_EQ(menuTexts(child<QMenu>(*w, "ObjectMenu")),

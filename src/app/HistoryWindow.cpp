@@ -1,0 +1,191 @@
+#include "app/HistoryWindow.h"
+
+#include "app/AppContext.h"
+#include "app/Dialogs.h"
+#include "directory/DirectoryConnection.h"
+#include "plan/PlanApply.h"
+#include "store/Journal.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTimeZone>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace orvane
+{
+
+namespace
+{
+
+const QString kTitle = QStringLiteral("History");
+
+QString shownValues(const JournalChange &c, const QStringList &values, const QString &delimiter)
+{
+    if (c.binary)
+        return values.isEmpty() ? QString()
+                                : QStringLiteral("(%1 bytes)")
+                                      .arg(QByteArray::fromBase64(values.value(0).toLatin1()).size());
+    return values.join(delimiter);
+}
+
+} // namespace
+
+HistoryWindow::HistoryWindow(AppContext &ctx, QWidget *parent) : QDialog(parent), ctx_(ctx)
+{
+    setObjectName(QStringLiteral("HistoryWindow"));
+    setWindowTitle(kTitle);
+    resize(900, 560);
+    sets_ = new QTreeWidget(this);
+    sets_->setObjectName(QStringLiteral("HistorySets"));
+    sets_->setRootIsDecorated(false);
+    sets_->setHeaderLabels({QStringLiteral("Set"), QStringLiteral("Time"), QStringLiteral("Operator"),
+                            QStringLiteral("Started by"), QStringLiteral("Changes"),
+                            QStringLiteral("Written")});
+    changes_ = new QTreeWidget(this);
+    changes_->setObjectName(QStringLiteral("HistoryChanges"));
+    changes_->setRootIsDecorated(false);
+    changes_->setHeaderLabels({QStringLiteral("Object"), QStringLiteral("Attribute"),
+                               QStringLiteral("Old values"), QStringLiteral("New values"),
+                               QStringLiteral("Source"), QStringLiteral("Outcome")});
+    progress_ = new QProgressBar(this);
+    undoButton_ = new QPushButton(QStringLiteral("Undo"), this);
+    undoButton_->setObjectName(QStringLiteral("UndoButton"));
+    cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
+    auto *close = new QPushButton(QStringLiteral("Close"), this);
+    auto *split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(sets_);
+    split->addWidget(changes_);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(progress_, 1);
+    buttons->addWidget(undoButton_);
+    buttons->addWidget(cancelButton_);
+    buttons->addWidget(close);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(split, 1);
+    layout->addLayout(buttons);
+    cancelButton_->setEnabled(false);
+    connect(sets_, &QTreeWidget::currentItemChanged, this, &HistoryWindow::showSelectedSet);
+    connect(undoButton_, &QPushButton::clicked, this, &HistoryWindow::undoSelected);
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { cancel_ = true; });
+    connect(close, &QPushButton::clicked, this, &QDialog::close);
+    refresh();
+}
+
+void HistoryWindow::refresh()
+{
+    sets_->clear();
+    Journal journal(ctx_.db);
+    for (const JournalSet &s : journal.sets()) {
+        const QString when = QDateTime::fromSecsSinceEpoch(s.datetime, Qt::UTC)
+                                 .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        auto *row = new QTreeWidgetItem(sets_, {QString::number(s.id), when, s.operatorName, s.origin,
+                                                QString::number(s.changes), QString::number(s.written)});
+        row->setData(0, Qt::UserRole, s.id);
+    }
+    for (int c = 0; c < sets_->columnCount(); ++c)
+        sets_->resizeColumnToContents(c);
+    showSelectedSet();
+}
+
+long long HistoryWindow::selectedSet() const
+{
+    const QTreeWidgetItem *row = sets_->currentItem();
+    return row ? row->data(0, Qt::UserRole).toLongLong() : 0;
+}
+
+void HistoryWindow::showSelectedSet()
+{
+    changes_->clear();
+    undoButton_->setEnabled(!busy_ && selectedSet() != 0);
+    if (selectedSet() == 0)
+        return;
+    Journal journal(ctx_.db);
+    const QString delimiter = ctx_.settings.multivaluedDelimiter;
+    for (const JournalChange &c : journal.changes(selectedSet())) {
+        QString outcome = journalOutcomeName(c.outcome);
+        if (!c.outcomeText.isEmpty())
+            outcome += QStringLiteral(": ") + c.outcomeText;
+        auto *row =
+            new QTreeWidgetItem(changes_, {c.cn, c.attribute, shownValues(c, c.oldValues, delimiter),
+                                           shownValues(c, c.newValues, delimiter), c.source, outcome});
+        row->setToolTip(4, c.source);
+        row->setToolTip(5, outcome);
+    }
+    for (int c = 0; c < 4; ++c)
+        changes_->resizeColumnToContents(c);
+    changes_->setColumnWidth(4, 220); // a workbook path is long: the tooltip shows it whole
+}
+
+void HistoryWindow::undoSelected()
+{
+    const long long id = selectedSet();
+    if (id == 0 || !dialogs().ask(this, kTitle,
+                                  QStringLiteral("Write back the old values of change set %1 where the "
+                                                 "directory still holds its new values?")
+                                      .arg(id)))
+        return;
+    busy_ = true;
+    cancel_ = false;
+    undoButton_->setEnabled(false);
+    cancelButton_->setEnabled(true);
+    const WriteSummary s = UndoChangeSet(
+        ctx_.db, connectionFromSettings(ctx_.settings), ctx_.settings.multivaluedDelimiter, id,
+        journalOperator(ctx_.settings),
+        [this](int done, int total) {
+            progress_->setMaximum(total);
+            progress_->setValue(done);
+            QCoreApplication::processEvents();
+        },
+        &cancel_);
+    busy_ = false;
+    cancelButton_->setEnabled(false);
+    QString text = s.countsText() + u'.';
+    for (const QString &line : s.failures.mid(0, 20))
+        text += u'\n' + line;
+    if (!s.conflictTexts.isEmpty())
+        text += QStringLiteral("\n\nChanged by someone else since, left alone:");
+    for (const QString &line : s.conflictTexts.mid(0, 20))
+        text += u'\n' + line;
+    if (s.failed > 0 || s.conflicts > 0)
+        dialogs().warn(this, kTitle, text);
+    else
+        dialogs().inform(this, kTitle, text);
+    emit directoryChanged();
+    refresh();
+}
+
+void HistoryWindow::closeEvent(QCloseEvent *event)
+{
+    if (busy_) {
+        cancel_ = true;
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void HistoryWindow::reject()
+{
+    if (busy_)
+        cancel_ = true;
+    else
+        QDialog::reject();
+}
+
+HistoryWindow *openHistoryWindow(AppContext &ctx, QWidget *owner, std::function<void()> onChanged)
+{
+    auto *window = new HistoryWindow(ctx, owner);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(window, &HistoryWindow::directoryChanged, owner, std::move(onChanged));
+    window->show();
+    return window;
+}
+
+} // namespace orvane
