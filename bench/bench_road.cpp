@@ -1,0 +1,397 @@
+// The whole road as the user waits for it, against bulk users: the window's
+// Find (loadObjectList into a real list, with the primary workbook's status
+// check per listed user), opening one user as a double click does (attribute
+// list, FindSources over three lookup pairs, comparison of the key-confirmed
+// row), and the export of every user; beside the raw floors of the same run
+// (ldapsearch of the same users and attributes, unzip -p of the same sheet).
+//
+// bench/run starts the directory and calls it; by hand:
+//   scripts/test-directories start <dir> --no-samba --no-standard --no-fixtures --staff 0 --bulk 10000
+//   set -a; . <dir>/env; set +a
+//   QT_QPA_PLATFORM=offscreen build/bench/orvane_bench_road [rounds] [letter] [workdir]
+// Prints a Markdown table: best and median of the rounds, ratio to the floor, goal.
+
+#include "app/AppContext.h"
+#include "app/Dialogs.h"
+#include "app/ObjectListLoader.h"
+#include "app/ObjectView.h"
+#include "directory/CatalogueAttributes.h"
+#include "directory/UserSearch.h"
+#include "directory/ldap/RegisterServers.h"
+#include "workbook/ExportUsers.h"
+#include "workbook/excel/RegisterServers.h"
+#include "workbook/excel/WorkbookCache.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+#include <xlsxwriter.h>
+
+using namespace orvane;
+
+namespace
+{
+
+// Warnings would stop the run in a message box; they are printed instead.
+class PrintedDialogs : public Dialogs
+{
+  public:
+    void show(QWidget *, const QString &title, const QString &text, DialogIcon) override
+    {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+    }
+    bool ask(QWidget *, const QString &, const QString &) override { return false; }
+    QString openFile(QWidget *, const QString &, const QString &) override { return {}; }
+    QString saveFile(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+};
+
+struct Samples {
+    std::vector<double> ms;
+    void add(double v) { ms.push_back(v); }
+    double best() const { return ms.empty() ? 0 : *std::min_element(ms.begin(), ms.end()); }
+    double median() const
+    {
+        std::vector<double> s = ms;
+        std::sort(s.begin(), s.end());
+        return s.empty() ? 0 : s[s.size() / 2];
+    }
+};
+
+double timed(const std::function<void()> &work)
+{
+    QElapsedTimer t;
+    t.start();
+    work();
+    return t.nsecsElapsed() / 1e6;
+}
+
+struct Directory {
+    QString host, port, base, admin, password;
+};
+
+QStringList ldapsearchArguments(const Directory &d, int page, const QString &filter)
+{
+    return {QStringLiteral("-LLL"),
+            QStringLiteral("-x"),
+            QStringLiteral("-ZZ"),
+            QStringLiteral("-o"),
+            QStringLiteral("ldif-wrap=no"),
+            QStringLiteral("-H"),
+            QStringLiteral("ldap://%1:%2").arg(d.host, d.port),
+            QStringLiteral("-D"),
+            d.admin,
+            QStringLiteral("-w"),
+            d.password,
+            QStringLiteral("-b"),
+            d.base,
+            QStringLiteral("-E"),
+            QStringLiteral("pr=%1/noprompt").arg(page),
+            filter};
+}
+
+// Runs a floor command with its output thrown away; returns its time in ms.
+double floorRun(const QString &program, const QStringList &arguments)
+{
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    return timed([&] {
+        p.start(program, arguments);
+        p.waitForFinished(-1);
+    });
+}
+
+// The bound columns of every registered workbook: column -> catalogue id
+// (employeeID is the key, sAMAccountName the lookup column).
+const std::vector<std::pair<int, const char *>> kColumns{
+    {16, "employeeID"},     {2, "sn"},   {1, "givenName"},       {9, "title"},          {10, "department"},
+    {6, "telephoneNumber"}, {7, "mail"}, {14, "otherTelephone"}, {13, "sAMAccountName"}};
+
+// Writes the HR workbook: a header and one row per user that has an account
+// name, the values read with ldapsearch (multiple values joined with ";").
+int writeSourceWorkbook(const Directory &d, const QString &path)
+{
+    QStringList arguments = ldapsearchArguments(d, 1000, kUserCountFilter);
+    for (const auto &column : kColumns)
+        arguments << QString::fromLatin1(column.second);
+    QProcess p;
+    p.start(QStringLiteral("ldapsearch"), arguments);
+    p.waitForFinished(-1);
+    lxw_workbook *wb = workbook_new(path.toUtf8().constData());
+    lxw_worksheet *ws = workbook_add_worksheet(wb, "Users");
+    for (size_t c = 0; c < kColumns.size(); ++c)
+        worksheet_write_string(ws, 0, lxw_col_t(c), kColumns[c].second, nullptr);
+    int rows = 0;
+    QHash<QByteArray, QByteArray> values;
+    auto flush = [&] {
+        if (!values.value("sAMAccountName").isEmpty()) {
+            ++rows;
+            for (size_t c = 0; c < kColumns.size(); ++c)
+                worksheet_write_string(ws, lxw_row_t(rows), lxw_col_t(c),
+                                       values.value(kColumns[c].second).constData(), nullptr);
+        }
+        values.clear();
+    };
+    for (const QByteArray &line : p.readAllStandardOutput().split('\n')) {
+        if (line.isEmpty()) {
+            flush();
+            continue;
+        }
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0)
+            continue;
+        const QByteArray name = line.left(colon);
+        const bool base64 = line.size() > colon + 1 && line[colon + 1] == ':';
+        QByteArray value = line.mid(colon + (base64 ? 3 : 2));
+        if (base64)
+            value = QByteArray::fromBase64(value);
+        QByteArray &slot = values[name];
+        slot = slot.isEmpty() ? value : slot + ';' + value;
+    }
+    flush();
+    workbook_close(wb);
+    return rows;
+}
+
+void writeHeaderWorkbook(const QString &path)
+{
+    lxw_workbook *wb = workbook_new(path.toUtf8().constData());
+    lxw_worksheet *ws = workbook_add_worksheet(wb, "Users");
+    for (size_t c = 0; c < kColumns.size(); ++c)
+        worksheet_write_string(ws, 0, lxw_col_t(c), kColumns[c].second, nullptr);
+    workbook_close(wb);
+}
+
+void registerWorkbook(Database &db, const QString &path, bool primary, bool exportTag, int lookupColumn)
+{
+    db.execute(QStringLiteral("INSERT INTO excelfiles(filename, desc, primary_flag, export_flag) VALUES(") +
+               sqlQuote(path) + QStringLiteral(", 'bench', ") + sqlQuote(primary ? 1 : 0) + u',' +
+               sqlQuote(exportTag ? 1 : 0) + u')');
+    const long long id = db.lastInsertId();
+    for (size_t c = 0; c < kColumns.size(); ++c) {
+        const int column = int(c) + 1;
+        db.execute(QStringLiteral("INSERT INTO excelfiles_bind VALUES(") + sqlQuote(id) + u',' +
+                   sqlQuote(column) + u',' + sqlQuote(kColumns[c].first) + u',' +
+                   sqlQuote(column == 1 ? 1 : 0) + u',' + sqlQuote(column == lookupColumn ? 1 : 0) +
+                   QStringLiteral(", 0)"));
+    }
+}
+
+struct Row {
+    QString what;
+    Samples samples;
+    double floor = 0; ///< ms; 0: no ratio
+    QString floorName;
+    QString goal;
+};
+
+void printTable(const QList<Row> &rows)
+{
+    std::printf("\n| measurement | best | median | floor | ratio (best / floor) | goal "
+                "|\n|---|---|---|---|---|---|\n");
+    for (const Row &r : rows) {
+        const QString floor =
+            r.floor > 0 ? QStringLiteral("%1 ms (%2)").arg(r.floor, 0, 'f', 1).arg(r.floorName) : QString();
+        const QString ratio =
+            r.floor > 0 ? QStringLiteral("%1×").arg(r.samples.best() / r.floor, 0, 'f', 2) : QString();
+        std::printf("| %s | %.1f ms | %.1f ms | %s | %s | %s |\n", qPrintable(r.what), r.samples.best(),
+                    r.samples.median(), qPrintable(floor), qPrintable(ratio), qPrintable(r.goal));
+    }
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const QString letter = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("A");
+    QTemporaryDir temporary;
+    const QString work = argc > 3 ? QString::fromLocal8Bit(argv[3]) : temporary.path();
+    QDir().mkpath(work);
+    const Directory d{qEnvironmentVariable("ORVANE_SLAPD_HOST"), qEnvironmentVariable("ORVANE_SLAPD_PORT"),
+                      qEnvironmentVariable("ORVANE_SLAPD_BASE"), qEnvironmentVariable("ORVANE_SLAPD_ADMIN"),
+                      qEnvironmentVariable("ORVANE_SLAPD_PASSWORD")};
+    if (d.host.isEmpty() || d.port.isEmpty()) {
+        std::fprintf(stderr, "ORVANE_SLAPD_* not set: start a directory with scripts/test-directories\n");
+        return 2;
+    }
+    PrintedDialogs printed;
+    setDialogs(&printed);
+    registerDirectoryServers();
+    registerExcelServer();
+
+    AppContext ctx;
+    const QString dbPath = work + QStringLiteral("/data.db3");
+    QFile::remove(dbPath);
+    createIfMissing(dbPath, seedCharacterLists());
+    ctx.db.open(dbPath);
+    ctx.settings = loadSettings(ctx.db);
+    ctx.settings.serverAddress = d.host + u':' + d.port;
+    ctx.settings.baseDn = d.base;
+    ctx.settings.useCurrentCredentials = 0;
+    ctx.settings.userName = d.admin;
+    ctx.settings.password = d.password;
+    ctx.settings.multivaluedDelimiter = QStringLiteral(";");
+    ctx.settings.firstUpperCase =
+        0; // the workbook holds the directory's values: every bound cell is compared
+    ctx.settings.showComparison = 0; // compare the key-confirmed rows on opening, as by default
+    ctx.images.load();
+
+    // The primary workbook and two more, one row per user, each with a lookup pair on the account name.
+    const QString primary = work + QStringLiteral("/source0.xlsx");
+    const int users = writeSourceWorkbook(d, primary);
+    for (int i = 0; i < 3; ++i) {
+        const QString path = work + QStringLiteral("/source%1.xlsx").arg(i);
+        if (i > 0) {
+            QFile::remove(path);
+            QFile::copy(primary, path);
+        }
+        registerWorkbook(ctx.db, path, i == 0, false, int(kColumns.size()));
+    }
+    const QString exported = work + QStringLiteral("/export.xlsx");
+    registerWorkbook(ctx.db, exported, false, true, 0);
+    const bool large = users >= 50000;
+    std::printf("users with a row in each workbook: %d; rounds: %d; letter: %s\n", users, rounds,
+                qPrintable(letter));
+
+    QWidget window;
+    auto *objectList = new QTreeWidget(&window);
+    auto *attributeList = new QTreeWidget(&window);
+    auto *lookupList = new QTreeWidget(&window);
+    auto *compareList = new QTreeWidget(&window);
+    objectList->setColumnCount(4);
+    attributeList->setColumnCount(3);
+    lookupList->setColumnCount(3);
+    compareList->setColumnCount(4);
+    ObjectView view(ctx, {objectList, attributeList, lookupList, compareList, &window}, &window);
+    const StatusReporter quiet = [](const QString &, const QString &) {};
+
+    // Opening a user as a double click does.
+    int sourcesFound = 0;
+    auto open = [&](int index) {
+        for (ObjectEntry &entry : ctx.objects)
+            entry.selected = 0;
+        ctx.objects[index].selected = 1;
+        ctx.currentObject = index;
+        view.fillAttributeList();
+        compareList->clear();
+        lookupList->clear();
+        view.findSources();
+        sourcesFound += lookupList->topLevelItemCount();
+    };
+
+    Row find{QStringLiteral("Find with account state and status icons, first of the run"),
+             {},
+             0,
+             {},
+             large ? QStringLiteral("≤ 5 s") : QStringLiteral("≤ 0.8 s")};
+    Row findAgain{QStringLiteral("Find with account state and status icons, again"), {}, 0, {}, find.goal};
+    Row findBare{QStringLiteral("Find without workbooks (no status check)"),
+                 {},
+                 0,
+                 {},
+                 large ? QStringLiteral("≤ 4 s") : QStringLiteral("≤ 0.5 s")};
+    Row openFirst{QStringLiteral("open a user after the Find (primary parsed, two workbooks not)"),
+                  {},
+                  0,
+                  {},
+                  large ? QStringLiteral("≤ 0.5 s") : QStringLiteral("≤ 50 ms")};
+    Row openCold{QStringLiteral("open a user, no workbook parsed yet"), {}, 0, {}, openFirst.goal};
+    Row openWarm{QStringLiteral("open a user, workbooks opened before in this run"),
+                 {},
+                 0,
+                 {},
+                 QStringLiteral("≤ 10 ms")};
+    Row exportAll{QStringLiteral("export of every user (search, cells, save)"),
+                  {},
+                  0,
+                  {},
+                  large ? QStringLiteral("≤ 8 s") : QStringLiteral("≤ 1.2 s")};
+    Samples ldapListed, ldapExport, unzipSheet;
+    int listed = 0, withIcon = 0, upToDate = 0, disabled = 0;
+    int nextUser = 0;
+
+    const ExportJob job{connectionFromSettings(ctx.settings), ctx.settings.multivaluedDelimiter, exported,
+                        LoadExportBindings(ctx.db)};
+    ExportCallbacks callbacks;
+    callbacks.warn = [](const QString &title, const QString &text) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+    };
+    int written = 0;
+
+    QStringList findAttributes;
+    for (const CatalogueAttribute &a : catalogueAttributes(ctx.db))
+        findAttributes << a.attribute;
+    findAttributes << QStringLiteral("cn") << QStringLiteral("sAMAccountName") << QStringLiteral("objectGUID")
+                   << QStringLiteral("distinguishedName");
+    const ObjectListAttributes names = objectListAttributes(ctx.db);
+    QStringList exportAttributes;
+    for (const ExportBinding &b : job.bindings)
+        exportAttributes << b.attribute;
+    exportAttributes << QStringLiteral("sAMAccountName") << QStringLiteral("distinguishedName");
+
+    for (int round = 0; round < rounds; ++round) {
+        // Floors first, then the road, each round, so that both see the same load.
+        ldapListed.add(
+            floorRun(QStringLiteral("ldapsearch"),
+                     ldapsearchArguments(d, kUserListPageSize,
+                                         QStringLiteral("(&(objectCategory=person)(objectClass=user)(") +
+                                             names.pick + u'=' + letter + QStringLiteral("*))")) +
+                         findAttributes));
+        unzipSheet.add(floorRun(QStringLiteral("unzip"),
+                                {QStringLiteral("-p"), primary, QStringLiteral("xl/worksheets/sheet1.xml"),
+                                 QStringLiteral("xl/sharedStrings.xml")}));
+        ldapExport.add(
+            floorRun(QStringLiteral("ldapsearch"),
+                     ldapsearchArguments(d, kUserCountPageSize, kUserCountFilter) + exportAttributes));
+
+        WorkbookCache::clear();
+        find.samples.add(
+            timed([&] { listed = loadObjectList(ctx, objectList, letter, quiet, makePrimaryStatusCheck); }));
+        openFirst.samples.add(timed([&] { open(nextUser++ % listed); }));
+        openWarm.samples.add(timed([&] { open(nextUser++ % listed); }));
+        findAgain.samples.add(
+            timed([&] { listed = loadObjectList(ctx, objectList, letter, quiet, makePrimaryStatusCheck); }));
+        for (int i = 0; i < 5; ++i)
+            openWarm.samples.add(timed([&] { open(nextUser++ % listed); }));
+        WorkbookCache::clear();
+        openCold.samples.add(timed([&] { open(nextUser++ % listed); }));
+        findBare.samples.add(timed([&] { loadObjectList(ctx, objectList, letter, quiet, {}); }));
+
+        writeHeaderWorkbook(exported);
+        exportAll.samples.add(timed([&] { written = ExportUsers(job, callbacks).written; }));
+    }
+    // The icons of the last Find with status icons (the bare Find came after it: count from a fresh one).
+    loadObjectList(ctx, objectList, letter, quiet, makePrimaryStatusCheck);
+    for (int i = 0; i < objectList->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *item = objectList->topLevelItem(i);
+        withIcon += !item->icon(0).isNull();
+        upToDate += item->icon(0).cacheKey() == ctx.images.icon(ImageUpToDate).cacheKey();
+        disabled += !item->icon(2).isNull();
+    }
+    std::printf("listed: %d (%d with a status icon, %d of them up to date; %d disabled); workbook rows found "
+                "per opened user: %.1f; users exported: %d\n",
+                listed, withIcon, upToDate, disabled, double(sourcesFound) / std::max(1, nextUser), written);
+
+    const QString listedFloor =
+        QStringLiteral("ldapsearch of the listed users, %1 attributes").arg(findAttributes.size());
+    find.floor = findAgain.floor = findBare.floor = ldapListed.best();
+    find.floorName = findAgain.floorName = findBare.floorName = listedFloor;
+    // The floor is one workbook's text; a first open parses two or three workbooks.
+    openFirst.floor = openCold.floor = unzipSheet.best();
+    openFirst.floorName = openCold.floorName =
+        QStringLiteral("unzip -p of one workbook's sheet and shared strings");
+    exportAll.floor = ldapExport.best();
+    exportAll.floorName =
+        QStringLiteral("ldapsearch of every user, the %1 exported attributes").arg(exportAttributes.size());
+    printTable({find, findAgain, findBare, openFirst, openCold, openWarm, exportAll});
+    return 0;
+}
