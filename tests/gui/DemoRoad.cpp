@@ -183,7 +183,7 @@ ExportRoadOutcome runExportRoad(MainWindow &window, const QString &screenshots, 
     return out;
 }
 
-bool photographExcelFilesTab(MainWindow &window, const QString &screenshots)
+bool photographExcelFilesTab(MainWindow &window, const AppContext &ctx, const QString &screenshots)
 {
     window.openOptions();
     QWidget *options = window.findChild<QWidget *>(QStringLiteral("OptionsWindow"));
@@ -196,7 +196,7 @@ bool photographExcelFilesTab(MainWindow &window, const QString &screenshots)
     QTreeWidget *workbooks = excelTab->findChild<QTreeWidget *>();
     bool selected = false;
     for (int r = 0; workbooks && r < workbooks->topLevelItemCount(); ++r) {
-        if (!workbooks->topLevelItem(r)->icon(0).isNull()) {
+        if (hasImage(workbooks->topLevelItem(r), 0, ctx, ImagePrimaryArrow)) {
             workbooks->setCurrentItem(workbooks->topLevelItem(r)); // shows its bindings
             selected = true;
             break;

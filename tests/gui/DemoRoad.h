@@ -54,6 +54,6 @@ ExportRoadOutcome runExportRoad(MainWindow &window, const QString &screenshots, 
 /// Opens the Options window on its "Excel files" tab with the primary
 /// workbook selected, saves options-excel-files.png and closes the window
 /// without saving. Returns false when the tab or the workbook is missing.
-bool photographExcelFilesTab(MainWindow &window, const QString &screenshots);
+bool photographExcelFilesTab(MainWindow &window, const AppContext &ctx, const QString &screenshots);
 
 } // namespace orvane::test

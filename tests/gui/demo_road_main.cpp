@@ -31,6 +31,7 @@ int main(int argc, char *argv[])
     if (!window.open())
         return 1;
     window.showEventLog();
+    window.resize(1200, 800); // an X server without a window manager does not maximise
     ScriptedDialogs boxes;
 
     const auto sync = orvane::test::runSyncRoad(window, ctx, boxes, shots);
@@ -38,7 +39,7 @@ int main(int argc, char *argv[])
                 qPrintable(sync.sAMAccountName));
     std::printf("asked: %s -> Yes; status icon afterwards: %s\n", qPrintable(sync.question),
                 sync.upToDateAfter ? "up to date" : "not up to date");
-    orvane::test::photographExcelFilesTab(window, shots);
+    orvane::test::photographExcelFilesTab(window, ctx, shots);
     const auto exported = orvane::test::runExportRoad(window, shots);
     std::printf("export: %s\n", qPrintable(exported.status));
     for (const QString &failure : {sync.failure, exported.failure}) {

@@ -83,7 +83,7 @@ TEST_F(GuiTest, RoadFromFindToSynchronizeAndExport)
     EXPECT_EQ(entry.value(QStringLiteral("title")), QStringList{QStringLiteral("Главный специалист")});
     EXPECT_EQ(entry.value(QStringLiteral("mobile")), QStringList{QStringLiteral("+7 495 100-20-30")});
 
-    EXPECT_TRUE(photographExcelFilesTab(window, shots));
+    EXPECT_TRUE(photographExcelFilesTab(window, *ctx, shots));
 
     const ExportRoadOutcome exportRoad = runExportRoad(window, shots);
     EXPECT_EQ(exportRoad.failure, QString());
