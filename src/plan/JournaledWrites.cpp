@@ -2,6 +2,7 @@
 
 #include "automation/CommandEngine.h"
 #include "automation/VariantArrays.h"
+#include "directory/AccountState.h"
 #include "directory/AttributeWriting.h"
 #include "directory/ObjectBinding.h"
 #include "directory/Photo.h"
@@ -54,6 +55,24 @@ Outcome writePhoto(const DirectoryConnection &connection, const WriteItem &item)
     const QByteArray bytes = QByteArray::fromBase64(item.newValues.value(0).toLatin1());
     const DirectoryReport r =
         bytes.isEmpty() ? RemovePhoto(connection, item.guid) : SetPhoto(connection, item.guid, bytes);
+    out.code = r.result == 1 ? JournalWritten : JournalFailed;
+    out.text = r.result == 1 ? QString() : reasonOf(r);
+    return out;
+}
+
+Outcome writeAccount(const DirectoryConnection &connection, const WriteItem &item)
+{
+    Outcome out;
+    DirectoryFailure failure;
+    const bool disabled = ReadAccountDisabled(connection, item.guid, &failure) == 1;
+    out.before = QStringList{disabled ? QStringLiteral("TRUE") : QStringLiteral("FALSE")};
+    if (failure.failed())
+        return {JournalFailed, codeText(failure.code) + u' ' + failure.reason(), out.before};
+    if (item.expectedNow && !sameValues(out.before, *item.expectedNow, 0))
+        return {JournalConflict, QStringLiteral("changed since; now: ") + out.before.value(0), out.before};
+    const bool disable = item.newValues.value(0) == QLatin1String("TRUE");
+    const DirectoryReport r =
+        disable ? DisableAccount(connection, item.guid) : EnableAccount(connection, item.guid);
     out.code = r.result == 1 ? JournalWritten : JournalFailed;
     out.text = r.result == 1 ? QString() : reasonOf(r);
     return out;
@@ -157,6 +176,8 @@ WriteSummary RunJournaledWrites(Database &db, const DirectoryConnection &connect
             out = {JournalSkipped, QStringLiteral("cancelled"), item.plannedOld};
         } else if (item.attribute == kPhotoAttribute) {
             out = writePhoto(connection, item);
+        } else if (item.attribute == kAccountDisabledAttribute) {
+            out = writeAccount(connection, item);
         } else {
             if (item.guid != boundGuid) {
                 bound.reset();

@@ -27,6 +27,8 @@ namespace orvane
 class Database;
 
 inline const QString kPhotoAttribute = QStringLiteral("thumbnailPhoto");
+/// The account state as the journal records it: values "TRUE" (disabled) or "FALSE".
+inline const QString kAccountDisabledAttribute = QStringLiteral("AccountDisabled");
 
 /// One attribute of one object to write. For the photo, values are Base64 texts of the bytes.
 struct WriteItem {

@@ -4,8 +4,12 @@
 #include "DirectorySetup.h"
 #include "TestSupport.h"
 #include "WorkbookSetup.h"
+#include "directory/AccountState.h"
+#include "directory/ObjectBinding.h"
+#include "directory/Photo.h"
 #include "directory/UserSearch.h"
 #include "directory/ldap/RegisterServers.h"
+#include "plan/JournaledEdits.h"
 #include "plan/PlanApply.h"
 #include "plan/PlanFiles.h"
 #include "store/Journal.h"
@@ -13,6 +17,7 @@
 #include "workbook/SourceComparison.h"
 #include "workbook/excel/RegisterServers.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
@@ -66,9 +71,9 @@ class SyncPlanTest : public ::testing::Test
                                    QString::fromLatin1(id) + QStringLiteral("\nsAMAccountName: ") +
                                    QString::fromLatin1(id).toLower() + u'\n' + more);
         };
-        user(
-            "Plan Anna", "P0001",
-            QStringLiteral("title: Old\ndepartment: Отдел кадров\notherTelephone: 100\notherTelephone: 200"));
+        user("Plan Anna", "P0001",
+             QStringLiteral("title: Old\ndepartment: Отдел кадров\notherTelephone: 100\notherTelephone: 200\n"
+                            "userAccountControl: 512"));
         user("Plan Boris", "P0002", QStringLiteral("title: Same\ndepartment: Sales\ninitials: AB"));
         user("Plan Clara", "P0003", QStringLiteral("title: Manager\ndepartment: Sales"));
         user("Plan Dora", "P0004", QStringLiteral("otherTelephone: 100\notherTelephone: 200"));
@@ -289,4 +294,58 @@ TEST_F(SyncPlanTest, LdifAppliedWithLdapmodifyGivesWhatApplyGives)
     ASSERT_EQ(csv.size(), 4);
     EXPECT_TRUE(csv[2].endsWith(QStringLiteral(",4,\"replacement rule \"\"Street\"\" -> \"\"St.\"\"\"")))
         << csv[2].toStdString();
+}
+
+TEST_F(SyncPlanTest, SingleWritesAreJournaledAndUndone)
+{
+    const ObjectTable users = listed();
+    const ObjectEntry *anna = nullptr;
+    for (const ObjectEntry &e : users)
+        if (e.cn == QLatin1String("Plan Anna"))
+            anna = &e;
+    ASSERT_TRUE(anna);
+    settings.useCurrentCredentials = 0;
+    const DirectoryConnection c = slapd.connection();
+    settings.serverAddress = c.serverAddress;
+    settings.userName = c.userName;
+    settings.password = c.password;
+    const auto before = snapshot();
+    QFile jpeg(QStringLiteral(ORVANE_SOURCE_DIR "/tests/directory/fixtures/photo-1.jpg"));
+    ASSERT_TRUE(jpeg.open(QIODevice::ReadOnly));
+    const QByteArray photo = jpeg.readAll();
+
+    EXPECT_EQ(JournaledWriteAttribute(db, settings, anna->guid, anna->cn, QStringLiteral("title"), 0,
+                                      {QStringLiteral("Old")}, {QStringLiteral("Edited")})
+                  .result,
+              1);
+    EXPECT_EQ(JournaledAccountChange(db, settings, anna->guid, anna->cn, true, false).result, 1);
+    EXPECT_EQ(JournaledPhotoChange(db, settings, anna->guid, anna->cn, photo).result, 1);
+    SyncRecord record;
+    record.attribute = QStringLiteral("department");
+    record.value = QStringLiteral("Synced");
+    EXPECT_EQ(JournaledApplyPreparedValues(db, settings, {record}, users, int(anna - users.data()),
+                                           QStringLiteral("hr.xlsx row 3"))
+                  .result,
+              1);
+    EXPECT_EQ(valuesOf("Plan Anna", "title"), QStringList{QStringLiteral("Edited")});
+    EXPECT_EQ(ReadAccountDisabled(c, anna->guid), 1);
+
+    Journal journal(db);
+    QStringList origins;
+    for (const JournalSet &s : journal.sets())
+        origins << s.origin + u':' + QString::number(s.written);
+    EXPECT_EQ(origins,
+              QStringList({QStringLiteral("Synchronize:1"), QStringLiteral("Image:1"),
+                           QStringLiteral("Enable/disable account:1"), QStringLiteral("Attribute edit:1")}));
+    const JournalChange photoChange = journal.changes(journal.sets()[1].id).value(0);
+    EXPECT_EQ(QByteArray::fromBase64(photoChange.newValues.value(0).toLatin1()), photo);
+    EXPECT_TRUE(photoChange.oldValues.isEmpty());
+
+    for (const JournalSet &s : journal.sets())
+        EXPECT_EQ(UndoChangeSet(db, c, QStringLiteral(";"), s.id, QStringLiteral("tester")).countsText(),
+                  QStringLiteral("Written: 1, failed: 0, skipped: 0"))
+            << s.origin.toStdString();
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(ReadAccountDisabled(c, anna->guid), 0);
+    EXPECT_FALSE(ReadPhoto(c, anna->guid).has_value());
 }
