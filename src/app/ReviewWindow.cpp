@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -69,6 +70,16 @@ ReviewWindow::ReviewWindow(AppContext &ctx, QWidget *parent) : QDialog(parent), 
     sourceLabel_ = new QLabel(this);
     sourceLabel_->setSizePolicy(QSizePolicy::Ignored,
                                 QSizePolicy::Preferred); // a long path must not hide the counts
+    workbookCombo_ = new QComboBox(this);
+    workbookCombo_->setObjectName(QStringLiteral("WorkbookCombo"));
+    workbookCombo_->setMinimumWidth(180);
+    ctx_.db.query(QStringLiteral(
+        "SELECT id, filename, desc, primary_flag FROM excelfiles ORDER BY primary_flag DESC, id"));
+    while (ctx_.db.next_row()) {
+        const QString path = ctx_.db.get_text(1), desc = ctx_.db.get_text(2);
+        workbookCombo_->addItem(desc.isEmpty() ? QFileInfo(path).fileName() : desc, ctx_.db.get_long(0));
+        workbookCombo_->setItemData(workbookCombo_->count() - 1, path, Qt::ToolTipRole);
+    }
     attributeFilter_ = new QComboBox(this);
     attributeFilter_->setObjectName(QStringLiteral("AttributeFilter"));
     attributeFilter_->setMinimumWidth(180);
@@ -94,6 +105,8 @@ ReviewWindow::ReviewWindow(AppContext &ctx, QWidget *parent) : QDialog(parent), 
     cancelButton_->setObjectName(QStringLiteral("CancelButton"));
 
     auto *filters = new QHBoxLayout;
+    filters->addWidget(new QLabel(QStringLiteral("Workbook:"), this));
+    filters->addWidget(workbookCombo_);
     filters->addWidget(new QLabel(QStringLiteral("Attribute:"), this));
     filters->addWidget(attributeFilter_);
     filters->addWidget(textFilter_, 1);
@@ -114,6 +127,7 @@ ReviewWindow::ReviewWindow(AppContext &ctx, QWidget *parent) : QDialog(parent), 
     connect(saveButton_, &QPushButton::clicked, this, &ReviewWindow::savePlan);
     connect(cancelButton_, &QPushButton::clicked, this, &ReviewWindow::cancelWork);
     connect(closeButton_, &QPushButton::clicked, this, &QDialog::close);
+    connect(workbookCombo_, &QComboBox::currentIndexChanged, this, &ReviewWindow::buildPlan);
     connect(attributeFilter_, &QComboBox::currentTextChanged, this, &ReviewWindow::applyFilter);
     connect(textFilter_, &QLineEdit::textChanged, this, &ReviewWindow::applyFilter);
     connect(list_, &QTreeWidget::itemChanged, this, [this] { updateCounts(); });
@@ -124,9 +138,10 @@ void ReviewWindow::setBusy(bool busy)
 {
     busy_ = busy;
     cancel_ = false;
-    for (QWidget *w : {static_cast<QWidget *>(applyButton_), static_cast<QWidget *>(saveButton_),
-                       static_cast<QWidget *>(closeButton_), static_cast<QWidget *>(list_),
-                       static_cast<QWidget *>(attributeFilter_), static_cast<QWidget *>(textFilter_)})
+    for (QWidget *w : {static_cast<QWidget *>(applyButton_), static_cast<QWidget *>(workbookCombo_),
+                       static_cast<QWidget *>(saveButton_), static_cast<QWidget *>(closeButton_),
+                       static_cast<QWidget *>(list_), static_cast<QWidget *>(attributeFilter_),
+                       static_cast<QWidget *>(textFilter_)})
         w->setEnabled(!busy);
     cancelButton_->setEnabled(busy);
 }
@@ -166,11 +181,12 @@ void ReviewWindow::buildPlan()
     setBusy(true);
     const ObjectTable users = ctx_.objects;
     plan_ = BuildSyncPlan(
-        ctx_.db, ctx_.settings, users, 0, [this](int d, int t) { progress(d, t); }, &cancel_,
+        ctx_.db, ctx_.settings, users, workbookCombo_->currentData().toLongLong(),
+        [this](int d, int t) { progress(d, t); }, &cancel_,
         [this](const QString &title, const QString &text) { dialogs().warn(this, title, text); });
     setBusy(false);
     sourceLabel_->setText(plan_.problem.isEmpty()
-                              ? QStringLiteral("Workbook: ") + plan_.sourceFile +
+                              ? plan_.sourceFile +
                                     (plan_.cancelled ? QStringLiteral(" (cancelled: %1 of %2 users compared)")
                                                            .arg(plan_.usersChecked)
                                                            .arg(users.size())

@@ -33,7 +33,8 @@ class ReviewWindow : public QDialog
   public:
     ReviewWindow(AppContext &ctx, QWidget *parent = nullptr);
 
-    /// Builds the plan of the listed users against the primary workbook and shows it.
+    /// Builds the plan of the listed users against the chosen workbook (the
+    /// primary one at first) and shows it.
     void buildPlan();
     /// The changes ticked and shown by the filter, in list order.
     QList<PlannedChange> tickedChanges() const;
@@ -64,6 +65,7 @@ class ReviewWindow : public QDialog
     std::atomic_bool cancel_{false};
     bool busy_ = false;
     QLabel *sourceLabel_ = nullptr;
+    QComboBox *workbookCombo_ = nullptr;
     QComboBox *attributeFilter_ = nullptr;
     QLineEdit *textFilter_ = nullptr;
     QLabel *countLabel_ = nullptr;
