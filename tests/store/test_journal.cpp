@@ -1,0 +1,86 @@
+// The change journal's tables: added to a settings file that lacks them
+// without touching the rest, and values kept exactly (delimiters, Cyrillic,
+// photo bytes) through a round trip.
+
+#include "StoreFixture.h"
+#include "store/Clock.h"
+#include "store/Journal.h"
+#include "store/SettingsStore.h"
+
+using namespace orvane;
+
+class JournalTest : public StoreTest
+{
+};
+
+TEST_F(JournalTest, AnOlderFileGainsTheTablesAndKeepsEverythingElse)
+{
+    ASSERT_EQ(createIfMissing(path, seedCharacterLists()), CreateOutcome::Created);
+    Database db;
+    ASSERT_TRUE(db.open(path));
+    const QString tables =
+        QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
+    const QStringList before = rows(db, tables, 1);
+    const QStringList options = rows(db, QStringLiteral("SELECT fld, val FROM options ORDER BY fld"), 2);
+    ASSERT_FALSE(before.contains(QStringLiteral("journal_sets")));
+
+    Journal journal(db);
+    EXPECT_TRUE(journal.isUsable());
+    QStringList expected =
+        before + QStringList{QStringLiteral("journal_changes"), QStringLiteral("journal_sets")};
+    expected.sort();
+    EXPECT_EQ(rows(db, tables, 1), expected);
+    EXPECT_EQ(rows(db, QStringLiteral("SELECT fld, val FROM options ORDER BY fld"), 2), options);
+    EXPECT_TRUE(journal.sets().isEmpty());
+    EXPECT_TRUE(Journal(db).isUsable()) << "a second open finds them";
+    EXPECT_EQ(missingParts(db), QStringList()) << "the file still counts as complete";
+}
+
+TEST_F(JournalTest, ChangesKeepTheirValuesAndOutcomes)
+{
+    ASSERT_EQ(createIfMissing(path, seedCharacterLists()), CreateOutcome::Created);
+    Database db;
+    ASSERT_TRUE(db.open(path));
+    setClockForTesting([] { return 1700000000LL; }, {});
+    Journal journal(db);
+    journal.beginBatch();
+    const long long set = journal.beginSet(QStringLiteral("o'hara"), QStringLiteral("Review apply"));
+    JournalChange c;
+    c.setId = set;
+    c.guid = QStringLiteral("01234567-89AB-CDEF-0123-456789ABCDEF");
+    c.cn = QStringLiteral("Анна");
+    c.attribute = QStringLiteral("otherTelephone");
+    c.multivalued = 1;
+    c.oldValues = {QStringLiteral("a;b"), QStringLiteral("\"q\"")};
+    c.newValues = {QStringLiteral("Главный")};
+    c.source = QStringLiteral("hr.xlsx row 3");
+    const long long id = journal.addChange(c);
+    JournalChange photo = c;
+    photo.attribute = QStringLiteral("thumbnailPhoto");
+    photo.binary = true;
+    photo.oldValues = Journal::binaryValues(QByteArray("\xff\xd8\x00\x01", 4));
+    photo.newValues = {};
+    journal.addChange(photo);
+    EXPECT_TRUE(journal.endBatch());
+    const QStringList now{QStringLiteral("x")};
+    journal.complete(id, JournalFailed, QStringLiteral("<-2147016657> refused"), &now);
+    setClockForTesting({}, {});
+
+    const QList<JournalSet> sets = journal.sets();
+    ASSERT_EQ(sets.size(), 1);
+    EXPECT_EQ(sets[0].datetime, 1700000000LL);
+    EXPECT_EQ(sets[0].operatorName, QStringLiteral("o'hara"));
+    EXPECT_EQ(sets[0].changes, 2);
+    EXPECT_EQ(sets[0].written, 0);
+    const QList<JournalChange> changes = journal.changes(set);
+    ASSERT_EQ(changes.size(), 2);
+    EXPECT_EQ(changes[0].cn, QStringLiteral("Анна"));
+    EXPECT_EQ(changes[0].oldValues, now);
+    EXPECT_EQ(changes[0].newValues, QStringList{QStringLiteral("Главный")});
+    EXPECT_EQ(journalOutcomeName(changes[0].outcome) + u' ' + changes[0].outcomeText,
+              QStringLiteral("failed <-2147016657> refused"));
+    EXPECT_TRUE(changes[1].binary);
+    EXPECT_EQ(QByteArray::fromBase64(changes[1].oldValues.value(0).toLatin1()),
+              QByteArray("\xff\xd8\x00\x01", 4));
+    EXPECT_EQ(journalOutcomeName(changes[1].outcome), QStringLiteral("pending"));
+}
