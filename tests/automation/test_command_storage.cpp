@@ -8,6 +8,7 @@
 #include "automation/AutomationObject.h"
 #include "automation/Invocation.h"
 #include "automation/LastError.h"
+#include "automation/PassedAddress.h"
 #include "automation/com/Bstr.h"
 #include "automation/com/ComPtr.h"
 
@@ -82,8 +83,12 @@ TEST(CommandStorage, KeywordsFollowUnicodeLowerCasing)
     // non-ASCII letter anywhere else leaves a word unknown too.
     EXPECT_EQ(parseToText(QString::fromUtf8("A(5 as ſtring)")), QStringLiteral("0x80070057"));
     EXPECT_EQ(parseToText(QString::fromUtf8("A(#trüe)")), QStringLiteral("0x80070057"));
-    EXPECT_EQ(parseToText(QStringLiteral("A(5 AS STRING, #OPTIONAL, 7 ByRef As Long)")),
-              QStringLiteral("A[17:VT_BYREF|VT_I4 @7, 18:VT_ERROR 0x80020004, 19:VT_BSTR 5]"));
+    int variable = 0;
+    const PassedAddress passed(&variable, VT_I4);
+    EXPECT_EQ(parseToText(QStringLiteral("A(5 AS STRING, #OPTIONAL, ") + passed.text() +
+                          QStringLiteral(" ByRef As Long)")),
+              QStringLiteral("A[17:VT_BYREF|VT_I4 @") + passed.text() +
+                  QStringLiteral(", 18:VT_ERROR 0x80020004, 19:VT_BSTR 5]"));
 }
 
 namespace
