@@ -5,6 +5,7 @@
 #include "app/ListViews.h"
 #include "app/ObjectListLoader.h"
 #include "directory/AccountState.h"
+#include "plan/JournaledEdits.h"
 
 #include <QTreeWidget>
 
@@ -21,10 +22,10 @@ void changeAccountOfCurrentRow(AppContext &ctx, QTreeWidget *objectList, Account
     // The opened object stays the current one: acting on another row must not
     // leave the attribute pane without an object to edit or refresh.
     const QString guid = ctx.objects[int(index)].guid;
-    const DirectoryConnection connection = connectionFromSettings(ctx.settings);
     const bool disable = change == AccountChange::Disable;
     const DirectoryReport report =
-        disable ? DisableAccount(connection, guid) : EnableAccount(connection, guid);
+        JournaledAccountChange(ctx.db, ctx.settings, guid, ctx.objects[int(index)].cn, disable,
+                               ctx.objects[int(index)].accountDisabled == 1);
     if (showDirectoryReport(parent, report) != 1)
         return;
     // A message box may have let a new search replace the table meanwhile.

@@ -6,6 +6,7 @@
 #include "app/ListViews.h"
 #include "directory/AttributeWriting.h"
 #include "directory/ObjectBinding.h"
+#include "plan/JournaledEdits.h"
 #include "sync/ValuePreparation.h"
 
 #include <QTreeWidget>
@@ -111,8 +112,14 @@ bool commitAttributeEdit(const AttributeEditTarget &target, long long id, int mu
     for (const QString &value : values)
         written << fitToAttributeSize(value, attribute.rangeupper, ctx.settings.trimmedEnd);
     const DirectoryConnection connection = connectionFromSettings(ctx.settings);
-    const int result = showDirectoryReport(
-        dialog, WriteAttribute(connection, guid, attribute.attribute, multivalued, written));
+    const QString listed = object->values.value(attribute.attribute);
+    const QStringList oldValues = multivalued == 1
+                                      ? splitPreparedValue(listed, ctx.settings.multivaluedDelimiter)
+                                  : listed.isEmpty() ? QStringList()
+                                                     : QStringList{listed};
+    const int result = showDirectoryReport(dialog, JournaledWriteAttribute(ctx.db, ctx.settings, guid,
+                                                                           object->cn, attribute.attribute,
+                                                                           multivalued, oldValues, written));
     if (result == 1 && sameEntry(ctx, index, guid))
         showDirectoryReport(dialog, ReloadObject(connection, ctx.db, guid, &ctx.objects, index,
                                                  ctx.settings.multivaluedDelimiter));

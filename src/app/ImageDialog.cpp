@@ -7,6 +7,7 @@
 #include "app/Placement.h"
 #include "app/WindowFont.h"
 #include "directory/Photo.h"
+#include "plan/JournaledEdits.h"
 
 #include <QFileInfo>
 #include <QFrame>
@@ -131,7 +132,7 @@ void ImageDialog::setImage()
     if (!dialogs().ask(this, kImageFileTitle,
                        QStringLiteral("Set new image to ") + cn_ + QStringLiteral(" AD object?")))
         return;
-    if (showDirectoryReport(this, SetPhoto(connectionFromSettings(ctx_.settings), guid_, *chosen_)) != 1)
+    if (showDirectoryReport(this, JournaledPhotoChange(ctx_.db, ctx_.settings, guid_, cn_, *chosen_)) != 1)
         return;
     dialogs().inform(this, kImageFileTitle, QStringLiteral("The image has been successfully set."));
     setButton_->setEnabled(false);
@@ -144,7 +145,8 @@ void ImageDialog::removeImage()
     if (!dialogs().ask(this, kImageFileTitle,
                        QStringLiteral("Remove the image from ") + cn_ + QStringLiteral(" AD object?")))
         return;
-    if (showDirectoryReport(this, RemovePhoto(connectionFromSettings(ctx_.settings), guid_)) != 1)
+    if (showDirectoryReport(this, JournaledPhotoChange(ctx_.db, ctx_.settings, guid_, cn_, QByteArray())) !=
+        1)
         return;
     dialogs().inform(this, kImageFileTitle, QStringLiteral("The image has been successfully removed."));
     showEmptyPicture();

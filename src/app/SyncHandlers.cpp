@@ -6,6 +6,7 @@
 #include "app/ListViews.h"
 #include "app/ObjectView.h"
 #include "directory/AttributeWriting.h"
+#include "plan/JournaledEdits.h"
 #include "workbook/SourceComparison.h"
 
 #include <QTreeWidget>
@@ -57,9 +58,10 @@ void ObjectView::synchronizeRow(int n, const QString &source)
     if (!dialogs().ask(c_.parent, kSynchronizationTitle,
                        SynchronizeQuestion(comparison.differing, entry->cn, source)))
         return;
-    showDirectoryReport(c_.parent, ApplyPreparedValues(connectionFromSettings(ctx_.settings),
-                                                       comparison.records, ctx_.objects, ctx_.currentObject,
-                                                       ctx_.settings.multivaluedDelimiter));
+    showDirectoryReport(
+        c_.parent, JournaledApplyPreparedValues(
+                       ctx_.db, ctx_.settings, comparison.records, ctx_.objects, ctx_.currentObject,
+                       comparison.filename + QStringLiteral(" row ") + QString::number(sources_[n].row)));
     reloadObject();
     refreshObjectView();
 }

@@ -9,12 +9,14 @@
 #include "app/ListViews.h"
 #include "app/MainWindow.h"
 #include "app/ReviewWindow.h"
+#include "store/Journal.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QToolButton>
 
 using namespace orvane;
 using namespace orvane::test;
@@ -63,7 +65,7 @@ class ReviewWindowTest : public GuiTest
                                              {3, {"Q0002", "Same", "Marketing", "ABCDEFG"}},
                                              {4, {"Q0003", "manager"}}});
         registerWorkbookWith(ctx->db, hr, QStringLiteral("HR"),
-                             {{1, attr::employeeID, true},
+                             {{1, attr::employeeID, true, true},
                               {2, attr::title},
                               {3, attr::department},
                               {4, attr::initials},
@@ -180,4 +182,24 @@ TEST_F(ReviewWindowTest, ReviewApplySaveAndUndo)
     EXPECT_TRUE(directory("title").contains(QStringLiteral("Old")));
     EXPECT_TRUE(directory("department").contains(QStringLiteral("Sales")));
     EXPECT_TRUE(sets->topLevelItem(0)->text(3).startsWith(QStringLiteral("Undo of change set")));
+}
+
+TEST_F(ReviewWindowTest, TheSingleUserSynchronizeIsJournaled)
+{
+    for (int i = 0; i < ctx->objects.size(); ++i)
+        if (ctx->objects[i].sAMAccountName == QLatin1String("q0002"))
+            window->selectObject(i);
+    window->checkAllSources();
+    boxes.answers << true;
+    window->findChild<QToolButton *>(QStringLiteral("SyncButton"))->click();
+    Journal journal(ctx->db);
+    ASSERT_FALSE(journal.sets().isEmpty());
+    EXPECT_EQ(journal.sets().first().origin, QStringLiteral("Synchronize"));
+    QStringList changes;
+    for (const JournalChange &c : journal.changes(journal.sets().first().id))
+        changes << c.attribute + u'|' + c.oldValues.join(u',') + u'|' + c.newValues.join(u',') + u'|' +
+                       journalOutcomeName(c.outcome) + u'|' + c.source;
+    changes.sort();
+    EXPECT_EQ(changes, QStringList({QStringLiteral("department|Sales|Marketing|written|") + hr + " row 3",
+                                    QStringLiteral("initials|AB|AB...|written|") + hr + " row 3"}));
 }
