@@ -5,10 +5,12 @@
 // up users and checking what the directory holds. Header-only.
 
 #include "directory/DirectoryConnection.h"
+#include "store/Settings.h"
 
 #include <QByteArray>
 #include <QMap>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QString>
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -39,6 +41,27 @@ inline std::optional<Slapd> slapdFromEnvironment()
     return Slapd{QString::fromUtf8(host), qEnvironmentVariableIntValue("ORVANE_SLAPD_PORT"),
                  qEnvironmentVariable("ORVANE_SLAPD_BASE"), qEnvironmentVariable("ORVANE_SLAPD_ADMIN"),
                  qEnvironmentVariable("ORVANE_SLAPD_PASSWORD")};
+}
+
+/// Points `settings` at `s` with stored credentials, as Options would.
+inline void connectTo(Settings &settings, const Slapd &s)
+{
+    const DirectoryConnection c = s.connection();
+    settings.serverAddress = c.serverAddress;
+    settings.baseDn = c.baseDn;
+    settings.userName = c.userName;
+    settings.password = c.password;
+    settings.useCurrentCredentials = 0;
+}
+
+/// An LDIF line giving a new user a random objectGUID (our slapd schema does
+/// not make one, and a user without it cannot be bound).
+inline QString randomGuidLine()
+{
+    QByteArray bytes(16, '\0');
+    for (char &b : bytes)
+        b = char(QRandomGenerator::global()->bounded(256));
+    return QStringLiteral("objectGUID:: ") + QString::fromLatin1(bytes.toBase64());
 }
 
 /// Runs an OpenLDAP client tool as the administrator with `args` and `input`

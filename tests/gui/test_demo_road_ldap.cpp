@@ -11,7 +11,6 @@
 #include "app/MainWindow.h"
 
 #include <QProcess>
-#include <QUuid>
 
 using namespace orvane;
 using namespace orvane::test;
@@ -41,17 +40,11 @@ TEST_F(GuiTest, RoadFromFindToSynchronizeAndExport)
     const auto slapd = slapdFromEnvironment();
     if (!slapd)
         GTEST_SKIP() << "slapd is not running (scripts/test-directories start <dir> --no-samba)";
-    const DirectoryConnection c = slapd->connection();
-    ctx->settings.serverAddress = c.serverAddress;
-    ctx->settings.baseDn = c.baseDn;
-    ctx->settings.userName = c.userName;
-    ctx->settings.password = c.password;
-    ctx->settings.useCurrentCredentials = 0;
+    connectTo(ctx->settings, *slapd);
     const QString dn = addTestUser(
         *slapd, QStringLiteral("Road Test"),
-        QStringLiteral("objectGUID:: ") + QString::fromLatin1(QUuid::createUuid().toRfc4122().toBase64()) +
-            QStringLiteral("\nsn: Roadtest\nsAMAccountName: road.test\ndisplayName: Road "
-                           "Test\nemployeeID: R0001\ntitle: Clerk\nmobile: 1"));
+        randomGuidLine() + QStringLiteral("\nsn: Roadtest\nsAMAccountName: road.test\ndisplayName: Road "
+                                          "Test\nemployeeID: R0001\ntitle: Clerk\nmobile: 1"));
 
     const QString hr = home + QStringLiteral("/hr.xlsx");
     writeRowsWorkbook(hr.toStdString(),

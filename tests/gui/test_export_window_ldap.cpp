@@ -32,12 +32,7 @@ class ExportWindowTest : public GuiTest
         const auto s = slapdFromEnvironment();
         if (!s)
             GTEST_SKIP() << "slapd is not running (scripts/test-directories start <dir> --no-samba)";
-        const DirectoryConnection c = s->connection();
-        ctx->settings.serverAddress = c.serverAddress;
-        ctx->settings.baseDn = c.baseDn;
-        ctx->settings.userName = c.userName;
-        ctx->settings.password = c.password;
-        ctx->settings.useCurrentCredentials = 0;
+        connectTo(ctx->settings, *s);
         ctx->settings.multivaluedDelimiter = QStringLiteral(";");
         path = home + QStringLiteral("/export.xlsx");
         writeRowsWorkbook(path.toStdString(), {{1, {"Account", "Phones"}}}, true);

@@ -21,19 +21,6 @@
 using namespace orvane;
 using namespace orvane::test;
 
-namespace
-{
-
-QString guidLine()
-{
-    QByteArray bytes(16, '\0');
-    for (char &b : bytes)
-        b = char(QRandomGenerator::global()->bounded(256));
-    return QStringLiteral("objectGUID:: ") + QString::fromLatin1(bytes.toBase64());
-}
-
-} // namespace
-
 class ReviewWindowTest : public GuiTest
 {
   protected:
@@ -44,15 +31,10 @@ class ReviewWindowTest : public GuiTest
         if (!s)
             GTEST_SKIP() << "slapd is not running (scripts/test-directories start <dir> --no-samba)";
         slapd = *s;
-        const DirectoryConnection c = slapd.connection();
-        ctx->settings.serverAddress = c.serverAddress;
-        ctx->settings.baseDn = c.baseDn;
-        ctx->settings.userName = c.userName;
-        ctx->settings.password = c.password;
-        ctx->settings.useCurrentCredentials = 0;
+        connectTo(ctx->settings, slapd);
         const auto user = [&](const char *cn, const char *id, const char *more) {
             dns << addTestUser(slapd, QString::fromLatin1(cn),
-                               guidLine() + QStringLiteral("\nsn: Qreview\nemployeeID: ") +
+                               randomGuidLine() + QStringLiteral("\nsn: Qreview\nemployeeID: ") +
                                    QString::fromLatin1(id) + QStringLiteral("\nsAMAccountName: ") +
                                    QString::fromLatin1(id).toLower() + u'\n' + QString::fromUtf8(more));
         };

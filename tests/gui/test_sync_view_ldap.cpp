@@ -21,19 +21,6 @@ inline void PrintTo(const QString &text, std::ostream *os)
     *os << '"' << text.toStdString() << '"';
 }
 
-namespace
-{
-
-QString guidLine()
-{
-    QByteArray bytes(16, '\0');
-    for (char &b : bytes)
-        b = char(QRandomGenerator::global()->bounded(256));
-    return QStringLiteral("objectGUID:: ") + QString::fromLatin1(bytes.toBase64());
-}
-
-} // namespace
-
 class SyncViewTest : public GuiTest
 {
   protected:
@@ -44,20 +31,16 @@ class SyncViewTest : public GuiTest
         if (!s)
             GTEST_SKIP() << "slapd is not running (scripts/test-directories start <dir> --no-samba)";
         slapd = *s;
-        const DirectoryConnection c = slapd.connection();
-        ctx->settings.serverAddress = c.serverAddress;
-        ctx->settings.baseDn = c.baseDn;
-        ctx->settings.userName = c.userName;
-        ctx->settings.password = c.password;
-        ctx->settings.useCurrentCredentials = 0;
+        connectTo(ctx->settings, slapd);
         target = addTestUser(slapd, QStringLiteral("Sync Target"),
-                             guidLine() + QStringLiteral("\nsn: Syncwb\nsAMAccountName: sync.target\n"
-                                                         "displayName: Sync Target\nemployeeID: S0001\n"
-                                                         "title: Old title\ndepartment: Old dept\n"
-                                                         "telephoneNumber: 1\notherTelephone: 100\n"
-                                                         "otherTelephone: 200\ninitials: ABCDEF"));
-        current = addTestUser(slapd, QStringLiteral("Sync Current"),
-                              guidLine() + QStringLiteral("\nsn: Syncsame\nsAMAccountName: sync.current\n"
+                             randomGuidLine() + QStringLiteral("\nsn: Syncwb\nsAMAccountName: sync.target\n"
+                                                               "displayName: Sync Target\nemployeeID: S0001\n"
+                                                               "title: Old title\ndepartment: Old dept\n"
+                                                               "telephoneNumber: 1\notherTelephone: 100\n"
+                                                               "otherTelephone: 200\ninitials: ABCDEF"));
+        current =
+            addTestUser(slapd, QStringLiteral("Sync Current"),
+                        randomGuidLine() + QStringLiteral("\nsn: Syncsame\nsAMAccountName: sync.current\n"
                                                           "displayName: Sync Current\nemployeeID: S0002\n"
                                                           "title: Same"));
         hr = home + QStringLiteral("/hr.xlsx");

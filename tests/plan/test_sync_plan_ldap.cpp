@@ -34,14 +34,6 @@ QT_END_NAMESPACE
 namespace
 {
 
-QString guidLine()
-{
-    QByteArray bytes(16, '\0');
-    for (char &b : bytes)
-        b = char(QRandomGenerator::global()->bounded(256));
-    return QStringLiteral("objectGUID:: ") + QString::fromLatin1(bytes.toBase64());
-}
-
 const QStringList kChecked{QStringLiteral("title"), QStringLiteral("department"), QStringLiteral("initials"),
                            QStringLiteral("otherTelephone")};
 
@@ -67,7 +59,7 @@ class SyncPlanTest : public ::testing::Test
         settings.replacementRules = {{1, QStringLiteral("Street"), QStringLiteral("St.")}};
         const auto user = [&](const char *cn, const char *id, const QString &more) {
             dns << addTestUser(slapd, QString::fromLatin1(cn),
-                               guidLine() + QStringLiteral("\nsn: Planwb\nemployeeID: ") +
+                               randomGuidLine() + QStringLiteral("\nsn: Planwb\nemployeeID: ") +
                                    QString::fromLatin1(id) + QStringLiteral("\nsAMAccountName: ") +
                                    QString::fromLatin1(id).toLower() + u'\n' + more);
         };
