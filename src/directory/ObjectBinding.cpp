@@ -5,6 +5,7 @@
 #include "automation/com/VariantChangeType.h"
 #include "directory/CatalogueAttributes.h"
 #include "directory/CommandTrace.h"
+#include "sync/ValuePreparation.h"
 
 namespace orvane
 {
@@ -116,17 +117,7 @@ QString FormatObjectGuid(const VARIANT *value)
 
 QString joinTexts(const QStringList &texts, const QString &delimiter)
 {
-    QString joined;
-    for (const QString &t : texts)
-        joined += t + delimiter;
-    // Whole trailing delimiters go, as value preparation removes them, so
-    // that both sides of a comparison are joined alike; a run of the
-    // delimiter's first character alone may end a real value and stays.
-    if (!delimiter.isEmpty()) {
-        while (joined.endsWith(delimiter))
-            joined.chop(delimiter.size());
-    }
-    return joined;
+    return joinMultiValued(texts, delimiter);
 }
 
 QString variantText(const VARIANT *variant, const QString &delimiter)

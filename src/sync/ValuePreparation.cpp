@@ -50,22 +50,6 @@ Thresholds attributeThresholds(int rangeupper)
     return {rangeupper, rangeupper};
 }
 
-QString joinMultiValued(const QStringList &elements, const QString &delimiter)
-{
-    QString joined;
-    for (const QString &element : elements) {
-        joined += element;
-        joined += delimiter;
-    }
-    // Whole trailing delimiters go (with the empty elements they carried); a
-    // run of the delimiter's first character may end a real element.
-    if (delimiter.isEmpty())
-        return joined;
-    while (joined.endsWith(delimiter))
-        joined.chop(delimiter.size());
-    return joined;
-}
-
 void prepareRecord(const Settings &settings, ReplacementPatterns &patterns, SyncRecord &record)
 {
     const Thresholds limits = attributeThresholds(record.rangeupper);
@@ -117,6 +101,22 @@ bool everyDirectoryElementPaired(const std::vector<std::vector<bool>> &equal)
 }
 
 } // namespace
+
+QString joinMultiValued(const QStringList &elements, const QString &delimiter)
+{
+    QString joined;
+    for (const QString &element : elements) {
+        joined += element;
+        joined += delimiter;
+    }
+    // Whole trailing delimiters go (with the empty elements they carried); a
+    // run of the delimiter's first character may end a real element.
+    if (delimiter.isEmpty())
+        return joined;
+    while (joined.endsWith(delimiter))
+        joined.chop(delimiter.size());
+    return joined;
+}
 
 QString ApplyReplacements(const Settings &settings, const QString &value, bool *matched)
 {

@@ -58,6 +58,11 @@ QString UppercaseFirst(const QString &value);
 /// empty text gives one empty element. An empty delimiter does not split.
 QStringList SplitMultiValued(const QString &value, const QString &delimiter);
 
+/// Joins `elements` with `delimiter` after each one, then removes every whole
+/// trailing occurrence of the delimiter; the one join of multi-valued values,
+/// so that the directory's side and the workbook's side compare alike.
+QString joinMultiValued(const QStringList &elements, const QString &delimiter);
+
 /// Prepares the `value` of every record in place and sets its `trimmed` and
 /// `replaced` flags when a cut or a rule match happened (to the value or to any
 /// element of a multi-valued one); leaves every other field untouched. A
