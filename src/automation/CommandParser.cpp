@@ -1,16 +1,13 @@
 #include "automation/CommandParser.h"
 
 #include "automation/AutomationObject.h"
+#include "automation/CommandTokens.h"
 #include "automation/PassedAddress.h"
 #include "automation/com/Bstr.h"
 #include "automation/com/VariantChangeType.h"
 
-#include <cerrno>
-#include <charconv>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <memory>
 #include <new>
 
 namespace orvane
@@ -21,226 +18,9 @@ namespace
 
 // Every command the program sends goes through here, tens of thousands of
 // times for one directory search, so a parse allocates nothing in the common
-// case: the command is read in one pass into token positions (never copied
-// out), then each member's tokens become its name and argument slots, with
-// names and plain string arguments laid out as BSTRs in the ParsedCommand's
-// own room. Only the slots used are touched.
-
-bool isSeparator(char16_t c)
-{
-    // Every separator but the backslash is below 'A': one test for most characters.
-    if (c >= u'A')
-        return c == u'\\';
-    return c == u'(' || c == u')' || c == u',' || c == u'\'' || c == u'=' || c == u' ';
-}
-
-bool isHexDigit(char16_t u)
-{
-    return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
-}
-
-uint hexValue(char16_t u)
-{
-    if (u <= '9')
-        return u - '0';
-    return (u | 0x20) - 'a' + 10;
-}
-
-enum class TokenKind : unsigned char { Word, Quoted, Open, Close, Comma, Equals };
-
-// One token: its place in the command. A quoted token includes its quotes.
-struct Token {
-    int start;
-    int length;
-    TokenKind kind;
-};
-
-bool isPunctuation(const Token &t)
-{
-    return t.kind >= TokenKind::Open;
-}
-
-// Set when the tokenizer reaches the member (the table leaves the others unset).
-struct MemberTokens {
-    int first; // index of the member's first token in the table
-    int count;
-    int openCount;
-    int closeCount;
-};
-
-// The tokens of one command, in the order read; up to 64 of them need no allocation.
-class TokenTable
-{
-  public:
-    TokenTable() = default;
-    TokenTable(const TokenTable &) = delete;
-    TokenTable &operator=(const TokenTable &) = delete;
-
-    void push(const Token &t)
-    {
-        if (size_ == capacity_)
-            grow();
-        data_[size_++] = t;
-    }
-    int size() const { return size_; }
-    const Token *data() const { return data_; }
-
-    MemberTokens members[kMaxMembers];
-    int memberCount = 0;
-
-  private:
-    void grow()
-    {
-        auto bigger = std::make_unique<Token[]>(static_cast<std::size_t>(capacity_) * 2);
-        std::memcpy(bigger.get(), data_, sizeof(Token) * static_cast<std::size_t>(size_));
-        heap_ = std::move(bigger);
-        data_ = heap_.get();
-        capacity_ *= 2;
-    }
-
-    static constexpr int kInline = 64;
-    Token inline_[kInline];
-    std::unique_ptr<Token[]> heap_;
-    Token *data_ = inline_;
-    int size_ = 0;
-    int capacity_ = kInline;
-};
-
-// Tokenizer state for one command.
-class Tokenizer
-{
-  public:
-    Tokenizer(QStringView command, TokenTable *table) : command_(command), table_(table) {}
-
-    // Fills the table; false on a syntax error.
-    bool run()
-    {
-        const char16_t *text = command_.utf16();
-        const int n = static_cast<int>(command_.size());
-        table_->memberCount = 1;
-        MemberTokens *m = &table_->members[0];
-        *m = MemberTokens{0, 0, 0, 0};
-        int equals = 0;
-        int i = 0;
-        while (i < n) {
-            const int start = i;
-            TokenKind kind = TokenKind::Word;
-            if (!isSeparator(text[i])) {
-                while (i < n && !isSeparator(text[i]))
-                    ++i; // a separator after the word is examined next
-            } else {
-                switch (text[i]) {
-                case u'\'': {
-                    int close = i + 1;
-                    while (close < n && text[close] != u'\'')
-                        ++close;
-                    if (close == n)
-                        return false;
-                    kind = TokenKind::Quoted;
-                    i = close + 1;
-                    break;
-                }
-                case u'(':
-                    ++m->openCount;
-                    kind = TokenKind::Open;
-                    ++i;
-                    break;
-                case u')':
-                    if (m->openCount == 0)
-                        return false;
-                    ++m->closeCount;
-                    kind = TokenKind::Close;
-                    ++i;
-                    break;
-                case u'=':
-                    if (++equals > 1)
-                        return false;
-                    kind = TokenKind::Equals;
-                    ++i;
-                    break;
-                case u',':
-                    kind = TokenKind::Comma;
-                    ++i;
-                    break;
-                case u'\\':
-                    if (table_->memberCount >= kMaxMembers || m->openCount != m->closeCount ||
-                        m->openCount > 1 || m->count == 0 || equals > 0)
-                        return false;
-                    m = &table_->members[table_->memberCount++];
-                    *m = MemberTokens{table_->size(), 0, 0, 0};
-                    ++i;
-                    continue;
-                default: // space
-                    ++i;
-                    continue;
-                }
-            }
-            table_->push({start, i - start, kind});
-            if (++m->count >= kMaxTokens)
-                break; // the rest of the command is not read
-        }
-        return m->count > 0 && m->openCount == m->closeCount && m->openCount <= 1;
-    }
-
-  private:
-    QStringView command_;
-    TokenTable *table_;
-};
-
-// A word lower-cased as QString::toLower does it, held when the result is
-// short ASCII text (every keyword, modifier and type name is); empty otherwise.
-class LowerWord
-{
-  public:
-    explicit LowerWord(QStringView word)
-    {
-        bool ascii = true;
-        for (const QChar c : word)
-            ascii = ascii && c.unicode() < 0x80;
-        if (ascii) {
-            if (word.size() >= qsizetype(sizeof text_))
-                return;
-            for (qsizetype i = 0; i < word.size(); ++i) {
-                const char16_t c = word[i].unicode();
-                text_[i] = static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
-            }
-            size_ = static_cast<int>(word.size());
-            return;
-        }
-        // Rare: keep QString's Unicode rules, which map a few letters to ASCII ones.
-        const QString lowered = word.toString().toLower();
-        if (lowered.size() >= qsizetype(sizeof text_))
-            return;
-        for (qsizetype i = 0; i < lowered.size(); ++i) {
-            if (lowered[i].unicode() >= 0x80)
-                return;
-            text_[i] = static_cast<char>(lowered[i].unicode());
-        }
-        size_ = static_cast<int>(lowered.size());
-    }
-    bool operator==(const char *lower) const
-    {
-        return std::strlen(lower) == static_cast<std::size_t>(size_) && std::memcmp(text_, lower, size_) == 0;
-    }
-
-  private:
-    char text_[24];
-    int size_ = 0;
-};
-
-// The tokens of one member within their command.
-struct MemberText {
-    QStringView command;
-    const Token *tokens;
-    int count;
-
-    QStringView text(int k) const { return command.mid(tokens[k].start, tokens[k].length); }
-    // The token lower-cased when it is a word; nothing matches a quoted string or punctuation.
-    LowerWord lower(int k) const
-    {
-        return LowerWord(k < count && tokens[k].kind == TokenKind::Word ? text(k) : QStringView());
-    }
-};
+// case: each member's tokens (see CommandTokens.h) become its name and
+// argument slots, with names and plain string arguments laid out as BSTRs in
+// the ParsedCommand's own room. Only the slots used are touched.
 
 // Target type of an "as" type name; VT_EMPTY for an unknown name.
 VARTYPE typeNamed(const LowerWord &name)
@@ -286,53 +66,6 @@ VARTYPE typeNamed(const LowerWord &name)
     return VT_EMPTY;
 }
 
-bool isIntegerLiteral(const VARIANT &v)
-{
-    return v.vt == VT_I1 || v.vt == VT_I2 || v.vt == VT_I4 || v.vt == VT_I8;
-}
-
-qint64 integerValue(const VARIANT &v)
-{
-    switch (v.vt) {
-    case VT_I1:
-        return v.cVal;
-    case VT_I2:
-        return v.iVal;
-    case VT_I4:
-        return v.lVal;
-    default:
-        return v.llVal;
-    }
-}
-
-QString decodeEscapesOf(QStringView text)
-{
-    QString out;
-    out.reserve(text.size());
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        if (text[i] != u'$') {
-            out += text[i];
-            continue;
-        }
-        qsizetype k = 1;
-        while (k <= 4 && i + k < n && isHexDigit(text[i + k].unicode()))
-            ++k;
-        if (k <= 4 && i + k >= n)
-            return out; // the text ends within the four digits: it ends at the "$"
-        if (k <= 4) {
-            out += text[i]; // not an escape: the "$" stays
-            continue;
-        }
-        uint code = 0;
-        for (qsizetype d = 1; d <= 4; ++d)
-            code = code * 16 + hexValue(text[i + d].unicode());
-        out += QChar(static_cast<char16_t>(code & 0xFF));
-        i += 4;
-    }
-    return out;
-}
-
 bool isInlineText(const ParsedCommand &parsed, const OLECHAR *text)
 {
     const std::less<const OLECHAR *> before;
@@ -364,7 +97,7 @@ HRESULT setStringLiteral(VARIANT *literal, QStringView text, ParsedCommand *room
 {
     BSTR b = nullptr;
     if (text.contains(u'$'))
-        b = commandString(room, decodeEscapesOf(text));
+        b = commandString(room, decodeEscapes(text));
     else
         b = commandString(room, text);
     if (!b)
@@ -372,99 +105,6 @@ HRESULT setStringLiteral(VARIANT *literal, QStringView text, ParsedCommand *room
     literal->vt = VT_BSTR;
     literal->bstrVal = b;
     return S_OK;
-}
-
-// An integer literal in the smallest type that holds it (0 is VT_I4).
-VARIANT integerLiteral(long long value)
-{
-    VARIANT v;
-    VariantInit(&v);
-    if (value == 0) {
-        v.vt = VT_I4;
-        v.lVal = 0;
-    } else if (value >= INT8_MIN && value <= INT8_MAX) {
-        v.vt = VT_I1;
-        v.cVal = static_cast<CHAR>(value);
-    } else if (value >= INT16_MIN && value <= INT16_MAX) {
-        v.vt = VT_I2;
-        v.iVal = static_cast<SHORT>(value);
-    } else if (value >= INT32_MIN && value <= INT32_MAX) {
-        v.vt = VT_I4;
-        v.lVal = static_cast<LONG>(value);
-    } else {
-        v.vt = VT_I8;
-        v.llVal = value;
-    }
-    return v;
-}
-
-// `token`: an optional sign and at most 18 digits (checked by the caller).
-VARIANT smallestInteger(QStringView token)
-{
-    qsizetype i = 0;
-    const bool negative = token[0] == u'-';
-    if (token[0] == u'-' || token[0] == u'+')
-        i = 1;
-    long long value = 0;
-    for (; i < token.size(); ++i)
-        value = value * 10 + (token[i].unicode() - '0');
-    return integerLiteral(negative ? -value : value);
-}
-
-std::optional<VARIANT> numberOf(QStringView token)
-{
-    int digits = 0;
-    int dots = 0;
-    for (qsizetype i = 0; i < token.size(); ++i) {
-        const char16_t c = token[i].unicode();
-        if (c >= '0' && c <= '9')
-            ++digits;
-        else if (c == '.' && ++dots == 1)
-            continue;
-        else if (!((c == '+' || c == '-') && i == 0))
-            return std::nullopt;
-    }
-    if (digits == 0)
-        return std::nullopt;
-    if (!dots && digits <= 18) // cannot overflow: read here as strtoll would
-        return smallestInteger(token);
-    // Only ASCII digits, signs and dots are left: copied as they are.
-    char small[64];
-    QByteArray large;
-    const char *text = small;
-    if (token.size() < qsizetype(sizeof small)) {
-        for (qsizetype i = 0; i < token.size(); ++i)
-            small[i] = static_cast<char>(token[i].unicode());
-        small[token.size()] = '\0';
-    } else {
-        large = token.toLatin1();
-        text = large.constData();
-    }
-    VARIANT v;
-    VariantInit(&v);
-    errno = 0;
-    char *end = nullptr;
-    if (dots) {
-        // from_chars, not strtod: the windows set the process locale, and a
-        // decimal comma there must not change how "1.5" reads.
-        const char *start = text[0] == '+' ? text + 1 : text;
-        const char *stop = text + std::strlen(text);
-        if (start != text && *start == '-')
-            return std::nullopt;
-        v.vt = VT_R8;
-        const auto [ptr, ec] = std::from_chars(start, stop, v.dblVal);
-        if (ec != std::errc() || ptr != stop)
-            return std::nullopt;
-        return v;
-    } else {
-        const long long value = std::strtoll(text, &end, 10);
-        if (errno == ERANGE)
-            return std::nullopt;
-        v = integerLiteral(value);
-    }
-    if (!end || *end != '\0')
-        return std::nullopt;
-    return v;
 }
 
 // Reads the literal of the argument at token `k` (string, keyword or number)
@@ -493,7 +133,7 @@ HRESULT readLiteral(const MemberText &member, int k, VARIANT *literal, ParsedCom
         literal->lVal = 0;
         return S_OK;
     }
-    std::optional<VARIANT> number = numberOf(member.text(k));
+    std::optional<VARIANT> number = parseNumber(member.text(k));
     if (!number)
         return E_INVALIDARG;
     *literal = *number;
@@ -700,36 +340,6 @@ HRESULT parseMember(ParsedCommand *command, ParsedMember *parsed, const MemberTe
 
 } // namespace
 
-QList<TokenizedMember> tokenizeCommand(const QString &command)
-{
-    TokenTable table;
-    if (!Tokenizer(command, &table).run())
-        return {};
-    QList<TokenizedMember> members;
-    for (int i = 0; i < table.memberCount; ++i) {
-        const MemberTokens &span = table.members[i];
-        TokenizedMember m;
-        m.openCount = span.openCount;
-        m.closeCount = span.closeCount;
-        for (int k = 0; k < span.count; ++k) {
-            const Token &t = table.data()[span.first + k];
-            m.tokens.append(command.mid(t.start, t.length));
-        }
-        members.append(m);
-    }
-    return members;
-}
-
-std::optional<VARIANT> parseNumber(const QString &token)
-{
-    return numberOf(token);
-}
-
-QString decodeEscapes(const QString &text)
-{
-    return decodeEscapesOf(text);
-}
-
 QString quoteArgument(const QString &text)
 {
     QString out;
@@ -757,7 +367,7 @@ HRESULT parseCommandInto(const QString &command, ParsedCommand *parsed)
     if (command.isEmpty())
         return E_INVALIDARG;
     TokenTable table;
-    if (!Tokenizer(command, &table).run())
+    if (!tokenize(command, &table))
         return E_INVALIDARG;
     parsed->memberCount = table.memberCount;
     for (int i = 0; i < table.memberCount; ++i) {

@@ -88,23 +88,4 @@ void clearParsedCommand(ParsedCommand *parsed);
 /// paths) into a command string: "Put('mail', " + quoteArgument(value) + ")".
 QString quoteArgument(const QString &text);
 
-// The steps of parseCommand, exposed for tests.
-
-/// Token table of one command: per member its tokens and parenthesis counts.
-struct TokenizedMember {
-    QStringList tokens;
-    int openCount = 0;
-    int closeCount = 0;
-};
-/// Splits `command` into members and tokens; the members, or an empty list
-/// on a syntax error.
-QList<TokenizedMember> tokenizeCommand(const QString &command);
-/// Reads a number literal: VT_R8 with a ".", else the smallest of VT_I1, VT_I2,
-/// VT_I4, VT_I8 that holds it (0 is VT_I4). Nothing when `token` is no number.
-std::optional<VARIANT> parseNumber(const QString &token);
-/// Replaces each "$" + four hex digits by the character of their low byte; a
-/// "$" not followed by four hex digits stays, except that the text ends at a
-/// "$" whose hex digits run into the end.
-QString decodeEscapes(const QString &text);
-
 } // namespace orvane

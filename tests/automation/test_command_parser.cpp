@@ -4,6 +4,7 @@
 #include "ParsedText.h"
 #include "RecordingServer.h"
 #include "automation/AutomationObject.h"
+#include "automation/CommandTokens.h"
 #include "automation/Invocation.h"
 #include "automation/LastError.h"
 #include "automation/PassedAddress.h"
