@@ -1,0 +1,66 @@
+#include "PlanOutput.h"
+
+#include "Session.h"
+#include "plan/PlanFiles.h"
+#include "plan/PlanJson.h"
+
+namespace orvane::synctool
+{
+
+namespace
+{
+
+QString quoted(const QString &value)
+{
+    return u'"' + value + u'"';
+}
+
+QString countLine(const SyncPlan &plan)
+{
+    QString line = plan.changes.isEmpty() ? QStringLiteral("No changes")
+                                          : planCountText(int(plan.changes.size()), plan.userCount());
+    line += QStringLiteral(" (%1 users compared").arg(plan.usersChecked);
+    if (plan.usersWithoutRow > 0)
+        line += QStringLiteral(", %1 without a workbook row").arg(plan.usersWithoutRow);
+    return line + QStringLiteral(").");
+}
+
+} // namespace
+
+QString planText(const SyncPlan &plan)
+{
+    QString text = QStringLiteral("Workbook: ") + plan.sourceFile + u'\n';
+    QString guid;
+    for (const PlannedChange &c : plan.changes) {
+        if (c.guid != guid || guid.isEmpty()) {
+            guid = c.guid;
+            text += QStringLiteral("%1 (%2)\n").arg(c.cn, c.sAMAccountName);
+        }
+        text += QStringLiteral("  %1: %2 -> %3  (row %4)\n")
+                    .arg(c.attribute, quoted(c.directoryValue), quoted(c.preparedValue))
+                    .arg(c.sourceRow);
+        text += QStringLiteral("      Workbook cell: ") + c.rawValue + u'\n';
+        for (const QString &why : c.why)
+            text += QStringLiteral("      ") + why + u'\n';
+    }
+    return text + countLine(plan) + u'\n';
+}
+
+QByteArray formattedPlan(Session &session, const SyncPlan &plan, const QString &format)
+{
+    const QString &delimiter = session.settings.multivaluedDelimiter;
+    if (format == QLatin1String("json"))
+        return planJson(plan, delimiter);
+    if (format == QLatin1String("csv"))
+        return planCsv(plan.changes).toUtf8();
+    if (format == QLatin1String("ldif")) {
+        QStringList guids;
+        for (const PlannedChange &c : plan.changes)
+            if (guids.isEmpty() || guids.last() != c.guid)
+                guids << c.guid;
+        return planLdif(plan.changes, distinguishedNames(session.connection(), guids), delimiter).toUtf8();
+    }
+    return planText(plan).toUtf8();
+}
+
+} // namespace orvane::synctool
