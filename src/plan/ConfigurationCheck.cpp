@@ -1,14 +1,18 @@
 #include "plan/ConfigurationCheck.h"
 
 #include "automation/com/HResult.h"
+#include "directory/ConnectionProbe.h"
 #include "directory/DirectoryMessages.h"
 #include "directory/ldap/DirectoryPaths.h"
 #include "directory/ldap/LdapConnection.h"
 #include "directory/ldap/LdapErrors.h"
+#include "directory/ldap/LdapHandle.h"
 #include "directory/ldap/LdapPool.h"
 #include "workbook/Registration.h"
 #include "workbook/WorkbookColumns.h"
+#include "workbook/WorkbookLookup.h"
 
+#include <QSet>
 #include <memory>
 
 namespace orvane
@@ -65,6 +69,43 @@ QString baseDnName(const DirectoryConnection &connection)
     return QStringLiteral("Base DN ") + connection.baseDn + QStringLiteral(" found");
 }
 
+const QString kReachable = QStringLiteral("Server reachable");
+const QString kTls = QStringLiteral("TLS established");
+
+// The directory lines after `failed`, each reported skipped because of `why`.
+void skipDirectoryAfter(const QString &failed, const DirectoryConnection &connection, const QString &why,
+                        CheckReport &report)
+{
+    const QStringList order{kReachable, kTls, bindName(connection), baseDnName(connection)};
+    for (qsizetype i = order.indexOf(failed) + 1; i < order.size(); ++i)
+        report.skip(order[i], why);
+}
+
+bool checkReachable(const DirectoryConnection &connection, ServerAddress *server, CheckReport &report)
+{
+    DirectoryPath path;
+    if (!parseDirectoryPath(QStringLiteral("LDAP://") + connection.serverAddress, &path) ||
+        path.host.isEmpty())
+        return report.add(
+            kReachable, false,
+            QStringLiteral("Not a server address (host:port): \"%1\"").arg(connection.serverAddress));
+    *server = {path.host, path.port};
+    const ProbeResult probe = probeReachable(*server);
+    return report.add(kReachable, probe.passed, probe.detail);
+}
+
+// Stored credentials always travel inside TLS; a Kerberos bind uses it only on an LDAPS port.
+bool checkTls(const DirectoryConnection &connection, const ServerAddress &server, CheckReport &report)
+{
+    if (connection.useCurrentCredentials == 1 && !usesLdaps(server.port))
+        return report.add(kTls, true,
+                          QStringLiteral("Not used on port %1: the Kerberos bind (SASL GSSAPI) protects the "
+                                         "connection itself.")
+                              .arg(server.port));
+    const ProbeResult probe = probeTls(server);
+    return report.add(kTls, probe.passed, probe.detail);
+}
+
 bool checkBaseDn(LdapConnection &ldap, const DirectoryConnection &connection, CheckReport &report)
 {
     if (connection.baseDn.isEmpty())
@@ -78,49 +119,121 @@ bool checkBaseDn(LdapConnection &ldap, const DirectoryConnection &connection, Ch
                       found == 1 ? QStringLiteral("The entry exists.") : QStringLiteral("No such entry."));
 }
 
-// Binds as the settings say and, on success, reads the base DN and the schema.
-std::shared_ptr<const ServerInfo> checkDirectory(const DirectoryConnection &connection, CheckReport &report)
+// The directory's attribute names, or why they are not known.
+struct SchemaView {
+    std::shared_ptr<const ServerInfo> info;
+    QString missing; ///< why there is no schema to check against
+    bool readable() const { return info && info->schema.size() > 0; }
+};
+
+// Server, TLS, bind and base DN, each needing the one before; the bound
+// connection then reads the schema.
+SchemaView checkDirectory(const DirectoryConnection &connection, CheckReport &report)
 {
-    DirectoryPath path;
-    if (!parseDirectoryPath(QStringLiteral("LDAP://") + connection.serverAddress, &path) ||
-        path.host.isEmpty()) {
-        report.add(QStringLiteral("Server reachable"), false,
-                   QStringLiteral("Not a server address (host:port): ") + connection.serverAddress);
-        report.skip(bindName(connection), QStringLiteral("the server is not reachable"));
-        report.skip(baseDnName(connection), QStringLiteral("the server is not reachable"));
-        return nullptr;
+    ServerAddress server;
+    if (!checkReachable(connection, &server, report)) {
+        skipDirectoryAfter(kReachable, connection, QStringLiteral("the server is not reachable"), report);
+        return {nullptr, QStringLiteral("the server is not reachable")};
+    }
+    if (!checkTls(connection, server, report)) {
+        skipDirectoryAfter(kTls, connection, QStringLiteral("TLS is not established"), report);
+        return {nullptr, QStringLiteral("TLS is not established")};
     }
     clearDirectoryError();
     std::unique_ptr<LdapConnection> ldap;
-    const HRESULT hr = LdapConnection::open({path.host, path.port}, credentialsOf(connection), &ldap);
-    if (!report.add(bindName(connection), SUCCEEDED(hr), SUCCEEDED(hr) ? QString() : directoryReason(hr))) {
-        report.skip(baseDnName(connection), QStringLiteral("the bind failed"));
-        return nullptr;
+    const HRESULT hr = LdapConnection::open(server, credentialsOf(connection), &ldap);
+    if (!report.add(bindName(connection), SUCCEEDED(hr),
+                    SUCCEEDED(hr) ? QStringLiteral("Bound.") : directoryReason(hr))) {
+        skipDirectoryAfter(bindName(connection), connection, QStringLiteral("the bind failed"), report);
+        return {nullptr, QStringLiteral("the bind failed")};
     }
     checkBaseDn(*ldap, connection, report);
     HRESULT infoResult = S_OK;
-    return LdapPool::instance().serverInfo(*ldap, &infoResult);
+    SchemaView schema{LdapPool::instance().serverInfo(*ldap, &infoResult), QString()};
+    if (!schema.readable())
+        schema.missing = QStringLiteral("the directory's schema could not be read");
+    return schema;
 }
 
-void checkWorkbooks(Database &db, const LdapSchema *schema, CheckReport &report)
+QString columnRange(int last)
 {
-    for (const RegisteredWorkbook &workbook : loadWorkbooks(db)) {
-        const QString name = QStringLiteral("Workbook %1 opens").arg(workbook.id);
-        WorkbookColumns columns = usedColumns(workbook.filename);
-        report.add(name, columns.opened, columns.opened ? workbook.filename : columns.failure);
-        for (const BoundColumn &bound : boundColumns(db, workbook.id)) {
-            const QString columnName = QStringLiteral("Workbook %1 column %2 (%3) exists")
-                                           .arg(workbook.id)
-                                           .arg(bound.column)
-                                           .arg(bound.column >= 1 ? QStringLiteral("?") : QString());
-            if (!columns.opened)
-                report.skip(columnName, QStringLiteral("the workbook does not open"));
-            else
-                report.add(columnName, bound.column >= 1 && bound.column <= columns.last,
-                           QStringLiteral("The sheet uses columns 1 to %1.").arg(columns.last));
-            Q_UNUSED(schema);
-        }
+    return last < 1
+               ? QStringLiteral("The sheet is empty.")
+               : QStringLiteral("The sheet uses columns A to %1 (%2).").arg(ColumnLetters(last)).arg(last);
+}
+
+// One line per binding of an opened (or unopened) workbook.
+void checkColumns(const RegisteredWorkbook &workbook, const WorkbookColumns &columns,
+                  const QList<BoundColumn> &bindings, CheckReport &report)
+{
+    for (const BoundColumn &bound : bindings) {
+        const QString name = QStringLiteral("Workbook %1 column %2 (%3) exists")
+                                 .arg(workbook.id)
+                                 .arg(bound.column)
+                                 .arg(ColumnLetters(bound.column));
+        if (!columns.opened)
+            report.skip(name, QStringLiteral("the workbook does not open"));
+        else
+            report.add(name, bound.column >= 1 && bound.column <= columns.last, columnRange(columns.last));
     }
+}
+
+// A bound attribute: where it is bound first, and its catalogue row.
+struct UsedAttribute {
+    BoundColumn binding;
+    long long fileId = 0;
+};
+
+QList<UsedAttribute> checkWorkbooks(Database &db, CheckReport &report)
+{
+    QList<UsedAttribute> used;
+    QSet<long long> seen;
+    for (const RegisteredWorkbook &workbook : loadWorkbooks(db)) {
+        const WorkbookColumns columns = usedColumns(workbook.filename);
+        report.add(QStringLiteral("Workbook %1 opens").arg(workbook.id), columns.opened,
+                   columns.opened ? workbook.filename : columns.failure);
+        const QList<BoundColumn> bindings = boundColumns(db, workbook.id);
+        checkColumns(workbook, columns, bindings, report);
+        for (const BoundColumn &bound : bindings)
+            if (!seen.contains(bound.attributeId)) {
+                seen.insert(bound.attributeId);
+                used.append({bound, workbook.id});
+            }
+    }
+    return used;
+}
+
+void checkAttribute(const UsedAttribute &used, const SchemaView &schema, CheckReport &report)
+{
+    const BoundColumn &b = used.binding;
+    const QString where = QStringLiteral("bound to workbook %1 column %2").arg(used.fileId).arg(b.column);
+    if (!b.inCatalogue) {
+        report.add(QStringLiteral("Attribute %1 exists").arg(b.attributeId), false,
+                   QStringLiteral("No attribute with id %1 in the attribute catalogue (%2).")
+                       .arg(b.attributeId)
+                       .arg(where));
+        return;
+    }
+    const QString name = QStringLiteral("Attribute %1 exists").arg(b.attribute);
+    if (!schema.info) {
+        report.skip(
+            name,
+            QStringLiteral("in the attribute catalogue as \"%1\"; %2, so the directory's schema was not read")
+                .arg(b.fld, schema.missing));
+        return;
+    }
+    if (!schema.readable()) {
+        report.add(name, true,
+                   QStringLiteral("In the attribute catalogue as \"%1\"; %2.").arg(b.fld, schema.missing));
+        return;
+    }
+    const bool known = schema.info->schema.find(b.attribute) != nullptr;
+    report.add(
+        name, known,
+        known
+            ? QStringLiteral("In the attribute catalogue as \"%1\" and in the directory's schema.").arg(b.fld)
+            : QStringLiteral("In the attribute catalogue as \"%1\" but not in the directory's schema (%2).")
+                  .arg(b.fld, where));
 }
 
 } // namespace
@@ -128,10 +241,11 @@ void checkWorkbooks(Database &db, const LdapSchema *schema, CheckReport &report)
 QList<CheckLine> CheckConfiguration(Database &db, const Settings &settings,
                                     const DirectoryConnection &connection, const CheckSink &each)
 {
-    Q_UNUSED(settings);
+    Q_UNUSED(settings); // the connection carries what the directory needs; the rest lives in `db`
     CheckReport report(each);
-    const std::shared_ptr<const ServerInfo> info = checkDirectory(connection, report);
-    checkWorkbooks(db, info ? &info->schema : nullptr, report);
+    const SchemaView schema = checkDirectory(connection, report);
+    for (const UsedAttribute &used : checkWorkbooks(db, report))
+        checkAttribute(used, schema, report);
     return report.lines();
 }
 

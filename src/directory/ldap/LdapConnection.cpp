@@ -2,6 +2,7 @@
 
 #include "automation/com/HResult.h"
 #include "directory/ldap/LdapErrors.h"
+#include "directory/ldap/LdapHandle.h"
 #include "directory/ldap/SearchAnswers.h"
 
 #include <atomic>
@@ -28,11 +29,6 @@ timeval toTimeval(int ms)
     tv.tv_sec = ms / 1000;
     tv.tv_usec = (ms % 1000) * 1000;
     return tv;
-}
-
-bool usesLdaps(int port)
-{
-    return port == kLdapsPort || port == 3269;
 }
 
 QString diagnosticOf(LDAP *ld)
@@ -87,33 +83,6 @@ void ignoreBrokenPipes()
         if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
             signal(SIGPIPE, SIG_IGN);
     });
-}
-
-// Where TLS trust came from, for messages about a refused or failed TLS
-// set-up: the name the server's certificate was checked against and the CA
-// file with its source (LDAPTLS_CACERT, else ldap.conf's TLS_CACERT).
-QString tlsTrustText(LDAP *ld, const QString &host)
-{
-    char *file = nullptr;
-    ldap_get_option(ld, LDAP_OPT_X_TLS_CACERTFILE, &file);
-    if (!file) // the handle keeps only what was set on it; the rest is libldap's global configuration
-        ldap_get_option(nullptr, LDAP_OPT_X_TLS_CACERTFILE, &file);
-    const QString caFile = file ? QString::fromLocal8Bit(file) : QString();
-    ldap_memfree(file);
-    const QByteArray fromEnvironment = qgetenv("LDAPTLS_CACERT");
-    QString source;
-    if (caFile.isEmpty())
-        source =
-            QStringLiteral("no CA file is configured (LDAPTLS_CACERT or TLS_CACERT in ldap.conf), so the "
-                           "system's default trust store is used");
-    else if (!fromEnvironment.isEmpty() && QString::fromLocal8Bit(fromEnvironment) == caFile)
-        source = QStringLiteral("CA file ") + caFile + QStringLiteral(" (from LDAPTLS_CACERT)");
-    else
-        source = QStringLiteral("CA file ") + caFile + QStringLiteral(" (from ldap.conf, ") +
-                 (qEnvironmentVariableIsSet("LDAPCONF") ? qEnvironmentVariable("LDAPCONF")
-                                                        : QStringLiteral("/etc/ldap/ldap.conf")) +
-                 QLatin1Char(')');
-    return QStringLiteral("The server's certificate was checked against the name %1; %2.").arg(host, source);
 }
 
 void applyOptions(LDAP *ld)
@@ -198,6 +167,59 @@ class CStrings
 
 } // namespace
 
+bool usesLdaps(int port)
+{
+    return port == kLdapsPort || port == 3269;
+}
+
+QByteArray ldapUri(const ServerAddress &server, bool ldaps)
+{
+    return QStringLiteral("%1://%2:%3")
+        .arg(ldaps ? QStringLiteral("ldaps") : QStringLiteral("ldap"),
+             server.host.contains(QLatin1Char(':')) ? QLatin1Char('[') + server.host + QLatin1Char(']')
+                                                    : server.host)
+        .arg(server.port)
+        .toUtf8();
+}
+
+LDAP *newHandle(const ServerAddress &server, bool ldaps, int *rc)
+{
+    ignoreBrokenPipes();
+    LDAP *ld = nullptr;
+    *rc = ldap_initialize(&ld, ldapUri(server, ldaps).constData());
+    if (*rc != LDAP_SUCCESS)
+        return nullptr;
+    applyOptions(ld);
+    return ld;
+}
+
+// Where TLS trust came from, for messages about a refused or failed TLS
+// set-up: the name the server's certificate was checked against and the CA
+// file with its source (LDAPTLS_CACERT, else ldap.conf's TLS_CACERT).
+QString tlsTrustText(LDAP *ld, const QString &host)
+{
+    char *file = nullptr;
+    ldap_get_option(ld, LDAP_OPT_X_TLS_CACERTFILE, &file);
+    if (!file) // the handle keeps only what was set on it; the rest is libldap's global configuration
+        ldap_get_option(nullptr, LDAP_OPT_X_TLS_CACERTFILE, &file);
+    const QString caFile = file ? QString::fromLocal8Bit(file) : QString();
+    ldap_memfree(file);
+    const QByteArray fromEnvironment = qgetenv("LDAPTLS_CACERT");
+    QString source;
+    if (caFile.isEmpty())
+        source =
+            QStringLiteral("no CA file is configured (LDAPTLS_CACERT or TLS_CACERT in ldap.conf), so the "
+                           "system's default trust store is used");
+    else if (!fromEnvironment.isEmpty() && QString::fromLocal8Bit(fromEnvironment) == caFile)
+        source = QStringLiteral("CA file ") + caFile + QStringLiteral(" (from LDAPTLS_CACERT)");
+    else
+        source = QStringLiteral("CA file ") + caFile + QStringLiteral(" (from ldap.conf, ") +
+                 (qEnvironmentVariableIsSet("LDAPCONF") ? qEnvironmentVariable("LDAPCONF")
+                                                        : QStringLiteral("/etc/ldap/ldap.conf")) +
+                 QLatin1Char(')');
+    return QStringLiteral("The server's certificate was checked against the name %1; %2.").arg(host, source);
+}
+
 DirectoryTimeouts directoryTimeouts()
 {
     return {connectTimeoutMs.load(), operationTimeoutMs.load()};
@@ -250,20 +272,12 @@ HRESULT LdapConnection::open(const ServerAddress &server, const Credentials &cre
             QStringLiteral("A user name without a password is refused: the server would bind anonymously."));
 
     const bool ldaps = usesLdaps(server.port);
-    const QByteArray uri =
-        QStringLiteral("%1://%2:%3")
-            .arg(ldaps ? QStringLiteral("ldaps") : QStringLiteral("ldap"),
-                 server.host.contains(QLatin1Char(':')) ? QLatin1Char('[') + server.host + QLatin1Char(']')
-                                                        : server.host)
-            .arg(server.port)
-            .toUtf8();
-    ignoreBrokenPipes();
-    LDAP *ld = nullptr;
-    int rc = ldap_initialize(&ld, uri.constData());
-    if (rc != LDAP_SUCCESS)
-        return record(hresultFromLdap(rc), rc, describe(rc, QStringLiteral("cannot use the address ") + uri));
+    int rc = LDAP_SUCCESS;
+    LDAP *ld = newHandle(server, ldaps, &rc);
+    if (!ld)
+        return record(hresultFromLdap(rc), rc,
+                      describe(rc, QStringLiteral("cannot use the address ") + ldapUri(server, ldaps)));
     std::unique_ptr<LdapConnection> connection(new LdapConnection(ld, server));
-    applyOptions(ld);
 
     if (credentials.current()) {
         if (ldaps) // Active Directory refuses SASL signing and sealing inside TLS.

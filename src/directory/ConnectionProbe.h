@@ -1,0 +1,29 @@
+#pragma once
+// Single steps of a directory connection, looked at on their own so that a
+// configuration check can say which one fails: the server accepting a TCP
+// connection, and TLS coming up the way every connection sets it up (LDAPS on
+// 636 and 3269, StartTLS on any other port) against the CA libldap trusts.
+// Built on the connection's own handle set-up; nothing here binds.
+
+#include <QString>
+
+namespace orvane
+{
+
+struct ServerAddress;
+
+/// What one step gave: success, and what was found or why it failed.
+struct ProbeResult {
+    bool passed = false;
+    QString detail;
+};
+
+/// Whether `server` accepts a TCP connection within the connect timeout.
+ProbeResult probeReachable(const ServerAddress &server);
+
+/// Whether TLS is established with `server` as connections establish it; the
+/// detail names the way (LDAPS or StartTLS), the host the certificate was
+/// checked against and the CA file with its source, on success and failure.
+ProbeResult probeTls(const ServerAddress &server);
+
+} // namespace orvane
