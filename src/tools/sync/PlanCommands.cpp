@@ -190,7 +190,8 @@ int runApply(Session &session, const QCommandLineParser &parser)
 QList<QCommandLineOption> scopeOptions()
 {
     return {{QStringLiteral("letter"),
-             QStringLiteral("Only the users whose pick attribute (Options, Object selection) begins with X, "
+             QStringLiteral("Only the users whose pick attribute (Options, Object selection) begins with X "
+                            "(a letter, or any longer beginning), "
                             "as Find lists them."),
              QStringLiteral("X")},
             {QStringLiteral("all"), QStringLiteral("Every user (the default).")}};

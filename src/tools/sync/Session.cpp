@@ -128,9 +128,10 @@ int Session::listUsers(const QString &prefix, ObjectTable *table)
     console.endProgress();
     if (outcome.failure.failed())
         return console.fail(ExitConfiguration, searchFailureLine(outcome.failure));
+    // The plan needs no account state, so an unreadable one is only worth a detail.
     if (outcome.stateFailure.failed())
-        console.warn(QStringLiteral("the account state of some users could not be read: ") +
-                     outcome.stateFailure.reason());
+        console.detail(QStringLiteral("the account state of some users could not be read: ") +
+                       outcome.stateFailure.reason());
     console.detail(QStringLiteral("%1 users listed").arg(outcome.count));
     return ExitSuccess;
 }
