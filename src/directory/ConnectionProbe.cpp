@@ -64,6 +64,11 @@ ProbeResult probeTls(const ServerAddress &server)
     if (rc == LDAP_SUCCESS && !ldaps)
         rc = ldap_start_tls_s(ld.get(), nullptr, nullptr);
     const QString trust = ld ? tlsTrustText(ld.get(), server.host) : QString();
+    if (rc == LDAP_CONNECT_ERROR) // libldap gives no reason for a failed handshake
+        return {false,
+                QStringLiteral("%1 failed (%2): the TLS handshake did not succeed, most often because the "
+                               "server's certificate is not trusted or does not name the host. %3")
+                    .arg(way, failureText(ld.get(), rc), trust)};
     if (rc != LDAP_SUCCESS)
         return {false, QStringLiteral("%1 failed (%2). %3").arg(way, failureText(ld.get(), rc), trust)};
     return {true, QStringLiteral("%1 established. %2").arg(way, trust)};

@@ -58,10 +58,16 @@ Credentials credentialsOf(const DirectoryConnection &connection)
     return {connection.userName, connection.password};
 }
 
+// As connections do: no user name and no password mean the logged-on user's ticket.
+bool bindsByKerberos(const DirectoryConnection &connection)
+{
+    return credentialsOf(connection).current();
+}
+
 QString bindName(const DirectoryConnection &connection)
 {
-    return connection.useCurrentCredentials == 1 ? QStringLiteral("Bind by Kerberos (current credentials)")
-                                                 : QStringLiteral("Bind as ") + connection.userName;
+    return bindsByKerberos(connection) ? QStringLiteral("Bind by Kerberos (current credentials)")
+                                       : QStringLiteral("Bind as ") + connection.userName;
 }
 
 QString baseDnName(const DirectoryConnection &connection)
@@ -97,7 +103,7 @@ bool checkReachable(const DirectoryConnection &connection, ServerAddress *server
 // Stored credentials always travel inside TLS; a Kerberos bind uses it only on an LDAPS port.
 bool checkTls(const DirectoryConnection &connection, const ServerAddress &server, CheckReport &report)
 {
-    if (connection.useCurrentCredentials == 1 && !usesLdaps(server.port))
+    if (bindsByKerberos(connection) && !usesLdaps(server.port))
         return report.add(kTls, true,
                           QStringLiteral("Not used on port %1: the Kerberos bind (SASL GSSAPI) protects the "
                                          "connection itself.")
@@ -143,7 +149,7 @@ SchemaView checkDirectory(const DirectoryConnection &connection, CheckReport &re
     std::unique_ptr<LdapConnection> ldap;
     const HRESULT hr = LdapConnection::open(server, credentialsOf(connection), &ldap);
     if (!report.add(bindName(connection), SUCCEEDED(hr),
-                    SUCCEEDED(hr) ? QStringLiteral("Bound.") : directoryReason(hr))) {
+                    SUCCEEDED(hr) ? QStringLiteral("The server accepted the bind.") : directoryReason(hr))) {
         skipDirectoryAfter(bindName(connection), connection, QStringLiteral("the bind failed"), report);
         return {nullptr, QStringLiteral("the bind failed")};
     }
@@ -174,7 +180,11 @@ void checkColumns(const RegisteredWorkbook &workbook, const WorkbookColumns &col
         if (!columns.opened)
             report.skip(name, QStringLiteral("the workbook does not open"));
         else
-            report.add(name, bound.column >= 1 && bound.column <= columns.last, columnRange(columns.last));
+            report.add(
+                name, bound.column >= 1 && bound.column <= columns.last,
+                QStringLiteral("Bound to %1. ")
+                        .arg(bound.inCatalogue ? bound.attribute : QString::number(bound.attributeId)) +
+                    columnRange(columns.last));
     }
 }
 

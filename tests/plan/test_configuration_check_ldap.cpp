@@ -75,7 +75,7 @@ class ConfigurationCheckTest : public ::testing::Test
         ASSERT_TRUE(db.open(folder + QStringLiteral("/data.db3")));
         settings = loadSettings(db);
         connectTo(settings, slapd);
-        workbook = folder + QStringLiteral("/hr.xlsx");
+        const QString workbook = folder + QStringLiteral("/hr.xlsx");
         writeRowsWorkbook(workbook.toStdString(),
                           {{1, {"ID", "Title", "Department"}}, {2, {"C0001", "Clerk"}}});
         registerWorkbookWith(db, workbook, QStringLiteral("HR"),
@@ -88,6 +88,12 @@ class ConfigurationCheckTest : public ::testing::Test
     {
         return QStringLiteral("Base DN ") + settings.baseDn + QStringLiteral(" found");
     }
+    static QStringList columnLines()
+    {
+        return {QStringLiteral("Workbook 1 column 1 (A) exists"),
+                QStringLiteral("Workbook 1 column 2 (B) exists"),
+                QStringLiteral("Workbook 1 column 3 (C) exists")};
+    }
     static QStringList attributeLines()
     {
         return {QStringLiteral("Attribute employeeID exists"), QStringLiteral("Attribute title exists"),
@@ -95,7 +101,7 @@ class ConfigurationCheckTest : public ::testing::Test
     }
 
     Slapd slapd;
-    QString folder, workbook;
+    QString folder;
     Database db;
     Settings settings;
 };
@@ -109,11 +115,8 @@ TEST_F(ConfigurationCheckTest, SoundConfigurationPassesEveryLine)
     for (const CheckLine &l : lines)
         names << l.name;
     EXPECT_EQ(names, QStringList({QStringLiteral("Server reachable"), QStringLiteral("TLS established"),
-                                  bindLine(), baseLine(), QStringLiteral("Workbook 1 opens"),
-                                  QStringLiteral("Workbook 1 column 1 (A) exists"),
-                                  QStringLiteral("Workbook 1 column 2 (B) exists"),
-                                  QStringLiteral("Workbook 1 column 3 (C) exists")}) +
-                         attributeLines());
+                                  bindLine(), baseLine(), QStringLiteral("Workbook 1 opens")}) +
+                         columnLines() + attributeLines());
     EXPECT_EQ(outcomeOf(lines).passed, lines.size());
     EXPECT_TRUE(allChecksPassed(lines));
     EXPECT_EQ(seen.size(), lines.size());
@@ -155,6 +158,7 @@ TEST_F(ConfigurationCheckTest, CertificateFromAnotherCaFailsTlsNamingTheCaFile)
     EXPECT_EQ(o.failed, QStringList{QStringLiteral("TLS established")});
     EXPECT_EQ(o.skipped, QStringList({bindLine(), baseLine()}) + attributeLines());
     const QString detail = lineNamed(lines, QStringLiteral("TLS established"))->detail;
+    EXPECT_TRUE(detail.contains(QStringLiteral("handshake did not succeed")));
     EXPECT_TRUE(detail.contains(QStringLiteral("checked against the name ") + slapd.host))
         << detail.toStdString();
     EXPECT_TRUE(
@@ -203,18 +207,23 @@ TEST_F(ConfigurationCheckTest, EachMisconfiguredPieceFailsByName)
          [](auto &, Settings &s, Database &) { s.password = QStringLiteral("not-the-password"); },
          [&](const Settings &s) { return QStringList{bindOf(s)}; },
          [&](const Settings &s) { return QStringList{baseOf(s)} + attributeLines(); }, "Invalid credentials"},
+        {"Kerberos without a ticket",
+         [](auto &, Settings &s, Database &) {
+             qputenv("KRB5CCNAME", "MEMORY:orvane-check-no-ticket");
+             s.useCurrentCredentials = 1;
+         },
+         [](const Settings &) {
+             return QStringList{QStringLiteral("Bind by Kerberos (current credentials)")};
+         },
+         [&](const Settings &s) { return QStringList{baseOf(s)} + attributeLines(); },
+         "Kerberos (GSSAPI) bind failed"},
         {"wrong base DN",
          [](auto &, Settings &s, Database &) { s.baseDn = QStringLiteral("OU=Nowhere,") + s.baseDn; },
          [&](const Settings &s) { return QStringList{baseOf(s)}; }, none, "No such object"},
         {"missing workbook",
          [&](auto &t, Settings &, Database &d) { setFile(d, t.folder + QStringLiteral("/gone.xlsx")); },
          [](const Settings &) { return QStringList{QStringLiteral("Workbook 1 opens")}; },
-         [](const Settings &) {
-             return QStringList{QStringLiteral("Workbook 1 column 1 (A) exists"),
-                                QStringLiteral("Workbook 1 column 2 (B) exists"),
-                                QStringLiteral("Workbook 1 column 3 (C) exists")};
-         },
-         "gone.xlsx not found"},
+         [](const Settings &) { return columnLines(); }, "gone.xlsx not found"},
         {"damaged workbook",
          [&](auto &t, Settings &, Database &d) {
              QFile f(t.folder + QStringLiteral("/damaged.xlsx"));
@@ -224,12 +233,7 @@ TEST_F(ConfigurationCheckTest, EachMisconfiguredPieceFailsByName)
              setFile(d, f.fileName());
          },
          [](const Settings &) { return QStringList{QStringLiteral("Workbook 1 opens")}; },
-         [](const Settings &) {
-             return QStringList{QStringLiteral("Workbook 1 column 1 (A) exists"),
-                                QStringLiteral("Workbook 1 column 2 (B) exists"),
-                                QStringLiteral("Workbook 1 column 3 (C) exists")};
-         },
-         "damaged.xlsx"},
+         [](const Settings &) { return columnLines(); }, "damaged.xlsx"},
         {"column beyond the sheet",
          [](auto &, Settings &, Database &d) {
              d.execute(QStringLiteral("UPDATE excelfiles_bind SET fld_order = 9 WHERE fld_order = 3"));
