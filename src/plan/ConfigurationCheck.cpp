@@ -161,11 +161,15 @@ SchemaView checkDirectory(const DirectoryConnection &connection, CheckReport &re
     return schema;
 }
 
-QString columnRange(int last)
+QString columnText(const BoundColumn &bound, bool within, int last)
 {
-    return last < 1
-               ? QStringLiteral("The sheet is empty.")
-               : QStringLiteral("The sheet uses columns A to %1 (%2).").arg(ColumnLetters(last)).arg(last);
+    const QString attribute = bound.inCatalogue ? bound.attribute : QString::number(bound.attributeId);
+    if (last < 1)
+        return QStringLiteral("Bound to %1, but the sheet is empty.").arg(attribute);
+    return QStringLiteral("Bound to %1; the sheet uses columns A to %2 (%3)%4.")
+        .arg(attribute, ColumnLetters(last))
+        .arg(last)
+        .arg(within ? QString() : QStringLiteral(", so this column is beyond them"));
 }
 
 // One line per binding of an opened (or unopened) workbook.
@@ -177,14 +181,11 @@ void checkColumns(const RegisteredWorkbook &workbook, const WorkbookColumns &col
                                  .arg(workbook.id)
                                  .arg(bound.column)
                                  .arg(ColumnLetters(bound.column));
+        const bool within = bound.column >= 1 && bound.column <= columns.last;
         if (!columns.opened)
             report.skip(name, QStringLiteral("the workbook does not open"));
         else
-            report.add(
-                name, bound.column >= 1 && bound.column <= columns.last,
-                QStringLiteral("Bound to %1. ")
-                        .arg(bound.inCatalogue ? bound.attribute : QString::number(bound.attributeId)) +
-                    columnRange(columns.last));
+            report.add(name, within, columnText(bound, within, columns.last));
     }
 }
 

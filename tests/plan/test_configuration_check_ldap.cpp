@@ -239,7 +239,7 @@ TEST_F(ConfigurationCheckTest, EachMisconfiguredPieceFailsByName)
              d.execute(QStringLiteral("UPDATE excelfiles_bind SET fld_order = 9 WHERE fld_order = 3"));
          },
          [](const Settings &) { return QStringList{QStringLiteral("Workbook 1 column 9 (I) exists")}; }, none,
-         "columns A to C"},
+         "columns A to C (3), so this column is beyond them"},
         {"attribute missing from the schema",
          [](auto &, Settings &, Database &d) {
              d.execute(QStringLiteral(
