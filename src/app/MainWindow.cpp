@@ -449,6 +449,7 @@ void MainWindow::find()
         statusText_->setToolTip(reason);
     };
     loadObjectList(ctx_, objectList_, letterCombo_->currentText(), status, statusCheck_);
+    prewarmWorkbooks();
 }
 
 void MainWindow::disableAccount()

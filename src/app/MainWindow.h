@@ -127,6 +127,7 @@ class MainWindow : public QMainWindow
     void showPrimaryStatus();
     void fillAttributeList();
     void findSources();
+    void prewarmWorkbooks();
     void loadSourceRow(QTreeWidgetItem *row, bool fill);
     void reloadObject();
     void refreshObjectView();

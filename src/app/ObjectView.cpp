@@ -48,6 +48,11 @@ ObjectView::ObjectView(AppContext &ctx, const ObjectViewControls &controls, QObj
 {
 }
 
+void ObjectView::prewarmWorkbooks()
+{
+    prewarm_.start(prewarmTargets(ctx_.db));
+}
+
 WarningSink ObjectView::warnings() const
 {
     return dialogWarnings(c_.parent);

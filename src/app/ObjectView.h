@@ -6,6 +6,7 @@
 // four lists from their results and asks the questions.
 
 #include "workbook/WorkbookLookup.h"
+#include "workbook/excel/WorkbookPrewarm.h"
 
 #include <QList>
 #include <QObject>
@@ -54,6 +55,10 @@ class ObjectView : public QObject
     /// The Synchronize button: each ticked row in turn, asking before it writes.
     void synchronize();
 
+    /// Starts parsing the workbooks an open looks into on a worker thread (after
+    /// a Find); the view's end cancels it.
+    void prewarmWorkbooks();
+
     /// The source list of the opened user; element n is lookup list row n.
     const QList<SourceHit> &sources() const { return sources_; }
 
@@ -66,6 +71,7 @@ class ObjectView : public QObject
     AppContext &ctx_;
     ObjectViewControls c_;
     QList<SourceHit> sources_;
+    WorkbookPrewarm prewarm_;
 };
 
 /// The status check of the object list: the primary workbook opened once per Find.

@@ -26,6 +26,11 @@ void MainWindow::findSources()
     objectView_->findSources();
 }
 
+void MainWindow::prewarmWorkbooks()
+{
+    objectView_->prewarmWorkbooks();
+}
+
 void MainWindow::loadSourceRow(QTreeWidgetItem *row, bool fill)
 {
     // A double click fills the compare list and marks only when comparing always; "Compare" always marks.

@@ -12,6 +12,7 @@
 #include "workbook/SourceComparison.h"
 #include "workbook/excel/RegisterServers.h"
 #include "workbook/excel/WorkbookCache.h"
+#include "workbook/excel/WorkbookPrewarm.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -244,5 +245,58 @@ TEST_F(LookupTest, ParsedWorkbooksAreKeptWhileTheFileIsUnchanged)
     const long long parses = WorkbookCache::parseCount();
     EXPECT_EQ(cellA1(), QStringLiteral("other"));
     EXPECT_EQ(WorkbookCache::parseCount(), parses);
+    EXPECT_TRUE(warnings.isEmpty());
+}
+
+// Pre-warming parses each workbook an open looks into once, whether it runs
+// before or beside the open, and a warmed copy is not used once the file changed.
+TEST_F(LookupTest, PrewarmedWorkbooksServeTheFirstOpenWhileUnchanged)
+{
+    const QString hr = file(QStringLiteral("hr.xlsx"));
+    writeRowsWorkbook(hr.toStdString(), {{1, {"ID", "Surname"}}, {4, {"E1", "Smith"}}});
+    registerWorkbookWith(db, hr, QStringLiteral("HR"),
+                         {{1, attr::employeeID, true, false}, {2, attr::sn, false, true}}, true);
+    const QString phones = file(QStringLiteral("phones.xlsx"));
+    writeRowsWorkbook(phones.toStdString(), {{3, {"Smith"}}});
+    registerWorkbookWith(db, phones, QStringLiteral("Phones"), {{1, attr::sn, false, true}});
+    const QString other = file(QStringLiteral("other.xlsx"));
+    writeRowsWorkbook(other.toStdString(), {{1, {"Smith"}}});
+    registerWorkbookWith(db, other, QStringLiteral("Other"), {{1, attr::sn, true, false}});
+
+    const QList<PrewarmTarget> targets = prewarmTargets(db);
+    QStringList shown;
+    for (const PrewarmTarget &t : targets) {
+        QStringList columns;
+        for (int c : t.columns)
+            columns << QString::number(c);
+        shown << QFileInfo(t.path).fileName() + u':' + columns.join(u',');
+    }
+    EXPECT_EQ(shown.join(u' '), QStringLiteral("hr.xlsx:1,2 phones.xlsx:1"));
+
+    const ObjectEntry smith = user({{QStringLiteral("sn"), QStringLiteral("Smith")}});
+    auto rows = [&] {
+        QStringList found;
+        for (const FoundSource &f : FindSources(db, smith, warn))
+            found << QFileInfo(f.filename).fileName() + u':' + QString::number(f.hit.row);
+        return found.join(u' ');
+    };
+    for (const bool waitFirst : {true, false}) {
+        WorkbookCache::clear();
+        const long long before = WorkbookCache::parseCount();
+        WorkbookPrewarm prewarm;
+        prewarm.start(targets);
+        if (waitFirst)
+            prewarm.wait();
+        EXPECT_EQ(rows(), QStringLiteral("hr.xlsx:4 phones.xlsx:3")) << waitFirst;
+        prewarm.wait();
+        EXPECT_EQ(WorkbookCache::parseCount(), before + 2) << "a workbook parsed twice; waited " << waitFirst;
+    }
+
+    writeRowsWorkbook(phones.toStdString(), {{5, {"Smith"}}});
+    WorkbookPrewarm prewarm;
+    prewarm.start(targets);
+    prewarm.wait();
+    writeRowsWorkbook(phones.toStdString(), {{7, {"Smith"}}});
+    EXPECT_EQ(rows(), QStringLiteral("hr.xlsx:4 phones.xlsx:7"));
     EXPECT_TRUE(warnings.isEmpty());
 }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
+#include <sys/resource.h>
 
 namespace orvane
 {
@@ -144,6 +145,71 @@ TEST(XlsxMalformed, AttributesRunTogetherAreNotWellFormed)
     EXPECT_EQ(error.status, WorkbookStatus::Damaged);
     EXPECT_NE(error.message.find("attributes without white space between them"), std::string::npos)
         << error.message;
+}
+
+// Sets the uncompressed size that the local header and the central directory
+// declare for entry `name` of the ZIP file at `path`.
+void declareSize(const std::string &path, const std::string &name, uint32_t size)
+{
+    std::string bytes = test::readFile(path);
+    const struct {
+        std::string signature;
+        size_t nameAt, sizeAt;
+    } headers[] = {{"PK\x03\x04", 30, 22}, {"PK\x01\x02", 46, 24}};
+    for (const auto &h : headers) {
+        for (size_t at = bytes.find(h.signature); at != std::string::npos;
+             at = bytes.find(h.signature, at + 1)) {
+            if (bytes.compare(at + h.nameAt, name.size(), name) != 0)
+                continue;
+            for (int i = 0; i < 4; ++i)
+                bytes[at + h.sizeAt + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
+        }
+    }
+    test::writeFile(path, bytes);
+}
+
+// The declared size only sizes the first allocation: a part that inflates to
+// more or less than it says is refused by what actually inflated, and a huge
+// declaration on a small part does not allocate what it declares.
+TEST(XlsxMalformed, DeclaredSizeThatLiesIsRefused)
+{
+    std::string rows;
+    for (int r = 1; rows.size() < 600000; ++r)
+        rows += "<row r=\"" + std::to_string(r) + "\"><c r=\"A" + std::to_string(r) + "\"><v>" +
+                std::to_string(r) + "</v></c></row>";
+    const std::string sheet = sheetWith(rows);
+    const std::string name = "xl/worksheets/sheet1.xml";
+    const uint32_t real = static_cast<uint32_t>(sheet.size());
+    const std::string path = test::scratchDir("declared") + "/declared.xlsx";
+    const struct {
+        uint32_t declared;
+        const char *says; ///< null: reads
+    } cases[] = {
+        {real, nullptr},
+        {real - 1, "where the package declares"},
+        {real + 1, "where the package declares"},
+        {1, "where the package declares 1"},
+        {0xFFFFFFF0u, "where the package declares 4294967280"},
+    };
+    for (const auto &c : cases) {
+        test::writeZip(path, test::minimalPackage(sheet));
+        declareSize(path, name, c.declared);
+        rusage before;
+        getrusage(RUSAGE_SELF, &before);
+        WorkbookError error;
+        std::unique_ptr<Workbook> book = Workbook::open(path, &error);
+        rusage after;
+        getrusage(RUSAGE_SELF, &after);
+        EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << c.declared << ": peak grew by KB";
+        if (!c.says) {
+            ASSERT_TRUE(book) << error.message;
+            EXPECT_EQ(book->activeSheet().text(7, 1), "7");
+            continue;
+        }
+        EXPECT_FALSE(book) << c.declared;
+        EXPECT_EQ(error.status, WorkbookStatus::Damaged) << c.declared;
+        EXPECT_NE(error.message.find(c.says), std::string::npos) << c.declared << ": " << error.message;
+    }
 }
 
 } // namespace

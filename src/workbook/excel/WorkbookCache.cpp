@@ -1,10 +1,12 @@
 #include "workbook/excel/WorkbookCache.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <list>
 #include <mutex>
 #include <sys/stat.h>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace orvane::WorkbookCache
 {
@@ -43,6 +45,11 @@ struct Kept {
 struct Cache {
     std::mutex mutex;
     std::list<Kept> kept; ///< most recently used first
+    /// Paths that warm() is parsing or preparing; open() waits for them.
+    std::unordered_set<std::string> warming;
+    std::condition_variable warmed;
+    /// How many copies of each path are lent out now.
+    std::unordered_map<std::string, int> lent;
     /// Bumped by forget(); a lent workbook returns only if its path's count is unchanged.
     std::unordered_map<std::string, unsigned long long> generation;
     std::atomic<long long> parses{0};
@@ -60,18 +67,11 @@ unsigned long long generationOf(Cache &c, const std::string &path)
     return it == c.generation.end() ? 0 : it->second;
 }
 
-// Gives a lent workbook back when it is still exactly the file's content.
-void giveBack(Workbook *raw, const std::string &path, const FileStamp &stamp, unsigned long long generation)
+// Keeps `book` unless a copy of `path` is kept already or forget() named the
+// path since it was taken; the caller holds the lock and has checked the stamp.
+void keepLocked(Cache &c, std::unique_ptr<Workbook> &book, const std::string &path, const FileStamp &stamp,
+                unsigned long long generation, std::unique_ptr<Workbook> *dropped)
 {
-    std::unique_ptr<Workbook> book(raw);
-    if (book->activeSheet().isModified())
-        return;
-    FileStamp now;
-    if (!stampOf(path, &now) || !(now == stamp))
-        return;
-    Cache &c = cache();
-    std::unique_ptr<Workbook> dropped;
-    std::lock_guard<std::mutex> lock(c.mutex);
     if (generationOf(c, path) != generation)
         return;
     for (const Kept &k : c.kept) {
@@ -80,17 +80,59 @@ void giveBack(Workbook *raw, const std::string &path, const FileStamp &stamp, un
     }
     c.kept.push_front({path, stamp, std::move(book)});
     if (c.kept.size() > kCapacity) {
-        dropped = std::move(c.kept.back().book);
+        *dropped = std::move(c.kept.back().book);
         c.kept.pop_back();
     }
 }
 
-std::shared_ptr<Workbook> lend(std::unique_ptr<Workbook> book, const std::string &path,
+bool unchanged(const std::string &path, const FileStamp &stamp)
+{
+    FileStamp now;
+    return stampOf(path, &now) && now == stamp;
+}
+
+// Gives a lent workbook back when it is still exactly the file's content.
+void giveBack(Workbook *raw, const std::string &path, const FileStamp &stamp, unsigned long long generation)
+{
+    std::unique_ptr<Workbook> book(raw);
+    const bool keep = !book->activeSheet().isModified() && unchanged(path, stamp);
+    Cache &c = cache();
+    std::unique_ptr<Workbook> dropped;
+    std::lock_guard<std::mutex> lock(c.mutex);
+    if (--c.lent[path] <= 0)
+        c.lent.erase(path);
+    if (keep)
+        keepLocked(c, book, path, stamp, generation, &dropped);
+}
+
+// The caller holds the lock.
+std::shared_ptr<Workbook> lend(Cache &c, std::unique_ptr<Workbook> book, const std::string &path,
                                const FileStamp &stamp, unsigned long long generation)
 {
+    ++c.lent[path];
     Workbook *raw = book.release();
     return std::shared_ptr<Workbook>(
         raw, [path, stamp, generation](Workbook *b) { giveBack(b, path, stamp, generation); });
+}
+
+// Takes the kept copy of `path` when its stamp is `stamp` (null: never) and
+// moves an outdated one into `stale`, to be freed outside the lock; the
+// caller holds the lock.
+std::unique_ptr<Workbook> takeKept(Cache &c, const std::string &path, const FileStamp *stamp,
+                                   std::unique_ptr<Workbook> *stale)
+{
+    for (auto it = c.kept.begin(); it != c.kept.end(); ++it) {
+        if (it->path != path)
+            continue;
+        std::unique_ptr<Workbook> book = std::move(it->book);
+        const bool current = stamp && it->stamp == *stamp;
+        c.kept.erase(it);
+        if (current)
+            return book;
+        *stale = std::move(book);
+        return nullptr;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -101,22 +143,15 @@ std::shared_ptr<Workbook> open(const std::string &path, WorkbookError *error)
     FileStamp stamp;
     const bool stamped = stampOf(path, &stamp);
     unsigned long long generation = 0;
+    std::unique_ptr<Workbook> stale;
     {
-        std::unique_ptr<Workbook> stale;
-        std::lock_guard<std::mutex> lock(c.mutex);
+        std::unique_lock<std::mutex> lock(c.mutex);
+        // Parsing the file a second time beside warm() would only take longer.
+        c.warmed.wait(lock, [&] { return !c.warming.contains(path); });
         generation = generationOf(c, path);
-        for (auto it = c.kept.begin(); it != c.kept.end(); ++it) {
-            if (it->path != path)
-                continue;
-            if (stamped && it->stamp == stamp) {
-                std::unique_ptr<Workbook> book = std::move(it->book);
-                c.kept.erase(it);
-                return lend(std::move(book), path, stamp, generation);
-            }
-            stale = std::move(it->book);
-            c.kept.erase(it);
-            break;
-        }
+        std::unique_ptr<Workbook> book = takeKept(c, path, stamped ? &stamp : nullptr, &stale);
+        if (book)
+            return lend(c, std::move(book), path, stamp, generation);
     }
     // Stamped before parsing: a change during the parse makes the stamp old, never the content.
     ++c.parses;
@@ -125,7 +160,45 @@ std::shared_ptr<Workbook> open(const std::string &path, WorkbookError *error)
         return nullptr;
     if (!stamped)
         return std::shared_ptr<Workbook>(std::move(book));
-    return lend(std::move(book), path, stamp, generation);
+    std::lock_guard<std::mutex> lock(c.mutex);
+    return lend(c, std::move(book), path, stamp, generation);
+}
+
+bool warm(const std::string &path, const std::function<void(Workbook &)> &prepare)
+{
+    Cache &c = cache();
+    FileStamp stamp;
+    if (!stampOf(path, &stamp))
+        return false;
+    unsigned long long generation = 0;
+    std::unique_ptr<Workbook> book, stale;
+    {
+        std::lock_guard<std::mutex> lock(c.mutex);
+        // A lent copy comes back by itself; one being warmed is as good as done.
+        if (c.warming.contains(path) || c.lent.contains(path))
+            return true;
+        generation = generationOf(c, path);
+        book = takeKept(c, path, &stamp, &stale);
+        c.warming.insert(path);
+    }
+    if (!book) {
+        ++c.parses;
+        WorkbookError error;
+        book = Workbook::open(path, &error);
+    }
+    const bool ok = book != nullptr;
+    if (book)
+        prepare(*book);
+    const bool keep = book && !book->activeSheet().isModified() && unchanged(path, stamp);
+    std::unique_ptr<Workbook> dropped;
+    {
+        std::lock_guard<std::mutex> lock(c.mutex);
+        c.warming.erase(path);
+        if (keep)
+            keepLocked(c, book, path, stamp, generation, &dropped);
+    }
+    c.warmed.notify_all();
+    return ok;
 }
 
 void forget(const std::string &path)

@@ -14,6 +14,7 @@
 
 #include "workbook/xlsx/Workbook.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,13 @@ namespace orvane::WorkbookCache
 /// Opens the workbook at `path`, from the cache when possible, else by parsing
 /// the file. Null with `error` filled as Workbook::open does.
 std::shared_ptr<Workbook> open(const std::string &path, WorkbookError *error);
+
+/// Parses the workbook at `path` into the cache, unless a copy of the file as
+/// it is now is kept, lent out or being warmed already, and runs `prepare` on
+/// it (on this thread) before keeping it. An open() of the same path waits
+/// meanwhile instead of parsing the file twice; other paths are not held up.
+/// False when the file cannot be stamped or parsed.
+bool warm(const std::string &path, const std::function<void(Workbook &)> &prepare);
 
 /// Drops whatever is kept for `path` and keeps workbooks lent out now from
 /// returning (called when the engine saves the file).

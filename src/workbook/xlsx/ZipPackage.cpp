@@ -1,5 +1,6 @@
 #include "workbook/xlsx/ZipPackage.h"
 
+#include <algorithm>
 #include <zip.h>
 
 namespace orvane
@@ -76,18 +77,40 @@ std::string ZipPackage::storedName(std::string_view name) const
     return stored ? std::string(stored) : std::string();
 }
 
-bool inflateEntry(zip_file *file, unsigned long long limit, std::string *out, std::string *error)
+namespace
 {
-    // Grown by what actually inflates: a declared size of 1 GiB on a few KB of
-    // data must not allocate 1 GiB up front.
-    constexpr size_t kChunk = 64 * 1024;
+
+// The declared size as far as the compressed data could inflate to it: a lying
+// directory entry then costs at most what the data itself could fill.
+unsigned long long plausibleSize(const zip_stat_t &st)
+{
+    // Deflate's best case is about 1032:1; other methods only cost a regrowth.
+    constexpr unsigned long long kMaxRatio = 1032;
+    if (!(st.valid & ZIP_STAT_COMP_SIZE))
+        return 0;
+    return std::min<unsigned long long>(st.size, st.comp_size * kMaxRatio + 1024);
+}
+
+} // namespace
+
+bool inflateEntry(zip_file *file, unsigned long long limit, std::string *out, std::string *error,
+                  unsigned long long sizeHint)
+{
+    // Reserved once when the hint is right (+1 to see the end without a
+    // regrowth); pages are touched only as data inflates into them, a chunk at
+    // a time, so a hint that lies costs address space, not memory.
+    constexpr size_t kChunk = 256 * 1024;
     out->clear();
+    out->reserve(static_cast<size_t>(std::min(sizeHint, limit) + 1));
+    size_t filled = 0;
     for (;;) {
-        const size_t at = out->size();
-        out->resize(at + kChunk);
-        const zip_int64_t n = zip_fread(file, out->data() + at, kChunk);
-        out->resize(at + static_cast<size_t>(n > 0 ? n : 0));
+        // Within the reservation while it lasts; past it the string doubles.
+        const size_t room = out->capacity() - filled;
+        const size_t want = room > 0 ? std::min(room, kChunk) : kChunk;
+        out->resize(filled + want);
+        const zip_int64_t n = zip_fread(file, out->data() + filled, want);
         if (n < 0) {
+            out->clear();
             zip_error_t *ze = zip_file_get_error(file);
             *error = "cannot be inflated (" +
                      std::string(zip_error_code_zip(ze) == ZIP_ER_OK ? "damaged compressed data"
@@ -95,12 +118,15 @@ bool inflateEntry(zip_file *file, unsigned long long limit, std::string *out, st
                      ")";
             return false;
         }
-        if (n == 0) {
-            return true;
-        }
-        if (out->size() > limit) {
+        filled += static_cast<size_t>(n);
+        if (filled > limit) {
+            out->clear();
             *error = "inflates to more than " + std::to_string(limit >> 20) + " MiB";
             return false;
+        }
+        if (n == 0) {
+            out->resize(filled);
+            return true;
         }
     }
 }
@@ -125,9 +151,8 @@ bool ZipPackage::read(std::string_view name, std::string *out, std::string *deta
         return false;
     }
     std::string error;
-    bool ok = inflateEntry(file, kMaxPartSize, out, &error);
+    bool ok = inflateEntry(file, kMaxPartSize, out, &error, plausibleSize(st));
     zip_fclose(file);
-    // The declared size is only checked against, never used to allocate.
     if (ok && out->size() != st.size) {
         error = "inflates to " + std::to_string(out->size()) + " bytes where the package declares " +
                 std::to_string(st.size);

@@ -36,7 +36,8 @@ class ZipPackage
     /// Replaces `out` by the inflated bytes of part `name`. False with `detail`
     /// set when the part is missing, inflates beyond kMaxPartSize, fails to
     /// inflate or its CRC, or inflates to another size than its entry declares.
-    /// Memory grows with the data inflated, never with the declared size.
+    /// Memory follows the data inflated: the declared size is trusted for the
+    /// first allocation only as far as the compressed data could inflate to it.
     bool read(std::string_view name, std::string *out, std::string *detail) const;
     /// The inflated size that the entry of part `name` declares (untrusted: a
     /// hint, never an allocation size); 0 when it is missing.
@@ -51,10 +52,12 @@ class ZipPackage
     zip *archive_;
 };
 
-/// Inflates the open entry `file` into `out`, growing it with the data
-/// actually inflated. False with `error` set to a predicate for the part's
-/// name ("cannot be inflated (...)", "inflates to more than N MiB") on a read
-/// or CRC failure, or once more than `limit` bytes have inflated.
-bool inflateEntry(zip_file *file, unsigned long long limit, std::string *out, std::string *error);
+/// Inflates the open entry `file` into `out`, allocating min(`sizeHint`,
+/// `limit`) bytes first and growing with the data actually inflated. False
+/// with `error` set to a predicate for the part's name ("cannot be inflated
+/// (...)", "inflates to more than N MiB") on a read or CRC failure, or once
+/// more than `limit` bytes have inflated.
+bool inflateEntry(zip_file *file, unsigned long long limit, std::string *out, std::string *error,
+                  unsigned long long sizeHint = 0);
 
 } // namespace orvane

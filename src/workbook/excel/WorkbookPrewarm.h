@@ -1,0 +1,60 @@
+#pragma once
+// Parses the registered workbooks that opening a user looks into, on a worker
+// thread after a Find, so that the first open finds them in the workbook
+// cache with the indexes of their searched columns built. Nothing here is
+// visible: a workbook that cannot be read is left for the open to report.
+// The cache's rules hold as for any open (see WorkbookCache.h): a warmed
+// workbook is used only while the file is unchanged.
+
+#include <QList>
+#include <QString>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace orvane
+{
+
+class Database;
+
+/// One workbook to parse and the columns whose Find index to build.
+struct PrewarmTarget {
+    QString path;
+    QList<int> columns;
+};
+
+/// The workbooks an opened user is looked up in, in the order the lookup
+/// visits them: every workbook with a lookup pair (its lookup columns) and the
+/// primary workbook (its key column), each once.
+QList<PrewarmTarget> prewarmTargets(Database &db);
+
+class WorkbookPrewarm
+{
+  public:
+    WorkbookPrewarm() = default;
+    /// Cancels and waits for the workbook being parsed now.
+    ~WorkbookPrewarm();
+    WorkbookPrewarm(const WorkbookPrewarm &) = delete;
+    WorkbookPrewarm &operator=(const WorkbookPrewarm &) = delete;
+
+    /// Parses `targets` one after another on the worker thread, replacing
+    /// whatever of an earlier run is not started yet; returns at once.
+    void start(QList<PrewarmTarget> targets);
+    /// Drops the targets not started yet and waits for the one in progress.
+    void cancel();
+    /// Waits until every target is done (for benchmarks and tests).
+    void wait();
+
+  private:
+    void run();
+    bool cancelled();
+
+    std::mutex mutex_;
+    std::condition_variable idle_;
+    QList<PrewarmTarget> queue_;
+    bool busy_ = false;
+    bool cancel_ = false;
+    std::thread thread_;
+};
+
+} // namespace orvane
