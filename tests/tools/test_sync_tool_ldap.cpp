@@ -18,6 +18,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 
 using namespace orvane;
 using namespace orvane::test;
@@ -304,4 +305,24 @@ TEST_F(SyncTool, BadUsageAndApplyWithoutYesOffATerminalAreRefused)
     const SyncToolRun help = tool({QStringLiteral("apply"), QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains(QStringLiteral("4  bad usage")));
+}
+
+TEST_F(SyncTool, CheckNamesEachFailingPieceOfAMisconfiguredDataFolder)
+{
+    const SyncToolRun sound = tool({QStringLiteral("check")});
+    EXPECT_EQ(sound.exitCode, 0) << sound.out.toStdString() << sound.err.toStdString();
+    db.setOption(QStringLiteral("dcbasedn"), QStringLiteral("DC=nowhere,DC=test"));
+    db.execute(QStringLiteral("UPDATE excelfiles SET filename = ") +
+               sqlQuote(folder + QStringLiteral("/gone.xlsx")));
+    const SyncToolRun run = tool({QStringLiteral("check")});
+    EXPECT_EQ(run.exitCode, 3);
+    const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+    const auto has = [&](const QString &state, const QString &piece) {
+        return std::any_of(lines.begin(), lines.end(), [&](const QString &line) {
+            return line.startsWith(state.leftJustified(8)) && line.contains(piece);
+        });
+    };
+    EXPECT_TRUE(has(QStringLiteral("ok"), QStringLiteral("Bind"))) << run.out.toStdString();
+    EXPECT_TRUE(has(QStringLiteral("FAILED"), QStringLiteral("DC=nowhere,DC=test"))) << run.out.toStdString();
+    EXPECT_TRUE(has(QStringLiteral("FAILED"), QStringLiteral("gone.xlsx"))) << run.out.toStdString();
 }

@@ -40,7 +40,7 @@ QString searchFailureLine(const DirectoryFailure &failure)
     if (!failure.engineText.isEmpty())
         text += u' ' + failure.engineText;
     if (!failure.diagnostic.isEmpty() && failure.diagnostic != failure.engineText)
-        text += QStringLiteral(": ") + failure.diagnostic;
+        text += QStringLiteral(" (directory: ") + failure.diagnostic + u')';
     return text;
 }
 
