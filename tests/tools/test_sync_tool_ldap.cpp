@@ -158,6 +158,9 @@ TEST_F(SyncTool, PlanApplyPlanAgainAndUndoRestoreTheDirectory)
         << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("cut to the attribute's size of 6"))) << text.toStdString();
     EXPECT_TRUE(text.endsWith(QStringLiteral("3 changes for 2 users (3 users compared).\n")));
+    EXPECT_TRUE(plan(QStringLiteral("ldif"))
+                    .out.contains(QStringLiteral(
+                        "changetype: modify\nreplace: department\ndepartment: Marketing\n-\n")));
 
     const SyncToolRun apply =
         tool({QStringLiteral("apply"), QStringLiteral("--letter"), kPrefix, QStringLiteral("--yes")});
@@ -325,4 +328,22 @@ TEST_F(SyncTool, CheckNamesEachFailingPieceOfAMisconfiguredDataFolder)
     EXPECT_TRUE(has(QStringLiteral("ok"), QStringLiteral("Bind"))) << run.out.toStdString();
     EXPECT_TRUE(has(QStringLiteral("FAILED"), QStringLiteral("DC=nowhere,DC=test"))) << run.out.toStdString();
     EXPECT_TRUE(has(QStringLiteral("FAILED"), QStringLiteral("gone.xlsx"))) << run.out.toStdString();
+}
+
+TEST_F(SyncTool, PasswordComesFromTheFileTheEnvironmentOrTheSettingsFile)
+{
+    const QString file = folder + QStringLiteral("/password");
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(slapd.password.toUtf8() + "\n");
+    out.close();
+    const QMap<QString, QString> noEnvironment{{QStringLiteral("ORVANE_PASSWORD"), QString()}};
+    const QStringList plan{QStringLiteral("plan"), QStringLiteral("--letter"), kPrefix};
+    EXPECT_EQ(tool(plan + QStringList{QStringLiteral("--password-file"), file}, noEnvironment).exitCode, 1);
+    EXPECT_EQ(tool(plan).exitCode, 1);
+    const SyncToolRun none = tool(plan, noEnvironment);
+    EXPECT_EQ(none.exitCode, 3);
+    EXPECT_TRUE(none.err.contains(QStringLiteral("no directory password"))) << none.err.toStdString();
+    ASSERT_TRUE(savePassword(db, slapd.password)); // no keyring answers: the scrambled column
+    EXPECT_EQ(tool(plan, noEnvironment).exitCode, 1);
 }

@@ -58,7 +58,14 @@ QByteArray formattedPlan(Session &session, const SyncPlan &plan, const QString &
         for (const PlannedChange &c : plan.changes)
             if (guids.isEmpty() || guids.last() != c.guid)
                 guids << c.guid;
-        return planLdif(plan.changes, distinguishedNames(session.connection(), guids), delimiter).toUtf8();
+        const QMap<QString, QString> dns = distinguishedNames(session.connection(), guids);
+        if (dns.size() < guids.size())
+            session.console.warn(
+                QStringLiteral("%1 of %2 users could not be bound; their changes are left out of "
+                               "the LDIF")
+                    .arg(guids.size() - dns.size())
+                    .arg(guids.size()));
+        return planLdif(plan.changes, dns, delimiter).toUtf8();
     }
     return planText(plan).toUtf8();
 }
