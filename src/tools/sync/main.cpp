@@ -37,6 +37,11 @@ QList<Command> commands()
     return {planCommand(), applyCommand(), historyCommand(), undoCommand(), exportCommand(), checkCommand()};
 }
 
+QString usageLine(const Command &command)
+{
+    return command.syntax.isEmpty() ? command.name : command.name + u' ' + command.syntax;
+}
+
 QString overview()
 {
     QString text =
@@ -44,7 +49,7 @@ QString overview()
                        "The synchronization of Orvane's review window for scripts and schedules.\n\n"
                        "Commands:\n");
     for (const Command &c : commands())
-        text += QStringLiteral("  %1 %2\n").arg(c.name, c.syntax);
+        text += QStringLiteral("  ") + usageLine(c) + u'\n';
     text += QStringLiteral("\nCommon options: --data-dir DIR, --password-file FILE, --quiet, --verbose.\n"
                            "A password is never taken from the command line.\n"
                            "orvane-sync COMMAND --help describes each command.\n\n") +
@@ -57,8 +62,7 @@ QString commandHelp(const Command &command, const QCommandLineParser &parser)
     QString options = parser.helpText();
     // The parser's own usage line lacks the command; ours replaces it.
     options = options.mid(options.indexOf(QStringLiteral("Options:")));
-    return QStringLiteral("usage: orvane-sync %1 %2\n\n%3\n\n")
-               .arg(command.name, command.syntax, command.summary) +
+    return QStringLiteral("usage: orvane-sync %1\n\n%2\n\n").arg(usageLine(command), command.summary) +
            options + u'\n' + QString::fromLatin1(kExitCodeHelp);
 }
 
