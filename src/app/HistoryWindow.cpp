@@ -7,7 +7,6 @@
 #include "store/Journal.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -37,7 +36,7 @@ QString shownValues(const JournalChange &c, const QStringList &values, const QSt
 
 } // namespace
 
-HistoryWindow::HistoryWindow(AppContext &ctx, QWidget *parent) : QDialog(parent), ctx_(ctx)
+HistoryWindow::HistoryWindow(AppContext &ctx, QWidget *parent) : QDialog(parent), ctx_(ctx), work_(this)
 {
     setObjectName(QStringLiteral("HistoryWindow"));
     setWindowTitle(kTitle);
@@ -54,7 +53,6 @@ HistoryWindow::HistoryWindow(AppContext &ctx, QWidget *parent) : QDialog(parent)
     changes_->setHeaderLabels({QStringLiteral("Object"), QStringLiteral("Attribute"),
                                QStringLiteral("Old values"), QStringLiteral("New values"),
                                QStringLiteral("Source"), QStringLiteral("Outcome")});
-    progress_ = new QProgressBar(this);
     undoButton_ = new QPushButton(QStringLiteral("Undo"), this);
     undoButton_->setObjectName(QStringLiteral("UndoButton"));
     cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
@@ -63,7 +61,7 @@ HistoryWindow::HistoryWindow(AppContext &ctx, QWidget *parent) : QDialog(parent)
     split->addWidget(sets_);
     split->addWidget(changes_);
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(progress_, 1);
+    buttons->addWidget(work_.bar(), 1);
     buttons->addWidget(undoButton_);
     buttons->addWidget(cancelButton_);
     buttons->addWidget(close);
@@ -73,7 +71,7 @@ HistoryWindow::HistoryWindow(AppContext &ctx, QWidget *parent) : QDialog(parent)
     cancelButton_->setEnabled(false);
     connect(sets_, &QTreeWidget::currentItemChanged, this, &HistoryWindow::showSelectedSet);
     connect(undoButton_, &QPushButton::clicked, this, &HistoryWindow::undoSelected);
-    connect(cancelButton_, &QPushButton::clicked, this, [this] { cancel_ = true; });
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { work_.cancel(); });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     refresh();
 }
@@ -103,7 +101,7 @@ long long HistoryWindow::selectedSet() const
 void HistoryWindow::showSelectedSet()
 {
     changes_->clear();
-    undoButton_->setEnabled(!busy_ && selectedSet() != 0);
+    undoButton_->setEnabled(!work_.busy() && selectedSet() != 0);
     if (selectedSet() == 0)
         return;
     Journal journal(ctx_.db);
@@ -131,20 +129,14 @@ void HistoryWindow::undoSelected()
                                                  "directory still holds its new values?")
                                       .arg(id)))
         return;
-    busy_ = true;
-    cancel_ = false;
+    work_.setBusy(true);
     undoButton_->setEnabled(false);
     cancelButton_->setEnabled(true);
     const WriteSummary s = UndoChangeSet(
         ctx_.db, connectionFromSettings(ctx_.settings), ctx_.settings.multivaluedDelimiter, id,
-        journalOperator(ctx_.settings),
-        [this](int done, int total) {
-            progress_->setMaximum(total);
-            progress_->setValue(done);
-            QCoreApplication::processEvents();
-        },
-        &cancel_);
-    busy_ = false;
+        journalOperator(ctx_.settings), [this](int done, int total) { work_.report(done, total); },
+        work_.cancelFlag());
+    work_.setBusy(false);
     cancelButton_->setEnabled(false);
     QString text = s.countsText() + u'.';
     for (const QString &line : s.failures.mid(0, 20))
@@ -163,19 +155,15 @@ void HistoryWindow::undoSelected()
 
 void HistoryWindow::closeEvent(QCloseEvent *event)
 {
-    if (busy_) {
-        cancel_ = true;
+    if (work_.stopInsteadOfClosing())
         event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
+    else
+        QDialog::closeEvent(event);
 }
 
 void HistoryWindow::reject()
 {
-    if (busy_)
-        cancel_ = true;
-    else
+    if (!work_.stopInsteadOfClosing())
         QDialog::reject();
 }
 

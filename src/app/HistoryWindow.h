@@ -5,11 +5,11 @@
 // ones and reports the attributes changed since as conflicts; the undo is
 // itself a change set and appears at the top.
 
+#include "app/WorkProgress.h"
+
 #include <QDialog>
-#include <atomic>
 #include <functional>
 
-class QProgressBar;
 class QPushButton;
 class QTreeWidget;
 
@@ -42,11 +42,9 @@ class HistoryWindow : public QDialog
     long long selectedSet() const;
 
     AppContext &ctx_;
-    std::atomic_bool cancel_{false};
-    bool busy_ = false;
+    WorkProgress work_;
     QTreeWidget *sets_ = nullptr;
     QTreeWidget *changes_ = nullptr;
-    QProgressBar *progress_ = nullptr;
     QPushButton *undoButton_ = nullptr;
     QPushButton *cancelButton_ = nullptr;
 };

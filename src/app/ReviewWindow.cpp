@@ -9,7 +9,6 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -62,7 +61,7 @@ QString summaryText(const WriteSummary &s)
 
 } // namespace
 
-ReviewWindow::ReviewWindow(AppContext &ctx, QWidget *parent) : QDialog(parent), ctx_(ctx)
+ReviewWindow::ReviewWindow(AppContext &ctx, QWidget *parent) : QDialog(parent), ctx_(ctx), work_(this)
 {
     setObjectName(QStringLiteral("ReviewWindow"));
     setWindowTitle(QStringLiteral("Review all"));
@@ -95,7 +94,6 @@ ReviewWindow::ReviewWindow(AppContext &ctx, QWidget *parent) : QDialog(parent), 
     list_->header()->resizeSection(0, 220);
     list_->header()->resizeSection(1, 240);
     list_->header()->resizeSection(2, 240);
-    progress_ = new QProgressBar(this);
     applyButton_ = new QPushButton(QStringLiteral("Apply"), this);
     saveButton_ = new QPushButton(QStringLiteral("Save plan..."), this);
     cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
@@ -114,7 +112,7 @@ ReviewWindow::ReviewWindow(AppContext &ctx, QWidget *parent) : QDialog(parent), 
     heading->addWidget(sourceLabel_, 1);
     heading->addWidget(countLabel_);
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(progress_, 1);
+    buttons->addWidget(work_.bar(), 1);
     for (QPushButton *b : {applyButton_, saveButton_, cancelButton_, closeButton_})
         buttons->addWidget(b);
     auto *layout = new QVBoxLayout(this);
@@ -136,8 +134,7 @@ ReviewWindow::ReviewWindow(AppContext &ctx, QWidget *parent) : QDialog(parent), 
 
 void ReviewWindow::setBusy(bool busy)
 {
-    busy_ = busy;
-    cancel_ = false;
+    work_.setBusy(busy);
     for (QWidget *w : {static_cast<QWidget *>(applyButton_), static_cast<QWidget *>(workbookCombo_),
                        static_cast<QWidget *>(saveButton_), static_cast<QWidget *>(closeButton_),
                        static_cast<QWidget *>(list_), static_cast<QWidget *>(attributeFilter_),
@@ -146,34 +143,23 @@ void ReviewWindow::setBusy(bool busy)
     cancelButton_->setEnabled(busy);
 }
 
-void ReviewWindow::progress(int done, int total)
-{
-    progress_->setMaximum(total);
-    progress_->setValue(done);
-    QCoreApplication::processEvents();
-}
-
 void ReviewWindow::closeEvent(QCloseEvent *event)
 {
-    if (busy_) {
-        cancel_ = true;
+    if (work_.stopInsteadOfClosing())
         event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
+    else
+        QDialog::closeEvent(event);
 }
 
 void ReviewWindow::reject()
 {
-    if (busy_)
-        cancel_ = true;
-    else
+    if (!work_.stopInsteadOfClosing())
         QDialog::reject();
 }
 
 void ReviewWindow::cancelWork()
 {
-    cancel_ = true;
+    work_.cancel();
 }
 
 void ReviewWindow::buildPlan()
@@ -182,7 +168,7 @@ void ReviewWindow::buildPlan()
     const ObjectTable users = ctx_.objects;
     plan_ = BuildSyncPlan(
         ctx_.db, ctx_.settings, users, workbookCombo_->currentData().toLongLong(),
-        [this](int d, int t) { progress(d, t); }, &cancel_,
+        [this](int d, int t) { work_.report(d, t); }, work_.cancelFlag(),
         [this](const QString &title, const QString &text) { dialogs().warn(this, title, text); });
     setBusy(false);
     sourceLabel_->setText(plan_.problem.isEmpty()
@@ -277,7 +263,7 @@ void ReviewWindow::updateCounts()
     }
     const int ticked = int(tickedChanges().size());
     countLabel_->setText(planCountText(shown, users) + QStringLiteral(", %1 ticked").arg(ticked));
-    applyButton_->setEnabled(!busy_ && ticked > 0);
+    applyButton_->setEnabled(!work_.busy() && ticked > 0);
 }
 
 void ReviewWindow::applyTicked()
@@ -294,8 +280,8 @@ void ReviewWindow::applyTicked()
     setBusy(true);
     const WriteSummary summary = ApplyPlanChanges(
         ctx_.db, connectionFromSettings(ctx_.settings), ctx_.settings.multivaluedDelimiter, ticked,
-        journalOperator(ctx_.settings), kReviewApplyOrigin, [this](int d, int t) { progress(d, t); },
-        &cancel_);
+        journalOperator(ctx_.settings), kReviewApplyOrigin, [this](int d, int t) { work_.report(d, t); },
+        work_.cancelFlag());
     setBusy(false);
     if (summary.failed > 0 || summary.conflicts > 0 || !summary.journalProblem.isEmpty())
         dialogs().warn(this, kTitle, summaryText(summary));

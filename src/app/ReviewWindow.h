@@ -8,16 +8,15 @@
 // LDIF. Work runs on the interface thread, which keeps serving events so that
 // Cancel can be pressed; the other buttons wait meanwhile.
 
+#include "app/WorkProgress.h"
 #include "plan/SyncPlan.h"
 
 #include <QDialog>
-#include <atomic>
 #include <functional>
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -58,19 +57,16 @@ class ReviewWindow : public QDialog
     void fillList();
     void updateCounts();
     void setBusy(bool busy);
-    void progress(int done, int total);
 
     AppContext &ctx_;
     SyncPlan plan_;
-    std::atomic_bool cancel_{false};
-    bool busy_ = false;
+    WorkProgress work_;
     QLabel *sourceLabel_ = nullptr;
     QComboBox *workbookCombo_ = nullptr;
     QComboBox *attributeFilter_ = nullptr;
     QLineEdit *textFilter_ = nullptr;
     QLabel *countLabel_ = nullptr;
     QTreeWidget *list_ = nullptr;
-    QProgressBar *progress_ = nullptr;
     QPushButton *applyButton_ = nullptr;
     QPushButton *saveButton_ = nullptr;
     QPushButton *cancelButton_ = nullptr;
