@@ -88,6 +88,10 @@ bool SheetPass::run(Worksheet::Content *content, bool *hasSheetData, std::string
         } else if (local == "sheetData" && !*hasSheetData) {
             *hasSheetData = true;
             part_->prefix = std::string(reader_.prefix());
+            // Sized once from the part (a cell takes 32 bytes or more of it):
+            // growing by doubling copied every cell some twenty times; capacity
+            // never written costs no memory.
+            content_.cells.reserve(part_->xml.size() / 32);
             ok = readSheetData();
         } else {
             ok = reader_.skipElement() || fail("");
