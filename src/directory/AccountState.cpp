@@ -21,16 +21,8 @@ DirectoryReport changeAccount(const DirectoryConnection &connection, const QStri
 {
     DirectoryReport report;
     BoundObject bound;
-    const BindResult bind = BindObject(connection, guid, &bound, &report.failure);
-    if (bind == BindResult::OpenFailed)
-        report.messages.append(
-            failureMessage(change.title,
-                           codeText(report.failure.code) +
-                               QStringLiteral(" COM method error occurred while trying to open AD object."),
-                           report.failure));
-    if (bind != BindResult::Bound)
+    if (!BindForReport(connection, guid, change.title, &bound, &report))
         return report;
-    report.failure = {};
     const qint64 wrong = change.disable ? 0 : -1;
     const qint64 wanted = change.disable ? -1 : 0;
     if (getIntegerProperty(bound.object(), QStringLiteral("AccountDisabled")) == wrong &&

@@ -131,14 +131,6 @@ DirectoryReport ValueWriteSequence(AutomationObject *object, WriteContext contex
 namespace
 {
 
-DirectoryMessage openFailure(const QString &title, const DirectoryFailure &failure)
-{
-    return failureMessage(title,
-                          codeText(failure.code) +
-                              QStringLiteral(" COM method error occurred while trying to open AD object."),
-                          failure);
-}
-
 void addReport(DirectoryReport *total, const DirectoryReport &part)
 {
     total->messages += part.messages;
@@ -157,12 +149,8 @@ DirectoryReport ApplyPreparedValues(const DirectoryConnection &connection, const
     if (index < 0 || index >= table.size())
         return report;
     BoundObject bound;
-    const BindResult bind = BindObject(connection, table[index].guid, &bound, &report.failure);
-    if (bind == BindResult::OpenFailed)
-        report.messages.append(openFailure(kSynchronizationErrorTitle, report.failure));
-    if (bind != BindResult::Bound)
+    if (!BindForReport(connection, table[index].guid, kSynchronizationErrorTitle, &bound, &report))
         return report;
-    report.failure = {};
     report.result = 1;
     for (const SyncRecord &record : records) {
         if (record.upToDate == 1 || (record.multivalued != 0 && record.multivalued != 1))
@@ -180,10 +168,8 @@ DirectoryReport WriteAttribute(const DirectoryConnection &connection, const QStr
 {
     DirectoryReport report;
     BoundObject bound;
-    const BindResult bind = BindObject(connection, guid, &bound, &report.failure);
-    if (bind == BindResult::OpenFailed)
-        report.messages.append(openFailure(kAttributeEditErrorTitle, report.failure));
-    if (bind != BindResult::Bound || (multivalued != 0 && multivalued != 1))
+    if (!BindForReport(connection, guid, kAttributeEditErrorTitle, &bound, &report) ||
+        (multivalued != 0 && multivalued != 1))
         return report;
     return ValueWriteSequence(bound.object(), WriteContext::AttributeEdit, attribute, multivalued,
                               multivalued == 0 ? QStringList{values.value(0)} : values);

@@ -105,6 +105,22 @@ BindResult BindObject(const DirectoryConnection &connection, const QString &guid
     return finish(BindResult::Bound);
 }
 
+bool BindForReport(const DirectoryConnection &connection, const QString &guid, const QString &title,
+                   BoundObject *out, DirectoryReport *report)
+{
+    const BindResult bind = BindObject(connection, guid, out, &report->failure);
+    if (bind == BindResult::OpenFailed)
+        report->messages.append(
+            failureMessage(title,
+                           codeText(report->failure.code) +
+                               QStringLiteral(" COM method error occurred while trying to open AD object."),
+                           report->failure));
+    if (bind != BindResult::Bound)
+        return false;
+    report->failure = {};
+    return true;
+}
+
 QString FormatObjectGuid(const VARIANT *value)
 {
     const std::optional<QByteArray> bytes = variantToBytes(value);
@@ -177,17 +193,8 @@ DirectoryReport ReloadObject(const DirectoryConnection &connection, Database &db
     if (!table || index < 0 || index >= table->size())
         return report;
     BoundObject bound;
-    const BindResult bind = BindObject(connection, guid, &bound, &report.failure);
-    if (bind == BindResult::OpenFailed) {
-        report.messages.append(
-            failureMessage(kReloadTitle,
-                           codeText(report.failure.code) +
-                               QStringLiteral(" COM method error occurred while trying to open AD object."),
-                           report.failure));
-    }
-    if (bind != BindResult::Bound)
+    if (!BindForReport(connection, guid, kReloadTitle, &bound, &report))
         return report;
-    report.failure = {};
     ObjectEntry &entry = (*table)[index];
     for (const CatalogueAttribute &a : catalogueAttributes(db)) {
         if (a.multivalued != 0 && a.multivalued != 1)

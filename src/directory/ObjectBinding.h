@@ -72,6 +72,13 @@ enum class BindResult {
 BindResult BindObject(const DirectoryConnection &connection, const QString &guid, BoundObject *out,
                       DirectoryFailure *failure = nullptr, bool spacedArguments = false);
 
+/// BindObject for an operation whose messages are titled `title`: true when
+/// the object is bound (`report->failure` then empty). An open failure adds
+/// "<code> COM method error occurred while trying to open AD object." to
+/// `report->messages`; `report->failure` keeps the cause of any failure.
+bool BindForReport(const DirectoryConnection &connection, const QString &guid, const QString &title,
+                   BoundObject *out, DirectoryReport *report);
+
 /// The GUID text of an objectGUID value (a 16-byte VT_ARRAY|VT_UI1); "" for
 /// anything else.
 QString FormatObjectGuid(const VARIANT *value);

@@ -95,21 +95,15 @@ DirectoryReport JournaledApplyPreparedValues(Database &db, const Settings &setti
     Journal journal(db);
     const QList<long long> ids = recordPending(journal, settings, kSynchronizeOrigin, changes);
     BoundObject bound;
-    const BindResult bind = BindObject(connectionFromSettings(settings), entry.guid, &bound, &report.failure);
-    if (bind == BindResult::OpenFailed)
-        report.messages.append(
-            failureMessage(kSynchronizationErrorTitle,
-                           codeText(report.failure.code) +
-                               QStringLiteral(" COM method error occurred while trying to open AD object."),
-                           report.failure));
+    const bool opened = BindForReport(connectionFromSettings(settings), entry.guid,
+                                      kSynchronizationErrorTitle, &bound, &report);
     journal.beginBatch();
-    if (bind != BindResult::Bound) {
+    if (!opened) {
         for (long long id : ids)
             journal.complete(id, JournalFailed, reasonOf(report));
         journal.endBatch();
         return report;
     }
-    report.failure = {};
     report.result = 1;
     for (int i = 0; i < written.size(); ++i) {
         const SyncRecord &r = written[i];
