@@ -102,18 +102,25 @@ void ObjectView::findSources()
     }
 }
 
-void ObjectView::loadSourceRow(int n, bool fill, bool icons)
+std::optional<SourceComparison> ObjectView::compareSource(int n) const
 {
     const ObjectEntry *entry = openedObject(ctx_);
     if (!entry || n < 0 || n >= sources_.size())
-        return;
-    const SourceComparison comparison =
-        CompareSource(ctx_.db, ctx_.settings, sources_[n], *entry, warnings());
+        return std::nullopt;
+    SourceComparison comparison = CompareSource(ctx_.db, ctx_.settings, sources_[n], *entry, warnings());
     if (!comparison.opened)
+        return std::nullopt;
+    return comparison;
+}
+
+void ObjectView::loadSourceRow(int n, bool fill, bool icons)
+{
+    const std::optional<SourceComparison> comparison = compareSource(n);
+    if (!comparison)
         return;
-    markAttributeList(comparison, icons);
+    markAttributeList(*comparison, icons);
     if (fill)
-        fillCompareList(comparison);
+        fillCompareList(*comparison);
 }
 
 void ObjectView::markAttributeList(const SourceComparison &comparison, bool icons)

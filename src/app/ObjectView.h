@@ -10,6 +10,7 @@
 
 #include <QList>
 #include <QObject>
+#include <optional>
 
 class QComboBox;
 class QLineEdit;
@@ -64,6 +65,9 @@ class ObjectView : public QObject
 
   private:
     WarningSink warnings() const;
+    /// The opened user compared with source `n`; nothing when no user is
+    /// opened, `n` names no source, or its workbook did not open (reported).
+    std::optional<SourceComparison> compareSource(int n) const;
     void markAttributeList(const SourceComparison &comparison, bool icons);
     void fillCompareList(const SourceComparison &comparison);
     void synchronizeRow(int n, const QString &source);

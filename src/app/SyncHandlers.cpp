@@ -43,13 +43,11 @@ void ObjectView::synchronize()
 // Reads the row afresh, so that a second source is compared with what the first one wrote.
 void ObjectView::synchronizeRow(int n, const QString &source)
 {
+    const std::optional<SourceComparison> found = compareSource(n);
     const ObjectEntry *entry = openedObject(ctx_);
-    if (!entry || n < 0 || n >= sources_.size())
+    if (!found || !entry)
         return;
-    const SourceComparison comparison =
-        CompareSource(ctx_.db, ctx_.settings, sources_[n], *entry, warnings());
-    if (!comparison.opened)
-        return;
+    const SourceComparison &comparison = *found;
     if (comparison.differing == 0) {
         dialogs().inform(c_.parent, kSynchronizationTitle,
                          QStringLiteral("Active Directory object is up to date."));
