@@ -25,15 +25,6 @@ namespace
 
 const QString kTitle = QStringLiteral("History");
 
-QString shownValues(const JournalChange &c, const QStringList &values, const QString &delimiter)
-{
-    if (c.binary)
-        return values.isEmpty() ? QString()
-                                : QStringLiteral("(%1 bytes)")
-                                      .arg(QByteArray::fromBase64(values.value(0).toLatin1()).size());
-    return values.join(delimiter);
-}
-
 } // namespace
 
 HistoryWindow::HistoryWindow(AppContext &ctx, QWidget *parent) : QDialog(parent), ctx_(ctx), work_(this)
@@ -107,12 +98,10 @@ void HistoryWindow::showSelectedSet()
     Journal journal(ctx_.db);
     const QString delimiter = ctx_.settings.multivaluedDelimiter;
     for (const JournalChange &c : journal.changes(selectedSet())) {
-        QString outcome = journalOutcomeName(c.outcome);
-        if (!c.outcomeText.isEmpty())
-            outcome += QStringLiteral(": ") + c.outcomeText;
+        const QString outcome = journalOutcomeText(c);
         auto *row =
-            new QTreeWidgetItem(changes_, {c.cn, c.attribute, shownValues(c, c.oldValues, delimiter),
-                                           shownValues(c, c.newValues, delimiter), c.source, outcome});
+            new QTreeWidgetItem(changes_, {c.cn, c.attribute, journalValuesText(c, c.oldValues, delimiter),
+                                           journalValuesText(c, c.newValues, delimiter), c.source, outcome});
         row->setToolTip(4, c.source);
         row->setToolTip(5, outcome);
     }

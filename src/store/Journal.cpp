@@ -45,6 +45,23 @@ QString journalOutcomeName(int outcome)
     return QString::number(outcome);
 }
 
+QString journalValuesText(const JournalChange &change, const QStringList &values, const QString &delimiter)
+{
+    if (change.binary)
+        return values.isEmpty() ? QString()
+                                : QStringLiteral("(%1 bytes)")
+                                      .arg(QByteArray::fromBase64(values.value(0).toLatin1()).size());
+    return values.join(delimiter);
+}
+
+QString journalOutcomeText(const JournalChange &change)
+{
+    QString outcome = journalOutcomeName(change.outcome);
+    if (!change.outcomeText.isEmpty())
+        outcome += QStringLiteral(": ") + change.outcomeText;
+    return outcome;
+}
+
 QString journalOperator(const Settings &settings)
 {
     if (settings.useCurrentCredentials != 1 && !settings.userName.isEmpty())

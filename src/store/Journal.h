@@ -61,6 +61,12 @@ struct JournalChange {
     QString outcomeText;
 };
 
+/// One side of `change` (its old or new `values`) as shown to the
+/// administrator: joined by `delimiter`, or "(N bytes)" for binary values.
+QString journalValuesText(const JournalChange &change, const QStringList &values, const QString &delimiter);
+/// The outcome's short name followed by ": " and its text when it has one.
+QString journalOutcomeText(const JournalChange &change);
+
 /// The user named in the journal: the configured directory user, or the
 /// logged-on user when the program binds with the current credentials.
 QString journalOperator(const Settings &settings);

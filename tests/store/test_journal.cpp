@@ -83,4 +83,13 @@ TEST_F(JournalTest, ChangesKeepTheirValuesAndOutcomes)
     EXPECT_EQ(QByteArray::fromBase64(changes[1].oldValues.value(0).toLatin1()),
               QByteArray("\xff\xd8\x00\x01", 4));
     EXPECT_EQ(journalOutcomeName(changes[1].outcome), QStringLiteral("pending"));
+
+    // As the history shows them: values joined, photo bytes counted, the outcome with its reason.
+    EXPECT_EQ(journalValuesText(changes[0], {QStringLiteral("1"), QStringLiteral("2")}, QStringLiteral("; ")),
+              QStringLiteral("1; 2"));
+    EXPECT_EQ(journalValuesText(changes[1], changes[1].oldValues, QStringLiteral(";")),
+              QStringLiteral("(4 bytes)"));
+    EXPECT_EQ(journalValuesText(changes[1], changes[1].newValues, QStringLiteral(";")), QString());
+    EXPECT_EQ(journalOutcomeText(changes[0]), QStringLiteral("failed: <-2147016657> refused"));
+    EXPECT_EQ(journalOutcomeText(changes[1]), QStringLiteral("pending"));
 }
