@@ -86,7 +86,9 @@ void WorkbookPrewarm::run()
                 idle_.notify_all();
                 return;
             }
-            target = queue_.takeFirst();
+            // From the last: an open that comes meanwhile goes from the first,
+            // so the two meet halfway instead of the open waiting behind each parse.
+            target = queue_.takeLast();
         }
         WorkbookCache::warm(target.path.toStdString(), [&](Workbook &book) {
             for (int column : target.columns) {

@@ -37,7 +37,7 @@ class WorkbookPrewarm
     WorkbookPrewarm(const WorkbookPrewarm &) = delete;
     WorkbookPrewarm &operator=(const WorkbookPrewarm &) = delete;
 
-    /// Parses `targets` one after another on the worker thread, replacing
+    /// Parses `targets` one after another, the last first, on the worker thread, replacing
     /// whatever of an earlier run is not started yet; returns at once.
     void start(QList<PrewarmTarget> targets);
     /// Drops the targets not started yet and waits for the one in progress.
