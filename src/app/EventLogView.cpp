@@ -123,30 +123,28 @@ void EventLogView::deleteSelected()
     refreshUnreadIndicator();
 }
 
-void EventLogView::markSelectedRead()
+void EventLogView::setSelectedReadFlag(int unread)
 {
     const WriteCheck check(ctx_.db);
     for (QTreeWidgetItem *row : selectedRows()) {
-        setEventReadFlag(ctx_.db, rowData(row), 0);
+        setEventReadFlag(ctx_.db, rowData(row), unread);
         if (check.failed())
             break;
-        row->setIcon(1, ctx_.images.icon(ImageRead));
+        row->setIcon(1, ctx_.images.icon(unread ? ImageUnread : ImageRead));
     }
     check.report(list_->window(), kTitle);
+}
+
+void EventLogView::markSelectedRead()
+{
+    setSelectedReadFlag(0);
     if (countAllUnread(ctx_.db) == 0)
         setIndicator(false);
 }
 
 void EventLogView::markSelectedUnread()
 {
-    const WriteCheck check(ctx_.db);
-    for (QTreeWidgetItem *row : selectedRows()) {
-        setEventReadFlag(ctx_.db, rowData(row), 1);
-        if (check.failed())
-            break;
-        row->setIcon(1, ctx_.images.icon(ImageUnread));
-    }
-    check.report(list_->window(), kTitle);
+    setSelectedReadFlag(1);
     if (countAllUnread(ctx_.db) > 0)
         setIndicator(true);
 }
