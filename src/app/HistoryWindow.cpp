@@ -25,6 +25,22 @@ namespace
 
 const QString kTitle = QStringLiteral("History");
 
+// An undo that the journal could not record cannot itself be undone: the
+// summary says so.
+QString undoSummaryText(const WriteSummary &s)
+{
+    QString text = s.countsText() + u'.';
+    for (const QString &line : s.failures.mid(0, 20))
+        text += u'\n' + line;
+    if (!s.conflictTexts.isEmpty())
+        text += QStringLiteral("\n\nChanged by someone else since, left alone:");
+    for (const QString &line : s.conflictTexts.mid(0, 20))
+        text += u'\n' + line;
+    if (!s.journalProblem.isEmpty())
+        text += QStringLiteral("\n\n") + s.journalProblem;
+    return text;
+}
+
 } // namespace
 
 HistoryWindow::HistoryWindow(AppContext &ctx, QWidget *parent) : QDialog(parent), ctx_(ctx), work_(this)
@@ -127,17 +143,10 @@ void HistoryWindow::undoSelected()
         work_.cancelFlag());
     work_.setBusy(false);
     cancelButton_->setEnabled(false);
-    QString text = s.countsText() + u'.';
-    for (const QString &line : s.failures.mid(0, 20))
-        text += u'\n' + line;
-    if (!s.conflictTexts.isEmpty())
-        text += QStringLiteral("\n\nChanged by someone else since, left alone:");
-    for (const QString &line : s.conflictTexts.mid(0, 20))
-        text += u'\n' + line;
-    if (s.failed > 0 || s.conflicts > 0)
-        dialogs().warn(this, kTitle, text);
+    if (s.failed > 0 || s.conflicts > 0 || !s.journalProblem.isEmpty())
+        dialogs().warn(this, kTitle, undoSummaryText(s));
     else
-        dialogs().inform(this, kTitle, text);
+        dialogs().inform(this, kTitle, undoSummaryText(s));
     emit directoryChanged();
     refresh();
 }
