@@ -15,15 +15,6 @@ namespace orvane::synctool
 namespace
 {
 
-QString shownValues(const JournalChange &c, const QStringList &values, const QString &delimiter)
-{
-    if (c.binary)
-        return values.isEmpty() ? QString()
-                                : QStringLiteral("(%1 bytes)")
-                                      .arg(QByteArray::fromBase64(values.value(0).toLatin1()).size());
-    return values.join(delimiter);
-}
-
 // Rows of cells as columns padded to their widest cell, the last one left ragged.
 QStringList aligned(const QList<QStringList> &rows)
 {
@@ -79,13 +70,11 @@ int runHistory(Session &session, const QCommandLineParser &parser)
         if (!session.console.verbose)
             continue;
         for (const JournalChange &c : journal.changes(sets[i].id)) {
-            QString outcome = journalOutcomeName(c.outcome);
-            if (!c.outcomeText.isEmpty())
-                outcome += QStringLiteral(": ") + c.outcomeText;
+            const QString outcome = journalOutcomeText(c);
             const QString &d = session.settings.multivaluedDelimiter;
             session.console.out(QStringLiteral("    %1  %2: \"%3\" -> \"%4\"  %5  [%6]")
-                                    .arg(c.cn, c.attribute, shownValues(c, c.oldValues, d),
-                                         shownValues(c, c.newValues, d), c.source, outcome));
+                                    .arg(c.cn, c.attribute, journalValuesText(c, c.oldValues, d),
+                                         journalValuesText(c, c.newValues, d), c.source, outcome));
         }
     }
     return ExitSuccess;
