@@ -292,6 +292,9 @@ TEST_F(SyncTool, BadUsageAndApplyWithoutYesOffATerminalAreRefused)
         {QStringLiteral("plan"), QStringLiteral("--letter"), QStringLiteral("S"), QStringLiteral("--all")},
         {QStringLiteral("plan"), QStringLiteral("--password"), QStringLiteral("x")},
         {QStringLiteral("undo"), QStringLiteral("last")},
+        {QStringLiteral("apply"), QStringLiteral("--yes"), QStringLiteral("--letter"),
+         QStringLiteral("--all")},
+        {QStringLiteral("plan"), QStringLiteral("stray")},
         {QStringLiteral("frobnicate")}};
     for (const QStringList &args : cases) {
         const SyncToolRun run = tool(args);

@@ -23,6 +23,7 @@ struct Command {
     std::function<int(Session &, const QCommandLineParser &)> run;
     bool needsDirectory = true;   ///< resolve the password before running
     bool passwordRequired = true; ///< no password found is an error before running
+    int positionalArguments = 0;  ///< how many plain arguments follow the options (undo: the change set)
 };
 
 Command planCommand();

@@ -150,6 +150,7 @@ Command undoCommand()
         "Writes back the old values of every write of the change set that the directory still\n"
         "holds the new values of; attributes changed since are left alone. The undo is a\n"
         "change set of its own.");
+    c.positionalArguments = 1;
     c.validate = validateUndo;
     c.run = runUndo;
     return c;

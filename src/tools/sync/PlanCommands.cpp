@@ -203,7 +203,8 @@ int scopePrefix(Console &console, const QCommandLineParser &parser, QString *pre
     if (letter && parser.isSet(QStringLiteral("all")))
         return console.fail(ExitUsage, QStringLiteral("give either --letter or --all, not both"));
     *prefix = letter ? parser.value(QStringLiteral("letter")) : QString();
-    if (letter && prefix->isEmpty())
+    // "--letter --all" gives the letter "--all": an option taken for the value, not a beginning.
+    if (letter && (prefix->isEmpty() || prefix->startsWith(QStringLiteral("--"))))
         return console.fail(ExitUsage, QStringLiteral("--letter needs a character"));
     return ExitSuccess;
 }

@@ -80,6 +80,11 @@ int runCommand(const Command &command, const QStringList &arguments)
         std::fputs(commandHelp(command, parser).toUtf8().constData(), stdout);
         return ExitSuccess;
     }
+    // A stray word is most often an option value that went missing ("--letter --all"): refuse it
+    // rather than run on a scope the administrator did not ask for.
+    if (command.positionalArguments == 0 && !parser.positionalArguments().isEmpty())
+        return console.fail(ExitUsage, QStringLiteral("unexpected argument %1 (see orvane-sync %2 --help)")
+                                           .arg(parser.positionalArguments().first(), command.name));
     console.quiet = parser.isSet(QStringLiteral("quiet"));
     console.verbose = parser.isSet(QStringLiteral("verbose"));
     if (const int code = command.validate ? command.validate(console, parser) : ExitSuccess)
