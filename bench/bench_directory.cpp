@@ -9,6 +9,7 @@
 //   build/orvane_bench_directory [rounds]
 // Prints one line per measurement (best and median of the rounds).
 
+#include "BenchSupport.h"
 #include "automation/AutomationObject.h"
 #include "automation/Invocation.h"
 #include "automation/LastError.h"
@@ -29,6 +30,7 @@
 #include <vector>
 
 using namespace orvane;
+using namespace orvane::bench;
 
 namespace
 {
@@ -77,28 +79,6 @@ const bool kMultiValued[] = {false, false, false, true,  false, false, false, fa
                              false, false, false, false, false, false, false, false, false, false,
                              true,  false, true,  false, true,  false, true,  false, true};
 
-struct Directory {
-    QString host, port, base, admin, password;
-    int users = 0;
-};
-
-struct Stats {
-    double best = 0, median = 0;
-};
-
-Stats measure(int rounds, const std::function<void()> &work)
-{
-    std::vector<double> ms;
-    for (int i = 0; i < rounds; ++i) {
-        QElapsedTimer t;
-        t.start();
-        work();
-        ms.push_back(t.nsecsElapsed() / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return {ms.front(), ms[ms.size() / 2]};
-}
-
 QString attributeList()
 {
     QStringList names;
@@ -110,24 +90,11 @@ QString attributeList()
 const QString kFilter = QStringLiteral("(&(objectCategory=person)(objectClass=user))");
 
 // ldapsearch paging the same users with the same attributes, output discarded.
-void runLdapsearch(const Directory &d, int pageSize)
+void runLdapsearch(const BenchDirectory &d, int pageSize)
 {
     QProcess p;
     p.setStandardOutputFile(QProcess::nullDevice());
-    QStringList args{QStringLiteral("-LLL"),
-                     QStringLiteral("-x"),
-                     QStringLiteral("-ZZ"),
-                     QStringLiteral("-H"),
-                     QStringLiteral("ldap://%1:%2").arg(d.host, d.port),
-                     QStringLiteral("-D"),
-                     d.admin,
-                     QStringLiteral("-w"),
-                     d.password,
-                     QStringLiteral("-b"),
-                     d.base,
-                     QStringLiteral("-E"),
-                     QStringLiteral("pr=%1/noprompt").arg(pageSize),
-                     kFilter};
+    QStringList args = d.searchArguments(pageSize, kFilter);
     args << attributeList().split(QLatin1Char(','));
     p.start(QStringLiteral("ldapsearch"), args);
     if (!p.waitForFinished(600000) || p.exitCode() != 0)
@@ -226,7 +193,7 @@ long directWalk(AutomationObject *records)
 // The program's user search: the ADO objects, the command strings, and every
 // catalogue attribute of every record read through the engine. Returns the
 // records' GUID texts when `guids` is given.
-long engineSearch(const Directory &d, int pageSize, std::vector<QString> *guids, bool direct = false)
+long engineSearch(const BenchDirectory &d, int pageSize, std::vector<QString> *guids, bool direct = false)
 {
     AutomationObject *connection = createObject(QStringLiteral("ADODB.Connection"));
     AutomationObject *command = createObject(QStringLiteral("ADODB.Command"));
@@ -290,7 +257,7 @@ long engineSearch(const Directory &d, int pageSize, std::vector<QString> *guids,
 }
 
 // ReadAccountDisabled: the namespace, OpenDSObject by GUID, AccountDisabled.
-int readAccountDisabled(const Directory &d, const QString &guid)
+int readAccountDisabled(const BenchDirectory &d, const QString &guid)
 {
     AutomationObject *ns = getObject(QStringLiteral("LDAP:"));
     AutomationObject *user =
@@ -319,13 +286,9 @@ QString cpuModel()
 int main(int argc, char **argv)
 {
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
-    Directory d{qEnvironmentVariable("ORVANE_SLAPD_HOST"),
-                qEnvironmentVariable("ORVANE_SLAPD_PORT"),
-                QStringLiteral("OU=Bulk,") + qEnvironmentVariable("ORVANE_SLAPD_BASE"),
-                qEnvironmentVariable("ORVANE_SLAPD_ADMIN"),
-                qEnvironmentVariable("ORVANE_SLAPD_PASSWORD"),
-                qEnvironmentVariable("ORVANE_SLAPD_BULK").toInt()};
-    if (d.host.isEmpty() || d.users == 0) {
+    BenchDirectory d = BenchDirectory::fromEnvironment();
+    d.base = QStringLiteral("OU=Bulk,") + d.base; // the bulk users only
+    if (!d.isSet() || d.bulk == 0) {
         std::fprintf(
             stderr,
             "Start a slapd with bulk users first:\n"
@@ -335,24 +298,22 @@ int main(int argc, char **argv)
     registerDirectoryServers();
     std::printf(
         "machine: %s, %d cores; slapd on 127.0.0.1, StartTLS; %d users, %zu catalogue attributes + 4\n",
-        qPrintable(cpuModel()), QThread::idealThreadCount(), d.users, std::size(kCatalogue));
+        qPrintable(cpuModel()), QThread::idealThreadCount(), d.bulk, std::size(kCatalogue));
 
     for (const int page : {100, 1000}) {
         const Stats ls = measure(rounds, [&] { runLdapsearch(d, page); });
         long found = 0;
-        std::vector<double> executes;
+        Samples executes;
         const Stats engine = measure(rounds, [&] {
             found = engineSearch(d, page, nullptr);
-            executes.push_back(lastExecuteMs);
+            executes.add(lastExecuteMs);
         });
-        std::sort(executes.begin(), executes.end());
-        const Stats execute{executes.front(), executes[executes.size() / 2]};
-        std::vector<double> directExecutes;
+        const Stats execute = executes.stats();
+        Samples directExecutes;
         const Stats direct = measure(rounds, [&] {
             engineSearch(d, page, nullptr, true);
-            directExecutes.push_back(lastExecuteMs);
+            directExecutes.add(lastExecuteMs);
         });
-        std::sort(directExecutes.begin(), directExecutes.end());
         const long fields = found * static_cast<long>(std::size(kCatalogue) + 4);
         std::printf("page size %4d: ldapsearch %7.1f ms (median %7.1f) | Execute() %7.1f ms (median %7.1f), "
                     "ratio %.2f (best) %.2f (median) | whole walk %7.1f ms (median %7.1f), %ld records, "
@@ -363,7 +324,7 @@ int main(int argc, char **argv)
         std::printf("page size %4d: floor: the same walk straight through IDispatch %7.1f ms (median %7.1f), "
                     "%.2f us per field read\n",
                     page, direct.best, direct.median,
-                    (direct.best - directExecutes.front()) * 1000.0 / fields);
+                    (direct.best - directExecutes.best()) * 1000.0 / fields);
     }
 
     std::vector<QString> guids;

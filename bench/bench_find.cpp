@@ -11,6 +11,7 @@
 //   QT_QPA_PLATFORM=offscreen build/bench/orvane_bench_find [rounds] [letter] [--no-slow-binds]
 // Prints one line per measurement (best and median of the rounds).
 
+#include "BenchSupport.h"
 #include "directory/DirectoryConnection.h"
 #include "directory/ObjectBinding.h"
 #include "directory/UserSearch.h"
@@ -32,57 +33,17 @@
 #include <vector>
 
 using namespace orvane;
+using namespace orvane::bench;
 
 namespace
 {
 
-struct Stats {
-    double best = 0, median = 0;
-};
-
-Stats measure(int rounds, const std::function<void()> &work)
-{
-    std::vector<double> ms;
-    for (int i = 0; i < rounds; ++i) {
-        QElapsedTimer t;
-        t.start();
-        work();
-        ms.push_back(t.nsecsElapsed() / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return {ms.front(), ms[ms.size() / 2]};
-}
-
-void report(const char *what, const Stats &s)
-{
-    std::printf("%-62s best %9.1f ms   median %9.1f ms\n", what, s.best, s.median);
-}
-
-QStringList ldapsearchArguments(const DirectoryConnection &c, const QString &host, const QString &port,
-                                const QString &filter)
-{
-    return {QStringLiteral("-LLL"),
-            QStringLiteral("-x"),
-            QStringLiteral("-ZZ"),
-            QStringLiteral("-H"),
-            QStringLiteral("ldap://%1:%2").arg(host, port),
-            QStringLiteral("-D"),
-            c.userName,
-            QStringLiteral("-w"),
-            c.password,
-            QStringLiteral("-b"),
-            c.baseDn,
-            QStringLiteral("-E"),
-            QStringLiteral("pr=100/noprompt"),
-            filter};
-}
-
 // The letter whose surnames are closest to a fifth of all users.
-QChar chooseLetter(const DirectoryConnection &c, const QString &host, const QString &port, int *users)
+QChar chooseLetter(const BenchDirectory &d, int *users)
 {
     QProcess p;
     p.start(QStringLiteral("ldapsearch"),
-            ldapsearchArguments(c, host, port, QStringLiteral("(&(objectCategory=person)(objectClass=user))"))
+            d.searchArguments(100, QStringLiteral("(&(objectCategory=person)(objectClass=user))"))
                 << QStringLiteral("sn"));
     p.waitForFinished(600000);
     QMap<QChar, int> counts;
@@ -125,19 +86,15 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    const QString host = qEnvironmentVariable("ORVANE_SLAPD_HOST");
-    const QString port = qEnvironmentVariable("ORVANE_SLAPD_PORT");
-    if (host.isEmpty() || port.isEmpty()) {
+    const BenchDirectory d = BenchDirectory::fromEnvironment();
+    if (!d.isSet()) {
         std::fprintf(stderr, "ORVANE_SLAPD_* not set: start a directory with scripts/test-directories\n");
         return 2;
     }
     registerDirectoryServers();
-    const DirectoryConnection connection{
-        host + QLatin1Char(':') + port, qEnvironmentVariable("ORVANE_SLAPD_BASE"), 0,
-        qEnvironmentVariable("ORVANE_SLAPD_ADMIN"), qEnvironmentVariable("ORVANE_SLAPD_PASSWORD")};
+    const DirectoryConnection connection = d.connection();
     int users = 0;
-    const QString letter =
-        argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString(chooseLetter(connection, host, port, &users));
+    const QString letter = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString(chooseLetter(d, &users));
 
     QTemporaryDir folder;
     const QString path = folder.path() + QStringLiteral("/data.db3");
@@ -170,8 +127,7 @@ int main(int argc, char **argv)
     report("ldapsearch of the listed users, 43 attributes", measure(rounds, [&] {
                QProcess p;
                p.setStandardOutputFile(QProcess::nullDevice());
-               p.start(QStringLiteral("ldapsearch"), ldapsearchArguments(connection, host, port, filter)
-                                                         << attributes);
+               p.start(QStringLiteral("ldapsearch"), d.searchArguments(100, filter) << attributes);
                p.waitForFinished(600000);
            }));
     int disabledCount = 0;

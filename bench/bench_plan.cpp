@@ -6,6 +6,7 @@
 //   applies one changed attribute to each through the journal, times ldapmodify doing the same writes in
 //   one process, and deletes the users again.
 
+#include "BenchSupport.h"
 #include "directory/UserSearch.h"
 #include "directory/ldap/RegisterServers.h"
 #include "plan/PlanApply.h"
@@ -22,6 +23,7 @@
 #include <xlsxwriter.h>
 
 using namespace orvane;
+using namespace orvane::bench;
 
 namespace
 {
@@ -112,13 +114,7 @@ void benchPlan(const QString &folder, int users, int rows)
 QProcess *ldapTool(const QString &tool, const QStringList &args)
 {
     auto *p = new QProcess;
-    p->start(tool, QStringList{QStringLiteral("-x"), QStringLiteral("-ZZ"), QStringLiteral("-H"),
-                               QStringLiteral("ldap://%1:%2")
-                                   .arg(qEnvironmentVariable("ORVANE_SLAPD_HOST"),
-                                        qEnvironmentVariable("ORVANE_SLAPD_PORT")),
-                               QStringLiteral("-D"), qEnvironmentVariable("ORVANE_SLAPD_ADMIN"),
-                               QStringLiteral("-w"), qEnvironmentVariable("ORVANE_SLAPD_PASSWORD")} +
-                       args);
+    p->start(tool, BenchDirectory::fromEnvironment().toolArguments() + args);
     return p;
 }
 
@@ -138,10 +134,9 @@ bool runLdap(const QString &tool, const QStringList &args, const QByteArray &inp
 void benchApply(const QString &folder, int count)
 {
     registerDirectoryServers();
-    const QString base = qEnvironmentVariable("ORVANE_SLAPD_BASE");
-    const DirectoryConnection connection{
-        qEnvironmentVariable("ORVANE_SLAPD_HOST") + u':' + qEnvironmentVariable("ORVANE_SLAPD_PORT"), base, 0,
-        qEnvironmentVariable("ORVANE_SLAPD_ADMIN"), qEnvironmentVariable("ORVANE_SLAPD_PASSWORD")};
+    const BenchDirectory d = BenchDirectory::fromEnvironment();
+    const QString base = d.base;
+    const DirectoryConnection connection = d.connection();
     QByteArray add, modify, remove;
     QStringList dns;
     for (int i = 0; i < count; ++i) {

@@ -11,6 +11,7 @@
 //   QT_QPA_PLATFORM=offscreen build/bench/orvane_bench_road [rounds] [letter] [workdir]
 // Prints a Markdown table: best and median of the rounds, ratio to the floor, goal.
 
+#include "BenchSupport.h"
 #include "app/AppContext.h"
 #include "app/Dialogs.h"
 #include "app/ObjectListLoader.h"
@@ -37,6 +38,7 @@
 #include <xlsxwriter.h>
 
 using namespace orvane;
+using namespace orvane::bench;
 
 namespace
 {
@@ -53,50 +55,6 @@ class PrintedDialogs : public Dialogs
     QString openFile(QWidget *, const QString &, const QString &) override { return {}; }
     QString saveFile(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
 };
-
-struct Samples {
-    std::vector<double> ms;
-    void add(double v) { ms.push_back(v); }
-    double best() const { return ms.empty() ? 0 : *std::min_element(ms.begin(), ms.end()); }
-    double median() const
-    {
-        std::vector<double> s = ms;
-        std::sort(s.begin(), s.end());
-        return s.empty() ? 0 : s[s.size() / 2];
-    }
-};
-
-double timed(const std::function<void()> &work)
-{
-    QElapsedTimer t;
-    t.start();
-    work();
-    return t.nsecsElapsed() / 1e6;
-}
-
-struct Directory {
-    QString host, port, base, admin, password;
-};
-
-QStringList ldapsearchArguments(const Directory &d, int page, const QString &filter)
-{
-    return {QStringLiteral("-LLL"),
-            QStringLiteral("-x"),
-            QStringLiteral("-ZZ"),
-            QStringLiteral("-o"),
-            QStringLiteral("ldif-wrap=no"),
-            QStringLiteral("-H"),
-            QStringLiteral("ldap://%1:%2").arg(d.host, d.port),
-            QStringLiteral("-D"),
-            d.admin,
-            QStringLiteral("-w"),
-            d.password,
-            QStringLiteral("-b"),
-            d.base,
-            QStringLiteral("-E"),
-            QStringLiteral("pr=%1/noprompt").arg(page),
-            filter};
-}
 
 // Runs a floor command with its output thrown away; returns its time in ms.
 double floorRun(const QString &program, const QStringList &arguments)
@@ -117,9 +75,9 @@ const std::vector<std::pair<int, const char *>> kColumns{
 
 // Writes the HR workbook: a header and one row per user that has an account
 // name, the values read with ldapsearch (multiple values joined with ";").
-int writeSourceWorkbook(const Directory &d, const QString &path)
+int writeSourceWorkbook(const BenchDirectory &d, const QString &path)
 {
-    QStringList arguments = ldapsearchArguments(d, 1000, kUserCountFilter);
+    QStringList arguments = d.searchArguments(1000, kUserCountFilter);
     for (const auto &column : kColumns)
         arguments << QString::fromLatin1(column.second);
     QProcess p;
@@ -218,10 +176,8 @@ int main(int argc, char **argv)
     QTemporaryDir temporary;
     const QString work = argc > 3 ? QString::fromLocal8Bit(argv[3]) : temporary.path();
     QDir().mkpath(work);
-    const Directory d{qEnvironmentVariable("ORVANE_SLAPD_HOST"), qEnvironmentVariable("ORVANE_SLAPD_PORT"),
-                      qEnvironmentVariable("ORVANE_SLAPD_BASE"), qEnvironmentVariable("ORVANE_SLAPD_ADMIN"),
-                      qEnvironmentVariable("ORVANE_SLAPD_PASSWORD")};
-    if (d.host.isEmpty() || d.port.isEmpty()) {
+    const BenchDirectory d = BenchDirectory::fromEnvironment();
+    if (!d.isSet()) {
         std::fprintf(stderr, "ORVANE_SLAPD_* not set: start a directory with scripts/test-directories\n");
         return 2;
     }
@@ -360,16 +316,15 @@ int main(int argc, char **argv)
         // Floors first, then the road, each round, so that both see the same load.
         ldapListed.add(
             floorRun(QStringLiteral("ldapsearch"),
-                     ldapsearchArguments(d, kUserListPageSize,
-                                         QStringLiteral("(&(objectCategory=person)(objectClass=user)(") +
-                                             names.pick + u'=' + letter + QStringLiteral("*))")) +
+                     d.searchArguments(kUserListPageSize,
+                                       QStringLiteral("(&(objectCategory=person)(objectClass=user)(") +
+                                           names.pick + u'=' + letter + QStringLiteral("*))")) +
                          findAttributes));
         unzipSheet.add(floorRun(QStringLiteral("unzip"),
                                 {QStringLiteral("-p"), primary, QStringLiteral("xl/worksheets/sheet1.xml"),
                                  QStringLiteral("xl/sharedStrings.xml")}));
-        ldapExport.add(
-            floorRun(QStringLiteral("ldapsearch"),
-                     ldapsearchArguments(d, kUserCountPageSize, kUserCountFilter) + exportAttributes));
+        ldapExport.add(floorRun(QStringLiteral("ldapsearch"),
+                                d.searchArguments(kUserCountPageSize, kUserCountFilter) + exportAttributes));
 
         WorkbookCache::clear();
         find.samples.add(

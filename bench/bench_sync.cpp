@@ -10,6 +10,7 @@
 //   build/bench/orvane_bench_sync [rounds] [letter]
 // The export writes the primary workbook the other measurements use.
 
+#include "BenchSupport.h"
 #include "directory/UserSearch.h"
 #include "directory/ldap/RegisterServers.h"
 #include "store/Database.h"
@@ -31,32 +32,10 @@
 #include <xlsxwriter.h>
 
 using namespace orvane;
+using namespace orvane::bench;
 
 namespace
 {
-
-struct Stats {
-    double best = 0, median = 0;
-};
-
-Stats measure(int rounds, const std::function<void()> &work)
-{
-    std::vector<double> ms;
-    for (int i = 0; i < rounds; ++i) {
-        QElapsedTimer t;
-        t.start();
-        work();
-        ms.push_back(t.nsecsElapsed() / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return {ms.front(), ms[ms.size() / 2]};
-}
-
-void report(const char *what, const Stats &s)
-{
-    std::printf("%-58s best %9.1f ms  median %9.1f ms\n", what, s.best, s.median);
-    std::fflush(stdout);
-}
 
 void writeHeaderWorkbook(const QString &path)
 {
@@ -94,7 +73,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
     const QString letter = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("A");
-    if (qEnvironmentVariableIsEmpty("ORVANE_SLAPD_HOST")) {
+    const BenchDirectory d = BenchDirectory::fromEnvironment();
+    if (!d.isSet()) {
         std::fprintf(stderr,
                      "set the ORVANE_SLAPD_* variables (scripts/test-directories start ... --bulk N)\n");
         return 2;
@@ -107,10 +87,7 @@ int main(int argc, char **argv)
     Database db;
     db.open(dbPath);
     Settings settings = loadSettings(db);
-    const DirectoryConnection connection{
-        qEnvironmentVariable("ORVANE_SLAPD_HOST") + u':' + qEnvironmentVariable("ORVANE_SLAPD_PORT"),
-        qEnvironmentVariable("ORVANE_SLAPD_BASE"), 0, qEnvironmentVariable("ORVANE_SLAPD_ADMIN"),
-        qEnvironmentVariable("ORVANE_SLAPD_PASSWORD")};
+    const DirectoryConnection connection = d.connection();
     settings.multivaluedDelimiter = QStringLiteral(";");
     settings.firstUpperCase = 0; // exported values then compare equal: every binding of a row is read
 
