@@ -5,6 +5,7 @@
 #include "automation/LastError.h"
 #include "directory/DirectoryMessages.h"
 #include "store/Database.h"
+#include "workbook/excel/WorkbookPrewarm.h"
 
 #include <QFileInfo>
 #include <QSet>
@@ -106,6 +107,23 @@ FoundSource foundRow(AutomationObject *app, const LookupPair &pair, int row, con
     return found;
 }
 
+// The workbooks the pairs with a value to look for search, and their columns, each once.
+QList<PrewarmTarget> lookupTargets(const QList<LookupPair> &pairs, const ObjectEntry &object)
+{
+    QList<PrewarmTarget> targets;
+    for (const LookupPair &pair : pairs) {
+        if (object.values.value(pair.attribute).isEmpty())
+            continue;
+        auto it = std::find_if(targets.begin(), targets.end(),
+                               [&](const PrewarmTarget &t) { return t.path == pair.filename; });
+        if (it == targets.end())
+            it = targets.insert(targets.end(), {pair.filename, {}});
+        if (!it->columns.contains(pair.column))
+            it->columns.append(pair.column);
+    }
+    return targets;
+}
+
 } // namespace
 
 ExcelInstance &ExcelInstance::operator=(ExcelInstance &&other) noexcept
@@ -198,8 +216,11 @@ QString ReadCell(AutomationObject *app, int row, int column)
 QList<FoundSource> FindSources(Database &db, const ObjectEntry &object, const WarningSink &warn)
 {
     const QList<KeyPairRow> keys = loadKeyPairs(db);
+    const QList<LookupPair> pairs = loadLookupPairs(db);
+    // Parsed side by side first, the workbooks then open from the cache one after another.
+    warmTogether(lookupTargets(pairs, object));
     QList<FoundSource> found;
-    for (const LookupPair &pair : loadLookupPairs(db)) {
+    for (const LookupPair &pair : pairs) {
         const QString value = object.values.value(pair.attribute);
         if (value.isEmpty())
             continue;

@@ -3,7 +3,11 @@
 #include "store/Database.h"
 #include "workbook/excel/WorkbookCache.h"
 
+#include <algorithm>
+#include <atomic>
+#include <functional>
 #include <system_error>
+#include <vector>
 
 namespace orvane
 {
@@ -25,6 +29,53 @@ QList<PrewarmTarget> prewarmTargets(Database &db)
             targets.last().columns.append(column);
     }
     return targets;
+}
+
+namespace
+{
+
+void warmTarget(const PrewarmTarget &target, const std::function<bool()> &cancelled)
+{
+    WorkbookCache::warm(target.path.toStdString(), [&](Workbook &book) {
+        for (int column : target.columns) {
+            if (cancelled && cancelled())
+                return;
+            // Any text builds the column's index; the answer is not needed.
+            book.activeSheet().find(static_cast<uint32_t>(column), " ", 0);
+        }
+    });
+}
+
+// Runs `work` on this thread and on up to `extra` more at once, and waits for all.
+void runOnThreads(qsizetype extra, const std::function<void()> &work)
+{
+    std::vector<std::thread> helpers;
+    for (qsizetype i = 0; i < extra; ++i) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error &) {
+            break; // no more threads to be had: fewer workers take the same work
+        }
+    }
+    work();
+    for (std::thread &helper : helpers)
+        helper.join();
+}
+
+} // namespace
+
+void warmTogether(const QList<PrewarmTarget> &targets)
+{
+    if (targets.size() < 2)
+        return;
+    // A thread per workbook, not per core: the parses then share the cores to
+    // the end instead of the last one running alone.
+    constexpr qsizetype kMostThreads = 4;
+    std::atomic<qsizetype> next{0};
+    runOnThreads(std::min(targets.size(), kMostThreads) - 1, [&] {
+        for (qsizetype i; (i = next++) < targets.size();)
+            warmTarget(targets[i], {});
+    });
 }
 
 WorkbookPrewarm::~WorkbookPrewarm()
@@ -78,26 +129,32 @@ bool WorkbookPrewarm::cancelled()
 void WorkbookPrewarm::run()
 {
     for (;;) {
+        // Two workbooks at a time: the machine has two cores or more, and the
+        // window's thread mostly waits for the user meanwhile.
+        runOnThreads(1, [this] { drain(); });
+        std::lock_guard<std::mutex> lock(mutex_);
+        // start() may have queued more after both workers found the queue empty.
+        if (queue_.isEmpty() || cancel_) {
+            busy_ = false;
+            idle_.notify_all();
+            return;
+        }
+    }
+}
+
+void WorkbookPrewarm::drain()
+{
+    for (;;) {
         PrewarmTarget target;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (queue_.isEmpty() || cancel_) {
-                busy_ = false;
-                idle_.notify_all();
+            if (queue_.isEmpty() || cancel_)
                 return;
-            }
             // From the last: an open that comes meanwhile goes from the first,
             // so the two meet halfway instead of the open waiting behind each parse.
             target = queue_.takeLast();
         }
-        WorkbookCache::warm(target.path.toStdString(), [&](Workbook &book) {
-            for (int column : target.columns) {
-                if (cancelled())
-                    return;
-                // Any text builds the column's index; the answer is not needed.
-                book.activeSheet().find(static_cast<uint32_t>(column), " ", 0);
-            }
-        });
+        warmTarget(target, [this] { return cancelled(); });
     }
 }
 

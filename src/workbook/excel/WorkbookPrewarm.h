@@ -28,6 +28,13 @@ struct PrewarmTarget {
 /// primary workbook (its key column), each once.
 QList<PrewarmTarget> prewarmTargets(Database &db);
 
+/// Parses into the workbook cache, each on its own thread at once, those of
+/// `targets` that are neither kept nor being parsed by a pre-warm, and builds
+/// their columns' indexes; returns when these are done (an open then waits
+/// for the others). Does nothing for fewer than two targets, since one parse
+/// gains nothing from a thread; failures are left for the open to report.
+void warmTogether(const QList<PrewarmTarget> &targets);
+
 class WorkbookPrewarm
 {
   public:
@@ -37,7 +44,7 @@ class WorkbookPrewarm
     WorkbookPrewarm(const WorkbookPrewarm &) = delete;
     WorkbookPrewarm &operator=(const WorkbookPrewarm &) = delete;
 
-    /// Parses `targets` one after another, the last first, on the worker thread, replacing
+    /// Parses `targets` two at a time, the last first, on worker threads, replacing
     /// whatever of an earlier run is not started yet; returns at once.
     void start(QList<PrewarmTarget> targets);
     /// Drops the targets not started yet and waits for the one in progress.
@@ -47,6 +54,8 @@ class WorkbookPrewarm
 
   private:
     void run();
+    /// Warms queued targets until the queue is empty or cancelled.
+    void drain();
     bool cancelled();
 
     std::mutex mutex_;
