@@ -1,5 +1,6 @@
 #include "workbook/xlsx/SharedStrings.h"
 
+#include "workbook/xlsx/LargePages.h"
 #include "workbook/xlsx/XmlReader.h"
 
 #include <charconv>
@@ -60,6 +61,7 @@ bool SharedStrings::parse(std::string_view xml, std::string *detail)
         return false;
     }
     text_.reserve(xml.size() / 2);
+    preferLargePages(text_.data(), text_.capacity());
     XmlReader reader(xml);
     offsets_.push_back(0);
     for (;;) {

@@ -1,5 +1,6 @@
 #include "workbook/xlsx/SheetParser.h"
 
+#include "workbook/xlsx/LargePages.h"
 #include "workbook/xlsx/SharedStrings.h"
 #include "workbook/xlsx/StyleTable.h"
 #include "workbook/xlsx/XmlReader.h"
@@ -92,6 +93,7 @@ bool SheetPass::run(Worksheet::Content *content, bool *hasSheetData, std::string
             // growing by doubling copied every cell some twenty times; capacity
             // never written costs no memory.
             content_.cells.reserve(part_->xml.size() / 32);
+            preferLargePages(content_.cells.data(), content_.cells.capacity() * sizeof(Worksheet::Cell));
             ok = readSheetData();
         } else {
             ok = reader_.skipElement() || fail("");

@@ -174,8 +174,11 @@ Worksheet::ColumnIndex &Worksheet::columnIndex(uint32_t column) const
     }
     slot = std::make_unique<ColumnIndex>();
     auto &rows = slot->rows;
+    // One bucket per row at most: rehashing a growing table moved every entry again and again.
+    rows.reserve(std::min<size_t>(lastRow_, content_.cells.size()));
+    const bool written = !written_.empty();
     for (const Cell &cell : content_.cells) {
-        if (cell.column != column || writtenText(cell.row, column)) {
+        if (cell.column != column || (written && writtenText(cell.row, column))) {
             continue;
         }
         std::string shown;

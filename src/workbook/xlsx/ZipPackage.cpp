@@ -1,8 +1,9 @@
 #include "workbook/xlsx/ZipPackage.h"
 
+#include "workbook/xlsx/LargePages.h"
+
 #include <algorithm>
 #include <cstdint>
-#include <sys/mman.h>
 #include <zip.h>
 
 namespace orvane
@@ -91,19 +92,6 @@ unsigned long long plausibleSize(const zip_stat_t &st)
     if (!(st.valid & ZIP_STAT_COMP_SIZE))
         return 0;
     return std::min<unsigned long long>(st.size, st.comp_size * kMaxRatio + 1024);
-}
-
-// A part of many megabytes faults its pages in one by one otherwise, which on a
-// virtual machine costs more than inflating into them.
-void preferLargePages(char *data, size_t size)
-{
-    constexpr uintptr_t kLargePage = 2u << 20;
-    if (size < 4 * kLargePage)
-        return;
-    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kLargePage - 1) & ~(kLargePage - 1);
-    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kLargePage - 1);
-    if (end > begin)
-        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
 }
 
 } // namespace
