@@ -60,7 +60,10 @@ bool SharedStrings::parse(std::string_view xml, std::string *detail)
         *detail = "xl/sharedStrings.xml is too large";
         return false;
     }
-    text_.reserve(xml.size() / 2);
+    // Decoded text is never longer than its XML; half of it was too little for
+    // long strings, and each doubling copied the whole table. Pages never
+    // written cost no memory.
+    text_.reserve(xml.size());
     preferLargePages(text_.data(), text_.capacity());
     XmlReader reader(xml);
     offsets_.push_back(0);
