@@ -201,6 +201,22 @@ bool warm(const std::string &path, const std::function<void(Workbook &)> &prepar
     return ok;
 }
 
+bool needsParse(const std::string &path)
+{
+    Cache &c = cache();
+    FileStamp stamp;
+    if (!stampOf(path, &stamp))
+        return false; // the open reports the file; there is nothing to parse
+    std::lock_guard<std::mutex> lock(c.mutex);
+    if (c.warming.contains(path) || c.lent.contains(path))
+        return false;
+    for (const Kept &k : c.kept) {
+        if (k.path == path)
+            return k.stamp != stamp;
+    }
+    return true;
+}
+
 void forget(const std::string &path)
 {
     Cache &c = cache();

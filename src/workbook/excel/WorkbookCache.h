@@ -32,6 +32,10 @@ std::shared_ptr<Workbook> open(const std::string &path, WorkbookError *error);
 /// False when the file cannot be stamped or parsed.
 bool warm(const std::string &path, const std::function<void(Workbook &)> &prepare);
 
+/// True when open() of `path` would parse the file: no copy of the file as
+/// it is now is kept, lent out or being warmed.
+bool needsParse(const std::string &path);
+
 /// Drops whatever is kept for `path` and keeps workbooks lent out now from
 /// returning (called when the engine saves the file).
 void forget(const std::string &path);

@@ -64,8 +64,13 @@ void runOnThreads(qsizetype extra, const std::function<void()> &work)
 
 } // namespace
 
-void warmTogether(const QList<PrewarmTarget> &targets)
+void warmTogether(const QList<PrewarmTarget> &all)
 {
+    QList<PrewarmTarget> targets;
+    for (const PrewarmTarget &target : all) {
+        if (WorkbookCache::needsParse(target.path.toStdString()))
+            targets.append(target);
+    }
     if (targets.size() < 2)
         return;
     // A thread per workbook, not per core: the parses then share the cores to

@@ -29,10 +29,11 @@ struct PrewarmTarget {
 QList<PrewarmTarget> prewarmTargets(Database &db);
 
 /// Parses into the workbook cache, each on its own thread at once, those of
-/// `targets` that are neither kept nor being parsed by a pre-warm, and builds
-/// their columns' indexes; returns when these are done (an open then waits
-/// for the others). Does nothing for fewer than two targets, since one parse
-/// gains nothing from a thread; failures are left for the open to report.
+/// `targets` that are neither kept, lent out nor being parsed by a pre-warm,
+/// and builds their columns' indexes; returns when these are done (an open
+/// then waits for the others). Does nothing when fewer than two need parsing,
+/// since one parse gains nothing from a thread; failures are left for the
+/// open to report.
 void warmTogether(const QList<PrewarmTarget> &targets);
 
 class WorkbookPrewarm
