@@ -99,6 +99,19 @@ inline QString addTestUser(const Slapd &s, const QString &cn, const QString &att
     return dn;
 }
 
+/// Adds a user `cn` with surname `sn`, employee ID `id` (its lower case as the
+/// account name), a random objectGUID and the further LDIF lines `more`, the
+/// shape of the users the plan and review tests compare. Returns its DN.
+inline QString addKeyedTestUser(const Slapd &s, const char *cn, const QString &sn, const char *id,
+                                const char *more)
+{
+    const QString key = QString::fromLatin1(id);
+    return addTestUser(s, QString::fromLatin1(cn),
+                       randomGuidLine() + QStringLiteral("\nsn: ") + sn + QStringLiteral("\nemployeeID: ") +
+                           key + QStringLiteral("\nsAMAccountName: ") + key.toLower() + u'\n' +
+                           QString::fromUtf8(more));
+}
+
 /// Every entry below `base` matching `filter`: DN -> attribute (lower case) -> values.
 inline QMap<QString, QMap<QString, QStringList>> ldapEntries(const Slapd &s, const QString &filter,
                                                              const QStringList &attributes)

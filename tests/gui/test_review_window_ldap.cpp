@@ -33,10 +33,7 @@ class ReviewWindowTest : public GuiTest
         slapd = *s;
         connectTo(ctx->settings, slapd);
         const auto user = [&](const char *cn, const char *id, const char *more) {
-            dns << addTestUser(slapd, QString::fromLatin1(cn),
-                               randomGuidLine() + QStringLiteral("\nsn: Qreview\nemployeeID: ") +
-                                   QString::fromLatin1(id) + QStringLiteral("\nsAMAccountName: ") +
-                                   QString::fromLatin1(id).toLower() + u'\n' + QString::fromUtf8(more));
+            dns << addKeyedTestUser(slapd, cn, QStringLiteral("Qreview"), id, more);
         };
         user("Review Anna", "Q0001", "title: Old\notherTelephone: 100\notherTelephone: 200");
         user("Review Boris", "Q0002", "title: Same\ndepartment: Sales\ninitials: AB");

@@ -29,10 +29,7 @@ class SyncToolWindowTest : public GuiTest
         storeConnectionOptions(ctx->db, slapd);
         connectTo(ctx->settings, slapd);
         const auto user = [&](const char *cn, const char *id, const char *more) {
-            dns << addTestUser(slapd, QString::fromLatin1(cn),
-                               randomGuidLine() + QStringLiteral("\nsn: Ysyncwin\nemployeeID: ") +
-                                   QString::fromLatin1(id) + QStringLiteral("\nsAMAccountName: ") +
-                                   QString::fromLatin1(id).toLower() + u'\n' + QString::fromUtf8(more));
+            dns << addKeyedTestUser(slapd, cn, QStringLiteral("Ysyncwin"), id, more);
         };
         user("Window Anna", "Y0001", "title: Old\notherTelephone: 100");
         user("Window Boris", "Y0002", "title: Same\ndepartment: Sales\ninitials: AB");

@@ -53,10 +53,7 @@ class SyncTool : public ::testing::Test
         ASSERT_TRUE(db.open(folder + QStringLiteral("/data.db3")));
         storeConnectionOptions(db, slapd);
         const auto user = [&](const char *cn, const char *id, const char *more) {
-            dns << addTestUser(slapd, QString::fromLatin1(cn),
-                               randomGuidLine() + QStringLiteral("\nsn: Synccli\nemployeeID: ") +
-                                   QString::fromLatin1(id) + QStringLiteral("\nsAMAccountName: ") +
-                                   QString::fromLatin1(id).toLower() + u'\n' + QString::fromUtf8(more));
+            dns << addKeyedTestUser(slapd, cn, QStringLiteral("Synccli"), id, more);
         };
         user("Sync Anna", "S0001", "title: Old\notherTelephone: 100\notherTelephone: 200");
         user("Sync Boris", "S0002", "title: Same\ndepartment: Sales\ninitials: AB");
