@@ -135,6 +135,28 @@ std::unique_ptr<Workbook> takeKept(Cache &c, const std::string &path, const File
     return nullptr;
 }
 
+// Ends the "being parsed" mark of an open's parse however the parse ends
+// (a throw included), and wakes whoever waits for the file.
+class ParseMark
+{
+  public:
+    ParseMark(Cache &cache, const std::string &path) : cache_(cache), path_(path) {}
+    ~ParseMark()
+    {
+        {
+            std::lock_guard<std::mutex> lock(cache_.mutex);
+            cache_.warming.erase(path_);
+        }
+        cache_.warmed.notify_all();
+    }
+    ParseMark(const ParseMark &) = delete;
+    ParseMark &operator=(const ParseMark &) = delete;
+
+  private:
+    Cache &cache_;
+    const std::string &path_;
+};
+
 } // namespace
 
 std::shared_ptr<Workbook> open(const std::string &path, WorkbookError *error)
@@ -152,7 +174,10 @@ std::shared_ptr<Workbook> open(const std::string &path, WorkbookError *error)
         std::unique_ptr<Workbook> book = takeKept(c, path, stamped ? &stamp : nullptr, &stale);
         if (book)
             return lend(c, std::move(book), path, stamp, generation);
+        // Marked as being parsed, so that warm() leaves this file to us instead of parsing it beside us.
+        c.warming.insert(path);
     }
+    const ParseMark mark(c, path);
     // Stamped before parsing: a change during the parse makes the stamp old, never the content.
     ++c.parses;
     std::unique_ptr<Workbook> book = Workbook::open(path, error);
