@@ -9,7 +9,7 @@
 
 #include "automation/CommandEngine.h"
 #include "workbook/excel/RegisterServers.h"
-#include "workbook/xlsx/Workbook.h"
+#include "workbook/engine/Workbook.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,7 +1,7 @@
 #include "WorkbookExercise.h"
 
-#include "workbook/xlsx/Workbook.h"
-#include "workbook/xlsx/XmlReader.h"
+#include "workbook/engine/Workbook.h"
+#include "workbook/engine/XmlReader.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "app/AccountHandlers.h"
 
 #include "app/AppContext.h"
-#include "app/DirectoryMessageBoxes.h"
+#include "app/OperationMessageBoxes.h"
 #include "app/ListViews.h"
 #include "app/ObjectListLoader.h"
 #include "directory/AccountState.h"

@@ -2,7 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/AttributeEditDialogs.h"
-#include "app/DirectoryMessageBoxes.h"
+#include "app/OperationMessageBoxes.h"
 #include "app/ListViews.h"
 #include "directory/AttributeWriting.h"
 #include "directory/ObjectBinding.h"

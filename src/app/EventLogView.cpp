@@ -25,9 +25,9 @@ int typeImage(int type)
     return -1;
 }
 
-int readImage(int readFlag)
+int readImage(bool unread)
 {
-    return readFlag == 1 ? ImageUnread : ImageRead;
+    return unread ? ImageUnread : ImageRead;
 }
 
 const QString kTitle = QStringLiteral("Events");
@@ -89,7 +89,7 @@ void EventLogView::openCurrentEvent()
     text_->setPlainText(opened.text);
     if (check.report(list_->window(), kTitle))
         return;
-    if (opened.readFlag == 1) {
+    if (opened.unread) {
         row->setIcon(1, ctx_.images.icon(ImageRead));
         refreshUnreadIndicator();
     }
@@ -123,11 +123,11 @@ void EventLogView::deleteSelected()
     refreshUnreadIndicator();
 }
 
-void EventLogView::setSelectedReadFlag(int unread)
+void EventLogView::setSelectedUnread(bool unread)
 {
     const WriteCheck check(ctx_.db);
     for (QTreeWidgetItem *row : selectedRows()) {
-        setEventReadFlag(ctx_.db, rowData(row), unread);
+        setEventUnread(ctx_.db, rowData(row), unread);
         if (check.failed())
             break;
         row->setIcon(1, ctx_.images.icon(unread ? ImageUnread : ImageRead));
@@ -137,14 +137,14 @@ void EventLogView::setSelectedReadFlag(int unread)
 
 void EventLogView::markSelectedRead()
 {
-    setSelectedReadFlag(0);
+    setSelectedUnread(false);
     if (countAllUnread(ctx_.db) == 0)
         setIndicator(false);
 }
 
 void EventLogView::markSelectedUnread()
 {
-    setSelectedReadFlag(1);
+    setSelectedUnread(true);
     if (countAllUnread(ctx_.db) > 0)
         setIndicator(true);
 }
@@ -166,7 +166,7 @@ void EventLogView::addRow(int position, const EventRow &event)
     const int image = typeImage(event.type);
     if (image >= 0)
         row->setIcon(0, ctx_.images.icon(image));
-    row->setIcon(1, ctx_.images.icon(readImage(event.readFlag)));
+    row->setIcon(1, ctx_.images.icon(readImage(event.unread)));
     row->setText(2, formatEventTime(event.datetime));
     row->setText(3, event.title);
     setRowData(row, event.id);

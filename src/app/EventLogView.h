@@ -58,9 +58,9 @@ class EventLogView : public QObject
     void addRow(int position, const EventRow &event);
     void setIndicator(bool on);
     QList<QTreeWidgetItem *> selectedRows() const;
-    /// Stores `unread` (0 or 1) for the selected events and sets their icons,
+    /// Stores `unread` for the selected events and sets their icons,
     /// stopping at the first failed write, which is reported.
-    void setSelectedReadFlag(int unread);
+    void setSelectedUnread(bool unread);
 
     AppContext &ctx_;
     QTreeWidget *list_;

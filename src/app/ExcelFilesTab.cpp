@@ -164,7 +164,7 @@ void ExcelFilesTab::fillBindings(long long fileId)
         row->setText(1, binding.fld);
         setRowData(row, binding.attributeId);
         row->setCheckState(0, binding.showFlag == 1 ? Qt::Checked : Qt::Unchecked);
-        setRowImage(row, bindingImage(binding.keyFlag, binding.searchFlag));
+        setRowImage(row, bindingImage(binding.keyFlag, binding.lookupFlag));
     }
 }
 

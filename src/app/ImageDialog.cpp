@@ -2,7 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/Dialogs.h"
-#include "app/DirectoryMessageBoxes.h"
+#include "app/OperationMessageBoxes.h"
 #include "app/ListViews.h"
 #include "app/Placement.h"
 #include "app/WindowFont.h"
@@ -87,7 +87,7 @@ void ImageDialog::loadPhoto()
 {
     DirectoryReport report;
     const std::optional<QByteArray> photo = ReadPhoto(connectionFromSettings(ctx_.settings), guid_, &report);
-    showDirectoryMessages(this, report.messages);
+    showOperationMessages(this, report.messages);
     if (!photo)
         return;
     // Any stored bytes can be removed or exported, even those that show no picture.
@@ -113,7 +113,7 @@ void ImageDialog::openImage()
         return;
     const PhotoFileCheck check = checkPhotoFile(path);
     if (check.message)
-        showDirectoryMessages(this, {*check.message});
+        showOperationMessages(this, {*check.message});
     if (!check.bytes)
         return;
     // The bytes that passed the checks are the ones written, whatever happens
@@ -158,7 +158,7 @@ void ImageDialog::exportImage()
 {
     DirectoryReport report;
     const std::optional<QByteArray> photo = ReadPhoto(connectionFromSettings(ctx_.settings), guid_, &report);
-    showDirectoryMessages(this, report.messages);
+    showOperationMessages(this, report.messages);
     if (!photo)
         return;
     const QString path = dialogs().saveFile(this, QStringLiteral("Save JPEG image"), kJpegFilter,
@@ -172,8 +172,8 @@ void ImageDialog::exportImage()
         !dialogs().ask(this, kExportTitle,
                        QStringLiteral("File already exists. Would you like to overwrite it?")))
         return;
-    if (const std::optional<DirectoryMessage> failure = exportPhoto(path, *photo)) {
-        showDirectoryMessages(this, {*failure});
+    if (const std::optional<OperationMessage> failure = exportPhoto(path, *photo)) {
+        showOperationMessages(this, {*failure});
         return;
     }
     dialogs().inform(this, QStringLiteral("Export image"),

@@ -3,8 +3,8 @@
 // opened user's attributes, workbook rows and comparison on the "General" tab
 // and the event log on the "Events" tab. Controls carry their names as object
 // names so that the other handlers (and tests) find them. Every command is
-// dispatched here to its handler; handlers that belong to features not built
-// yet are empty slots that do nothing.
+// dispatched here to its handler; the members are defined in MainWindow*.cpp,
+// each file named after the commands it holds.
 
 #include "app/ObjectListLoader.h"
 #include "store/EventLog.h"
@@ -110,9 +110,9 @@ class MainWindow : public QMainWindow
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private slots:
-    // The export window and the Synchronize button (ObjectViewSlots.cpp).
+    // The export window and the Synchronize button (MainWindowObjectCommands.cpp).
     void openExportWindow();
-    // Every pending change at once and the change journal (ReviewHandlers.cpp).
+    // Every pending change at once and the change journal (MainWindowJournalCommands.cpp).
     void openReviewWindow();
     void openHistoryWindow();
     void synchronize();
@@ -123,7 +123,7 @@ class MainWindow : public QMainWindow
     void editAttribute();
 
   private:
-    // Steps on the opened user, handed to its ObjectView (ObjectViewSlots.cpp).
+    // Steps on the opened user, handed to its ObjectView (MainWindowObjectCommands.cpp).
     void showPrimaryStatus();
     void fillAttributeList();
     void findSources();

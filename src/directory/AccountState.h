@@ -6,7 +6,7 @@
 // account error"; nothing is shown here.
 
 #include "directory/DirectoryConnection.h"
-#include "directory/DirectoryMessages.h"
+#include "directory/OperationMessages.h"
 
 namespace orvane
 {

@@ -15,7 +15,7 @@
 // error" (WriteAttribute).
 
 #include "directory/DirectoryConnection.h"
-#include "directory/DirectoryMessages.h"
+#include "directory/OperationMessages.h"
 #include "directory/ObjectTable.h"
 #include "sync/SyncRecord.h"
 

@@ -19,7 +19,7 @@
 
 #include "automation/com/Variant.h"
 #include "directory/DirectoryConnection.h"
-#include "directory/DirectoryMessages.h"
+#include "directory/OperationMessages.h"
 #include "directory/ObjectTable.h"
 
 #include <QString>

@@ -34,12 +34,12 @@ void jpegFail(j_common_ptr info)
 
 void jpegSilent(j_common_ptr, int) {}
 
-DirectoryMessage photoFailure(const QString &text, const DirectoryFailure &failure)
+OperationMessage photoFailure(const QString &text, const DirectoryFailure &failure)
 {
     return failureMessage(kImageFileTitle, codeText(failure.code) + text, failure);
 }
 
-DirectoryMessage notice(const QString &title, const QString &text)
+OperationMessage notice(const QString &title, const QString &text)
 {
     return {title, text, MessageIcon::Warning};
 }
@@ -154,7 +154,7 @@ DirectoryReport SetPhoto(const DirectoryConnection &connection, const QString &g
             report.result = 1;
         } else {
             report.failure = captureFailure(failed);
-            DirectoryMessage message = photoFailure(kApplyFailed, report.failure);
+            OperationMessage message = photoFailure(kApplyFailed, report.failure);
             const QString restored = restorePhoto(bound.object(), old);
             if (!restored.isEmpty())
                 message.text += QStringLiteral("\n\n") + restored;
@@ -209,7 +209,7 @@ PhotoFileCheck checkPhotoFile(const QString &path)
     return check;
 }
 
-std::optional<DirectoryMessage> exportPhoto(const QString &path, const QByteArray &bytes)
+std::optional<OperationMessage> exportPhoto(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())

@@ -9,7 +9,7 @@
 // file"; nothing is shown here. Export writes the bytes unchanged.
 
 #include "directory/DirectoryConnection.h"
-#include "directory/DirectoryMessages.h"
+#include "directory/OperationMessages.h"
 
 #include <QByteArray>
 #include <optional>
@@ -45,12 +45,12 @@ DirectoryReport RemovePhoto(const DirectoryConnection &connection, const QString
 /// 100 KB text, the dimension text) or, for an empty file, neither.
 struct PhotoFileCheck {
     std::optional<QByteArray> bytes;
-    std::optional<DirectoryMessage> message;
+    std::optional<OperationMessage> message;
 };
 PhotoFileCheck checkPhotoFile(const QString &path);
 
 /// Writes `bytes` unchanged to `path`; a message "Cannot create <path> file."
 /// titled "Image file export" when it cannot.
-std::optional<DirectoryMessage> exportPhoto(const QString &path, const QByteArray &bytes);
+std::optional<OperationMessage> exportPhoto(const QString &path, const QByteArray &bytes);
 
 } // namespace orvane

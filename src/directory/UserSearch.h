@@ -14,7 +14,7 @@
 // the window can show "0 objects" and say why.
 
 #include "directory/DirectoryConnection.h"
-#include "directory/DirectoryMessages.h"
+#include "directory/OperationMessages.h"
 #include "directory/ObjectTable.h"
 
 #include <QString>

@@ -2,7 +2,7 @@
 
 #include "automation/com/HResult.h"
 #include "directory/ConnectionProbe.h"
-#include "directory/DirectoryMessages.h"
+#include "directory/OperationMessages.h"
 #include "directory/ldap/DirectoryPaths.h"
 #include "directory/ldap/LdapConnection.h"
 #include "directory/ldap/LdapErrors.h"

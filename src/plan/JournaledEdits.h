@@ -6,7 +6,7 @@
 // give are those of the plain operations, so the windows show exactly what
 // they showed before.
 
-#include "directory/DirectoryMessages.h"
+#include "directory/OperationMessages.h"
 #include "directory/ObjectTable.h"
 #include "store/Settings.h"
 #include "sync/SyncRecord.h"

@@ -52,16 +52,16 @@ OpenedEvent openEvent(Database &db, long long id)
     db.query(QStringLiteral("SELECT eventText, read_flag FROM events") + byId(id));
     if (db.next_row()) {
         opened.text = db.get_text(0);
-        opened.readFlag = int(db.get_long(1));
+        opened.unread = db.get_long(1) == 1;
     }
-    if (opened.readFlag == 1)
-        setEventReadFlag(db, id, 0);
+    if (opened.unread)
+        setEventUnread(db, id, false);
     return opened;
 }
 
-void setEventReadFlag(Database &db, long long id, int readFlag)
+void setEventUnread(Database &db, long long id, bool unread)
 {
-    db.execute(QStringLiteral("UPDATE events SET read_flag = ") + sqlQuote(readFlag) + byId(id));
+    db.execute(QStringLiteral("UPDATE events SET read_flag = ") + sqlQuote(unread ? 1 : 0) + byId(id));
 }
 
 void deleteEvent(Database &db, long long id)

@@ -26,13 +26,13 @@ struct EventRow {
     int type = 0;
     QString title;
     long long id = 0;
-    int readFlag = 0; ///< 1 unread, 0 read
+    bool unread = false; ///< stored as read_flag = 1
 };
 
 /// What a double click on an event reads.
 struct OpenedEvent {
     QString text;     ///< "" when the event no longer exists
-    int readFlag = 0; ///< as stored before opening
+    bool unread = false; ///< as stored before opening
 };
 
 /// Returns every event, newest first.
@@ -45,12 +45,12 @@ long long countIndicatedUnread(Database &db);
 /// Returns the number of unread events of any type.
 long long countAllUnread(Database &db);
 
-/// Reads the text and read flag of event `id`; when it was unread, marks it
+/// Reads the text and unread mark of event `id`; when it was unread, marks it
 /// read. Returns what was read before marking.
 OpenedEvent openEvent(Database &db, long long id);
 
-/// Sets the read flag of event `id` to `readFlag` (1 unread, 0 read).
-void setEventReadFlag(Database &db, long long id, int readFlag);
+/// Marks event `id` unread or read (stored as read_flag 1 or 0).
+void setEventUnread(Database &db, long long id, bool unread);
 
 /// Deletes event `id`.
 void deleteEvent(Database &db, long long id);

@@ -13,7 +13,7 @@
 // finished.
 
 #include "directory/DirectoryConnection.h"
-#include "directory/DirectoryMessages.h"
+#include "directory/OperationMessages.h"
 #include "workbook/WorkbookLookup.h"
 
 #include <QList>

@@ -72,13 +72,13 @@ int workbookImage(int primaryFlag, int exportFlag)
     return kNoImage;
 }
 
-int bindingImage(int keyFlag, int searchFlag)
+int bindingImage(int keyFlag, int lookupFlag)
 {
-    if (keyFlag == 1 && searchFlag == 1)
+    if (keyFlag == 1 && lookupFlag == 1)
         return kBothImage;
     if (keyFlag == 1)
         return kPrimaryImage;
-    if (searchFlag == 1)
+    if (lookupFlag == 1)
         return kLookupImage;
     return kNoImage;
 }

@@ -33,7 +33,7 @@ struct Binding {
     QString fld;    ///< the attribute's display name
     long long attributeId = 0;
     int keyFlag = 0;
-    int searchFlag = 0;
+    int lookupFlag = 0;
     int showFlag = 0;
 };
 
@@ -47,7 +47,7 @@ RegisteredWorkbook readWorkbook(Database &db, long long id);
 int workbookImage(int primaryFlag, int exportFlag);
 
 /// Icon of a binding row: 0 key pair, 1 lookup pair, 2 both, none otherwise.
-int bindingImage(int keyFlag, int searchFlag);
+int bindingImage(int keyFlag, int lookupFlag);
 
 /// Registers `path` and returns its new id; returns 0 and changes nothing when
 /// exactly that path text is registered already.

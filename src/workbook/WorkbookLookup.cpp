@@ -3,7 +3,7 @@
 #include "automation/CommandParser.h"
 #include "automation/Invocation.h"
 #include "automation/LastError.h"
-#include "directory/DirectoryMessages.h"
+#include "directory/OperationMessages.h"
 #include "store/Database.h"
 #include "workbook/excel/WorkbookPrewarm.h"
 

@@ -7,7 +7,7 @@
 #include "automation/com/SafeArray.h"
 #include "automation/com/Variant.h"
 #include "directory/AttributeWriting.h"
-#include "directory/DirectoryMessages.h"
+#include "directory/OperationMessages.h"
 #include "directory/ObjectBinding.h"
 #include "directory/Photo.h"
 #include "directory/UserSearch.h"
@@ -119,27 +119,27 @@ TEST(PhotoFiles, SizeAndDimensionRules)
 
     const PhotoFileCheck tooBig = check(QStringLiteral("big.jpg"), test::makeJpeg(96, 96, 102401));
     EXPECT_FALSE(tooBig.bytes);
-    EXPECT_EQ(tooBig.message.value_or(DirectoryMessage{}),
-              (DirectoryMessage{QStringLiteral("Image file"),
+    EXPECT_EQ(tooBig.message.value_or(OperationMessage{}),
+              (OperationMessage{QStringLiteral("Image file"),
                                 QStringLiteral("The image size must be less or equal to 100 KB."),
                                 MessageIcon::Warning}));
 
     const PhotoFileCheck tall = check(QStringLiteral("tall.jpg"), test::makeJpeg(96, 97));
     EXPECT_FALSE(tall.bytes);
-    EXPECT_EQ(tall.message.value_or(DirectoryMessage{}).text,
+    EXPECT_EQ(tall.message.value_or(OperationMessage{}).text,
               QStringLiteral("The image dimension size must be 96x96 pixels. The image you have loaded has "
                              "96x97 pixels."));
 
     const PhotoFileCheck notJpeg = check(QStringLiteral("text.jpg"), QByteArray("not a picture"));
     EXPECT_TRUE(
-        notJpeg.message.value_or(DirectoryMessage{}).text.endsWith(QStringLiteral("has 0x0 pixels.")));
+        notJpeg.message.value_or(OperationMessage{}).text.endsWith(QStringLiteral("has 0x0 pixels.")));
 
     const PhotoFileCheck empty = check(QStringLiteral("empty.jpg"), QByteArray());
     EXPECT_FALSE(empty.bytes);
     EXPECT_FALSE(empty.message);
 
     for (const QString &path : {folder + QStringLiteral("/missing.jpg"), folder})
-        EXPECT_EQ(checkPhotoFile(path).message.value_or(DirectoryMessage{}).text,
+        EXPECT_EQ(checkPhotoFile(path).message.value_or(OperationMessage{}).text,
                   QStringLiteral("Cannot open selected file."));
 
     // Export writes whatever the directory holds, byte for byte.
@@ -150,12 +150,12 @@ TEST(PhotoFiles, SizeAndDimensionRules)
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(written.readAll(), anyBytes);
     EXPECT_EQ(exportPhoto(folder + QStringLiteral("/no/such/folder/x.jpg"), anyBytes)
-                  .value_or(DirectoryMessage{})
+                  .value_or(OperationMessage{})
                   .text,
               QStringLiteral("Cannot create ") + folder + QStringLiteral("/no/such/folder/x.jpg file."));
 }
 
-TEST(DirectoryMessages, TheReasonFollowsTheTextAfterAnEmptyLine)
+TEST(OperationMessages, TheReasonFollowsTheTextAfterAnEmptyLine)
 {
     DirectoryFailure failure;
     EXPECT_EQ(withReason(QStringLiteral("text"), failure), QStringLiteral("text"));
@@ -165,6 +165,6 @@ TEST(DirectoryMessages, TheReasonFollowsTheTextAfterAnEmptyLine)
     EXPECT_EQ(withReason(QStringLiteral("text"), failure), QStringLiteral("text\n\n") + failure.engineText);
     failure.diagnostic = QStringLiteral("80090308: LdapErr: DSID-0C09041C, data 52e");
     EXPECT_EQ(failureMessage(QStringLiteral("T"), QStringLiteral("text"), failure),
-              (DirectoryMessage{QStringLiteral("T"), QStringLiteral("text\n\n") + failure.diagnostic,
+              (OperationMessage{QStringLiteral("T"), QStringLiteral("text\n\n") + failure.diagnostic,
                                 MessageIcon::Warning}));
 }

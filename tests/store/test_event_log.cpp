@@ -30,7 +30,7 @@ TEST_F(EventLogTest, TextsAreStoredAndReadExactlyAsGiven)
     EXPECT_EQ(listed[1].title, title);
     EXPECT_EQ(listed[1].id, written.id);
     EXPECT_EQ(listed[1].type, 2);
-    EXPECT_EQ(listed[1].readFlag, 1);
+    EXPECT_TRUE(listed[1].unread);
     EXPECT_EQ(openEvent(db, written.id).text, "line 1\nO'Brien");
 }
 
@@ -39,14 +39,14 @@ TEST_F(EventLogTest, OpeningMarksReadAndAMissingEventReadsEmpty)
     const long long welcome = loadEventRows(db).first().id;
     EXPECT_EQ(countIndicatedUnread(db), 1);
     const OpenedEvent first = openEvent(db, welcome);
-    EXPECT_EQ(first.readFlag, 1);
+    EXPECT_TRUE(first.unread);
     EXPECT_EQ(first.text, "Thank you for trying Orvane software!");
-    EXPECT_EQ(openEvent(db, welcome).readFlag, 0);
+    EXPECT_FALSE(openEvent(db, welcome).unread);
     EXPECT_EQ(countIndicatedUnread(db), 0);
 
     const OpenedEvent missing = openEvent(db, 42);
     EXPECT_TRUE(missing.text.isEmpty());
-    EXPECT_EQ(missing.readFlag, 0);
+    EXPECT_FALSE(missing.unread);
 }
 
 TEST_F(EventLogTest, CountsDifferInWhichTypesTheyInclude)
@@ -57,7 +57,7 @@ TEST_F(EventLogTest, CountsDifferInWhichTypesTheyInclude)
     EXPECT_EQ(countIndicatedUnread(db), 2);
     for (const EventRow &row : loadEventRows(db)) {
         if (row.type != 3)
-            setEventReadFlag(db, row.id, 0);
+            setEventUnread(db, row.id, false);
     }
     EXPECT_EQ(countAllUnread(db), 1);
     EXPECT_EQ(countIndicatedUnread(db), 0);

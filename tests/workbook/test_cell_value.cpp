@@ -1,7 +1,7 @@
 // What a cell shows: numbers in Excel's General form, date serials in both
 // date systems, ISO date parsing, and the tell-tale of a date format code.
 
-#include "workbook/xlsx/CellValue.h"
+#include "workbook/engine/CellValue.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include "automation/CommandEngine.h"
 #include "automation/com/DispatchObject.h"
 #include "workbook/excel/RegisterServers.h"
-#include "workbook/xlsx/Workbook.h"
+#include "workbook/engine/Workbook.h"
 
 #include <gtest/gtest.h>
 

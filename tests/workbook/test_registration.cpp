@@ -49,7 +49,7 @@ class RegistrationTest : public ::testing::Test
         QStringList result;
         for (const Binding &b : loadBindings(db, fileId))
             result
-                << QStringLiteral("%1 %2 k%3 s%4").arg(b.column).arg(b.fld).arg(b.keyFlag).arg(b.searchFlag);
+                << QStringLiteral("%1 %2 k%3 s%4").arg(b.column).arg(b.fld).arg(b.keyFlag).arg(b.lookupFlag);
         return result;
     }
 

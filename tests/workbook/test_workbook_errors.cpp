@@ -3,7 +3,7 @@
 // runs under AddressSanitizer).
 
 #include "WorkbookFixtures.h"
-#include "workbook/xlsx/Workbook.h"
+#include "workbook/engine/Workbook.h"
 
 #include <filesystem>
 #include <functional>

@@ -2,7 +2,7 @@
 // next-match walk that wraps around, and an index kept current by writes.
 
 #include "WorkbookFixtures.h"
-#include "workbook/xlsx/Workbook.h"
+#include "workbook/engine/Workbook.h"
 
 #include <gtest/gtest.h>
 

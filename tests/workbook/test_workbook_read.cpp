@@ -2,7 +2,7 @@
 // which sheet is active, and the last used row.
 
 #include "WorkbookFixtures.h"
-#include "workbook/xlsx/Workbook.h"
+#include "workbook/engine/Workbook.h"
 
 #include <gtest/gtest.h>
 

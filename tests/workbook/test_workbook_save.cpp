@@ -3,8 +3,8 @@
 // the save cannot finish.
 
 #include "WorkbookFixtures.h"
-#include "workbook/xlsx/FileReplacement.h"
-#include "workbook/xlsx/Workbook.h"
+#include "workbook/engine/FileReplacement.h"
+#include "workbook/engine/Workbook.h"
 
 #include <cerrno>
 #include <filesystem>

@@ -4,7 +4,7 @@
 // change from compressed to wide characters across a CONTINUE record).
 
 #include "WorkbookFixtures.h"
-#include "workbook/xlsx/Workbook.h"
+#include "workbook/engine/Workbook.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

@@ -3,8 +3,8 @@
 // data it holds, and a save never writes a sheet part that does not parse.
 
 #include "WorkbookFixtures.h"
-#include "workbook/xlsx/Workbook.h"
-#include "workbook/xlsx/XmlReader.h"
+#include "workbook/engine/Workbook.h"
+#include "workbook/engine/XmlReader.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

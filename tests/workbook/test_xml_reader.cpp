@@ -2,7 +2,7 @@
 // attribute lookup across prefixes, refusal of malformed documents, and the
 // entity and OOXML escape codecs.
 
-#include "workbook/xlsx/XmlReader.h"
+#include "workbook/engine/XmlReader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "workbook/excel/ExcelRange.h"
 
 #include "automation/com/ComPtr.h"
-#include "workbook/xlsx/SheetParser.h"
+#include "workbook/engine/SheetParser.h"
 
 namespace orvane
 {

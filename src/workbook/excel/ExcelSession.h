@@ -4,7 +4,7 @@
 // for failed calls, and a cell's value as the VARIANT Excel's Range.Value gives.
 
 #include "automation/com/DispatchObject.h"
-#include "workbook/xlsx/Workbook.h"
+#include "workbook/engine/Workbook.h"
 
 #include <memory>
 

@@ -12,7 +12,7 @@
 // cells that were not saved never reach the next caller. At most a few
 // workbooks are kept, the least recently used leaving first. Thread-safe.
 
-#include "workbook/xlsx/Workbook.h"
+#include "workbook/engine/Workbook.h"
 
 #include <functional>
 #include <memory>

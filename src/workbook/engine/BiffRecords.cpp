@@ -1,6 +1,6 @@
-#include "workbook/xlsx/BiffRecords.h"
+#include "workbook/engine/BiffRecords.h"
 
-#include "workbook/xlsx/BiffText.h"
+#include "workbook/engine/BiffText.h"
 
 #include <cstring>
 

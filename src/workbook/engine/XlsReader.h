@@ -4,7 +4,7 @@
 // shows, and the cells of that sheet as a read-only Worksheet. Dates come out
 // as automation dates, text as UTF-8, formulas as their cached results.
 
-#include "workbook/xlsx/Worksheet.h"
+#include "workbook/engine/Worksheet.h"
 
 #include <memory>
 #include <string>

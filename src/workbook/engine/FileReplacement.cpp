@@ -1,4 +1,4 @@
-#include "workbook/xlsx/FileReplacement.h"
+#include "workbook/engine/FileReplacement.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "directory/DirectoryMessages.h"
+#include "directory/OperationMessages.h"
 
 #include "automation/LastError.h"
 #include "directory/ldap/LdapErrors.h"
@@ -43,7 +43,7 @@ QString withReason(const QString &text, const DirectoryFailure &failure)
     return text + QStringLiteral("\n\n") + reason;
 }
 
-DirectoryMessage failureMessage(const QString &title, const QString &text, const DirectoryFailure &failure)
+OperationMessage failureMessage(const QString &title, const QString &text, const DirectoryFailure &failure)
 {
     return {title, withReason(text, failure), MessageIcon::Warning};
 }

@@ -4,7 +4,7 @@
 // strings or the cell itself, booleans, errors, formatted blank cells, and
 // the cached results of formulas.
 
-#include "workbook/xlsx/Worksheet.h"
+#include "workbook/engine/Worksheet.h"
 
 #include <string_view>
 

@@ -1,6 +1,6 @@
-#include "workbook/xlsx/ZipPackage.h"
+#include "workbook/engine/ZipPackage.h"
 
-#include "workbook/xlsx/LargePages.h"
+#include "workbook/engine/LargePages.h"
 
 #include <algorithm>
 #include <cstdint>

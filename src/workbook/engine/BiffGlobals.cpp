@@ -1,8 +1,8 @@
-#include "workbook/xlsx/BiffGlobals.h"
+#include "workbook/engine/BiffGlobals.h"
 
-#include "workbook/xlsx/BiffRecords.h"
-#include "workbook/xlsx/BiffText.h"
-#include "workbook/xlsx/CellValue.h"
+#include "workbook/engine/BiffRecords.h"
+#include "workbook/engine/BiffText.h"
+#include "workbook/engine/CellValue.h"
 
 #include <unordered_map>
 

@@ -1,9 +1,9 @@
-#include "workbook/xlsx/BiffSheet.h"
+#include "workbook/engine/BiffSheet.h"
 
-#include "workbook/xlsx/BiffGlobals.h"
-#include "workbook/xlsx/BiffRecords.h"
-#include "workbook/xlsx/BiffText.h"
-#include "workbook/xlsx/CellValue.h"
+#include "workbook/engine/BiffGlobals.h"
+#include "workbook/engine/BiffRecords.h"
+#include "workbook/engine/BiffText.h"
+#include "workbook/engine/CellValue.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "workbook/xlsx/CellValue.h"
+#include "workbook/engine/CellValue.h"
 
 #include <cmath>
 #include <cstdio>

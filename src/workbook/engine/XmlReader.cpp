@@ -1,4 +1,4 @@
-#include "workbook/xlsx/XmlReader.h"
+#include "workbook/engine/XmlReader.h"
 
 #include <cstdio>
 #include <cstring>

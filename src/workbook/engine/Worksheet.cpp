@@ -1,6 +1,6 @@
-#include "workbook/xlsx/Worksheet.h"
+#include "workbook/engine/Worksheet.h"
 
-#include "workbook/xlsx/SharedStrings.h"
+#include "workbook/engine/SharedStrings.h"
 
 #include <QString>
 #include <algorithm>

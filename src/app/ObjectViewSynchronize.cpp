@@ -2,7 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/Dialogs.h"
-#include "app/DirectoryMessageBoxes.h"
+#include "app/OperationMessageBoxes.h"
 #include "app/ListViews.h"
 #include "app/ObjectView.h"
 #include "directory/AttributeWriting.h"

@@ -15,7 +15,7 @@
 // Failures come back as a status and an English message that names the file.
 // A Workbook belongs to one thread.
 
-#include "workbook/xlsx/Worksheet.h"
+#include "workbook/engine/Worksheet.h"
 
 #include <memory>
 #include <string>

@@ -1,4 +1,4 @@
-#include "workbook/xlsx/CompoundFile.h"
+#include "workbook/engine/CompoundFile.h"
 
 #include <cstring>
 

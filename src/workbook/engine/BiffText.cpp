@@ -1,4 +1,4 @@
-#include "workbook/xlsx/BiffText.h"
+#include "workbook/engine/BiffText.h"
 
 #include <cerrno>
 #include <iconv.h>

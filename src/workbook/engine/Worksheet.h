@@ -12,7 +12,7 @@
 //
 // A Worksheet is not thread-safe; it belongs to one workbook on one thread.
 
-#include "workbook/xlsx/CellValue.h"
+#include "workbook/engine/CellValue.h"
 
 #include <cstdint>
 #include <memory>

@@ -4,7 +4,7 @@
 // writer and each cell's value as the automation interface reports it
 // (numbers in date formats become dates).
 
-#include "workbook/xlsx/Worksheet.h"
+#include "workbook/engine/Worksheet.h"
 
 #include <memory>
 #include <string>

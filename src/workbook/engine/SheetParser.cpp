@@ -1,9 +1,9 @@
-#include "workbook/xlsx/SheetParser.h"
+#include "workbook/engine/SheetParser.h"
 
-#include "workbook/xlsx/LargePages.h"
-#include "workbook/xlsx/SharedStrings.h"
-#include "workbook/xlsx/StyleTable.h"
-#include "workbook/xlsx/XmlReader.h"
+#include "workbook/engine/LargePages.h"
+#include "workbook/engine/SharedStrings.h"
+#include "workbook/engine/StyleTable.h"
+#include "workbook/engine/XmlReader.h"
 
 #include <charconv>
 

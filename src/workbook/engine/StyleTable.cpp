@@ -1,7 +1,7 @@
-#include "workbook/xlsx/StyleTable.h"
+#include "workbook/engine/StyleTable.h"
 
-#include "workbook/xlsx/CellValue.h"
-#include "workbook/xlsx/PackageXml.h"
+#include "workbook/engine/CellValue.h"
+#include "workbook/engine/PackageXml.h"
 
 #include <unordered_map>
 

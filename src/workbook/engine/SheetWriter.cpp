@@ -1,8 +1,8 @@
-#include "workbook/xlsx/SheetWriter.h"
+#include "workbook/engine/SheetWriter.h"
 
-#include "workbook/xlsx/SheetParser.h"
-#include "workbook/xlsx/Worksheet.h"
-#include "workbook/xlsx/XmlReader.h"
+#include "workbook/engine/SheetParser.h"
+#include "workbook/engine/Worksheet.h"
+#include "workbook/engine/XmlReader.h"
 
 #include <algorithm>
 #include <map>

@@ -2,7 +2,7 @@
 // Showing what a directory operation reported: its messages, in order, as
 // message boxes through the program's dialogs.
 
-#include "directory/DirectoryMessages.h"
+#include "directory/OperationMessages.h"
 
 #include <QList>
 
@@ -12,7 +12,7 @@ namespace orvane
 {
 
 /// Shows every message of `messages` in order, each with its title, text and icon.
-void showDirectoryMessages(QWidget *parent, const QList<DirectoryMessage> &messages);
+void showOperationMessages(QWidget *parent, const QList<OperationMessage> &messages);
 
 /// Shows the messages of `report` and returns its result.
 int showDirectoryReport(QWidget *parent, const DirectoryReport &report);

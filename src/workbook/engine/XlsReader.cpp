@@ -1,8 +1,8 @@
-#include "workbook/xlsx/XlsReader.h"
+#include "workbook/engine/XlsReader.h"
 
-#include "workbook/xlsx/BiffGlobals.h"
-#include "workbook/xlsx/BiffSheet.h"
-#include "workbook/xlsx/CompoundFile.h"
+#include "workbook/engine/BiffGlobals.h"
+#include "workbook/engine/BiffSheet.h"
+#include "workbook/engine/CompoundFile.h"
 
 namespace orvane
 {

@@ -1,7 +1,7 @@
-#include "workbook/xlsx/SharedStrings.h"
+#include "workbook/engine/SharedStrings.h"
 
-#include "workbook/xlsx/LargePages.h"
-#include "workbook/xlsx/XmlReader.h"
+#include "workbook/engine/LargePages.h"
+#include "workbook/engine/XmlReader.h"
 
 #include <charconv>
 

@@ -2,7 +2,7 @@
 // How directory operations report: they never show anything. A failure is
 // captured as a DirectoryFailure (the engine's code and text plus the
 // directory service's own diagnostic, as ADsGetLastError gives it), and what
-// the window must show is handed back as DirectoryMessage values (title, text,
+// the window must show is handed back as OperationMessage values (title, text,
 // icon) in the order the window shows them. Silent failures (a search, an
 // account-state read) still fill a DirectoryFailure so that a status bar or
 // tooltip can say why nothing was found.
@@ -22,11 +22,11 @@ namespace orvane
 enum class MessageIcon { Warning, Information };
 
 /// One message box to show.
-struct DirectoryMessage {
+struct OperationMessage {
     QString title;
     QString text;
     MessageIcon icon = MessageIcon::Warning;
-    friend bool operator==(const DirectoryMessage &, const DirectoryMessage &) = default;
+    friend bool operator==(const OperationMessage &, const OperationMessage &) = default;
 };
 
 /// Why a directory command failed.
@@ -45,7 +45,7 @@ struct DirectoryFailure {
 /// and the first failure behind them.
 struct DirectoryReport {
     int result = 0;
-    QList<DirectoryMessage> messages;
+    QList<OperationMessage> messages;
     DirectoryFailure failure;
 };
 
@@ -64,6 +64,6 @@ QString codeText(HRESULT code);
 QString withReason(const QString &text, const DirectoryFailure &failure);
 
 /// A warning message titled `title` with withReason(text, failure).
-DirectoryMessage failureMessage(const QString &title, const QString &text, const DirectoryFailure &failure);
+OperationMessage failureMessage(const QString &title, const QString &text, const DirectoryFailure &failure);
 
 } // namespace orvane

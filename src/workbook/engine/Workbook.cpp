@@ -1,15 +1,15 @@
-#include "workbook/xlsx/Workbook.h"
+#include "workbook/engine/Workbook.h"
 
-#include "workbook/xlsx/CompoundFile.h"
-#include "workbook/xlsx/FileReplacement.h"
-#include "workbook/xlsx/PackageXml.h"
-#include "workbook/xlsx/SharedStrings.h"
-#include "workbook/xlsx/SheetParser.h"
-#include "workbook/xlsx/SheetWriter.h"
-#include "workbook/xlsx/StyleTable.h"
-#include "workbook/xlsx/XlsReader.h"
-#include "workbook/xlsx/XmlReader.h"
-#include "workbook/xlsx/ZipPackage.h"
+#include "workbook/engine/CompoundFile.h"
+#include "workbook/engine/FileReplacement.h"
+#include "workbook/engine/PackageXml.h"
+#include "workbook/engine/SharedStrings.h"
+#include "workbook/engine/SheetParser.h"
+#include "workbook/engine/SheetWriter.h"
+#include "workbook/engine/StyleTable.h"
+#include "workbook/engine/XlsReader.h"
+#include "workbook/engine/XmlReader.h"
+#include "workbook/engine/ZipPackage.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "workbook/xlsx/PackageXml.h"
+#include "workbook/engine/PackageXml.h"
 
 #include <vector>
 

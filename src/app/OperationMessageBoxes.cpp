@@ -1,13 +1,13 @@
-#include "app/DirectoryMessageBoxes.h"
+#include "app/OperationMessageBoxes.h"
 
 #include "app/Dialogs.h"
 
 namespace orvane
 {
 
-void showDirectoryMessages(QWidget *parent, const QList<DirectoryMessage> &messages)
+void showOperationMessages(QWidget *parent, const QList<OperationMessage> &messages)
 {
-    for (const DirectoryMessage &message : messages) {
+    for (const OperationMessage &message : messages) {
         const DialogIcon icon =
             message.icon == MessageIcon::Information ? DialogIcon::Information : DialogIcon::Warning;
         dialogs().show(parent, message.title, message.text, icon);
@@ -16,7 +16,7 @@ void showDirectoryMessages(QWidget *parent, const QList<DirectoryMessage> &messa
 
 int showDirectoryReport(QWidget *parent, const DirectoryReport &report)
 {
-    showDirectoryMessages(parent, report.messages);
+    showOperationMessages(parent, report.messages);
     return report.result;
 }
 
