@@ -1,7 +1,9 @@
 #include "WorkbookFixtures.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -231,6 +233,81 @@ void writeZip(const std::string &path, const std::vector<std::pair<std::string, 
     }
 }
 
+namespace
+{
+
+// A libzip source reading what a generator produces, once, front to back.
+struct GeneratedSource {
+    std::function<bool(std::string *)> next;
+    std::string chunk;
+    size_t offset = 0;
+    bool done = false;
+};
+
+zip_int64_t generatedSourceCall(void *state, void *data, zip_uint64_t length, zip_source_cmd_t command)
+{
+    auto *source = static_cast<GeneratedSource *>(state);
+    switch (command) {
+    case ZIP_SOURCE_OPEN:
+    case ZIP_SOURCE_CLOSE:
+        return 0;
+    case ZIP_SOURCE_READ: {
+        while (source->offset == source->chunk.size() && !source->done) {
+            source->chunk.clear();
+            source->offset = 0;
+            source->done = !source->next(&source->chunk);
+        }
+        const size_t n = std::min<size_t>(length, source->chunk.size() - source->offset);
+        std::memcpy(data, source->chunk.data() + source->offset, n);
+        source->offset += n;
+        return static_cast<zip_int64_t>(n);
+    }
+    case ZIP_SOURCE_STAT:
+        zip_stat_init(static_cast<zip_stat_t *>(data));
+        return sizeof(zip_stat_t);
+    case ZIP_SOURCE_ERROR:
+        return 2 * sizeof(int);
+    case ZIP_SOURCE_FREE:
+        delete source;
+        return 0;
+    case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+    default:
+        return -1;
+    }
+}
+
+} // namespace
+
+void writeZipStreamed(const std::string &path,
+                      const std::vector<std::pair<std::string, std::string>> &entries,
+                      const std::string &name, std::function<bool(std::string *)> next, int level)
+{
+    fs::remove(path);
+    int error = 0;
+    zip_t *archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!archive) {
+        throw std::runtime_error("cannot create " + path);
+    }
+    for (const auto &[entry, content] : entries) {
+        if (entry == name) {
+            continue;
+        }
+        zip_source_t *source = zip_source_buffer(archive, content.data(), content.size(), 0);
+        zip_file_add(archive, entry.c_str(), source, ZIP_FL_ENC_UTF_8);
+    }
+    auto *state = new GeneratedSource{std::move(next)};
+    zip_source_t *source = zip_source_function(archive, generatedSourceCall, state);
+    const zip_int64_t index = zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8);
+    if (index < 0 ||
+        zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
+                                 static_cast<zip_uint32_t>(level)) != 0 ||
+        zip_close(archive) != 0) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
 std::vector<std::pair<std::string, std::string>> minimalPackage(const std::string &sheetXml)
 {
     const std::string ns = "http://schemas.openxmlformats.org/";
@@ -347,4 +424,3 @@ void writeFile(const std::string &path, const std::string &bytes)
 }
 
 } // namespace orvane::test
-

@@ -5,6 +5,7 @@
 // saved package with its original.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,6 +36,14 @@ void writeColumnWorkbook(const std::string &path, int column,
 
 /// Writes a ZIP file holding `entries` (name, content) in that order.
 void writeZip(const std::string &path, const std::vector<std::pair<std::string, std::string>> &entries);
+
+/// Writes a ZIP file holding `entries` and, after them, the entry `name`
+/// whose content `next` produces a chunk at a time (appending to its
+/// argument; false once done), deflated at `level`: large or highly
+/// compressible parts are made without holding them in memory.
+void writeZipStreamed(const std::string &path,
+                      const std::vector<std::pair<std::string, std::string>> &entries,
+                      const std::string &name, std::function<bool(std::string *)> next, int level);
 
 /// The parts of a one-sheet package whose sheet part is `sheetXml`
 /// (xl/worksheets/sheet1.xml), without shared strings or styles.

@@ -6,6 +6,7 @@
 #include "workbook/engine/Workbook.h"
 #include "workbook/engine/XmlReader.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
@@ -60,8 +61,13 @@ TEST(XlsxMalformed, KeptInputsFailClearlyOrRead)
         const std::string path = dir + "/" + c.file;
         fs::copy_file(kRepro + c.file, path);
         fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
+        rusage before;
+        getrusage(RUSAGE_SELF, &before);
         WorkbookError error;
         std::unique_ptr<Workbook> book = Workbook::open(path, &error);
+        rusage after;
+        getrusage(RUSAGE_SELF, &after);
+        EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << c.file << ": peak grew by KB";
         if (c.says) {
             EXPECT_FALSE(book) << c.file;
             EXPECT_EQ(error.status, WorkbookStatus::Damaged) << c.file;
@@ -210,6 +216,50 @@ TEST(XlsxMalformed, DeclaredSizeThatLiesIsRefused)
         EXPECT_EQ(error.status, WorkbookStatus::Damaged) << c.declared;
         EXPECT_NE(error.message.find(c.says), std::string::npos) << c.declared << ": " << error.message;
     }
+}
+
+// A part that really inflates far beyond its compressed size (300 MiB of white
+// space between rows, deflated to a few hundred KB) is refused once its bound
+// has inflated, saying it is over that bound, which, and not that it is
+// damaged; memory stays within the bound instead of following the part.
+TEST(XlsxMalformed, ZipBombIsRefusedAsOverTheBound)
+{
+    const std::string path = test::scratchDir("bomb") + "/bomb.xlsx";
+    const std::string head =
+        "<worksheet xmlns=\"" + kMain + "\"><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row>";
+    size_t spaces = 300u << 20;
+    int step = 0;
+    test::writeZipStreamed(
+        path, test::minimalPackage(""), "xl/worksheets/sheet1.xml",
+        [&](std::string *chunk) {
+            if (step++ == 0) {
+                *chunk = head;
+            } else if (spaces > 0) {
+                const size_t n = std::min<size_t>(spaces, 1u << 20);
+                chunk->assign(n, ' ');
+                spaces -= n;
+            } else {
+                *chunk = "</sheetData></worksheet>";
+                return false;
+            }
+            return true;
+        },
+        9);
+    ASSERT_LT(fs::file_size(path), 1u << 20);
+    rusage before;
+    getrusage(RUSAGE_SELF, &before);
+    WorkbookError error;
+    std::unique_ptr<Workbook> book = Workbook::open(path, &error);
+    rusage after;
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_FALSE(book);
+    EXPECT_EQ(error.status, WorkbookStatus::OverBound);
+    EXPECT_NE(error.message.find("is over the size this program opens: the part xl/worksheets/sheet1.xml "
+                                 "inflates to more than 64 MiB, over 200 times its compressed"),
+              std::string::npos)
+        << error.message;
+    EXPECT_EQ(error.message.find("damaged"), std::string::npos) << error.message;
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "peak grew by KB";
 }
 
 } // namespace

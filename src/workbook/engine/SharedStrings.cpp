@@ -56,7 +56,7 @@ bool SharedStrings::parse(std::string_view xml, std::string *detail)
 {
     text_.clear();
     offsets_.clear();
-    if (xml.size() >= UINT32_MAX) {
+    if (xml.size() > UINT32_MAX) {
         *detail = "xl/sharedStrings.xml is too large";
         return false;
     }

@@ -398,7 +398,7 @@ std::unique_ptr<Worksheet> parseWorksheetPart(SheetParseInput input, std::string
     auto part = std::make_unique<Worksheet::Part>();
     part->name = input.partName;
     part->xml = std::move(input.xml);
-    if (part->xml.size() >= UINT32_MAX) {
+    if (part->xml.size() > UINT32_MAX) {
         *detail = input.partName + " is too large";
         return nullptr;
     }

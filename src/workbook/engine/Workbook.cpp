@@ -2,6 +2,7 @@
 
 #include "workbook/engine/CompoundFile.h"
 #include "workbook/engine/FileReplacement.h"
+#include "workbook/engine/OdsReader.h"
 #include "workbook/engine/PackageXml.h"
 #include "workbook/engine/SharedStrings.h"
 #include "workbook/engine/SheetParser.h"
@@ -41,12 +42,18 @@ std::string messageFor(WorkbookStatus status, const std::string &path, const std
         return "The file " + path + " is not an Excel workbook: " + detail + ".";
     case WorkbookStatus::Damaged:
         return "The workbook " + path + " is damaged: " + detail + ".";
+    case WorkbookStatus::OverBound:
+        return "The workbook " + path + " is over the size this program opens: " + detail + ".";
     case WorkbookStatus::Encrypted:
         return "The workbook " + path +
                " is protected with a password (encrypted); remove the password in Excel to use it here.";
     case WorkbookStatus::Unreadable:
         return "The workbook " + path + " cannot be read: " + detail + ".";
     case WorkbookStatus::ReadOnly:
+        if (!detail.empty()) {
+            return "The workbook " + path + " is " + detail +
+                   ", which can be read but not saved here; save it as .xlsx to write to it.";
+        }
         return "The workbook " + path +
                " is in the old .xls format, which can be read but not saved here; save it as .xlsx in Excel "
                "to write to it.";
@@ -67,9 +74,23 @@ bool fail(WorkbookError *error, WorkbookStatus status, const std::string &path, 
     return false;
 }
 
+// A part that could not be read: over a bound, or damaged.
+bool failRead(WorkbookError *error, ZipPackage::ReadError why, const std::string &path,
+              const std::string &detail)
+{
+    const bool over = why == ZipPackage::ReadError::OverBound;
+    return fail(error, over ? WorkbookStatus::OverBound : WorkbookStatus::Damaged, path, detail);
+}
+
 bool endsWith(std::string_view text, std::string_view tail)
 {
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+bool hasExtension(const std::string &path, const char *extension)
+{
+    const size_t length = std::strlen(extension);
+    return path.size() > length && ::strcasecmp(path.c_str() + path.size() - length, extension) == 0;
 }
 
 struct Relationship {
@@ -79,10 +100,12 @@ struct Relationship {
 
 // Relationship id → type and resolved target of one relationships part.
 bool readRelationships(const ZipPackage &zip, const std::string &sourcePart, const std::string &relsPart,
-                       std::unordered_map<std::string, Relationship> *out, std::string *detail)
+                       std::unordered_map<std::string, Relationship> *out, std::string *detail,
+                       ZipPackage::ReadError *why)
 {
     std::string xml;
-    if (!zip.read(relsPart, &xml, detail)) {
+    *why = ZipPackage::ReadError::Damaged;
+    if (!zip.read(relsPart, &xml, detail, why)) {
         return false;
     }
     pugi::xml_document doc;
@@ -197,14 +220,15 @@ class StringsLoader
         ok_ = readFrom(zip, part);
     }
 
-    /// Waits for the table; false with `detail` set when it could not be read.
-    bool finish(std::string *detail)
+    /// Waits for the table; false with `detail` and `why` set when it could not be read.
+    bool finish(std::string *detail, ZipPackage::ReadError *why)
     {
         if (thread_.joinable()) {
             thread_.join();
         }
-        if (!ok_ && detail) {
+        if (!ok_) {
             *detail = detail_;
+            *why = why_;
         }
         return ok_;
     }
@@ -222,7 +246,11 @@ class StringsLoader
     bool readFrom(const ZipPackage &zip, const std::string &part)
     {
         std::string xml;
-        return zip.read(part, &xml, &detail_) && strings_->parse(xml, &detail_);
+        if (!zip.read(part, &xml, &detail_, &why_)) {
+            return false;
+        }
+        why_ = ZipPackage::ReadError::Damaged;
+        return strings_->parse(xml, &detail_);
     }
 
     std::string path_;
@@ -230,6 +258,7 @@ class StringsLoader
     std::thread thread_;
     bool ok_ = true;
     std::string detail_;
+    ZipPackage::ReadError why_ = ZipPackage::ReadError::Damaged;
 };
 
 } // namespace
@@ -272,7 +301,7 @@ std::unique_ptr<Workbook> Workbook::open(const std::string &path, WorkbookError 
         fail(error, WorkbookStatus::NotWorkbook, path, "it is a folder");
         return nullptr;
     }
-    char head[8] = {};
+    char head[96] = {}; // an OpenDocument package names its type at byte 38
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         fail(error, WorkbookStatus::Unreadable, path, std::strerror(errno));
@@ -282,8 +311,15 @@ std::unique_ptr<Workbook> Workbook::open(const std::string &path, WorkbookError 
     ::close(fd);
     std::string_view magic(head, got > 0 ? static_cast<size_t>(got) : 0);
     bool ok = false;
-    if (magic.empty()) {
+    std::string detail;
+    if (hasExtension(path, ".csv")) {
+        WorkbookStatus status = book->openCsv(&detail);
+        ok = status == WorkbookStatus::Ok || fail(error, status, path, detail);
+    } else if (magic.empty()) {
         fail(error, WorkbookStatus::NotWorkbook, path, "the file is empty");
+    } else if (hasOdsSignature(magic) || (magic.starts_with("PK") && hasExtension(path, ".ods"))) {
+        WorkbookStatus status = book->openOds(&detail);
+        ok = status == WorkbookStatus::Ok || fail(error, status, path, detail);
     } else if (magic.starts_with("PK")) {
         ok = book->openXlsx(error);
     } else if (CompoundFile::hasSignature(magic)) {
@@ -367,9 +403,10 @@ bool Workbook::openXlsx(WorkbookError *error)
         return fail(error, WorkbookStatus::NotWorkbook, path_,
                     "a ZIP archive that is not an Office document");
     }
+    ZipPackage::ReadError why = ZipPackage::ReadError::None;
     std::unordered_map<std::string, Relationship> rootRels;
-    if (!readRelationships(*zip, "", "_rels/.rels", &rootRels, &detail)) {
-        return fail(error, WorkbookStatus::Damaged, path_, detail);
+    if (!readRelationships(*zip, "", "_rels/.rels", &rootRels, &detail, &why)) {
+        return failRead(error, why, path_, detail);
     }
     const Relationship *office = relationshipOfType(rootRels, "/officeDocument");
     if (!office || !zip->contains(office->target)) {
@@ -378,7 +415,10 @@ bool Workbook::openXlsx(WorkbookError *error)
     std::string workbookPart = office->target;
     std::string xml;
     pugi::xml_document doc;
-    if (!zip->read(workbookPart, &xml, &detail) || !parsePackageXml(xml, workbookPart, &doc, &detail)) {
+    if (!zip->read(workbookPart, &xml, &detail, &why)) {
+        return failRead(error, why, path_, detail);
+    }
+    if (!parsePackageXml(xml, workbookPart, &doc, &detail)) {
         return fail(error, WorkbookStatus::Damaged, path_, detail);
     }
     pugi::xml_node root = doc.document_element();
@@ -403,8 +443,8 @@ bool Workbook::openXlsx(WorkbookError *error)
     parts_ = std::make_unique<XlsxParts>();
     parts_->workbookRelsPart = relationshipsPartOf(workbookPart);
     std::unordered_map<std::string, Relationship> rels;
-    if (!readRelationships(*zip, workbookPart, parts_->workbookRelsPart, &rels, &detail)) {
-        return fail(error, WorkbookStatus::Damaged, path_, detail);
+    if (!readRelationships(*zip, workbookPart, parts_->workbookRelsPart, &rels, &detail, &why)) {
+        return failRead(error, why, path_, detail);
     }
     auto sheetRel = rels.find(sheetIds[static_cast<size_t>(activeSheet_)]);
     if (sheetRel == rels.end() || !zip->contains(sheetRel->second.target)) {
@@ -425,7 +465,10 @@ bool Workbook::openXlsx(WorkbookError *error)
 
     StyleTable styles;
     if (const Relationship *rel = relationshipOfType(rels, "/styles"); rel && zip->contains(rel->target)) {
-        if (!zip->read(rel->target, &xml, &detail) || !styles.parse(xml, &detail)) {
+        if (!zip->read(rel->target, &xml, &detail, &why)) {
+            return failRead(error, why, path_, detail);
+        }
+        if (!styles.parse(xml, &detail)) {
             return fail(error, WorkbookStatus::Damaged, path_, detail);
         }
     }
@@ -444,11 +487,12 @@ bool Workbook::openXlsx(WorkbookError *error)
     input.styles = &styles;
     input.date1904 = is1904;
     std::unique_ptr<Worksheet> sheet;
-    if (zip->read(parts_->sheetPart, &input.xml, &detail)) {
+    if (zip->read(parts_->sheetPart, &input.xml, &detail, &why)) {
+        why = ZipPackage::ReadError::Damaged;
         sheet = parseWorksheetPart(std::move(input), &detail);
     }
-    if (!loader.finish(&detail) || !sheet) {
-        return fail(error, WorkbookStatus::Damaged, path_, detail);
+    if (!loader.finish(&detail, &why) || !sheet) {
+        return failRead(error, why, path_, detail);
     }
     sheet_ = std::move(sheet);
     return true;
@@ -527,8 +571,8 @@ bool Workbook::save(WorkbookError *error)
     if (!sheet_->isModified()) {
         return true;
     }
-    if (format_ == Format::Xls) {
-        return fail(error, WorkbookStatus::ReadOnly, path_, std::string());
+    if (format_ != Format::Xlsx) {
+        return fail(error, WorkbookStatus::ReadOnly, path_, readOnlyKind());
     }
     if (!sheet_->isWritable()) {
         return fail(error, WorkbookStatus::SaveFailed, path_, "the active sheet is not a worksheet");

@@ -29,9 +29,10 @@ enum class WorkbookStatus {
     NotFound,      ///< no such file
     NotWorkbook,   ///< neither an .xlsx package nor an .xls file
     Damaged,       ///< truncated or corrupt
+    OverBound,     ///< a part inflates beyond what a real workbook could (ratio or size bound)
     Encrypted,     ///< protected with a password
     Unreadable,    ///< exists but cannot be read (permissions, I/O)
-    ReadOnly,      ///< an .xls workbook cannot be saved
+    ReadOnly,      ///< an .xls, .ods or .csv workbook cannot be saved
     ChangedOnDisk, ///< changed by someone else since it was opened; not saved
     SaveFailed,    ///< the new file could not be written; the old one is intact
 };
@@ -44,10 +45,13 @@ struct WorkbookError {
 class Workbook
 {
   public:
-    enum class Format { Xlsx, Xls };
+    /// .xlsx is read and written; .xls, .ods and .csv are read only.
+    enum class Format { Xlsx, Xls, Ods, Csv };
 
     /// Opens the workbook at `path`. Returns null and fills `error` when the
-    /// file is missing, not a workbook, damaged, encrypted or unreadable.
+    /// file is missing, not a workbook, damaged, over a bound of the ZIP
+    /// reader (a part inflating beyond ZipPackage::inflateBound), encrypted
+    /// or unreadable.
     static std::unique_ptr<Workbook> open(const std::string &path, WorkbookError *error);
     ~Workbook();
     Workbook(const Workbook &) = delete;
@@ -85,6 +89,11 @@ class Workbook
     static bool identityOf(const std::string &path, Identity *identity);
     bool openXlsx(WorkbookError *error);
     bool openCompound(WorkbookError *error);
+    /// Read-only formats (WorkbookFormats.cpp): Ok, or the failure with `detail`.
+    WorkbookStatus openOds(std::string *detail);
+    WorkbookStatus openCsv(std::string *detail);
+    /// What a read-only format is called in the refusal to save it; empty for .xls.
+    std::string readOnlyKind() const;
     bool writePackage(const std::string &tempPath, std::string *detail);
 
     std::string path_;

@@ -88,16 +88,39 @@ namespace
 unsigned long long plausibleSize(const zip_stat_t &st)
 {
     // Deflate's best case is about 1032:1; other methods only cost a regrowth.
-    constexpr unsigned long long kMaxRatio = 1032;
+    constexpr unsigned long long kDeflateRatio = 1032;
     if (!(st.valid & ZIP_STAT_COMP_SIZE))
         return 0;
-    return std::min<unsigned long long>(st.size, st.comp_size * kMaxRatio + 1024);
+    return std::min<unsigned long long>(st.size, st.comp_size * kDeflateRatio + 1024);
+}
+
+std::string mebibytes(unsigned long long bytes)
+{
+    return std::to_string((bytes + (1u << 19)) >> 20) + " MiB";
+}
+
+// Which bound a part went over, as a predicate for its name.
+std::string overBoundText(const zip_stat_t &st, unsigned long long limit)
+{
+    if (limit >= ZipPackage::kMaxPartSize) {
+        return "inflates to more than 4 GiB, the largest part this program reads";
+    }
+    return "inflates to more than " + mebibytes(limit) + ", over " + std::to_string(ZipPackage::kMaxRatio) +
+           " times its compressed " + std::to_string(st.comp_size) +
+           " bytes (real workbooks do not compress that well; ZIP bombs do)";
 }
 
 } // namespace
 
+unsigned long long ZipPackage::inflateBound(unsigned long long compressedSize)
+{
+    const unsigned long long byRatio =
+        compressedSize > kMaxPartSize / kMaxRatio ? kMaxPartSize : compressedSize * kMaxRatio;
+    return std::min(kMaxPartSize, std::max(kFreePartSize, byRatio));
+}
+
 bool inflateEntry(zip_file *file, unsigned long long limit, std::string *out, std::string *error,
-                  unsigned long long sizeHint)
+                  unsigned long long sizeHint, bool *overLimit)
 {
     // Reserved once when the hint is right (+1 to see the end without a
     // regrowth); pages are touched only as data inflates into them, a chunk at
@@ -125,7 +148,10 @@ bool inflateEntry(zip_file *file, unsigned long long limit, std::string *out, st
         filled += static_cast<size_t>(n);
         if (filled > limit) {
             out->clear();
-            *error = "inflates to more than " + std::to_string(limit >> 20) + " MiB";
+            out->shrink_to_fit();
+            *error = "inflates to more than " + mebibytes(limit);
+            if (overLimit)
+                *overLimit = true;
             return false;
         }
         if (n == 0) {
@@ -135,8 +161,12 @@ bool inflateEntry(zip_file *file, unsigned long long limit, std::string *out, st
     }
 }
 
-bool ZipPackage::read(std::string_view name, std::string *out, std::string *detail) const
+bool ZipPackage::read(std::string_view name, std::string *out, std::string *detail, ReadError *why) const
 {
+    ReadError ignored;
+    if (!why)
+        why = &ignored;
+    *why = ReadError::Damaged;
     long long index = locate(name);
     if (index < 0) {
         *detail = "the part " + std::string(name) + " is missing";
@@ -154,9 +184,15 @@ bool ZipPackage::read(std::string_view name, std::string *out, std::string *deta
         *detail = std::string(name) + ": " + zip_strerror(archive_);
         return false;
     }
+    const unsigned long long limit = inflateBound((st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0);
     std::string error;
-    bool ok = inflateEntry(file, kMaxPartSize, out, &error, plausibleSize(st));
+    bool overLimit = false;
+    bool ok = inflateEntry(file, limit, out, &error, std::min(limit, plausibleSize(st)), &overLimit);
     zip_fclose(file);
+    if (overLimit) {
+        *why = ReadError::OverBound;
+        error = overBoundText(st, limit);
+    }
     if (ok && out->size() != st.size) {
         error = "inflates to " + std::to_string(out->size()) + " bytes where the package declares " +
                 std::to_string(st.size);
@@ -165,8 +201,10 @@ bool ZipPackage::read(std::string_view name, std::string *out, std::string *deta
     if (!ok) {
         *detail = "the part " + std::string(name) + " " + error;
         out->clear();
+        return false;
     }
-    return ok;
+    *why = ReadError::None;
+    return true;
 }
 
 } // namespace orvane

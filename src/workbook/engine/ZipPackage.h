@@ -19,10 +19,24 @@ class ZipPackage
 {
   public:
     enum class OpenError { None, NotZip, Damaged, Unreadable };
+    /// Why a part could not be read: it is damaged, or it is over a bound.
+    enum class ReadError { None, Damaged, OverBound };
 
-    /// Largest part the engine inflates (256 MiB of XML, millions of cells);
-    /// larger parts are refused as damaged once that much has inflated.
-    static constexpr unsigned long long kMaxPartSize = 256ull << 20;
+    /// A part may inflate to this much whatever its compressed size: small
+    /// parts compress better than any bound on the ratio would allow.
+    static constexpr unsigned long long kFreePartSize = 64ull << 20;
+    /// Beyond kFreePartSize a part may inflate to this many times its
+    /// compressed size. Sheet XML compresses 5-20:1 as Excel, openpyxl and
+    /// libxlsxwriter write it, and near 350:1 at the very most (identical
+    /// rows without cell references); deflate's ceiling, which only a ZIP
+    /// bomb reaches, is about 1032:1.
+    static constexpr unsigned long long kMaxRatio = 200;
+    /// No part inflates beyond 4 GiB: a ZIP entry without 64-bit extensions
+    /// cannot declare more, and the sheet's byte spans are 32-bit.
+    static constexpr unsigned long long kMaxPartSize = (4ull << 30) - 1;
+
+    /// The most that a part stored in `compressedSize` bytes may inflate to.
+    static unsigned long long inflateBound(unsigned long long compressedSize);
 
     /// Opens the archive at `path` read-only. On failure returns null and sets
     /// `error` (never None) and `detail` to a short English explanation.
@@ -34,11 +48,12 @@ class ZipPackage
     /// True when the package holds a part of that name.
     bool contains(std::string_view name) const;
     /// Replaces `out` by the inflated bytes of part `name`. False with `detail`
-    /// set when the part is missing, inflates beyond kMaxPartSize, fails to
-    /// inflate or its CRC, or inflates to another size than its entry declares.
+    /// set when the part is missing, inflates beyond inflateBound() of its
+    /// compressed size (`why` OverBound), fails to inflate or its CRC, or
+    /// inflates to another size than its entry declares (`why` Damaged).
     /// Memory follows the data inflated: the declared size is trusted for the
     /// first allocation only as far as the compressed data could inflate to it.
-    bool read(std::string_view name, std::string *out, std::string *detail) const;
+    bool read(std::string_view name, std::string *out, std::string *detail, ReadError *why = nullptr) const;
     /// The inflated size that the entry of part `name` declares (untrusted: a
     /// hint, never an allocation size); 0 when it is missing.
     unsigned long long size(std::string_view name) const;
@@ -55,9 +70,10 @@ class ZipPackage
 /// Inflates the open entry `file` into `out`, allocating min(`sizeHint`,
 /// `limit`) bytes first and growing with the data actually inflated. False
 /// with `error` set to a predicate for the part's name ("cannot be inflated
-/// (...)", "inflates to more than N MiB") on a read or CRC failure, or once
-/// more than `limit` bytes have inflated.
+/// (...)") on a read or CRC failure, or once more than `limit` bytes have
+/// inflated (`overLimit` then set true, `error` left for the caller to say
+/// which bound that was).
 bool inflateEntry(zip_file *file, unsigned long long limit, std::string *out, std::string *error,
-                  unsigned long long sizeHint = 0);
+                  unsigned long long sizeHint = 0, bool *overLimit = nullptr);
 
 } // namespace orvane
