@@ -1,7 +1,10 @@
 #include "directory/ConnectionProbe.h"
 
 #include "directory/ldap/LdapConnection.h"
+#include "directory/ldap/DirectoryPaths.h"
 #include "directory/ldap/LdapHandle.h"
+#include "directory/ldap/LdapPool.h"
+#include "directory/ldap/ServerList.h"
 
 #include <ldap.h>
 #include <memory>
@@ -72,6 +75,18 @@ ProbeResult probeTls(const ServerAddress &server)
     if (rc != LDAP_SUCCESS)
         return {false, QStringLiteral("%1 failed (%2). %3").arg(way, failureText(ld.get(), rc), trust)};
     return {true, QStringLiteral("%1 established. %2").arg(way, trust)};
+}
+
+QString answeringServer(const QString &serverAddress)
+{
+    DirectoryPath path;
+    if (!parseDirectoryPath(QStringLiteral("LDAP://") + serverAddress, &path))
+        return QString();
+    const ServerAddress list{path.host, path.port};
+    if (!namesServerList(list))
+        return QString();
+    const ServerAddress server = LdapPool::instance().answeringServer(list);
+    return server.host.isEmpty() ? QString() : serverText(server);
 }
 
 } // namespace orvane

@@ -3,7 +3,8 @@
 // configuration check can say which one fails: the server accepting a TCP
 // connection, and TLS coming up the way every connection sets it up (LDAPS on
 // 636 and 3269, StartTLS on any other port) against the CA libldap trusts.
-// Built on the connection's own handle set-up; nothing here binds.
+// Built on the connection's own handle set-up; nothing here binds. Also which
+// server of a list of domain controllers the connections went to.
 
 #include <QString>
 
@@ -25,5 +26,11 @@ ProbeResult probeReachable(const ServerAddress &server);
 /// detail names the way (LDAPS or StartTLS), the host the certificate was
 /// checked against and the CA file with its source, on success and failure.
 ProbeResult probeTls(const ServerAddress &server);
+
+/// The server of the list that `serverAddress` names (the DC server field's
+/// "host, host:port") that the last new connection went to, as "host:port";
+/// empty when the address names a single server or no server of the list
+/// has answered yet.
+QString answeringServer(const QString &serverAddress);
 
 } // namespace orvane

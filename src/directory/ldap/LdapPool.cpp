@@ -2,8 +2,10 @@
 
 #include "automation/com/HResult.h"
 #include "directory/ldap/LdapErrors.h"
+#include "directory/ldap/ServerList.h"
 
 #include <QCryptographicHash>
+#include <ldap.h>
 
 namespace orvane
 {
@@ -117,7 +119,7 @@ HRESULT LdapPool::acquire(const ServerAddress &server, const Credentials &creden
     }
     closed.clear();
     std::unique_ptr<LdapConnection> connection;
-    const HRESULT hr = LdapConnection::open(server, credentials, &connection);
+    const HRESULT hr = openConnection(server, credentials, &connection);
     if (FAILED(hr)) {
         *lease = LdapLease();
         return hr;
@@ -149,6 +151,67 @@ HRESULT LdapPool::run(const ServerAddress &server, const Credentials &credential
             continue; // a pooled connection the server had closed
         return hr;
     }
+}
+
+HRESULT LdapPool::openConnection(const ServerAddress &server, const Credentials &credentials,
+                                 std::unique_ptr<LdapConnection> *out)
+{
+    if (!namesServerList(server))
+        return LdapConnection::open(server, credentials, out);
+    QStringList silent;
+    for (const ServerAddress &candidate : candidates(server)) {
+        QString why;
+        if (!serverAnswers(candidate, &why)) {
+            silent << serverText(candidate) + QStringLiteral(" (") + why + u')';
+            continue;
+        }
+        // The first server that answers decides: its refusal is the answer.
+        const HRESULT hr = LdapConnection::open(candidate, credentials, out);
+        if (SUCCEEDED(hr))
+            remember(server, candidate);
+        return hr;
+    }
+    out->reset();
+    setDirectoryError({kServerDown, LDAP_SERVER_DOWN,
+                       QStringLiteral("No server of the list answers within the connect timeout: ") +
+                           silent.join(QStringLiteral(", "))});
+    return kServerDown;
+}
+
+// The list in its order, the server that answered last moved to the front.
+QList<ServerAddress> LdapPool::candidates(const ServerAddress &list)
+{
+    QList<ServerAddress> servers = serverList(list);
+    const std::string key = serverKey(list);
+    const auto now = std::chrono::steady_clock::now();
+    std::lock_guard lock(mutex_);
+    for (const Answered &a : answered_) {
+        if (a.list == key && now - a.when < idleTimeout_ && servers.removeOne(a.server)) {
+            servers.prepend(a.server);
+            break;
+        }
+    }
+    return servers;
+}
+
+void LdapPool::remember(const ServerAddress &list, const ServerAddress &server)
+{
+    const std::string key = serverKey(list);
+    std::lock_guard lock(mutex_);
+    std::erase_if(answered_, [&](const Answered &a) { return a.list == key; });
+    answered_.push_back({key, server, std::chrono::steady_clock::now()});
+}
+
+ServerAddress LdapPool::answeringServer(const ServerAddress &server) const
+{
+    if (!namesServerList(server))
+        return server;
+    const std::string key = serverKey(server);
+    std::lock_guard lock(mutex_);
+    for (const Answered &a : answered_)
+        if (a.list == key)
+            return a.server;
+    return ServerAddress{QString(), server.port};
 }
 
 void LdapPool::giveBack(const std::string &key, std::unique_ptr<LdapConnection> connection)
@@ -211,6 +274,7 @@ void LdapPool::clear()
     std::lock_guard lock(mutex_);
     closed.swap(idle_);
     infos_.clear();
+    answered_.clear();
 }
 
 int LdapPool::idleCount() const

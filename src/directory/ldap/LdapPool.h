@@ -64,7 +64,10 @@ class LdapPool
 
     /// Lends a connection to `server` bound with `credentials`: an idle one
     /// when there is one, else a new one (LdapConnection::open, whose HRESULT
-    /// is returned on failure, `*lease` then empty).
+    /// is returned on failure, `*lease` then empty). When `server` names a
+    /// list of servers (ServerList.h), a new connection goes to the first
+    /// that answers, trying the one that answered last before the others;
+    /// 0x8007203A (server down) naming every server when none answers.
     HRESULT acquire(const ServerAddress &server, const Credentials &credentials, LdapLease *lease);
 
     /// Runs `work` on a connection for `server` and `credentials`. When a
@@ -77,6 +80,13 @@ class LdapPool
     /// first need and kept for the process (refreshed after the idle timeout
     /// when nothing used them). Null on failure, with the HRESULT in `*hr`.
     std::shared_ptr<const ServerInfo> serverInfo(LdapConnection &connection, HRESULT *hr);
+
+    /// The server that last answered for `server` (the address itself when it
+    /// names one server); an empty host when no server of the list has
+    /// answered since the pool was cleared. Answers are preferred by new
+    /// connections for the idle timeout only, so a server that comes back is
+    /// used again in its turn.
+    ServerAddress answeringServer(const ServerAddress &server) const;
 
     /// Closes idle connections older than the timeout; returns how many remain idle.
     int reap();
@@ -99,6 +109,15 @@ class LdapPool
         std::shared_ptr<const ServerInfo> info;
         std::chrono::steady_clock::time_point used;
     };
+    struct Answered {
+        std::string list;
+        ServerAddress server;
+        std::chrono::steady_clock::time_point when;
+    };
+    HRESULT openConnection(const ServerAddress &server, const Credentials &credentials,
+                           std::unique_ptr<LdapConnection> *out);
+    QList<ServerAddress> candidates(const ServerAddress &list);
+    void remember(const ServerAddress &list, const ServerAddress &server);
     void giveBack(const std::string &key, std::unique_ptr<LdapConnection> connection);
     void reapLocked(std::chrono::steady_clock::time_point now,
                     std::vector<std::unique_ptr<LdapConnection>> *closed);
@@ -106,6 +125,7 @@ class LdapPool
     mutable std::mutex mutex_;
     std::vector<Idle> idle_;
     std::vector<std::pair<std::string, Info>> infos_;
+    std::vector<Answered> answered_;
     std::chrono::milliseconds idleTimeout_{30000};
     long opened_ = 0;
 };
