@@ -92,6 +92,46 @@ void addWorkbook(Corpus *corpus, const fs::path &file)
     }
 }
 
+// HR exports: .ods content parts with repetitions, spans, paragraphs and
+// typed values, and CSV texts in each encoding and delimiter the reader
+// tells apart. Hand-written, so the seeds need no office suite at build time.
+void addHrExports(Corpus *corpus)
+{
+    const std::string head =
+        "<?xml version=\"1.0\"?><office:document-content "
+        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+        "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:spreadsheet>";
+    const std::string tail = "</office:spreadsheet></office:body></office:document-content>";
+    const std::string table =
+        "<table:table table:name=\"HR\"><table:table-row><table:table-cell table:number-columns-spanned=\"2\" "
+        "office:value-type=\"string\"><text:p>ID</text:p></table:table-cell><table:covered-table-cell/>"
+        "<table:table-cell office:value-type=\"date\" office:date-value=\"2024-03-01\"/></table:table-row>"
+        "<table:table-row table:number-rows-repeated=\"3\"><table:table-cell office:value-type=\"float\" "
+        "office:value=\"42.5\"/><table:table-cell table:number-columns-repeated=\"2\"><text:p>a<text:s "
+        "text:c=\"2\"/>b</text:p><text:p>c<text:line-break/>d</text:p></table:table-cell></table:table-row>"
+        "<table:table-row table:number-rows-repeated=\"1048570\"><table:table-cell "
+        "table:number-columns-repeated=\"16384\"/></table:table-row></table:table>";
+    const std::string settings =
+        "<?xml version=\"1.0\"?><office:document-settings "
+        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+        "xmlns:config=\"urn:oasis:names:tc:opendocument:xmlns:config:1.0\"><office:settings>"
+        "<config:config-item config:name=\"ActiveTable\" config:type=\"string\">HR</config:config-item>"
+        "</office:settings></office:document-settings>";
+    const std::string mime = "application/vnd.oasis.opendocument.spreadsheet";
+    corpus->add("ods", "hr.parts",
+                orvane::fuzz::joinPackageInput(
+                    {{"mimetype", mime}, {"content.xml", head + table + tail}, {"settings.xml", settings}}));
+    corpus->add("ods", "two-sheets.parts",
+                orvane::fuzz::joinPackageInput(
+                    {{"mimetype", mime},
+                     {"content.xml", head + "<table:table table:name=\"A\"/>" + table + tail}}));
+    corpus->add("csv", "comma.csv", "ID,Name,Note\r\n000123,\"Zo\xC3\xAB, \"\"Z\"\"\",\"two\r\nlines\"\r\n\r\n");
+    corpus->add("csv", "semicolon-bom.csv", "\xEF\xBB\xBFID;Name\n1;\xD0\x96\n");
+    corpus->add("csv", "tab-utf16.csv", std::string("\xFF\xFEI\0D\0\t\0N\0\n\0", 12));
+    corpus->add("csv", "windows-1252.csv", "Fran\xE7ois;\x80\n");
+}
+
 // Scripts in command-seeds.txt are separated by blank lines; a kept command
 // (a .cmd file) is run through each way a command can be called.
 void addCommands(Corpus *corpus, const fs::path &source)
@@ -141,7 +181,8 @@ int main(int argc, char **argv)
         for (const fs::path &file : filesBelow(source / "tests/workbook/fixtures"))
             addWorkbook(&corpus, file);
         addCommands(&corpus, source);
-        for (const char *target : {"command", "xlsx", "xlsx_xml", "xls"}) {
+        addHrExports(&corpus);
+        for (const char *target : {"command", "xlsx", "xlsx_xml", "xls", "ods", "csv"}) {
             for (const fs::path &file : filesBelow(source / "fuzz/regressions" / target))
                 corpus.add(target, "regression-" + file.filename().string(), readFile(file.string()));
         }
