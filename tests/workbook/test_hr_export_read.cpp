@@ -7,6 +7,7 @@
 #include "workbook/engine/CsvReader.h"
 #include "workbook/engine/OdsReader.h"
 #include "workbook/engine/Workbook.h"
+#include "workbook/ReadOnlyWorkbooks.h"
 
 #include <QFile>
 #include <QProcess>
@@ -206,6 +207,18 @@ TEST(HrExportRead, OdsFromLibreOfficeOpensAndRefusesSave)
     const std::string fake = writeFile("fake.ods", "PK\x03\x04junk");
     EXPECT_FALSE(Workbook::open(fake, &error));
     EXPECT_NE(error.message.find(fake), std::string::npos) << error.message;
+}
+
+TEST(HrExportRead, TaggingACsvOrOdsAsTheExportFileIsAnsweredWithANotice)
+{
+    EXPECT_EQ(readOnlyExportNotice(QStringLiteral("/hr/staff.CSV")),
+              QStringLiteral("The export file /hr/staff.CSV is a CSV text file (.csv), which can be read but not "
+                             "written: the export cannot save into it. Tag an .xlsx workbook as the export file "
+                             "instead."));
+    EXPECT_TRUE(readOnlyExportNotice(QStringLiteral("/hr/staff.ods"))
+                    .contains(QStringLiteral(" is an OpenDocument spreadsheet (.ods), which can be read but not")));
+    for (const char *writable : {"/hr/staff.xlsx", "/hr/staff.xls", "/hr/csv", "/hr/staff.ods.xlsx"})
+        EXPECT_TRUE(readOnlyExportNotice(QString::fromLatin1(writable)).isEmpty()) << writable;
 }
 
 } // namespace
