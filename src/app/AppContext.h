@@ -33,6 +33,7 @@ struct AppContext {
     WindowOptions window;
     ImageList images;
     ObjectTable objects;    ///< the users found by the last search
+    QString searchFailure;  ///< why the last search found nothing, in one line ("" when it ran)
     int currentObject = -1; ///< index in objects of the opened user, -1 when none is open
     int quitFlag = 0;
 };

@@ -4,6 +4,7 @@
 #include "app/Dialogs.h"
 #include "app/Placement.h"
 #include "app/WindowFont.h"
+#include "directory/FailureReason.h"
 #include "directory/UserSearch.h"
 
 #include <QCloseEvent>
@@ -34,11 +35,12 @@ ExportWorker::~ExportWorker()
     wait();
 }
 
-bool ExportWorker::start(std::function<void(const std::atomic_bool &stop)> body)
+bool ExportWorker::start(const QObject *starter, std::function<void(const std::atomic_bool &stop)> body)
 {
     if (running_.load())
         return false;
     wait();
+    starter_ = starter;
     stop_.store(false);
     running_.store(true);
     thread_ = std::thread([this, body = std::move(body)] {
@@ -46,6 +48,12 @@ bool ExportWorker::start(std::function<void(const std::atomic_bool &stop)> body)
         running_.store(false);
     });
     return true;
+}
+
+void ExportWorker::requestStopFor(const QObject *starter)
+{
+    if (running_.load() && starter_ == starter)
+        requestStop();
 }
 
 void ExportWorker::wait()
@@ -94,8 +102,11 @@ ExportWindow::ExportWindow(AppContext &ctx, ExportWorker &worker, QWidget *owner
     count_ = placeLabel(this, QStringLiteral("0"), QRect(90, 78, 100, 20));
     count_->setObjectName(QStringLiteral("ExportCount"));
     placeLabel(this, QStringLiteral("Status:"), QRect(15, 108, 50, 20));
-    status_ = placeLabel(this, QStringLiteral("Please wait..."), QRect(90, 108, 250, 20));
+    // Two lines high, so that a failed count's reason fits above the progress bar.
+    status_ = placeLabel(this, QStringLiteral("Please wait..."), QRect(90, 108, 250, 26));
     status_->setObjectName(QStringLiteral("ExportStatus"));
+    status_->setWordWrap(true);
+    status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("ExportProgress"));
     progress_->setGeometry(90, 135, 240, 10);
@@ -124,7 +135,7 @@ void ExportWindow::startCount()
     QPointer<ExportWindow> window(this);
     ExportWorker *worker = &worker_;
     status_->setText(kCountingText);
-    worker_.start([connection, window, worker](const std::atomic_bool &stop) {
+    worker_.start(this, [connection, window, worker](const std::atomic_bool &stop) {
         const CountOutcome outcome = CountUsers(
             connection,
             [&](int count) {
@@ -134,9 +145,11 @@ void ExportWindow::startCount()
                 });
             },
             &stop);
-        worker->post([window, count = outcome.count] {
+        // Found here, on the worker: a TLS failure is looked into again over the network.
+        const QString reason = failureReason(outcome.failure, connection);
+        worker->post([window, count = outcome.count, reason] {
             if (window)
-                window->countDone(count);
+                window->countDone(count, reason);
         });
     });
 }
@@ -147,7 +160,7 @@ void ExportWindow::showCount(int count)
     emit countShown(count);
 }
 
-void ExportWindow::countDone(int count)
+void ExportWindow::countDone(int count, const QString &failure)
 {
     showCount(count);
     if (count > 0) {
@@ -155,8 +168,9 @@ void ExportWindow::countDone(int count)
         progress_->setMaximum(count);
         export_->setEnabled(true);
     } else {
-        status_->setText(kCountNoneText);
+        status_->setText(withFailureReason(kCountNoneText, failure));
     }
+    status_->setToolTip(status_->text());
     emit workDone();
 }
 
@@ -175,7 +189,7 @@ void ExportWindow::exportUsers()
     ExportWorker *worker = &worker_;
     export_->setEnabled(false);
     progress_->setValue(0);
-    worker_.start([job, window, worker](const std::atomic_bool &stop) {
+    worker_.start(this, [job, window, worker](const std::atomic_bool &stop) {
         ExportCallbacks callbacks;
         callbacks.stop = &stop;
         callbacks.status = [&](const QString &text) {
@@ -219,7 +233,7 @@ void ExportWindow::exportDone(const QString &finalStatus, int written)
 
 void ExportWindow::closeEvent(QCloseEvent *event)
 {
-    worker_.requestStop();
+    worker_.requestStopFor(this);
     QDialog::closeEvent(event);
 }
 

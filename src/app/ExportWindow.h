@@ -6,9 +6,10 @@
 // count or export starts only when its thread has ended. Workers never touch a
 // control: they post what they found to the ExportWorker, which lives on the
 // interface thread and passes it on to the window while that still exists.
-// Closing the window asks the running thread to stop (an export then leaves
-// the workbook unchanged); the worker's owner waits for it when the main
-// window goes away. The settings store is read on the interface thread before
+// Closing a window asks the running thread to stop only when that window
+// started it (an export then leaves the workbook unchanged): work started by
+// another export window goes on. The worker's owner waits for it when the
+// main window goes away. The settings store is read on the interface thread before
 // a thread starts, so a worker never shares the connection.
 
 #include "workbook/ExportUsers.h"
@@ -41,10 +42,13 @@ class ExportWorker : public QObject
 
     /// True while a count or an export runs.
     bool alive() const { return running_.load(); }
-    /// Runs `body` on a new thread (an ended one is joined first); false when one is alive.
-    bool start(std::function<void(const std::atomic_bool &stop)> body);
-    /// Asks the running thread to stop at its next record.
+    /// Runs `body` on a new thread for `starter` (an ended one is joined
+    /// first); false when one is alive.
+    bool start(const QObject *starter, std::function<void(const std::atomic_bool &stop)> body);
+    /// Asks the running thread to stop at its next record, whoever started it.
     void requestStop() { stop_.store(true); }
+    /// Asks the running thread to stop only when `starter` started it.
+    void requestStopFor(const QObject *starter);
     /// Waits for the thread to end.
     void wait();
     /// Runs `update` on the interface thread, unless the worker is gone by then.
@@ -55,6 +59,7 @@ class ExportWorker : public QObject
 
   private:
     std::thread thread_;
+    const QObject *starter_ = nullptr; ///< who started the last thread; read and set on the interface thread
     std::atomic_bool running_{false};
     std::atomic_bool stop_{false};
 };
@@ -83,7 +88,8 @@ class ExportWindow : public QDialog
 
   private:
     void showCount(int count);
-    void countDone(int count);
+    /// Shows the final count; with none, "Objects not found" and `failure` (the one-line reason, may be "").
+    void countDone(int count, const QString &failure);
     void showWritten(int written);
     void exportDone(const QString &finalStatus, int written);
 

@@ -3,8 +3,11 @@
 #include "app/AppContext.h"
 #include "app/ImageList.h"
 #include "app/ListViews.h"
+#include "directory/ConnectionProbe.h"
+#include "directory/FailureReason.h"
 #include "directory/UserSearch.h"
 #include "store/ColourMarkers.h"
+#include "store/CountText.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -36,7 +39,7 @@ SearchProgress progressReporter(const StatusReporter &status)
     return [status, timer](long visited, long total) {
         if (timer->elapsed() < kProgressIntervalMs)
             return;
-        status(kSelectingObjectsText + QStringLiteral(" %1 of %2").arg(visited).arg(total), QString());
+        status(selectingProgressText(visited, total), QString());
         keepPainting();
         timer->restart();
     };
@@ -59,7 +62,14 @@ QTreeWidgetItem *objectRow(AppContext &ctx, int index, ObjectStatusCheck *check,
 
 QString objectCountText(int n)
 {
-    return QString::number(n) + QStringLiteral(" objects");
+    return countText(n, QStringLiteral("object"), QStringLiteral("objects"));
+}
+
+QString selectingProgressText(long visited, long total)
+{
+    // The directory's entries, not users: child-domain entries and entries
+    // without sAMAccountName are read but not listed.
+    return kSelectingObjectsText + QStringLiteral(" %1 of %2 entries read").arg(visited).arg(total);
 }
 
 QString searchFailureText(const DirectoryFailure &search, const DirectoryFailure &accountState)
@@ -120,7 +130,13 @@ int loadObjectList(AppContext &ctx, QTreeWidget *objectList, const QString &pref
     objectList->addTopLevelItems(rows);
     check.reset();
 
-    status(objectCountText(int(rows.size())), searchFailureText(outcome.failure, outcome.stateFailure));
+    ctx.searchFailure = failureReason(outcome.failure, connectionFromSettings(ctx.settings));
+    // With several domain controllers listed, the count names the one that answered.
+    const QString server = answeringServer(ctx.settings.serverAddress);
+    const QString count = objectCountText(int(rows.size())) +
+                          (server.isEmpty() || !ctx.searchFailure.isEmpty() ? QString() : QStringLiteral(" from ") + server);
+    status(withFailureReason(count, ctx.searchFailure),
+           searchFailureText(outcome.failure, outcome.stateFailure));
     return int(rows.size());
 }
 

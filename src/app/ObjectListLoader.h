@@ -7,7 +7,9 @@
 // The search runs on the interface thread, as every directory call does; the
 // window keeps painting while it runs (paint and timer events are served,
 // user input waits) and the status field shows how far it got. A failed search
-// lists nothing and shows "0 objects"; its reason goes with the status text.
+// lists nothing and shows "0 objects — " + the one-line reason (FailureReason.h),
+// with the engine's code and the directory's words as the tooltip; the reason
+// is kept in the context for the windows that show the listed users.
 //
 // The status icon of column 0 comes from an ObjectStatusCheck that the
 // workbook side supplies: one check is made per Find (it may open the primary
@@ -49,8 +51,12 @@ using StatusReporter = std::function<void(const QString &text, const QString &re
 
 inline const QString kSelectingObjectsText = QStringLiteral("Selecting AD objects...");
 
-/// Returns n in decimal followed by " objects".
+/// Returns n in decimal followed by " objects" (" object" for 1).
 QString objectCountText(int n);
+
+/// "Selecting AD objects... " + visited + " of " + total + " entries read":
+/// the progress of a Find in directory entries, of which some are not listed.
+QString selectingProgressText(long visited, long total);
 
 /// Returns why a Find shows what it shows: the failed search (code, the
 /// engine's text and the directory's own diagnostic) or the first account

@@ -121,6 +121,60 @@ TEST_F(ExportWindowTest, ClosingDuringAnExportLeavesTheFileWhole)
     EXPECT_NE(openExportWindow(*ctx, owner.get()), nullptr) << "a new export may start once it ended";
 }
 
+TEST_F(ExportWindowTest, ClosingAnIdleWindowLeavesAnotherWindowsWorkRunning)
+{
+    ExportWindow *first = openExportWindow(*ctx, owner.get());
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(waitForWork(first));
+    const QString count = text(first, "ExportCount");
+    ExportWindow *second = openExportWindow(*ctx, owner.get());
+    ASSERT_TRUE(second);
+    ASSERT_TRUE(waitForWork(second));
+
+    // The second window exports; closing the idle first one does not stop it,
+    // and "Export..." is refused while it runs.
+    second->findChild<QPushButton *>(QStringLiteral("ExportButton"))->click();
+    first->close();
+    EXPECT_EQ(openExportWindow(*ctx, owner.get()), nullptr);
+    ASSERT_TRUE(waitForWork(second));
+    EXPECT_EQ(text(second, "ExportStatus"),
+              QStringLiteral("Finished: %1 users written to export.xlsx").arg(count));
+
+    // A third window counts; closing the idle second one leaves the count whole.
+    ExportWindow *third = openExportWindow(*ctx, owner.get());
+    ASSERT_TRUE(third);
+    second->close();
+    ASSERT_TRUE(waitForWork(third));
+    EXPECT_EQ(text(third, "ExportCount"), count);
+    EXPECT_EQ(text(third, "ExportStatus"), QStringLiteral("Ready"));
+    EXPECT_EQ(boxes.texts(),
+              QStringList({QStringLiteral("Previous export process is still active. Try later.")}));
+}
+
+TEST_F(ExportWindowTest, AFailedCountSaysWhyBesideObjectsNotFound)
+{
+    const struct {
+        QString serverAddress, password, status;
+    } causes[] = {
+        {ctx->settings.serverAddress, QStringLiteral("not the password"),
+         QStringLiteral("Objects not found — the server refused the bind: invalid credentials")},
+        {QStringLiteral("127.0.0.1:1"), ctx->settings.password,
+         QStringLiteral("Objects not found — cannot reach 127.0.0.1:1")},
+    };
+    for (const auto &c : causes) {
+        ctx->settings.serverAddress = c.serverAddress;
+        ctx->settings.password = c.password;
+        ExportWindow *window = openExportWindow(*ctx, owner.get());
+        ASSERT_TRUE(window);
+        ASSERT_TRUE(waitForWork(window));
+        EXPECT_EQ(text(window, "ExportCount"), QStringLiteral("0"));
+        EXPECT_EQ(text(window, "ExportStatus"), c.status);
+        EXPECT_FALSE(window->findChild<QPushButton *>(QStringLiteral("ExportButton"))->isEnabled());
+        window->close();
+    }
+    EXPECT_TRUE(boxes.shown.isEmpty());
+}
+
 TEST_F(ExportWindowTest, NoExportWorkbook)
 {
     ctx->db.execute(QStringLiteral("UPDATE excelfiles SET export_flag = '0'"));

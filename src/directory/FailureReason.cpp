@@ -1,0 +1,116 @@
+#include "directory/FailureReason.h"
+
+#include "automation/com/HResult.h"
+#include "directory/DirectoryConnection.h"
+#include "directory/OperationMessages.h"
+#include "directory/TlsDiagnosis.h"
+#include "directory/ldap/DirectoryPaths.h"
+#include "directory/ldap/LdapConnection.h"
+#include "directory/ldap/LdapHandle.h"
+
+namespace orvane
+{
+
+namespace
+{
+
+// Win32 errors behind the directory's HRESULTs (LdapErrors.cpp maps LDAP codes to them).
+enum : std::uint32_t {
+    kConnectionRefused = 1225,
+    kLogonFailure = 1326,
+    kTimeout = 1460,
+    kConfidentialityRequired = 8237,
+    kNoSuchObject = 8240,
+    kServerDown = 8250,
+};
+
+bool is(HRESULT code, std::uint32_t win32)
+{
+    return code == HRESULT_FROM_WIN32(win32);
+}
+
+QString oneLine(const QString &text)
+{
+    return text.simplified();
+}
+
+bool serverOf(const DirectoryConnection &connection, ServerAddress *server)
+{
+    DirectoryPath path;
+    if (!parseDirectoryPath(QStringLiteral("LDAP://") + connection.serverAddress, &path) || path.host.isEmpty())
+        return false;
+    *server = {path.host, path.port};
+    return true;
+}
+
+QString bindReason(const DirectoryFailure &failure, const DirectoryConnection &connection)
+{
+    const QString kerberos = QStringLiteral("Kerberos (GSSAPI) bind failed: ");
+    if (failure.diagnostic.startsWith(kerberos))
+        return QStringLiteral("the Kerberos bind failed: ") + oneLine(failure.diagnostic.mid(kerberos.size()));
+    if (failure.diagnostic.startsWith(QLatin1String("A user name without a password")))
+        return QStringLiteral("no password is set for ") + connection.userName;
+    return QStringLiteral("the server refused the bind: invalid credentials");
+}
+
+QString unreachableReason(const DirectoryFailure &failure, const DirectoryConnection &connection)
+{
+    if (connection.serverAddress.trimmed().isEmpty() || failure.diagnostic == QLatin1String("No server name given."))
+        return QStringLiteral("no server is set");
+    ServerAddress server;
+    // A refused certificate ends an LDAPS connect as "server down".
+    if (serverOf(connection, &server) && usesLdaps(server.port) && failure.diagnostic.contains(QLatin1String("TLS")))
+        return tlsFailureReason(server);
+    return QStringLiteral("cannot reach ") + connection.serverAddress;
+}
+
+} // namespace
+
+QString tlsFailureReason(const ServerAddress &server)
+{
+    const TlsDiagnosis d = diagnoseTls(server);
+    const QString head = QStringLiteral("TLS failed: ");
+    switch (d.problem) {
+    case TlsProblem::NoTls:
+        return head + QStringLiteral("the server does not establish TLS (%1)").arg(oneLine(d.why));
+    case TlsProblem::NameMismatch:
+        if (d.checkedName != server.host)
+            return head + QStringLiteral("the certificate does not name %1 (checked as this computer's name, "
+                                         "%2; %3)")
+                              .arg(server.host, d.checkedName, d.trust);
+        return head + QStringLiteral("the certificate does not name %1 (%2)").arg(server.host, d.trust);
+    case TlsProblem::Untrusted:
+        return head + QStringLiteral("the certificate is not signed by a trusted CA (%1)").arg(d.trust);
+    case TlsProblem::None:
+    case TlsProblem::Unknown:
+        break;
+    }
+    return head + QStringLiteral("the handshake with %1 did not succeed (%2)").arg(server.host, d.trust);
+}
+
+QString failureReason(const DirectoryFailure &failure, const DirectoryConnection &connection)
+{
+    if (!failure.failed())
+        return QString();
+    const HRESULT code = failure.code;
+    if (is(code, kLogonFailure))
+        return bindReason(failure, connection);
+    if (is(code, kServerDown) || is(code, kConnectionRefused) || is(code, kTimeout))
+        return unreachableReason(failure, connection);
+    if (is(code, kConfidentialityRequired)) {
+        ServerAddress server;
+        if (serverOf(connection, &server))
+            return tlsFailureReason(server);
+    }
+    if (is(code, kNoSuchObject))
+        return QStringLiteral("the base DN %1 was not found").arg(connection.baseDn);
+    const QString reason = oneLine(failure.reason());
+    return reason.isEmpty() ? codeText(code) : codeText(code) + u' ' + reason;
+}
+
+QString withFailureReason(const QString &count, const QString &reason)
+{
+    return reason.isEmpty() ? count : count + QStringLiteral(" — ") + reason;
+}
+
+} // namespace orvane
