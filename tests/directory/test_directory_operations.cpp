@@ -130,6 +130,23 @@ TEST(PhotoFiles, SizeAndDimensionRules)
               QStringLiteral("The image dimension size must be 96x96 pixels. The image you have loaded has "
                              "96x97 pixels."));
 
+    // A sound 96 x 96 header over image data that does not decode.
+    const QByteArray damaged = test::makeDamagedJpeg(96, 96);
+    ASSERT_EQ(jpegSize(damaged).value_or(JpegSize{}).width, 96);
+    const PhotoFileCheck broken = check(QStringLiteral("damaged.jpg"), damaged);
+    EXPECT_FALSE(broken.bytes);
+    EXPECT_EQ(broken.message.value_or(OperationMessage{}),
+              (OperationMessage{QStringLiteral("Image file"), QStringLiteral("Cannot open selected file."),
+                                MessageIcon::Warning}));
+    EXPECT_FALSE(decodeJpeg(damaged));
+
+    // What passes is decoded whole: the picture a window shows.
+    ASSERT_TRUE(accepted.picture);
+    EXPECT_EQ(accepted.picture->width, 96);
+    EXPECT_EQ(accepted.picture->height, 96);
+    EXPECT_EQ(accepted.picture->rgb.size(), 96 * 96 * 3);
+    EXPECT_NE(accepted.picture->rgb.count('\0'), accepted.picture->rgb.size()) << "not a blank picture";
+
     const PhotoFileCheck notJpeg = check(QStringLiteral("text.jpg"), QByteArray("not a picture"));
     EXPECT_TRUE(
         notJpeg.message.value_or(OperationMessage{}).text.endsWith(QStringLiteral("has 0x0 pixels.")));

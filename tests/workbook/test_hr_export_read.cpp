@@ -149,6 +149,13 @@ TEST(HrExportRead, OdsCellsRepetitionsSpansAndParagraphs)
         "<table:table-cell office:value-type=\"boolean\" office:boolean-value=\"true\"/>"
         "<table:table-cell office:value-type=\"time\" office:time-value=\"PT13H30M00S\"/></table:table-row>"
         "</table:table>";
+    // As LibreOffice writes them from an .xlsx: an error, a boolean as TRUE(), spaces kept by text:s.
+    const std::string carried =
+        "<table:table table:name=\"Carried\"><table:table-row><table:table-cell table:formula=\"of:=1/0\" "
+        "office:value-type=\"string\" office:string-value=\"\"><text:p>#DIV/0!</text:p></table:table-cell>"
+        "<table:table-cell table:formula=\"of:=TRUE()\" office:value-type=\"float\" office:value=\"1\">"
+        "<text:p>TRUE</text:p></table:table-cell><table:table-cell office:value-type=\"string\"><text:p>"
+        "<text:s text:c=\"2\"/>two <text:s/>spaces</text:p></table:table-cell></table:table-row></table:table>";
     const std::string other = "<table:table table:name=\"Other\"><table:table-row><table:table-cell "
                               "office:value-type=\"string\"><text:p>elsewhere</text:p></table:table-cell>"
                               "</table:table-row></table:table>";
@@ -165,6 +172,9 @@ TEST(HrExportRead, OdsCellsRepetitionsSpansAndParagraphs)
     // A million declared empty rows cost no cells.
     EXPECT_EQ(sheet.cells().size(), 11u);
     EXPECT_EQ(sheet.lastUsedRow(), 1000004u);
+
+    ASSERT_EQ(readOdsContent(odsContent(carried), "", &content, &detail), OdsOutcome::Ok) << detail;
+    EXPECT_EQ(grid(*content.sheet, 1, 3), "|TRUE|  two  spaces\n");
 
     // An unknown active sheet shows the first; no sheet and broken XML are damage.
     ASSERT_EQ(readOdsContent(odsContent(other + shown), "Gone", &content, &detail), OdsOutcome::Ok);

@@ -195,6 +195,11 @@ class TableReader
                 cell->number = raw == "true" ? 1 : 0;
             }
         }
+        // A string value given apart from the shown text wins; a formula's
+        // error is such a cell with an empty value (shown empty, as in .xlsx).
+        std::string stringValue;
+        const bool hasStringValue = type == "string" && reader_.attribute("string-value", &raw) &&
+                                    appendXmlDecoded(raw, &stringValue);
         if (reader_.selfClosing()) {
             reader_.next();
             return cell->type != Worksheet::CellType::Blank ? CellRead::Value : CellRead::Empty;
@@ -203,8 +208,16 @@ class TableReader
         if (!readParagraphs(&text)) {
             return CellRead::Malformed;
         }
+        if (cell->type == Worksheet::CellType::Number && (cell->number == 0 || cell->number == 1) &&
+            (text == "TRUE" || text == "FALSE")) {
+            // An .xlsx boolean that LibreOffice carried over as a TRUE() or FALSE() formula.
+            cell->type = Worksheet::CellType::Boolean;
+        }
         if (cell->type != Worksheet::CellType::Blank) {
             return CellRead::Value;
+        }
+        if (hasStringValue) {
+            text = std::move(stringValue);
         }
         if (text.empty() || content_->text.size() + text.size() > UINT32_MAX) {
             return CellRead::Empty;
