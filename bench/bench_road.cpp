@@ -51,7 +51,7 @@ class PrintedDialogs : public Dialogs
     {
         std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
     }
-    bool ask(QWidget *, const QString &, const QString &) override { return false; }
+    bool ask(QWidget *, const QString &, const QString &, DialogIcon) override { return false; }
     QString openFile(QWidget *, const QString &, const QString &) override { return {}; }
     QString saveFile(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
 };

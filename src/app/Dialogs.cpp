@@ -32,9 +32,17 @@ class QtDialogs : public Dialogs
         box.exec();
     }
 
-    bool ask(QWidget *parent, const QString &title, const QString &text) override
+    bool ask(QWidget *parent, const QString &title, const QString &text, DialogIcon icon) override
+    {
+        QMessageBox box(toQtIcon(icon), title, text, QMessageBox::Yes | QMessageBox::No, parent);
+        return box.exec() == QMessageBox::Yes;
+    }
+
+    bool askWithDetails(QWidget *parent, const QString &title, const QString &text,
+                        const QString &details) override
     {
         QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+        box.setDetailedText(details);
         return box.exec() == QMessageBox::Yes;
     }
 

@@ -18,8 +18,22 @@ class Dialogs
     virtual ~Dialogs() = default;
     /// Shows `text` with an OK button and the given icon; returns when closed.
     virtual void show(QWidget *parent, const QString &title, const QString &text, DialogIcon icon) = 0;
-    /// Asks a Yes/No question (question icon); true for Yes.
-    virtual bool ask(QWidget *parent, const QString &title, const QString &text) = 0;
+    /// Asks a Yes/No question with `icon` (the warning icon where the answer
+    /// can lose data, such as overwriting a file); true for Yes.
+    virtual bool ask(QWidget *parent, const QString &title, const QString &text, DialogIcon icon) = 0;
+    /// Asks a Yes/No question with the question icon; true for Yes.
+    bool ask(QWidget *parent, const QString &title, const QString &text)
+    {
+        return ask(parent, title, text, DialogIcon::Question);
+    }
+    /// Asks a Yes/No question like `ask`, with `details` shown on demand under
+    /// the box's "Show Details..." button; true for Yes.
+    virtual bool askWithDetails(QWidget *parent, const QString &title, const QString &text,
+                                const QString &details)
+    {
+        (void)details;
+        return ask(parent, title, text);
+    }
     /// Returns the chosen file to open, "" when cancelled.
     virtual QString openFile(QWidget *parent, const QString &title, const QString &filter) = 0;
     /// Returns the chosen file to save to, "" when cancelled; an existing file

@@ -73,9 +73,12 @@ ImageDialog::ImageDialog(AppContext &ctx, const ObjectEntry &entry, QWidget *par
         move(parent->geometry().center() - rect().center());
 }
 
-void ImageDialog::showPicture(const QByteArray &jpeg)
+void ImageDialog::showPicture(const DecodedJpeg &picture)
 {
-    preview_->setPixmap(QPixmap::fromImage(QImage::fromData(jpeg, "JPEG")));
+    // Drawn from libjpeg's own decode: no image plugin of the toolkit is needed.
+    const QImage image(reinterpret_cast<const uchar *>(picture.rgb.constData()), picture.width, picture.height,
+                       picture.width * 3, QImage::Format_RGB888);
+    preview_->setPixmap(QPixmap::fromImage(image.copy()));
 }
 
 void ImageDialog::showEmptyPicture()
@@ -97,7 +100,9 @@ void ImageDialog::loadPhoto()
     if (!size)
         return;
     if (size->width == kPhotoSide && size->height == kPhotoSide) {
-        showPicture(*photo);
+        // Bytes whose image data does not decode show no picture, and say nothing.
+        if (const std::optional<DecodedJpeg> picture = decodeJpeg(*photo))
+            showPicture(*picture);
         return;
     }
     dialogs().warn(this, QStringLiteral("Image"),
@@ -119,7 +124,7 @@ void ImageDialog::openImage()
     // The bytes that passed the checks are the ones written, whatever happens
     // to the file afterwards.
     chosen_ = check.bytes;
-    showPicture(*chosen_);
+    showPicture(*check.picture);
     setButton_->setEnabled(true);
 }
 
@@ -169,8 +174,8 @@ void ImageDialog::exportImage()
     if (target.isDir())
         return;
     if (target.exists() &&
-        !dialogs().ask(this, kExportTitle,
-                       QStringLiteral("File already exists. Would you like to overwrite it?")))
+        !dialogs().ask(this, kExportTitle, QStringLiteral("File already exists. Would you like to overwrite it?"),
+                       DialogIcon::Warning))
         return;
     if (const std::optional<OperationMessage> failure = exportPhoto(path, *photo)) {
         showOperationMessages(this, {*failure});

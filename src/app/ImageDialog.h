@@ -16,6 +16,7 @@ namespace orvane
 {
 
 struct AppContext;
+struct DecodedJpeg;
 struct ObjectEntry;
 
 class ImageDialog : public QDialog
@@ -27,7 +28,8 @@ class ImageDialog : public QDialog
     ImageDialog(AppContext &ctx, const ObjectEntry &entry, QWidget *parent);
 
     /// Reads the stored photo: enables "Remove image" and "Export image" when
-    /// there is one and shows it when it measures 96 x 96 (otherwise says so).
+    /// there is one and shows it when it measures 96 x 96 and decodes
+    /// (another size is reported; damaged image data shows no picture).
     void loadPhoto();
 
   public slots:
@@ -37,7 +39,7 @@ class ImageDialog : public QDialog
     void exportImage();
 
   private:
-    void showPicture(const QByteArray &jpeg);
+    void showPicture(const DecodedJpeg &picture);
     void showEmptyPicture();
 
     AppContext &ctx_;

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <csetjmp>
+#include <cstring>
 #include <cstdio>
 #include <jpeglib.h>
 
@@ -33,6 +34,25 @@ void jpegFail(j_common_ptr info)
 }
 
 void jpegSilent(j_common_ptr, int) {}
+
+// Counts warnings (level -1: damaged data that libjpeg would paper over) and
+// keeps every other message quiet.
+void jpegCountWarnings(j_common_ptr info, int level)
+{
+    if (level < 0)
+        ++info->err->num_warnings;
+}
+
+// CMYK as Adobe writes it (inverted) to RGB, in place over the first 3/4 of `row`.
+void cmykToRgb(unsigned char *row, int width)
+{
+    for (int x = 0; x < width; ++x) {
+        const int c = row[4 * x], m = row[4 * x + 1], y = row[4 * x + 2], k = row[4 * x + 3];
+        row[3 * x] = static_cast<unsigned char>(c * k / 255);
+        row[3 * x + 1] = static_cast<unsigned char>(m * k / 255);
+        row[3 * x + 2] = static_cast<unsigned char>(y * k / 255);
+    }
+}
 
 OperationMessage photoFailure(const QString &text, const DirectoryFailure &failure)
 {
@@ -111,6 +131,52 @@ std::optional<JpegSize> jpegSize(const QByteArray &bytes)
     return size;
 }
 
+std::optional<DecodedJpeg> decodeJpeg(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return std::nullopt;
+    jpeg_decompress_struct info;
+    JpegError error;
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = jpegFail;
+    error.manager.emit_message = jpegCountWarnings;
+    DecodedJpeg picture;
+    QByteArray row;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_decompress(&info);
+        return std::nullopt;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(bytes.constData()),
+                 static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&info, TRUE);
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    if (qint64(info.image_width) * info.image_height > kMaxDecodedPixels) {
+        jpeg_destroy_decompress(&info);
+        return std::nullopt;
+    }
+    jpeg_start_decompress(&info);
+    picture.width = static_cast<int>(info.output_width);
+    picture.height = static_cast<int>(info.output_height);
+    picture.rgb.resize(qsizetype(picture.width) * picture.height * 3);
+    row.resize(qsizetype(picture.width) * info.output_components);
+    while (info.output_scanline < info.output_height) {
+        auto *line = reinterpret_cast<unsigned char *>(row.data());
+        const JDIMENSION y = info.output_scanline;
+        jpeg_read_scanlines(&info, &line, 1);
+        if (cmyk)
+            cmykToRgb(line, picture.width);
+        std::memcpy(picture.rgb.data() + qsizetype(y) * picture.width * 3, line, size_t(picture.width) * 3);
+    }
+    jpeg_finish_decompress(&info);
+    const bool damaged = error.manager.num_warnings > 0;
+    jpeg_destroy_decompress(&info);
+    if (damaged)
+        return std::nullopt;
+    return picture;
+}
+
 std::optional<QByteArray> ReadPhoto(const DirectoryConnection &connection, const QString &guid,
                                     DirectoryReport *report)
 {
@@ -143,6 +209,14 @@ DirectoryReport SetPhoto(const DirectoryConnection &connection, const QString &g
         return report;
     }
     VARIANT *old = getVariantProperty(bound.object(), QStringLiteral("thumbnailPhoto"));
+    if (const HRESULT read = lastErrorCode(); FAILED(read) && read != hresult(0x8000500D)) {
+        // The image held now could not be read: clearing it would risk losing it.
+        report.failure = captureFailure(QStringLiteral("thumbnailPhoto"));
+        report.messages.append(photoFailure(kApplyFailed, report.failure));
+        freeVariant(old);
+        VariantClear(&photo);
+        return report;
+    }
     if (clearPhoto(bound.object(), &report)) {
         const QString put = QStringLiteral("Put(") + kPhoto + QStringLiteral(", <bytes> as variant)");
         HRESULT hr = invokeWithVariant(bound.object(), QStringLiteral("Put(") + kPhoto + QStringLiteral(", "),
@@ -203,6 +277,12 @@ PhotoFileCheck checkPhotoFile(const QString &path)
                                                    "image you have loaded has %1x%2 pixels.")
                                         .arg(size.width)
                                         .arg(size.height));
+        return check;
+    }
+    // The header alone says nothing of the image data behind it.
+    check.picture = decodeJpeg(bytes);
+    if (!check.picture) {
+        check.message = notice(kImageFileTitle, QStringLiteral("Cannot open selected file."));
         return check;
     }
     check.bytes = std::move(bytes);

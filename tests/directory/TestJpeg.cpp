@@ -52,6 +52,18 @@ QByteArray makeJpeg(int width, int height, int size)
     return jpeg.left(2) + padding + jpeg.mid(2);
 }
 
+QByteArray makeDamagedJpeg(int width, int height)
+{
+    const QByteArray jpeg = makeJpeg(width, height);
+    const qsizetype sos = jpeg.indexOf(QByteArray("\xFF\xDA", 2));
+    if (sos < 0)
+        return QByteArray();
+    const int length = (uchar(jpeg[sos + 2]) << 8) | uchar(jpeg[sos + 3]);
+    const qsizetype data = sos + 2 + length;
+    const qsizetype kept = (jpeg.size() - 2 - data) / 2;
+    return jpeg.left(data + kept) + QByteArray("\xFF\xD9", 2);
+}
+
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);

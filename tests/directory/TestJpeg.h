@@ -12,6 +12,10 @@ namespace orvane::test
 /// COM segments after SOI to exactly `size` bytes (empty when it is already larger).
 QByteArray makeJpeg(int width, int height, int size = 0);
 
+/// A JPEG whose header says `width` x `height` but whose image data ends
+/// halfway (cut short before the end-of-image marker), as a damaged file does.
+QByteArray makeDamagedJpeg(int width, int height);
+
 /// Writes `bytes` to `path`; false when it cannot.
 bool writeFile(const QString &path, const QByteArray &bytes);
 

@@ -25,10 +25,18 @@ class ScriptedDialogs : public orvane::Dialogs
         shown.append({title, text, icon});
     }
 
-    bool ask(QWidget *, const QString &title, const QString &text) override
+    using orvane::Dialogs::ask;
+    bool ask(QWidget *, const QString &title, const QString &text, orvane::DialogIcon icon) override
     {
-        shown.append({title, text, orvane::DialogIcon::Question});
+        shown.append({title, text, icon});
         return answers.isEmpty() ? false : answers.dequeue();
+    }
+
+    bool askWithDetails(QWidget *parent, const QString &title, const QString &text,
+                        const QString &details) override
+    {
+        this->details.append(details);
+        return ask(parent, title, text);
     }
 
     QString openFile(QWidget *, const QString &title, const QString &) override
@@ -53,6 +61,7 @@ class ScriptedDialogs : public orvane::Dialogs
     }
 
     QList<RecordedDialog> shown;
+    QStringList details; ///< the detailed texts of the questions that had one, in order
     QQueue<bool> answers;
     QQueue<QString> files;
 };
