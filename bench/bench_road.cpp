@@ -308,7 +308,7 @@ int main(int argc, char **argv)
                    << QStringLiteral("distinguishedName");
     const ObjectListAttributes names = objectListAttributes(ctx.db);
     QStringList exportAttributes;
-    for (const ExportBinding &b : job.bindings)
+    for (const WorkbookBinding &b : job.bindings)
         exportAttributes << b.attribute;
     exportAttributes << QStringLiteral("sAMAccountName") << QStringLiteral("distinguishedName");
 

@@ -158,7 +158,7 @@ void ExcelFilesTab::workbookSelectionChanged()
 void ExcelFilesTab::fillBindings(long long fileId)
 {
     bindings_->clear();
-    for (const Binding &binding : loadBindings(ctx_.db, fileId)) {
+    for (const WorkbookBinding &binding : loadWorkbookBindings(ctx_.db, fileId)) {
         QTreeWidgetItem *row = insertRowAtTop(bindings_);
         row->setText(0, QString::number(binding.column));
         row->setText(1, binding.fld);

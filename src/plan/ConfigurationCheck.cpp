@@ -11,6 +11,7 @@
 #include "workbook/Registration.h"
 #include "workbook/WorkbookColumns.h"
 #include "workbook/WorkbookLookup.h"
+#include "workbook/WorkbookBinding.h"
 
 #include <QSet>
 #include <memory>
@@ -161,7 +162,7 @@ SchemaView checkDirectory(const DirectoryConnection &connection, CheckReport &re
     return schema;
 }
 
-QString columnText(const BoundColumn &bound, bool within, int last)
+QString columnText(const WorkbookBinding &bound, bool within, int last)
 {
     const QString attribute = bound.inCatalogue ? bound.attribute : QString::number(bound.attributeId);
     if (last < 1)
@@ -174,9 +175,9 @@ QString columnText(const BoundColumn &bound, bool within, int last)
 
 // One line per binding of an opened (or unopened) workbook.
 void checkColumns(const RegisteredWorkbook &workbook, const WorkbookColumns &columns,
-                  const QList<BoundColumn> &bindings, CheckReport &report)
+                  const QList<WorkbookBinding> &bindings, CheckReport &report)
 {
-    for (const BoundColumn &bound : bindings) {
+    for (const WorkbookBinding &bound : bindings) {
         const QString name = QStringLiteral("Workbook %1 column %2 (%3) exists")
                                  .arg(workbook.id)
                                  .arg(bound.column)
@@ -191,7 +192,7 @@ void checkColumns(const RegisteredWorkbook &workbook, const WorkbookColumns &col
 
 // A bound attribute: where it is bound first, and its catalogue row.
 struct UsedAttribute {
-    BoundColumn binding;
+    WorkbookBinding binding;
     long long fileId = 0;
 };
 
@@ -203,9 +204,9 @@ QList<UsedAttribute> checkWorkbooks(Database &db, CheckReport &report)
         const WorkbookColumns columns = usedColumns(workbook.filename);
         report.add(QStringLiteral("Workbook %1 opens").arg(workbook.id), columns.opened,
                    columns.opened ? workbook.filename : columns.failure);
-        const QList<BoundColumn> bindings = boundColumns(db, workbook.id);
+        const QList<WorkbookBinding> bindings = loadWorkbookBindings(db, workbook.id, OrphanBindings::Keep);
         checkColumns(workbook, columns, bindings, report);
-        for (const BoundColumn &bound : bindings)
+        for (const WorkbookBinding &bound : bindings)
             if (!seen.contains(bound.attributeId)) {
                 seen.insert(bound.attributeId);
                 used.append({bound, workbook.id});
@@ -216,7 +217,7 @@ QList<UsedAttribute> checkWorkbooks(Database &db, CheckReport &report)
 
 void checkAttribute(const UsedAttribute &used, const SchemaView &schema, CheckReport &report)
 {
-    const BoundColumn &b = used.binding;
+    const WorkbookBinding &b = used.binding;
     const QString where = QStringLiteral("bound to workbook %1 column %2").arg(used.fileId).arg(b.column);
     if (!b.inCatalogue) {
         report.add(QStringLiteral("Attribute %1 exists").arg(b.attributeId), false,

@@ -6,6 +6,7 @@
 #include "sync/ValuePreparation.h"
 #include "workbook/SourceComparison.h"
 
+#include "workbook/WorkbookBinding.h"
 #include <QSet>
 
 namespace orvane
@@ -13,22 +14,6 @@ namespace orvane
 
 namespace
 {
-
-struct KeyPair {
-    int column = 0;
-    QString attribute;
-};
-
-KeyPair loadKeyPair(Database &db, long long fileId)
-{
-    db.query(QStringLiteral("SELECT excelfiles_bind.fld_order, attributes.attribute FROM excelfiles_bind, "
-                            "attributes WHERE excelfiles_bind.attribute_id = attributes.id AND "
-                            "excelfiles_bind.file_id = ") +
-             sqlQuote(fileId) + QStringLiteral(" AND excelfiles_bind.key_flag = '1'"));
-    if (!db.next_row())
-        return {};
-    return {int(db.get_long(0)), db.get_text(1)};
-}
 
 QString workbookPath(Database &db, long long fileId)
 {
@@ -87,8 +72,9 @@ SyncPlan BuildSyncPlan(Database &db, const Settings &settings, const ObjectTable
         return plan;
     }
     plan.sourceFile = workbookPath(db, fileId);
-    const KeyPair key = loadKeyPair(db, fileId);
-    if (key.column <= 0) {
+    const QList<WorkbookBinding> bindings = loadWorkbookBindings(db, fileId);
+    const WorkbookBinding *key = firstKeyPair(bindings);
+    if (!key || key->column <= 0) {
         plan.problem = QStringLiteral("The workbook has no key pair: ") + plan.sourceFile;
         return plan;
     }
@@ -105,10 +91,10 @@ SyncPlan BuildSyncPlan(Database &db, const Settings &settings, const ObjectTable
             plan.cancelled = true;
             break;
         }
-        const QString keyValue = user.values.value(key.attribute);
-        const int row = keyValue.isEmpty() ? 0 : FindFirstRow(app.get(), key.column, keyValue);
+        const QString keyValue = user.values.value(key->attribute);
+        const int row = keyValue.isEmpty() ? 0 : FindFirstRow(app.get(), key->column, keyValue);
         if (row > 0) {
-            SyncRecordList records = ReadSourceRecords(app.get(), db, fileId, row);
+            SyncRecordList records = ReadSourceRecords(app.get(), bindings, row);
             PrepareSyncRecords(settings, patterns, records);
             if (MarkAttributeStatus(records, user, settings) > 0)
                 addChanges(plan, user, records, row, why);

@@ -15,10 +15,10 @@ namespace orvane
 namespace
 {
 
-QString exportAttributes(const QList<ExportBinding> &bindings)
+QString exportAttributes(const QList<WorkbookBinding> &bindings)
 {
     QStringList names;
-    for (const ExportBinding &b : bindings)
+    for (const WorkbookBinding &b : bindings)
         names.append(b.attribute);
     QString list = names.join(QLatin1Char(','));
     while (list.endsWith(QLatin1Char(',')))
@@ -27,7 +27,7 @@ QString exportAttributes(const QList<ExportBinding> &bindings)
     return list.isEmpty() ? kUserCountAttributes : list + u',' + kUserCountAttributes;
 }
 
-QString recordValue(AutomationObject *records, const ExportBinding &b, const QString &delimiter)
+QString recordValue(AutomationObject *records, const WorkbookBinding &b, const QString &delimiter)
 {
     const QString field = QStringLiteral("Fields(") + quoteArgument(b.attribute) + u')';
     if (b.multivalued != 1)
@@ -67,7 +67,7 @@ void writeUsers(AutomationObject *app, AdoSearch &search, const ExportJob &job,
             !exclusion.excludes(dn) &&
             !getStringProperty(records, QStringLiteral("Fields('sAMAccountName')\\Value")).isEmpty();
         if (accepted) {
-            for (const ExportBinding &b : job.bindings)
+            for (const WorkbookBinding &b : job.bindings)
                 writeCell(app, row, b.column, recordValue(records, b, job.delimiter));
             ++outcome.written;
             ++row;
@@ -104,16 +104,11 @@ QString ExportWorkbookPath(Database &db)
     return db.next_row() ? db.get_text(0) : QString();
 }
 
-QList<ExportBinding> LoadExportBindings(Database &db)
+QList<WorkbookBinding> LoadExportBindings(Database &db)
 {
-    QList<ExportBinding> bindings;
-    db.query(QStringLiteral(
-        "SELECT attributes.attribute, attributes.multivalued, excelfiles_bind.fld_order FROM attributes, "
-        "excelfiles, excelfiles_bind WHERE excelfiles.id = excelfiles_bind.file_id AND "
-        "excelfiles_bind.attribute_id = attributes.id AND excelfiles.export_flag = '1'"));
-    while (db.next_row())
-        bindings.append({db.get_text(0), int(db.get_long(1)), int(db.get_long(2))});
-    return bindings;
+    db.query(QStringLiteral("SELECT id FROM excelfiles WHERE export_flag = '1'"));
+    const long long id = db.next_row() ? db.get_long(0) : 0;
+    return loadWorkbookBindings(db, id);
 }
 
 int FirstFreeRow(AutomationObject *app)

@@ -14,6 +14,7 @@
 
 #include "directory/DirectoryConnection.h"
 #include "directory/OperationMessages.h"
+#include "workbook/WorkbookBinding.h"
 #include "workbook/WorkbookLookup.h"
 
 #include <QList>
@@ -24,25 +25,19 @@
 namespace orvane
 {
 
-/// One column of the export: the attribute written into it.
-struct ExportBinding {
-    QString attribute;
-    int multivalued = 0;
-    int column = 0; ///< fld_order
-};
-
 /// The path of the workbook tagged as export ("" when none is).
 QString ExportWorkbookPath(Database &db);
 
-/// The bindings of the export workbook in the order the store returns them.
-QList<ExportBinding> LoadExportBindings(Database &db);
+/// The bindings of the export workbook (its columns and the attribute each
+/// one receives) in the order they were added; none when no workbook is tagged.
+QList<WorkbookBinding> LoadExportBindings(Database &db);
 
 /// Everything the export needs, copied so that the worker shares nothing.
 struct ExportJob {
     DirectoryConnection connection;
     QString delimiter;
     QString path;
-    QList<ExportBinding> bindings;
+    QList<WorkbookBinding> bindings;
 };
 
 struct ExportCallbacks {

@@ -15,20 +15,8 @@ int StatusImage(int status)
     return -1;
 }
 
-QList<StatusBinding> LoadStatusBindings(Database &db, long long fileId)
-{
-    QList<StatusBinding> bindings;
-    db.query(QStringLiteral("SELECT excelfiles_bind.fld_order, attributes.attribute, attributes.multivalued, "
-                            "attributes.rangeupper FROM excelfiles_bind, attributes WHERE "
-                            "excelfiles_bind.attribute_id = attributes.id AND excelfiles_bind.file_id = ") +
-             sqlQuote(fileId));
-    while (db.next_row())
-        bindings.append({int(db.get_long(0)), db.get_text(1), int(db.get_long(2)), int(db.get_long(3))});
-    return bindings;
-}
-
 int CheckObjectStatus(AutomationObject *app, int keyColumn, const QString &keyAttribute,
-                      const ObjectEntry &object, const QList<StatusBinding> &bindings,
+                      const ObjectEntry &object, const QList<WorkbookBinding> &bindings,
                       const Settings &settings, ReplacementPatterns &patterns)
 {
     const QString keyValue = object.values.value(keyAttribute);
@@ -37,7 +25,7 @@ int CheckObjectStatus(AutomationObject *app, int keyColumn, const QString &keyAt
     const int row = FindFirstRow(app, keyColumn, keyValue);
     if (row <= 0)
         return StatusNoRow;
-    for (const StatusBinding &binding : bindings) {
+    for (const WorkbookBinding &binding : bindings) {
         const QString cell = ReadCell(app, row, binding.column);
         const QString directory = object.values.value(binding.attribute);
         if (binding.multivalued == 1) {
@@ -58,17 +46,12 @@ PrimaryStatusCheck::PrimaryStatusCheck(Database &db, const Settings &settings, c
         return;
     const long long id = db.get_long(0);
     const QString filename = db.get_text(1);
-    db.query(QStringLiteral("SELECT excelfiles_bind.fld_order, attributes.attribute FROM excelfiles_bind, "
-                            "attributes WHERE excelfiles_bind.attribute_id = attributes.id AND "
-                            "excelfiles_bind.file_id = ") +
-             sqlQuote(id) + QStringLiteral(" AND excelfiles_bind.key_flag = '1'"));
-    if (!db.next_row())
+    bindings_ = loadWorkbookBindings(db, id);
+    const WorkbookBinding *key = firstKeyPair(bindings_);
+    if (!key || key->column == 0)
         return;
-    keyColumn_ = int(db.get_long(0));
-    keyAttribute_ = db.get_text(1);
-    if (keyColumn_ == 0)
-        return;
-    bindings_ = LoadStatusBindings(db, id);
+    keyColumn_ = key->column;
+    keyAttribute_ = key->attribute;
     app_ = OpenWorkbook(filename, warn);
 }
 

@@ -8,6 +8,7 @@
 
 #include "store/Settings.h"
 #include "sync/ReplacementPatterns.h"
+#include "workbook/WorkbookBinding.h"
 #include "workbook/WorkbookLookup.h"
 
 #include <QList>
@@ -26,24 +27,13 @@ inline constexpr int kImageStatusDiffers = 4;
 /// The status column's icon for `status` (5, 4, or -1 for no key value or no row).
 int StatusImage(int status);
 
-/// One binding of a workbook as the status check reads it.
-struct StatusBinding {
-    int column = 0;
-    QString attribute;
-    int multivalued = 0;
-    int rangeupper = 0;
-};
-
-/// The bindings of workbook `fileId` in the order the store returns them.
-QList<StatusBinding> LoadStatusBindings(Database &db, long long fileId);
-
 /// Compares `object` with the row of the opened workbook `app` whose
 /// `keyColumn` holds the object's value of `keyAttribute`: StatusNoKeyValue
 /// when the object has no such value, StatusNoRow when no row holds it, else
 /// StatusDiffers when any binding's prepared cell differs from the object's
 /// value, StatusUpToDate otherwise. The caller owns and closes `app`.
 int CheckObjectStatus(AutomationObject *app, int keyColumn, const QString &keyAttribute,
-                      const ObjectEntry &object, const QList<StatusBinding> &bindings,
+                      const ObjectEntry &object, const QList<WorkbookBinding> &bindings,
                       const Settings &settings, ReplacementPatterns &patterns);
 
 /// The primary workbook opened once for checking many users.
@@ -65,7 +55,7 @@ class PrimaryStatusCheck
     ReplacementPatterns patterns_;
     int keyColumn_ = 0;
     QString keyAttribute_;
-    QList<StatusBinding> bindings_;
+    QList<WorkbookBinding> bindings_;
     ExcelInstance app_;
 };
 

@@ -142,20 +142,6 @@ void clearWorkbookTags(Database &db, long long id)
                sqlQuote(id));
 }
 
-QList<Binding> loadBindings(Database &db, long long fileId)
-{
-    QList<Binding> bindings;
-    db.query(
-        QStringLiteral("SELECT excelfiles_bind.fld_order, attributes.fld, excelfiles_bind.attribute_id, "
-                       "excelfiles_bind.key_flag, excelfiles_bind.search_flag, excelfiles_bind.show_flag "
-                       "FROM excelfiles_bind, attributes") +
-        ofFile(fileId) + QStringLiteral(" AND excelfiles_bind.attribute_id = attributes.id"));
-    while (db.next_row())
-        bindings.append({int(db.get_long(0)), db.get_text(1), db.get_long(2), int(db.get_long(3)),
-                         int(db.get_long(4)), int(db.get_long(5))});
-    return bindings;
-}
-
 BindingAddition classifyBinding(Database &db, long long fileId, int column, long long attributeId)
 {
     const long long byColumn =

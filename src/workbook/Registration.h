@@ -7,6 +7,8 @@
 // descriptions are stored exactly as given. Statement failures are silent
 // unless a function says it reports them.
 
+#include "workbook/WorkbookBinding.h"
+
 #include <QList>
 #include <QString>
 
@@ -25,16 +27,6 @@ struct RegisteredWorkbook {
     QString desc;
     int primaryFlag = 0;
     int exportFlag = 0;
-};
-
-/// One binding of a workbook as its list shows it.
-struct Binding {
-    int column = 0; ///< fld_order
-    QString fld;    ///< the attribute's display name
-    long long attributeId = 0;
-    int keyFlag = 0;
-    int lookupFlag = 0;
-    int showFlag = 0;
 };
 
 /// Returns every registered workbook in table order.
@@ -79,9 +71,6 @@ WorkbookTagResult tagWorkbook(Database &db, long long id, WorkbookTag tag);
 
 /// Removes both tags from workbook `id`.
 void clearWorkbookTags(Database &db, long long id);
-
-/// Returns the bindings of workbook `fileId` in table order.
-QList<Binding> loadBindings(Database &db, long long fileId);
 
 /// What adding attribute `a` on column `n` means for a workbook.
 enum class BindingAddition {

@@ -8,32 +8,22 @@ namespace orvane
 
 SyncRecordList ReadSourceRecords(AutomationObject *app, Database &db, long long fileId, int row)
 {
-    struct Bound {
-        int column;
-        SyncRecord record;
-    };
-    QList<Bound> bound;
-    db.query(
-        QStringLiteral("SELECT excelfiles_bind.fld_order, attributes.fld, attributes.id, "
-                       "attributes.attribute, attributes.multivalued, attributes.rangeupper FROM "
-                       "excelfiles_bind, attributes WHERE attributes.id = excelfiles_bind.attribute_id And "
-                       "excelfiles_bind.file_id = ") +
-        sqlQuote(fileId));
-    while (db.next_row()) {
-        SyncRecord record;
-        record.displayName = db.get_text(1);
-        record.attributeId = db.get_long(2);
-        record.attribute = db.get_text(3);
-        record.multivalued = int(db.get_long(4));
-        record.rangeupper = int(db.get_long(5));
-        bound.append({int(db.get_long(0)), record});
-    }
-    // The cells are read after the query: the store keeps one result open at a time.
+    return ReadSourceRecords(app, loadWorkbookBindings(db, fileId), row);
+}
+
+SyncRecordList ReadSourceRecords(AutomationObject *app, const QList<WorkbookBinding> &bindings, int row)
+{
     SyncRecordList records;
-    records.reserve(bound.size());
-    for (Bound &b : bound) {
-        b.record.value = b.record.rawValue = ReadCell(app, row, b.column);
-        records.append(b.record);
+    records.reserve(bindings.size());
+    for (const WorkbookBinding &b : bindings) {
+        SyncRecord record;
+        record.displayName = b.fld;
+        record.attributeId = b.attributeId;
+        record.attribute = b.attribute;
+        record.multivalued = b.multivalued;
+        record.rangeupper = b.rangeupper;
+        record.value = record.rawValue = ReadCell(app, row, b.column);
+        records.append(record);
     }
     return records;
 }

@@ -7,6 +7,7 @@
 
 #include "store/Settings.h"
 #include "sync/SyncRecord.h"
+#include "workbook/WorkbookBinding.h"
 #include "workbook/WorkbookLookup.h"
 
 #include <QString>
@@ -18,6 +19,8 @@ namespace orvane
 /// per binding of workbook `fileId`, in the order the store returns them;
 /// value and raw value hold the cell text, every flag is 0.
 SyncRecordList ReadSourceRecords(AutomationObject *app, Database &db, long long fileId, int row);
+/// The same with the workbook's bindings loaded beforehand (loadWorkbookBindings).
+SyncRecordList ReadSourceRecords(AutomationObject *app, const QList<WorkbookBinding> &bindings, int row);
 
 /// Sets each record's up to date from the user's value of its attribute (exact
 /// equality, or for a multi-valued attribute the element-wise comparison) and

@@ -5,9 +5,12 @@
 #include "automation/LastError.h"
 #include "directory/OperationMessages.h"
 #include "store/Database.h"
+#include "workbook/Registration.h"
+#include "workbook/WorkbookBinding.h"
 #include "workbook/excel/WorkbookPrewarm.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 
 namespace orvane
@@ -18,45 +21,34 @@ namespace
 
 const QString kExcelFileError = QStringLiteral("Excel file error");
 
-struct KeyPairRow {
-    long long fileId = 0;
-    int column = 0;
-    QString attribute;
-    int primaryFlag = 0;
+// A binding with the registered workbook it belongs to.
+struct RegisteredBinding {
+    WorkbookBinding binding;
+    RegisteredWorkbook workbook;
 };
 
-struct LookupPair {
-    long long fileId = 0;
-    QString filename;
-    QString desc;
-    QString attribute;
-    int column = 0;
-};
-
-QList<KeyPairRow> loadKeyPairs(Database &db)
+// Every binding of a registered workbook, in the order they were added, with its workbook.
+QList<RegisteredBinding> registeredBindings(Database &db)
 {
-    QList<KeyPairRow> pairs;
-    db.query(QStringLiteral(
-        "SELECT excelfiles_bind.file_id, excelfiles_bind.fld_order, attributes.attribute, "
-        "excelfiles.primary_flag FROM excelfiles_bind, attributes, excelfiles WHERE "
-        "excelfiles_bind.attribute_id = attributes.id AND excelfiles_bind.file_id = excelfiles.id AND "
-        "excelfiles_bind.key_flag = '1'"));
-    while (db.next_row())
-        pairs.append({db.get_long(0), int(db.get_long(1)), db.get_text(2), int(db.get_long(3))});
-    return pairs;
+    QHash<long long, RegisteredWorkbook> workbooks;
+    for (const RegisteredWorkbook &w : loadWorkbooks(db))
+        workbooks.insert(w.id, w);
+    QList<RegisteredBinding> bound;
+    for (const WorkbookBinding &b : loadEveryWorkbookBinding(db)) {
+        if (workbooks.contains(b.fileId))
+            bound.append({b, workbooks.value(b.fileId)});
+    }
+    return bound;
 }
 
-QList<LookupPair> loadLookupPairs(Database &db)
+QList<RegisteredBinding> withFlag(const QList<RegisteredBinding> &bound, int WorkbookBinding::*flag)
 {
-    QList<LookupPair> pairs;
-    db.query(QStringLiteral(
-        "SELECT excelfiles.id, excelfiles.filename, excelfiles.desc, attributes.attribute, "
-        "excelfiles_bind.fld_order, excelfiles_bind.key_flag, excelfiles_bind.search_flag FROM excelfiles, "
-        "excelfiles_bind, attributes WHERE excelfiles.id = excelfiles_bind.file_id AND attributes.id = "
-        "excelfiles_bind.attribute_id AND excelfiles_bind.search_flag = '1'"));
-    while (db.next_row())
-        pairs.append({db.get_long(0), db.get_text(1), db.get_text(2), db.get_text(3), int(db.get_long(4))});
-    return pairs;
+    QList<RegisteredBinding> tagged;
+    for (const RegisteredBinding &p : bound) {
+        if (p.binding.*flag == 1)
+            tagged.append(p);
+    }
+    return tagged;
 }
 
 // The rows of one lookup pair in the order the workbook side walks them: from
@@ -84,20 +76,20 @@ QList<int> walkMatches(AutomationObject *app, int column, const QString &value)
     return rows;
 }
 
-FoundSource foundRow(AutomationObject *app, const LookupPair &pair, int row, const QList<KeyPairRow> &keys,
-                     const ObjectEntry &object)
+FoundSource foundRow(AutomationObject *app, const RegisteredBinding &pair, int row,
+                     const QList<RegisteredBinding> &keys, const ObjectEntry &object)
 {
     FoundSource found;
-    found.desc = pair.desc;
-    found.lookupText = ReadCell(app, row, pair.column);
-    found.filename = pair.filename;
-    found.hit = {pair.fileId, row, 0};
-    for (const KeyPairRow &key : keys) {
-        if (key.fileId != pair.fileId)
+    found.desc = pair.workbook.desc;
+    found.lookupText = ReadCell(app, row, pair.binding.column);
+    found.filename = pair.workbook.filename;
+    found.hit = {pair.binding.fileId, row, 0};
+    for (const RegisteredBinding &key : keys) {
+        if (key.binding.fileId != pair.binding.fileId)
             continue;
-        if (ReadCell(app, row, key.column) != object.values.value(key.attribute))
+        if (ReadCell(app, row, key.binding.column) != object.values.value(key.binding.attribute))
             continue;
-        if (key.primaryFlag == 1) {
+        if (key.workbook.primaryFlag == 1) {
             found.image = kImageKeyConfirmed;
             found.hit.keyConfirmed = 1;
         } else {
@@ -108,18 +100,18 @@ FoundSource foundRow(AutomationObject *app, const LookupPair &pair, int row, con
 }
 
 // The workbooks the pairs with a value to look for search, and their columns, each once.
-QList<PrewarmTarget> lookupTargets(const QList<LookupPair> &pairs, const ObjectEntry &object)
+QList<PrewarmTarget> lookupTargets(const QList<RegisteredBinding> &pairs, const ObjectEntry &object)
 {
     QList<PrewarmTarget> targets;
-    for (const LookupPair &pair : pairs) {
-        if (object.values.value(pair.attribute).isEmpty())
+    for (const RegisteredBinding &pair : pairs) {
+        if (object.values.value(pair.binding.attribute).isEmpty())
             continue;
         auto it = std::find_if(targets.begin(), targets.end(),
-                               [&](const PrewarmTarget &t) { return t.path == pair.filename; });
+                               [&](const PrewarmTarget &t) { return t.path == pair.workbook.filename; });
         if (it == targets.end())
-            it = targets.insert(targets.end(), {pair.filename, {}});
-        if (!it->columns.contains(pair.column))
-            it->columns.append(pair.column);
+            it = targets.insert(targets.end(), {pair.workbook.filename, {}});
+        if (!it->columns.contains(pair.binding.column))
+            it->columns.append(pair.binding.column);
     }
     return targets;
 }
@@ -215,19 +207,20 @@ QString ReadCell(AutomationObject *app, int row, int column)
 
 QList<FoundSource> FindSources(Database &db, const ObjectEntry &object, const WarningSink &warn)
 {
-    const QList<KeyPairRow> keys = loadKeyPairs(db);
-    const QList<LookupPair> pairs = loadLookupPairs(db);
+    const QList<RegisteredBinding> bound = registeredBindings(db);
+    const QList<RegisteredBinding> keys = withFlag(bound, &WorkbookBinding::keyFlag);
+    const QList<RegisteredBinding> pairs = withFlag(bound, &WorkbookBinding::lookupFlag);
     // Parsed side by side first, the workbooks then open from the cache one after another.
     warmTogether(lookupTargets(pairs, object));
     QList<FoundSource> found;
-    for (const LookupPair &pair : pairs) {
-        const QString value = object.values.value(pair.attribute);
+    for (const RegisteredBinding &pair : pairs) {
+        const QString value = object.values.value(pair.binding.attribute);
         if (value.isEmpty())
             continue;
-        ExcelInstance app = OpenWorkbook(pair.filename, warn);
+        ExcelInstance app = OpenWorkbook(pair.workbook.filename, warn);
         if (!app)
             continue;
-        for (int row : walkMatches(app.get(), pair.column, value))
+        for (int row : walkMatches(app.get(), pair.binding.column, value))
             found.append(foundRow(app.get(), pair, row, keys, object));
     }
     return found;

@@ -25,7 +25,7 @@ int runExport(Session &session, const QCommandLineParser &parser)
             ExitConfiguration,
             QStringLiteral("no workbook is tagged as export file (Options, Excel files) and "
                            "none was given with --workbook"));
-    const QList<ExportBinding> bindings = LoadExportBindings(session.db);
+    const QList<WorkbookBinding> bindings = LoadExportBindings(session.db);
     if (bindings.isEmpty())
         return session.console.fail(
             ExitConfiguration, QStringLiteral("the export workbook has no column bound to an attribute"));

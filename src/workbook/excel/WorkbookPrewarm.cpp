@@ -1,8 +1,10 @@
 #include "workbook/excel/WorkbookPrewarm.h"
 
-#include "store/Database.h"
+#include "workbook/Registration.h"
+#include "workbook/WorkbookBinding.h"
 #include "workbook/excel/WorkbookCache.h"
 
+#include <QMap>
 #include <algorithm>
 #include <atomic>
 #include <functional>
@@ -15,20 +17,22 @@ namespace orvane
 QList<PrewarmTarget> prewarmTargets(Database &db)
 {
     // The lookup searches every lookup column; the Find's status check the primary key column.
-    db.query(QStringLiteral(
-        "SELECT excelfiles.filename, excelfiles_bind.fld_order FROM excelfiles, excelfiles_bind WHERE "
-        "excelfiles.id = excelfiles_bind.file_id AND (excelfiles_bind.search_flag = '1' OR "
-        "(excelfiles_bind.key_flag = '1' AND excelfiles.primary_flag = '1')) ORDER BY excelfiles.id"));
-    QList<PrewarmTarget> targets;
-    while (db.next_row()) {
-        const QString path = db.get_text(0);
-        const int column = int(db.get_long(1));
-        if (targets.isEmpty() || targets.last().path != path)
-            targets.append({path, {}});
-        if (!targets.last().columns.contains(column))
-            targets.last().columns.append(column);
+    QMap<long long, RegisteredWorkbook> workbooks; // by id, the order the targets take
+    for (const RegisteredWorkbook &w : loadWorkbooks(db))
+        workbooks.insert(w.id, w);
+    QMap<long long, PrewarmTarget> targets;
+    for (const WorkbookBinding &b : loadEveryWorkbookBinding(db)) {
+        const auto workbook = workbooks.constFind(b.fileId);
+        if (workbook == workbooks.cend())
+            continue;
+        if (b.lookupFlag != 1 && !(b.keyFlag == 1 && workbook->primaryFlag == 1))
+            continue;
+        PrewarmTarget &target = targets[b.fileId];
+        target.path = workbook->filename;
+        if (!target.columns.contains(b.column))
+            target.columns.append(b.column);
     }
-    return targets;
+    return targets.values();
 }
 
 namespace
