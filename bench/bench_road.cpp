@@ -16,9 +16,9 @@
 #include "app/Dialogs.h"
 #include "app/ObjectListLoader.h"
 #include "app/ObjectView.h"
-#include "directory/CatalogueAttributes.h"
 #include "directory/UserSearch.h"
 #include "directory/ldap/RegisterServers.h"
+#include "store/AttributeCatalogue.h"
 #include "workbook/ExportUsers.h"
 #include "workbook/WorkbookLookup.h"
 #include "workbook/excel/RegisterServers.h"
@@ -302,7 +302,7 @@ int main(int argc, char **argv)
     int written = 0;
 
     QStringList findAttributes;
-    for (const CatalogueAttribute &a : catalogueAttributes(ctx.db))
+    for (const CatalogueAttribute &a : loadCatalogue(ctx.db))
         findAttributes << a.attribute;
     findAttributes << QStringLiteral("cn") << QStringLiteral("sAMAccountName") << QStringLiteral("objectGUID")
                    << QStringLiteral("distinguishedName");

@@ -3,8 +3,8 @@
 #include "automation/CommandEngine.h"
 #include "automation/com/Guid.h"
 #include "automation/com/VariantChangeType.h"
-#include "directory/CatalogueAttributes.h"
 #include "directory/CommandTrace.h"
+#include "store/AttributeCatalogue.h"
 #include "sync/ValuePreparation.h"
 
 namespace orvane
@@ -196,7 +196,7 @@ DirectoryReport ReloadObject(const DirectoryConnection &connection, Database &db
     if (!BindForReport(connection, guid, kReloadTitle, &bound, &report))
         return report;
     ObjectEntry &entry = (*table)[index];
-    for (const CatalogueAttribute &a : catalogueAttributes(db)) {
+    for (const CatalogueAttribute &a : loadCatalogue(db)) {
         if (a.multivalued != 0 && a.multivalued != 1)
             continue;
         // Both kinds read through one VARIANT: a single value the schema

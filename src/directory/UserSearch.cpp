@@ -1,9 +1,9 @@
 #include "directory/UserSearch.h"
 
 #include "automation/CommandEngine.h"
-#include "directory/CatalogueAttributes.h"
 #include "directory/CommandTrace.h"
 #include "directory/ObjectBinding.h"
+#include "store/AttributeCatalogue.h"
 #include "store/Database.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
@@ -217,7 +217,7 @@ SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, c
     QList<CatalogueField> catalogue;
     QStringList names;
     bool displayMultivalued = false;
-    for (const CatalogueAttribute &a : catalogueAttributes(db)) {
+    for (const CatalogueAttribute &a : loadCatalogue(db)) {
         names.append(a.attribute);
         if (a.attribute.compare(displayAttribute, Qt::CaseInsensitive) == 0)
             displayMultivalued = a.multivalued != 0;
