@@ -3,6 +3,7 @@
 #include "Session.h"
 #include "plan/PlanFiles.h"
 #include "plan/PlanJson.h"
+#include "store/CountText.h"
 
 namespace orvane::synctool
 {
@@ -19,7 +20,8 @@ QString countLine(const SyncPlan &plan)
 {
     QString line = plan.changes.isEmpty() ? QStringLiteral("No changes")
                                           : planCountText(int(plan.changes.size()), plan.userCount());
-    line += QStringLiteral(" (%1 users compared").arg(plan.usersChecked);
+    line += QStringLiteral(" (") + countText(plan.usersChecked, QStringLiteral("user"), QStringLiteral("users")) +
+            QStringLiteral(" compared");
     if (plan.usersWithoutRow > 0)
         line += QStringLiteral(", %1 without a workbook row").arg(plan.usersWithoutRow);
     return line + QStringLiteral(").");
@@ -61,10 +63,9 @@ QByteArray formattedPlan(Session &session, const SyncPlan &plan, const QString &
         const QMap<QString, QString> dns = distinguishedNames(session.connection(), guids);
         if (dns.size() < guids.size())
             session.console.warn(
-                QStringLiteral("%1 of %2 users could not be bound; their changes are left out of "
-                               "the LDIF")
+                QStringLiteral("%1 of %2 could not be bound; their changes are left out of the LDIF")
                     .arg(guids.size() - dns.size())
-                    .arg(guids.size()));
+                    .arg(countText(guids.size(), QStringLiteral("user"), QStringLiteral("users"))));
         return planLdif(plan.changes, dns, delimiter).toUtf8();
     }
     return planText(plan).toUtf8();
