@@ -6,6 +6,7 @@
 #include "app/Placement.h"
 #include "app/WriteCheck.h"
 #include "store/CatalogueQueries.h"
+#include "workbook/ReadOnlyWorkbooks.h"
 #include "workbook/Registration.h"
 
 #include <QComboBox>
@@ -111,7 +112,7 @@ void ExcelFilesTab::setRowImage(QTreeWidgetItem *row, int image)
 void ExcelFilesTab::registerWorkbook()
 {
     const QString path = dialogs().openFile(window(), QStringLiteral("Open excel file"),
-                                            QStringLiteral("Excel (*.xls *.xlsx)"));
+                                            QStringLiteral("Excel (*.xls *.xlsx);;HR exports (*.csv *.ods)"));
     if (path.isEmpty())
         return;
     if (isRegistered(ctx_.db, path)) {
@@ -215,6 +216,10 @@ void ExcelFilesTab::tagWorkbook(WorkbookTag tag)
     if (QTreeWidgetItem *previous = findRowByData(workbooks_, result.previous))
         setRowImage(previous, kNoImage);
     setRowImage(row, tag == WorkbookTag::Primary ? workbookImage(1, 0) : workbookImage(0, 1));
+    // The tag stays, as on any workbook; the notice says now what the export would say when run.
+    const QString notice = readOnlyExportNotice(row->text(0));
+    if (tag == WorkbookTag::Export && !notice.isEmpty())
+        dialogs().inform(window(), kTitle, notice);
 }
 
 void ExcelFilesTab::tagAsPrimary()
