@@ -147,7 +147,9 @@ QString variantText(const VARIANT *variant, const QString &delimiter)
     VARIANT text;
     VariantInit(&text);
     QString result;
-    if (VariantChangeType(&text, variant, 0, VT_BSTR) == S_OK)
+    // Booleans as "True"/"False", the text a search's field gives, so that a
+    // reloaded boolean never compares as changed.
+    if (VariantChangeType(&text, variant, VARIANT_LOCALBOOL, VT_BSTR) == S_OK)
         result = variantString(&text);
     VariantClear(&text);
     return result;

@@ -92,7 +92,7 @@ QString joinTexts(const QStringList &texts, const QString &delimiter);
 QString JoinValues(AutomationObject *field, const QString &delimiter);
 
 /// The value `variant` as text: an array's elements joined by `delimiter`,
-/// "" for VT_NULL/VT_EMPTY, otherwise its text.
+/// "" for VT_NULL/VT_EMPTY, a boolean "True"/"False", otherwise its text.
 QString variantText(const VARIANT *variant, const QString &delimiter);
 
 /// Reads `command` (an attribute name, or "Fields('x')\Value") of `object`

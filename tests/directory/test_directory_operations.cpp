@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "automation/com/SafeArray.h"
 #include "automation/com/Variant.h"
+#include "automation/com/VariantChangeType.h"
 #include "directory/AttributeWriting.h"
 #include "directory/OperationMessages.h"
 #include "directory/ObjectBinding.h"
@@ -88,6 +89,17 @@ TEST(ValueTexts, JoiningSplittingAndGuids)
     EXPECT_EQ(variantText(&values, semi), QString());
     setVariantInteger(&values, 512);
     EXPECT_EQ(variantText(&values, semi), QStringLiteral("512"));
+    // A boolean reads as a search's field text gives it, so a reload never differs.
+    for (const bool flag : {true, false}) {
+        values.vt = VT_BOOL;
+        values.boolVal = flag ? VARIANT_TRUE : VARIANT_FALSE;
+        VARIANT asSearchReads;
+        VariantInit(&asSearchReads);
+        ASSERT_EQ(VariantChangeType(&asSearchReads, &values, VARIANT_LOCALBOOL, VT_BSTR), S_OK);
+        EXPECT_EQ(variantText(&values, semi), flag ? QStringLiteral("True") : QStringLiteral("False"));
+        EXPECT_EQ(variantText(&values, semi), variantString(&asSearchReads));
+        VariantClear(&asSearchReads);
+    }
 
     const QByteArray bytes = QByteArray::fromHex("33221100554477668899aabbccddeeff");
     ASSERT_EQ(setVariantBytes(&values, bytes), S_OK);
