@@ -4,7 +4,7 @@
 #include "app/Dialogs.h"
 #include "app/Placement.h"
 #include "app/WindowFont.h"
-#include "sync/ValuePreparation.h"
+#include "sync/MultiValuedText.h"
 
 #include <QFrame>
 #include <QListWidget>
@@ -98,10 +98,8 @@ EditMultiValueDialog::EditMultiValueDialog(AttributeEditTarget target, const QSt
     okAndCancel(this, 190, &ok);
 
     const QString delimiter = target_.ctx->db.optionText(QStringLiteral("multivalueddelimiter"));
-    for (const QString &field : SplitMultiValued(value, delimiter)) {
-        if (!field.isEmpty())
-            valueList_->insertItem(0, field);
-    }
+    for (const QString &field : splitMultiValued(value, delimiter, EmptyParts::Drop))
+        valueList_->insertItem(0, field);
     connect(add, &QPushButton::clicked, this, &EditMultiValueDialog::add);
     connect(valueField_, &QLineEdit::returnPressed, this, &EditMultiValueDialog::add);
     connect(remove, &QPushButton::clicked, this, &EditMultiValueDialog::remove);

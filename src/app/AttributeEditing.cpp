@@ -7,6 +7,7 @@
 #include "directory/AttributeWriting.h"
 #include "directory/ObjectBinding.h"
 #include "plan/JournaledEdits.h"
+#include "sync/MultiValuedText.h"
 #include "sync/ValuePreparation.h"
 
 #include <QTreeWidget>
@@ -113,10 +114,7 @@ bool commitAttributeEdit(const AttributeEditTarget &target, long long id, int mu
         written << fitToAttributeSize(value, attribute.rangeupper, ctx.settings.trimmedEnd);
     const DirectoryConnection connection = connectionFromSettings(ctx.settings);
     const QString listed = object->values.value(attribute.attribute);
-    const QStringList oldValues = multivalued == 1
-                                      ? splitPreparedValue(listed, ctx.settings.multivaluedDelimiter)
-                                  : listed.isEmpty() ? QStringList()
-                                                     : QStringList{listed};
+    const QStringList oldValues = valuesToWrite(listed, multivalued, ctx.settings.multivaluedDelimiter);
     const int result = showDirectoryReport(dialog, JournaledWriteAttribute(ctx.db, ctx.settings, guid,
                                                                            object->cn, attribute.attribute,
                                                                            multivalued, oldValues, written));

@@ -5,7 +5,7 @@
 #include "automation/com/VariantChangeType.h"
 #include "directory/CommandTrace.h"
 #include "store/AttributeCatalogue.h"
-#include "sync/ValuePreparation.h"
+#include "sync/MultiValuedText.h"
 
 namespace orvane
 {
@@ -131,17 +131,12 @@ QString FormatObjectGuid(const VARIANT *value)
     return braced.mid(1, braced.size() - 2).toUpper();
 }
 
-QString joinTexts(const QStringList &texts, const QString &delimiter)
-{
-    return joinMultiValued(texts, delimiter);
-}
-
 QString variantText(const VARIANT *variant, const QString &delimiter)
 {
     if (!variant || variant->vt == VT_NULL || variant->vt == VT_EMPTY)
         return QString();
     if (const std::optional<QStringList> texts = variantArrayTexts(variant))
-        return joinTexts(*texts, delimiter);
+        return joinMultiValued(*texts, delimiter);
     if (variant->vt == VT_BSTR)
         return variantString(variant);
     VARIANT text;

@@ -83,12 +83,9 @@ bool BindForReport(const DirectoryConnection &connection, const QString &guid, c
 /// anything else.
 QString FormatObjectGuid(const VARIANT *value);
 
-/// Each text followed by `delimiter`, then every whole delimiter at the end
-/// removed: {"one", "two"} gives "one;two", as value preparation joins.
-QString joinTexts(const QStringList &texts, const QString &delimiter);
-
-/// The value of a record-set field object ("value") joined by `delimiter`:
-/// "" for VT_NULL, the joined elements of an array, the text of a plain value.
+/// The value of a record-set field object ("value") joined by `delimiter`
+/// (joinMultiValued): "" for VT_NULL, the joined elements of an array, the
+/// text of a plain value.
 QString JoinValues(AutomationObject *field, const QString &delimiter);
 
 /// The value `variant` as text: an array's elements joined by `delimiter`,

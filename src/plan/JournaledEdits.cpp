@@ -6,6 +6,7 @@
 #include "directory/Photo.h"
 #include "plan/JournaledWrites.h"
 #include "store/Journal.h"
+#include "sync/MultiValuedText.h"
 
 #include <functional>
 
@@ -22,13 +23,6 @@ QString reasonOf(const DirectoryReport &report)
     if (report.failure.failed())
         return codeText(report.failure.code) + u' ' + report.failure.reason();
     return report.messages.isEmpty() ? QStringLiteral("not written") : report.messages.first().text;
-}
-
-QStringList valuesOf(const QString &joined, int multivalued, const QString &delimiter)
-{
-    if (multivalued == 1)
-        return splitPreparedValue(joined, delimiter);
-    return joined.isEmpty() ? QStringList() : QStringList{joined};
 }
 
 // Records `changes` as one Pending change set (one commit) and returns their ids.
@@ -89,8 +83,8 @@ DirectoryReport JournaledApplyPreparedValues(Database &db, const Settings &setti
             continue;
         written << r;
         changes << changeOf(entry.guid, entry.cn, r.attribute, r.multivalued,
-                            valuesOf(entry.values.value(r.attribute), r.multivalued, delimiter),
-                            valuesOf(r.value, r.multivalued, delimiter), source);
+                            valuesToWrite(entry.values.value(r.attribute), r.multivalued, delimiter),
+                            valuesToWrite(r.value, r.multivalued, delimiter), source);
     }
     Journal journal(db);
     const QList<long long> ids = recordPending(journal, settings, kSynchronizeOrigin, changes);
@@ -107,9 +101,9 @@ DirectoryReport JournaledApplyPreparedValues(Database &db, const Settings &setti
     report.result = 1;
     for (int i = 0; i < written.size(); ++i) {
         const SyncRecord &r = written[i];
-        const DirectoryReport part = ValueWriteSequence(
-            bound.object(), WriteContext::Synchronization, r.attribute, r.multivalued,
-            r.multivalued == 0 ? QStringList{r.value} : splitPreparedValue(r.value, delimiter));
+        const DirectoryReport part =
+            ValueWriteSequence(bound.object(), WriteContext::Synchronization, r.attribute, r.multivalued,
+                               valuesToWrite(r.value, r.multivalued, delimiter));
         journal.complete(ids.value(i), part.result == 1 ? JournalWritten : JournalFailed, reasonOf(part));
         report.messages += part.messages;
         if (!report.failure.failed())

@@ -2,23 +2,12 @@
 
 #include "directory/AttributeWriting.h"
 #include "store/Journal.h"
+#include "sync/MultiValuedText.h"
 
 #include <algorithm>
 
 namespace orvane
 {
-
-namespace
-{
-
-QStringList valuesOf(const QString &joined, int multivalued, const QString &delimiter)
-{
-    if (multivalued == 1)
-        return splitPreparedValue(joined, delimiter);
-    return joined.isEmpty() ? QStringList() : QStringList{joined};
-}
-
-} // namespace
 
 QList<WriteItem> planWriteItems(const QList<PlannedChange> &changes, const QString &delimiter)
 {
@@ -30,8 +19,8 @@ QList<WriteItem> planWriteItems(const QList<PlannedChange> &changes, const QStri
         item.cn = c.cn;
         item.attribute = c.attribute;
         item.multivalued = c.multivalued;
-        item.newValues = valuesOf(c.preparedValue, c.multivalued, delimiter);
-        item.plannedOld = valuesOf(c.directoryValue, c.multivalued, delimiter);
+        item.newValues = valuesToWrite(c.preparedValue, c.multivalued, delimiter);
+        item.plannedOld = valuesToWrite(c.directoryValue, c.multivalued, delimiter);
         item.source = c.sourceFile + QStringLiteral(" row ") + QString::number(c.sourceRow);
         items.append(item);
     }

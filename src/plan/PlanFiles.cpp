@@ -2,6 +2,7 @@
 
 #include "directory/AttributeWriting.h"
 #include "directory/ObjectBinding.h"
+#include "sync/MultiValuedText.h"
 
 #include <QSaveFile>
 
@@ -80,10 +81,7 @@ QString planLdif(const QList<PlannedChange> &changes, const QMap<QString, QStrin
             out += QStringLiteral("changetype: modify\n");
         }
         out += QStringLiteral("replace: ") + c.attribute + u'\n';
-        const QStringList values = c.multivalued == 1 ? splitPreparedValue(c.preparedValue, delimiter)
-                                   : c.preparedValue.isEmpty() ? QStringList()
-                                                               : QStringList{c.preparedValue};
-        for (const QString &v : values)
+        for (const QString &v : valuesToWrite(c.preparedValue, c.multivalued, delimiter))
             out += ldifLine(c.attribute, v);
         out += QStringLiteral("-\n");
     }

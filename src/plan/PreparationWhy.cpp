@@ -1,5 +1,6 @@
 #include "plan/PreparationWhy.h"
 
+#include "sync/MultiValuedText.h"
 #include "sync/ReplacementPatterns.h"
 #include "sync/ValuePreparation.h"
 
@@ -18,9 +19,10 @@ PreparationWhy::~PreparationWhy() = default;
 
 QStringList PreparationWhy::explain(const SyncRecord &record)
 {
-    const QStringList elements = record.multivalued == 1
-                                     ? SplitMultiValued(record.rawValue, settings_.multivaluedDelimiter)
-                                     : QStringList{record.rawValue};
+    const QStringList elements =
+        record.multivalued == 1
+            ? splitMultiValued(record.rawValue, settings_.multivaluedDelimiter, EmptyParts::Keep)
+            : QStringList{record.rawValue};
     QList<int> matched;
     bool upperCased = false;
     for (QString element : elements) {

@@ -61,7 +61,7 @@ void prepareRecord(const Settings &settings, ReplacementPatterns &patterns, Sync
         record.trimmed = prepared.trimmed ? 1 : record.trimmed;
         return;
     }
-    QStringList elements = SplitMultiValued(record.value, settings.multivaluedDelimiter);
+    QStringList elements = splitMultiValued(record.value, settings.multivaluedDelimiter, EmptyParts::Keep);
     for (QString &element : elements) {
         const PreparedValue prepared = prepareValue(settings, patterns, element, record.rangeupper, limits);
         element = prepared.value;
@@ -102,22 +102,6 @@ bool everyDirectoryElementPaired(const std::vector<std::vector<bool>> &equal)
 
 } // namespace
 
-QString joinMultiValued(const QStringList &elements, const QString &delimiter)
-{
-    QString joined;
-    for (const QString &element : elements) {
-        joined += element;
-        joined += delimiter;
-    }
-    // Whole trailing delimiters go (with the empty elements they carried); a
-    // run of the delimiter's first character may end a real element.
-    if (delimiter.isEmpty())
-        return joined;
-    while (joined.endsWith(delimiter))
-        joined.chop(delimiter.size());
-    return joined;
-}
-
 QString ApplyReplacements(const Settings &settings, const QString &value, bool *matched)
 {
     ReplacementPatterns patterns(settings);
@@ -154,13 +138,6 @@ QString UppercaseFirst(const QString &value)
     return result;
 }
 
-QStringList SplitMultiValued(const QString &value, const QString &delimiter)
-{
-    if (delimiter.isEmpty())
-        return {value};
-    return value.split(delimiter, Qt::KeepEmptyParts, Qt::CaseSensitive);
-}
-
 void PrepareSyncRecords(const Settings &settings, SyncRecordList &records)
 {
     ReplacementPatterns patterns(settings);
@@ -195,8 +172,9 @@ int CompareMultiValued(const Settings &settings, const QString &directoryValue, 
 int CompareMultiValued(const Settings &settings, ReplacementPatterns &patterns, const QString &directoryValue,
                        const QString &sourceValue, int rangeupper)
 {
-    const QStringList directory = SplitMultiValued(directoryValue, settings.multivaluedDelimiter);
-    const QStringList source = SplitMultiValued(sourceValue, settings.multivaluedDelimiter);
+    const QStringList directory =
+        splitMultiValued(directoryValue, settings.multivaluedDelimiter, EmptyParts::Keep);
+    const QStringList source = splitMultiValued(sourceValue, settings.multivaluedDelimiter, EmptyParts::Keep);
     if (directory.size() != source.size())
         return 1;
     // Which source element, prepared against which directory element, equals it.

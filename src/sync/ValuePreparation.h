@@ -16,8 +16,9 @@
 //   - PrepareStatusValue: when longer than rangeupper;
 //   - CompareMultiValued: when a source element is longer than the directory
 //     element it is compared with.
-// A multi-valued value is split at its delimiter and prepared element by
-// element against the same per-value limit.
+// A multi-valued value is split at its delimiter, empty elements kept
+// (MultiValuedText.h), and prepared element by element against the same
+// per-value limit.
 //
 // Lengths are counts of UTF-16 code units (QString::size()); equality is exact
 // and case-sensitive. Nothing here fails visibly. Each entry point taking a
@@ -26,6 +27,7 @@
 // overloads that take it.
 
 #include "store/Settings.h"
+#include "sync/MultiValuedText.h"
 #include "sync/ReplacementPatterns.h"
 #include "sync/SyncRecord.h"
 
@@ -52,16 +54,6 @@ QString TrimToSize(const QString &value, int rangeupper, const QString &trimmedE
 /// the BMP) replaced by its upper-case form; the rest is unchanged and an empty
 /// value stays empty.
 QString UppercaseFirst(const QString &value);
-
-/// Splits a multi-valued text at every whole occurrence of `delimiter`, left
-/// to right, keeping empty elements: n occurrences give n + 1 elements and an
-/// empty text gives one empty element. An empty delimiter does not split.
-QStringList SplitMultiValued(const QString &value, const QString &delimiter);
-
-/// Joins `elements` with `delimiter` after each one, then removes every whole
-/// trailing occurrence of the delimiter; the one join of multi-valued values,
-/// so that the directory's side and the workbook's side compare alike.
-QString joinMultiValued(const QStringList &elements, const QString &delimiter);
 
 /// Prepares the `value` of every record in place and sets its `trimmed` and
 /// `replaced` flags when a cut or a rule match happened (to the value or to any

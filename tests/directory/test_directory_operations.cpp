@@ -67,19 +67,10 @@ TEST(DomainExclusion, OnlyDomainsBelowTheBaseAreExcluded)
             << c.base << " / " << c.dn;
 }
 
-TEST(ValueTexts, JoiningSplittingAndGuids)
+TEST(ValueTexts, VariantTextsAndGuids)
 {
+    // How multi-valued texts are split and joined is tested with MultiValuedText.
     const QString semi = QStringLiteral(";");
-    EXPECT_EQ(joinTexts({QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")}, semi),
-              QStringLiteral("one;two;three"));
-    EXPECT_EQ(joinTexts({QStringLiteral("one")}, semi), QStringLiteral("one"));
-    EXPECT_EQ(joinTexts({}, semi), QString());
-    EXPECT_EQ(joinTexts({QStringLiteral("a"), QStringLiteral("b")}, QStringLiteral("|-")),
-              QStringLiteral("a|-b"));
-    EXPECT_EQ(splitPreparedValue(QStringLiteral("555;;666;"), semi),
-              (QStringList{QStringLiteral("555"), QStringLiteral("666")}));
-    EXPECT_TRUE(splitPreparedValue(QStringLiteral(";;"), semi).isEmpty());
-
     VARIANT values;
     VariantInit(&values);
     ASSERT_EQ(setVariantStringArray(&values, {QStringLiteral("x"), QStringLiteral("y")}), S_OK);

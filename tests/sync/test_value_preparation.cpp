@@ -264,13 +264,5 @@ TEST(PrepareSyncRecordsTest, MultiValuedReplacedWhenAnyElementMatches)
     EXPECT_EQ(r.trimmed, 0);
 }
 
-TEST(SplitMultiValuedTest, WholeDelimiterLeftToRight)
-{
-    EXPECT_EQ(SplitMultiValued("a;;;b", ";;"), QStringList({"a", ";b"}));
-    EXPECT_EQ(SplitMultiValued("", ";"), QStringList({""}));
-    EXPECT_EQ(SplitMultiValued(";", ";"), QStringList({"", ""}));
-    EXPECT_EQ(SplitMultiValued("a;b", ""), QStringList({"a;b"}));
-}
-
 } // namespace
 } // namespace orvane
