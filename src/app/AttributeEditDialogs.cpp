@@ -4,6 +4,7 @@
 #include "app/Dialogs.h"
 #include "app/Placement.h"
 #include "app/WindowFont.h"
+#include "store/CountText.h"
 #include "sync/MultiValuedText.h"
 
 #include <QFrame>
@@ -66,6 +67,7 @@ EditAttributeDialog::EditAttributeDialog(AttributeEditTarget target, const QStri
     attributeField_ = attributeRow(this, label, id);
     valueField_ = placeField(this, QStringLiteral("ValueField"), QRect(80, 45, 200, 20));
     valueField_->setText(value);
+    opened_ = value;
     QPushButton *ok = nullptr;
     okAndCancel(this, 90, &ok);
     ok->setDefault(true);
@@ -100,11 +102,31 @@ EditMultiValueDialog::EditMultiValueDialog(AttributeEditTarget target, const QSt
     const QString delimiter = target_.ctx->db.optionText(QStringLiteral("multivalueddelimiter"));
     for (const QString &field : splitMultiValued(value, delimiter, EmptyParts::Drop))
         valueList_->insertItem(0, field);
+    opened_ = values();
     connect(add, &QPushButton::clicked, this, &EditMultiValueDialog::add);
     connect(valueField_, &QLineEdit::returnPressed, this, &EditMultiValueDialog::add);
     connect(remove, &QPushButton::clicked, this, &EditMultiValueDialog::remove);
     connect(ok, &QPushButton::clicked, this, &EditMultiValueDialog::ok);
     valueField_->setFocus();
+}
+
+bool EditAttributeDialog::hasChanges() const
+{
+    return valueField_->text() != opened_;
+}
+
+bool EditMultiValueDialog::hasChanges() const
+{
+    return values() != opened_ || !valueField_->text().isEmpty();
+}
+
+bool editorHasChanges(const QDialog *editor)
+{
+    if (const auto *single = qobject_cast<const EditAttributeDialog *>(editor))
+        return single->hasChanges();
+    if (const auto *multi = qobject_cast<const EditMultiValueDialog *>(editor))
+        return multi->hasChanges();
+    return false;
 }
 
 long long EditMultiValueDialog::catalogueId() const
@@ -126,7 +148,8 @@ void EditMultiValueDialog::add()
     if (valueList_->count() >= attribute.elements) {
         dialogs().inform(this, QStringLiteral("Attribute edit"),
                          QStringLiteral("Attribute ") + attribute.fld + QStringLiteral(" can have only ") +
-                             QString::number(attribute.elements) + QStringLiteral(" values."));
+                             countText(attribute.elements, QStringLiteral("value"), QStringLiteral("values")) +
+                             u'.');
         return;
     }
     const QString text = valueField_->text();

@@ -25,12 +25,16 @@ class EditAttributeDialog : public QDialog
     EditAttributeDialog(AttributeEditTarget target, const QString &title, const QString &label,
                         const QString &value, long long id, QWidget *parent);
 
+    /// True when the value field no longer holds the value the window opened with.
+    bool hasChanges() const;
+
   public slots:
     /// Writes the value field when an object is open, then closes.
     void ok();
 
   private:
     AttributeEditTarget target_;
+    QString opened_;
     QLineEdit *attributeField_;
     QLineEdit *valueField_;
 };
@@ -46,6 +50,9 @@ class EditMultiValueDialog : public QDialog
 
     /// Returns the list's texts, top to bottom.
     QStringList values() const;
+    /// True when the list differs from the one the window opened with, or a
+    /// value is typed in the value field.
+    bool hasChanges() const;
 
   public slots:
     /// Puts the value field's text at the top of the list, unless it is
@@ -60,9 +67,13 @@ class EditMultiValueDialog : public QDialog
     long long catalogueId() const;
 
     AttributeEditTarget target_;
+    QStringList opened_;
     QLineEdit *attributeField_;
     QLineEdit *valueField_;
     QListWidget *valueList_;
 };
+
+/// True when `editor` is one of the two edit windows and holds typed changes.
+bool editorHasChanges(const QDialog *editor);
 
 } // namespace orvane

@@ -78,6 +78,12 @@ QDialog *openAttributeEditor(const AttributeEditTarget &target, const QString &c
     QTreeWidgetItem *row = target.attributeList ? currentRow(target.attributeList) : nullptr;
     if (!row)
         return nullptr;
+    // An editor holding typed changes is brought to the front rather than closed with them.
+    if (openEditor() && openEditor()->isVisible() && editorHasChanges(openEditor())) {
+        openEditor()->raise();
+        openEditor()->activateWindow();
+        return openEditor();
+    }
     const long long id = rowData(row);
     const QString title = QStringLiteral("Attribute edit - ") + cn;
     QDialog *dialog = nullptr;

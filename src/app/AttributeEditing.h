@@ -48,9 +48,10 @@ QString fitToAttributeSize(const QString &value, int rangeupper, const QString &
 
 /// Opens the edit dialog for the selected row of target.attributeList (its
 /// item data is the catalogue id, column 0 the label, column 1 the value),
-/// titled "Attribute edit - " + `cn`, closing an editor opened earlier.
-/// Returns the dialog, or nullptr when no row is selected or the attribute is
-/// neither single- nor multi-valued.
+/// titled "Attribute edit - " + `cn`, closing an editor opened earlier; an
+/// earlier editor holding typed changes is brought to the front and returned
+/// instead, so that nothing typed is lost. Returns the dialog, or nullptr when
+/// no row is selected or the attribute is neither single- nor multi-valued.
 QDialog *openAttributeEditor(const AttributeEditTarget &target, const QString &cn, QWidget *parent);
 
 /// The "OK" of both dialogs for catalogue attribute `id` with `values` (one

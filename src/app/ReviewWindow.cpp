@@ -3,8 +3,10 @@
 #include "app/AppContext.h"
 #include "app/Dialogs.h"
 #include "directory/DirectoryConnection.h"
+#include "directory/FailureReason.h"
 #include "plan/PlanApply.h"
 #include "plan/PlanFiles.h"
+#include "store/CountText.h"
 #include "store/Journal.h"
 
 #include <QCloseEvent>
@@ -173,9 +175,10 @@ void ReviewWindow::buildPlan()
     setBusy(false);
     sourceLabel_->setText(plan_.problem.isEmpty()
                               ? plan_.sourceFile +
-                                    (plan_.cancelled ? QStringLiteral(" (cancelled: %1 of %2 users compared)")
+                                    (plan_.cancelled ? QStringLiteral(" (cancelled: %1 of %2 compared)")
                                                            .arg(plan_.usersChecked)
-                                                           .arg(users.size())
+                                                           .arg(countText(users.size(), QStringLiteral("user"),
+                                                                          QStringLiteral("users")))
                                                      : QString())
                               : plan_.problem);
     sourceLabel_->setToolTip(sourceLabel_->text());
@@ -262,7 +265,10 @@ void ReviewWindow::updateCounts()
             shown += user->child(r)->isHidden() ? 0 : 1;
     }
     const int ticked = int(tickedChanges().size());
-    countLabel_->setText(planCountText(shown, users) + QStringLiteral(", %1 ticked").arg(ticked));
+    // No listed users because the last Find failed: say why where the count is.
+    const QString why = ctx_.objects.isEmpty() ? ctx_.searchFailure : QString();
+    countLabel_->setText(
+        withFailureReason(planCountText(shown, users) + QStringLiteral(", %1 ticked").arg(ticked), why));
     applyButton_->setEnabled(!work_.busy() && ticked > 0);
 }
 

@@ -2,6 +2,7 @@
 
 #include "automation/com/HResult.h"
 #include "directory/ConnectionProbe.h"
+#include "directory/FailureReason.h"
 #include "directory/OperationMessages.h"
 #include "directory/ldap/DirectoryPaths.h"
 #include "directory/ldap/LdapConnection.h"
@@ -110,7 +111,9 @@ bool checkTls(const DirectoryConnection &connection, const ServerAddress &server
                                          "connection itself.")
                               .arg(server.port));
     const ProbeResult probe = probeTls(server);
-    return report.add(kTls, probe.passed, probe.detail);
+    // A failure leads with the one-line reason that a failed search shows too.
+    return report.add(kTls, probe.passed,
+                      probe.passed ? probe.detail : tlsFailureReason(server) + QStringLiteral(". ") + probe.detail);
 }
 
 bool checkBaseDn(LdapConnection &ldap, const DirectoryConnection &connection, CheckReport &report)
@@ -149,8 +152,12 @@ SchemaView checkDirectory(const DirectoryConnection &connection, CheckReport &re
     clearDirectoryError();
     std::unique_ptr<LdapConnection> ldap;
     const HRESULT hr = LdapConnection::open(server, credentialsOf(connection), &ldap);
+    const auto bindFailure = [&] {
+        const DirectoryFailure failure{hr, QString(), lastDirectoryError().text, QString()};
+        return failureReason(failure, connection) + QStringLiteral(" (") + directoryReason(hr) + u')';
+    };
     if (!report.add(bindName(connection), SUCCEEDED(hr),
-                    SUCCEEDED(hr) ? QStringLiteral("The server accepted the bind.") : directoryReason(hr))) {
+                    SUCCEEDED(hr) ? QStringLiteral("The server accepted the bind.") : bindFailure())) {
         skipDirectoryAfter(bindName(connection), connection, QStringLiteral("the bind failed"), report);
         return {nullptr, QStringLiteral("the bind failed")};
     }

@@ -1,6 +1,7 @@
 #include "plan/SyncPlan.h"
 
 #include "plan/PreparationWhy.h"
+#include "store/CountText.h"
 #include "store/Database.h"
 #include "sync/ReplacementPatterns.h"
 #include "sync/ValuePreparation.h"
@@ -110,7 +111,8 @@ SyncPlan BuildSyncPlan(Database &db, const Settings &settings, const ObjectTable
 
 QString planCountText(int changes, int users)
 {
-    return QStringLiteral("%1 changes for %2 users").arg(changes).arg(users);
+    return countText(changes, QStringLiteral("change"), QStringLiteral("changes")) + QStringLiteral(" for ") +
+           countText(users, QStringLiteral("user"), QStringLiteral("users"));
 }
 
 } // namespace orvane

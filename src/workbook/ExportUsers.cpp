@@ -5,6 +5,7 @@
 #include "automation/LastError.h"
 #include "directory/ObjectBinding.h"
 #include "directory/UserSearch.h"
+#include "store/CountText.h"
 #include "store/Database.h"
 
 #include <QFileInfo>
@@ -83,8 +84,9 @@ void saveWorkbook(AutomationObject *app, const ExportJob &job, const ExportCallb
 {
     if (invoke(app, QStringLiteral("Save")) == S_OK) {
         outcome.saved = true;
-        outcome.finalStatus = QStringLiteral("Finished: ") + QString::number(outcome.written) +
-                              QStringLiteral(" users written to ") + QFileInfo(job.path).fileName();
+        outcome.finalStatus = QStringLiteral("Finished: ") +
+                              countText(outcome.written, QStringLiteral("user"), QStringLiteral("users")) +
+                              QStringLiteral(" written to ") + QFileInfo(job.path).fileName();
         return;
     }
     const HRESULT code = lastErrorCode();

@@ -1,5 +1,6 @@
 #include "workbook/SourceComparison.h"
 
+#include "store/CountText.h"
 #include "store/Database.h"
 #include "sync/ValuePreparation.h"
 
@@ -64,7 +65,8 @@ SourceComparison CompareSource(Database &db, const Settings &settings, const Sou
 
 QString SynchronizeQuestion(int count, const QString &cn, const QString &source)
 {
-    return QStringLiteral("Synchronize ") + QString::number(count) + QStringLiteral(" attributes to ") + cn +
+    return QStringLiteral("Synchronize ") + countText(count, QStringLiteral("attribute"), QStringLiteral("attributes")) +
+           QStringLiteral(" to ") + cn +
            QStringLiteral(" AD object from source ") + source + u'?';
 }
 

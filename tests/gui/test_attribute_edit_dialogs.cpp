@@ -153,6 +153,7 @@ TEST_F(AttributeEditDialogTest, AddIgnoresEmptyAndDuplicateValuesAndStopsAtTheLi
     QStringList hundred;
     for (int i = 1; i <= 100; ++i)
         hundred << QString::number(i);
+    dialog->close(); // an editor with added values would be brought forward instead
     ASSERT_TRUE(edit(kPhoneOtherId, "Phone-Office-Other", hundred.join(';')));
     add("101");
     EXPECT_EQ(control<QListWidget>("ValueList")->count(), 100);
@@ -163,9 +164,10 @@ TEST_F(AttributeEditDialogTest, AddIgnoresEmptyAndDuplicateValuesAndStopsAtTheLi
     EXPECT_EQ(boxes.shown[0].icon, DialogIcon::Information);
 
     // Description holds one value: a second is refused the same way.
+    dialog->close();
     ASSERT_TRUE(edit(kDescriptionId, "Description", "first"));
     add("second");
-    EXPECT_EQ(boxes.shown.last().text, "Attribute Description can have only 1 values.");
+    EXPECT_EQ(boxes.shown.last().text, "Attribute Description can have only 1 value.");
 }
 
 TEST_F(AttributeEditDialogTest, DeleteLeavesTheTopmostRemovedValueInTheField)
@@ -188,4 +190,40 @@ TEST(AttributeSize, OnlyValuesLongerThanTheAttributeAreCut)
     const QString seventy(70, QLatin1Char('z'));
     EXPECT_EQ(fitToAttributeSize(seventy, 64, "...").size(), 63);
     EXPECT_EQ(fitToAttributeSize("", 64, "..."), "");
+}
+
+TEST_F(AttributeEditDialogTest, ASecondEditorNeverDropsWhatWasTypedInTheFirst)
+{
+    QPointer<QDialog> first = edit(kTitleId, "Title", "Initial title");
+    ASSERT_TRUE(first);
+    // Nothing typed: the new editor takes the first one's place.
+    QPointer<QDialog> second = edit(kPhoneOtherId, "Phone-Office-Other", "555");
+    ASSERT_TRUE(second);
+    EXPECT_NE(second, first);
+    EXPECT_FALSE(first && first->isVisible());
+    EXPECT_TRUE(second->isVisible());
+
+    // A value typed but not added yet, or a changed list, keeps the editor: it is brought forward.
+    for (const bool listChanged : {false, true}) {
+        SCOPED_TRACE(listChanged ? "list changed" : "value typed");
+        dialog = second;
+        if (listChanged)
+            add("666");
+        else
+            control<QLineEdit>("ValueField")->setText("666");
+        EXPECT_EQ(edit(kTitleId, "Title", "Initial title"), second.data());
+        EXPECT_TRUE(second->isVisible());
+        dialog = second;
+        EXPECT_EQ(listChanged ? listTexts(control<QListWidget>("ValueList")).join(',')
+                              : control<QLineEdit>("ValueField")->text(),
+                  listChanged ? QStringLiteral("666,555") : QStringLiteral("666"));
+    }
+
+    // The same for a single value changed in its field.
+    second->close();
+    QPointer<QDialog> title = edit(kTitleId, "Title", "Initial title");
+    control<QLineEdit>("ValueField")->setText("Changed title");
+    EXPECT_EQ(edit(kPhoneOtherId, "Phone-Office-Other", "555"), title.data());
+    dialog = title;
+    EXPECT_EQ(control<QLineEdit>("ValueField")->text(), QStringLiteral("Changed title"));
 }

@@ -115,10 +115,10 @@ TEST_F(ReviewWindowTest, ReviewApplySaveAndUndo)
 
     auto *filter = child<QComboBox>(review, "AttributeFilter");
     filter->setCurrentText(QStringLiteral("initials"));
-    EXPECT_EQ(count->text(), QStringLiteral("1 changes for 1 users, 1 ticked"));
+    EXPECT_EQ(count->text(), QStringLiteral("1 change for 1 user, 1 ticked"));
     filter->setCurrentIndex(0);
     child<QLineEdit>(review, "TextFilter")->setText(QStringLiteral("anna"));
-    EXPECT_EQ(count->text(), QStringLiteral("1 changes for 1 users, 1 ticked"));
+    EXPECT_EQ(count->text(), QStringLiteral("1 change for 1 user, 1 ticked"));
     child<QLineEdit>(review, "TextFilter")->clear();
 
     // Save plan as CSV: a header and one row per ticked change.
@@ -138,7 +138,7 @@ TEST_F(ReviewWindowTest, ReviewApplySaveAndUndo)
                                           QStringLiteral("Written: 2, failed: 0, skipped: 0.")}));
     EXPECT_EQ(directory("title").contains(QStringLiteral("Главный бухгалтер")), true);
     EXPECT_EQ(directory("department").contains(QStringLiteral("Marketing")), true);
-    EXPECT_EQ(count->text(), QStringLiteral("1 changes for 1 users, 1 ticked")) << "the plan is built again";
+    EXPECT_EQ(count->text(), QStringLiteral("1 change for 1 user, 1 ticked")) << "the plan is built again";
     EXPECT_TRUE(isImage(objectRow(QStringLiteral("q0001"))->icon(0), 5)) << "status icons refreshed";
     EXPECT_TRUE(isImage(objectRow(QStringLiteral("q0002"))->icon(0), 4));
     review->close();

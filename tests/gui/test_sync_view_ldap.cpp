@@ -184,7 +184,7 @@ TEST_F(SyncViewTest, OpenCompareAndSynchronizeTwoSources)
     EXPECT_EQ(boxes.texts(),
               QStringList({QStringLiteral("Synchronize 3 attributes to Sync Target AD object from source ") +
                                hr + u'?',
-                           QStringLiteral("Synchronize 1 attributes to Sync Target AD object from source ") +
+                           QStringLiteral("Synchronize 1 attribute to Sync Target AD object from source ") +
                                phones + u'?'}));
     EXPECT_EQ(directory(QStringLiteral("title")), QStringList({QStringLiteral("New title")}));
     EXPECT_EQ(directory(QStringLiteral("department")), QStringList({QStringLiteral("Sales")}));

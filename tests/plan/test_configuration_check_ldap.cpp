@@ -158,6 +158,10 @@ TEST_F(ConfigurationCheckTest, CertificateFromAnotherCaFailsTlsNamingTheCaFile)
     EXPECT_EQ(o.failed, QStringList{QStringLiteral("TLS established")});
     EXPECT_EQ(o.skipped, QStringList({bindLine(), baseLine()}) + attributeLines());
     const QString detail = lineNamed(lines, QStringLiteral("TLS established"))->detail;
+    // It leads with the one line a failed search shows.
+    EXPECT_TRUE(detail.startsWith(QStringLiteral("TLS failed: the certificate is not signed by a trusted CA (CA file ") +
+                                  otherCa + QStringLiteral("). ")))
+        << detail.toStdString();
     EXPECT_TRUE(detail.contains(QStringLiteral("handshake did not succeed")));
     EXPECT_TRUE(detail.contains(QStringLiteral("checked against the name ") + slapd.host))
         << detail.toStdString();
@@ -206,7 +210,8 @@ TEST_F(ConfigurationCheckTest, EachMisconfiguredPieceFailsByName)
         {"wrong password",
          [](auto &, Settings &s, Database &) { s.password = QStringLiteral("not-the-password"); },
          [&](const Settings &s) { return QStringList{bindOf(s)}; },
-         [&](const Settings &s) { return QStringList{baseOf(s)} + attributeLines(); }, "Invalid credentials"},
+         [&](const Settings &s) { return QStringList{baseOf(s)} + attributeLines(); },
+         "the server refused the bind: invalid credentials (<-2147023570> Invalid credentials"},
         {"Kerberos without a ticket",
          [](auto &, Settings &s, Database &) {
              qputenv("KRB5CCNAME", "MEMORY:orvane-check-no-ticket");

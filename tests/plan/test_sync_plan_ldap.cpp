@@ -162,6 +162,8 @@ TEST_F(SyncPlanTest, ListsExactlyTheDifferencesAndAgreesWithTheSingleUserCompari
                                     "characters"),
                      QStringLiteral("Plan Dora|otherTelephone|100;200|Dup;Dup|5|first letter upper-cased")}));
     EXPECT_EQ(planCountText(int(p.changes.size()), p.userCount()), QStringLiteral("4 changes for 3 users"));
+    EXPECT_EQ(planCountText(1, 1), QStringLiteral("1 change for 1 user"));
+    EXPECT_EQ(planCountText(0, 0), QStringLiteral("0 changes for 0 users"));
 
     // The single-user comparison of each user's row writes the same attributes.
     const ObjectTable users = listed();
