@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "app/Placement.h"
 #include "store/CatalogueQueries.h"
+#include "store/OptionTable.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,13 +20,13 @@ DirectoryTab::DirectoryTab(AppContext &ctx, QWidget *parent) : QWidget(parent), 
 
     placeLabel(this, QStringLiteral("DC server:"), 10, 20);
     server_ = placeField(this, QStringLiteral("DcServerField"), QRect(125, 16, 120, 20));
-    server_->setText(db.optionText(QStringLiteral("dcserver")));
+    server_->setText(optionText(db, Option::DcServer));
     placeLabel(this, QStringLiteral("Port:"), 260, 20);
     port_ = placeField(this, QStringLiteral("PortField"), QRect(330, 16, 50, 20));
-    port_->setText(db.optionText(QStringLiteral("dcserverport")));
+    port_->setText(optionText(db, Option::DcServerPort));
     placeLabel(this, QStringLiteral("Base DN:"), 10, 47);
     baseDn_ = placeField(this, QStringLiteral("BaseDnField"), QRect(125, 45, 120, 20));
-    baseDn_->setText(db.optionText(QStringLiteral("dcbasedn")));
+    baseDn_->setText(optionText(db, Option::DcBaseDn));
     placeLabel(this, QStringLiteral("Username:"), 260, 47);
     userName_ = placeField(this, QStringLiteral("UserNameField"), QRect(330, 45, 120, 20));
     userName_->setText(settings.userName);
@@ -45,13 +46,13 @@ DirectoryTab::DirectoryTab(AppContext &ctx, QWidget *parent) : QWidget(parent), 
 
     placeLabel(this, QStringLiteral("Select objects by:"), 10, 77);
     selectBy_ = attributeCombo(QStringLiteral("SelectByCombo"), QRect(125, 75, 120, 20),
-                               db.optionLong(QStringLiteral("selectobjby")));
+                               optionLong(db, Option::SelectObjBy));
     placeLabel(this, QStringLiteral("Display selected by:"), 10, 107);
     displayBy_ = attributeCombo(QStringLiteral("DisplayByCombo"), QRect(125, 105, 120, 20),
-                                db.optionLong(QStringLiteral("displayobjby")));
+                                optionLong(db, Option::DisplayObjBy));
     placeLabel(this, QStringLiteral("Multivalued delimiter:"), 10, 138);
     delimiter_ = placeField(this, QStringLiteral("DelimiterField"), QRect(125, 135, 120, 20));
-    delimiter_->setText(db.optionText(QStringLiteral("multivalueddelimiter")));
+    delimiter_->setText(optionText(db, Option::MultivaluedDelimiter));
     placeLabel(this, QStringLiteral("Show comparison:"), 10, 168);
     showComparison_ =
         placeWidget<QComboBox>(this, QStringLiteral("ShowComparisonCombo"), QRect(125, 165, 120, 20));

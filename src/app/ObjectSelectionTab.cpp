@@ -6,6 +6,7 @@
 #include "app/Placement.h"
 #include "app/WriteCheck.h"
 #include "store/CharacterLists.h"
+#include "store/OptionTable.h"
 
 #include <QComboBox>
 #include <QTreeWidget>
@@ -39,7 +40,7 @@ ObjectSelectionTab::ObjectSelectionTab(AppContext &ctx, QWidget *parent) : QWidg
     auto *deleteCharacter = placeButton(this, QStringLiteral("Delete"),
                                         QStringLiteral("DeleteCharacterButton"), QRect(415, 225, 55, 20));
 
-    const long long current = ctx_.db.optionLong(QStringLiteral("charlist"));
+    const long long current = optionLong(ctx_.db, Option::CharList);
     for (const CharacterListName &list : characterListsByName(ctx_.db))
         lists_->addItem(list.name, QVariant::fromValue(list.id));
     lists_->setCurrentIndex(lists_->findData(QVariant::fromValue(current)));
@@ -100,8 +101,8 @@ void ObjectSelectionTab::deleteList()
     showCharacters(storedCharacters(ctx_.db, selectedListId()));
     // `charlist` must never name a list that is gone, even if the window is
     // then cancelled: it follows the list now selected at once.
-    if (ctx_.db.optionLong(QStringLiteral("charlist")) == deleted) {
-        ctx_.db.setOption(QStringLiteral("charlist"), QString::number(selectedListId()));
+    if (optionLong(ctx_.db, Option::CharList) == deleted) {
+        setOption(ctx_.db, Option::CharList, QString::number(selectedListId()));
         check.report(window(), kTitle);
         emit currentListReplaced();
     }

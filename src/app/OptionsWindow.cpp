@@ -12,6 +12,7 @@
 #include "app/WindowFont.h"
 #include "app/WriteCheck.h"
 #include "store/CatalogueQueries.h"
+#include "store/OptionTable.h"
 #include "store/PasswordStore.h"
 #include "store/SettingsStore.h"
 
@@ -101,7 +102,7 @@ bool OptionsWindow::save()
     saveDirectory(v);
     main_.resetObjectView();
     excelFiles_->storeShowTags();
-    ctx_.db.setOption(QStringLiteral("charlist"), QString::number(objectSelection_->selectedListId()));
+    setOption(ctx_.db, Option::CharList, QString::number(objectSelection_->selectedListId()));
     main_.refillLetterCombo();
     main_.setObjectListTitle(attributeFld(ctx_.db, v.displayBy));
     main_.refillMarkerCombo();
@@ -119,25 +120,25 @@ void OptionsWindow::saveDirectory(const DirectoryValues &v)
     Settings &settings = ctx_.settings;
     const PasswordOwner previous = storedPasswordOwner(db);
     settings.showComparison = v.showComparison;
-    db.setOption(QStringLiteral("dcserver"), v.server);
-    db.setOption(QStringLiteral("dcserverport"), v.port);
+    setOption(db, Option::DcServer, v.server);
+    setOption(db, Option::DcServerPort, v.port);
     settings.serverAddress = v.server + QLatin1Char(':') + v.port;
     settings.baseDn = v.baseDn;
-    db.setOption(QStringLiteral("dcbasedn"), v.baseDn);
-    db.setOption(QStringLiteral("selectobjby"), QString::number(v.selectBy));
-    db.setOption(QStringLiteral("displayobjby"), QString::number(v.displayBy));
-    db.setOption(QStringLiteral("showcomparison"), QString::number(v.showComparison));
-    db.setOption(QStringLiteral("usecurrentadcredentials"), flag(v.useCurrentCredentials));
+    setOption(db, Option::DcBaseDn, v.baseDn);
+    setOption(db, Option::SelectObjBy, QString::number(v.selectBy));
+    setOption(db, Option::DisplayObjBy, QString::number(v.displayBy));
+    setOption(db, Option::ShowComparison, QString::number(v.showComparison));
+    setOption(db, Option::UseCurrentAdCredentials, flag(v.useCurrentCredentials));
     settings.useCurrentCredentials = v.useCurrentCredentials ? 1 : 0;
     settings.userName = v.userName;
-    db.setOption(QStringLiteral("adusername"), v.userName);
+    setOption(db, Option::AdUserName, v.userName);
     settings.password = v.password;
     const StoredPassword stored = storePassword(db, ctx_.keyring, {v.server, v.userName}, v.password,
                                                 v.useCurrentCredentials, previous);
     if (stored.place != PasswordPlace::Nowhere)
         directory_->showPasswordPlace(stored.place);
     settings.multivaluedDelimiter = v.delimiter;
-    db.setOption(QStringLiteral("multivalueddelimiter"), v.delimiter);
+    setOption(db, Option::MultivaluedDelimiter, v.delimiter);
 }
 
 void OptionsWindow::saveReplacements()
@@ -146,13 +147,13 @@ void OptionsWindow::saveReplacements()
     Settings &settings = ctx_.settings;
     const ReplacementValues v = replacements_->values();
     if (v.mode != 0) {
-        db.setOption(QStringLiteral("replacements"), QString::number(v.mode));
+        setOption(db, Option::Replacements, QString::number(v.mode));
         settings.replacementMode = v.mode;
     }
-    db.setOption(QStringLiteral("firstuppercase"), flag(v.firstUpperCase));
+    setOption(db, Option::FirstUpperCase, flag(v.firstUpperCase));
     settings.firstUpperCase = v.firstUpperCase ? 1 : 0;
     settings.trimmedEnd = v.trimmedEnd;
-    db.setOption(QStringLiteral("trimmedend"), v.trimmedEnd);
+    setOption(db, Option::TrimmedEnd, v.trimmedEnd);
 }
 
 void OptionsWindow::accept()

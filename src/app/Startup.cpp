@@ -2,9 +2,11 @@
 
 #include "app/Dialogs.h"
 #include "app/MainWindow.h"
+#include "app/RecoveryQuestion.h"
 #include "directory/ldap/RegisterServers.h"
 #include "store/DataFolder.h"
 #include "store/PrivateFiles.h"
+#include "store/SettingsMigrations.h"
 #include "store/keyring/SystemKeyring.h"
 #include "workbook/excel/RegisterServers.h"
 
@@ -48,8 +50,9 @@ void prepareDataFolder(AppContext &ctx)
     ctx.quitFlag = 1;
 }
 
-// A file from an interrupted first start or an older tool may lack parts;
-// the program goes on with what it has, but says once what is missing.
+// A damaged file may lack parts the migrations cannot make (the seeded tables
+// and options); the program goes on with what it has, but says once what is
+// missing.
 void reportMissingParts(AppContext &ctx, const QString &path)
 {
     const QStringList missing = missingParts(ctx.db);
@@ -77,9 +80,13 @@ void prepareSettingsFile(AppContext &ctx)
     case CreateOutcome::Created:
         break;
     }
-    if (!ctx.db.open(path)) {
+    const SettingsOpening opening = openSettingsFile(ctx.db, path);
+    if (opening.state == SettingsFileState::CannotOpen) {
         dialogs().warn(nullptr, QStringLiteral("Error"), QStringLiteral("Could not open local database."));
     } else {
+        const QString message = settingsOpeningMessage(opening, path);
+        if (!message.isEmpty())
+            dialogs().warn(nullptr, QStringLiteral("Settings file"), message);
         if (outcome == CreateOutcome::AlreadyExisted)
             reportMissingParts(ctx, path);
         secureSettingsFile(ctx.db, ctx.dataFolder, path);
@@ -109,6 +116,7 @@ int runProgram(AppContext &ctx)
     if (!window.open())
         return 0;
     window.showEventLog();
+    offerInterruptedWritesRecovery(ctx, &window);
     if (ctx.quitFlag)
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
     QApplication::exec();

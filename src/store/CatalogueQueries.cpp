@@ -1,6 +1,7 @@
 #include "store/CatalogueQueries.h"
 
 #include "store/Database.h"
+#include "store/OptionTable.h"
 
 namespace orvane
 {
@@ -16,7 +17,8 @@ QString displayObjectByFld(Database &db)
 {
     db.query(
         QStringLiteral("SELECT attributes.fld FROM options, attributes WHERE options.val = attributes.id "
-                       "AND options.fld = 'displayobjby'"));
+                       "AND options.fld = ") +
+        sqlQuote(optionKey(Option::DisplayObjBy)));
     db.next_row();
     return db.get_text(0);
 }

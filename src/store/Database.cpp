@@ -22,17 +22,19 @@ Database::~Database()
     close();
 }
 
-bool Database::open(const QString &path)
+bool Database::open(const QString &path, OpenMode mode)
 {
     close();
     sqlite3 *db = nullptr;
     const QByteArray utf8 = path.toUtf8();
-    if (sqlite3_open_v2(utf8.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    const int flags = mode == ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    if (sqlite3_open_v2(utf8.constData(), &db, flags, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
         return false;
     }
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     db_ = db;
+    readOnly_ = mode == ReadOnly;
     return true;
 }
 
@@ -43,6 +45,7 @@ void Database::close()
         sqlite3_close(db_);
         db_ = nullptr;
     }
+    readOnly_ = false;
 }
 
 void Database::finishResult()

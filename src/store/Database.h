@@ -32,12 +32,17 @@ class Database
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
 
+    enum OpenMode { ReadWrite, ReadOnly };
+
     /// Opens the database file at `path` (which must exist) with the busy
     /// timeout set; true on success. Any earlier connection is closed first.
-    bool open(const QString &path);
+    /// A ReadOnly connection fails every statement that would change the file.
+    bool open(const QString &path, OpenMode mode = ReadWrite);
     /// Ends the open result and closes the connection; harmless when closed.
     void close();
     bool isOpen() const { return db_ != nullptr; }
+    /// True when the connection was opened ReadOnly.
+    bool isReadOnly() const { return readOnly_; }
 
     /// Runs one statement that returns no rows; true on success. A failure is
     /// counted in failedWrites and its text kept in lastError.
@@ -72,6 +77,7 @@ class Database
     sqlite3 *db_ = nullptr;
     sqlite3_stmt *result_ = nullptr;
     bool hasRow_ = false;
+    bool readOnly_ = false;
     long long failedWrites_ = 0;
     QString lastError_;
 };

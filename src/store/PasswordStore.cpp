@@ -1,14 +1,13 @@
 #include "store/PasswordStore.h"
 
 #include "store/Database.h"
+#include "store/OptionTable.h"
 #include "store/PasswordScrambler.h"
 
 namespace orvane
 {
 namespace
 {
-
-const QString kColumn = QStringLiteral("adpassword");
 
 void removeEntry(SecretStore *keyring, const PasswordOwner &owner)
 {
@@ -42,7 +41,7 @@ QString loadPassword(Database &db, SecretStore *keyring, const PasswordOwner &ow
     QString secret;
     if (keyring && keyring->read(passwordKey(owner), secret) == SecretStore::Result::Done)
         return secret;
-    return unscramblePassword(db.optionText(kColumn));
+    return unscramblePassword(optionText(db, Option::AdPassword));
 }
 
 PasswordPlace passwordPlace(SecretStore *keyring, const PasswordOwner &owner)
@@ -62,24 +61,24 @@ StoredPassword storePassword(Database &db, SecretStore *keyring, const PasswordO
         removeEntry(keyring, previous);
     if (useCurrentCredentials) {
         removeEntry(keyring, owner);
-        stored.written = db.setOption(kColumn, QString());
+        stored.written = setOption(db, Option::AdPassword, QString());
         return stored;
     }
     if (keyring && keyring->write(passwordKey(owner), password) == SecretStore::Result::Done) {
         stored.place = PasswordPlace::Keyring;
-        stored.written = db.setOption(kColumn, QString());
+        stored.written = setOption(db, Option::AdPassword, QString());
         return stored;
     }
     // A stale keyring entry would shadow the column on the next read.
     removeEntry(keyring, owner);
     stored.place = PasswordPlace::SettingsFile;
-    stored.written = db.setOption(kColumn, scramblePassword(password));
+    stored.written = setOption(db, Option::AdPassword, scramblePassword(password));
     return stored;
 }
 
 PasswordOwner storedPasswordOwner(Database &db)
 {
-    return {db.optionText(QStringLiteral("dcserver")), db.optionText(QStringLiteral("adusername"))};
+    return {optionText(db, Option::DcServer), optionText(db, Option::AdUserName)};
 }
 
 } // namespace orvane

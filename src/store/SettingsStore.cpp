@@ -3,9 +3,11 @@
 #include "store/AttributeCatalogue.h"
 #include "store/Database.h"
 #include "store/EventStore.h"
+#include "store/OptionTable.h"
 #include "store/PasswordScrambler.h"
 #include "store/PasswordStore.h"
 #include "store/PrivateFiles.h"
+#include "store/SettingsMigrations.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -18,38 +20,9 @@ namespace
 
 const char *const kWelcomeText = "Thank you for trying Orvane software!";
 
-struct SeedOption {
-    const char *key;
-    QString value;
-};
-
 const char *const kTableNames[] = {
     "options",    "attributes",      "events",        "selection_charlists", "selection_characters",
     "excelfiles", "excelfiles_bind", "color_markers", "color_markers_bind",  "replacements"};
-
-QList<SeedOption> seedOptions()
-{
-    return {
-        {"charlist", QStringLiteral("1")},
-        {"dcserver", QString()},
-        {"dcserverport", QStringLiteral("389")},
-        {"dcbasedn", QString()},
-        {"selectobjby", QStringLiteral("2")},
-        {"displayobjby", QStringLiteral("3")},
-        {"usecurrentadcredentials", QStringLiteral("1")},
-        {"adusername", QString()},
-        {"adpassword", QString()},
-        {"mainwindowstate", QString::number(16777216)},
-        {"mainwindowheight", QStringLiteral("600")},
-        {"mainwindowwidth", QStringLiteral("800")},
-        {"mainwindowsplitterwidth", QStringLiteral("200")},
-        {"multivalueddelimiter", QStringLiteral(";")},
-        {"showcomparison", QStringLiteral("0")},
-        {"replacements", QStringLiteral("2")},
-        {"trimmedend", QStringLiteral("...")},
-        {"firstuppercase", QStringLiteral("1")},
-    };
-}
 
 const char *const kLaterTables[] = {
     "CREATE TABLE selection_charlists(id INTEGER PRIMARY KEY AUTOINCREMENT, listname TEXT)",
@@ -71,22 +44,27 @@ QString joinValues(const QStringList &values)
     return quoted.join(QStringLiteral(", "));
 }
 
+// The rows every file has had from the start, in table order; later rows
+// come from the migrations, as they do for an older file.
 void seedOptionsTable(Database &db)
 {
     db.execute(QStringLiteral("CREATE TABLE options(fld TEXT, val TEXT);"));
-    for (const SeedOption &option : seedOptions())
-        db.execute(QStringLiteral("INSERT INTO options(fld, val) VALUES(") +
-                   joinValues({QString::fromLatin1(option.key), option.value}) + QStringLiteral(")"));
+    for (const OptionDefinition &option : optionTable()) {
+        if (option.since == 0)
+            db.execute(QStringLiteral("INSERT INTO options(fld, val) VALUES(") +
+                       joinValues({QString::fromLatin1(option.key), QString::fromLatin1(option.defaultValue)}) +
+                       QStringLiteral(")"));
+    }
 }
 
 void seedAttributes(Database &db)
 {
     db.execute(QStringLiteral("CREATE TABLE attributes(id INT, fld TEXT, attribute TEXT, multivalued INT, "
                               "rangeupper INT, elements INT, syntax INT)"));
-    for (const CatalogueAttribute &a : seededCatalogue()) {
+    for (const CatalogueAttribute &a : kAttributeCatalogue) {
         const QStringList values{QString::number(a.id),
-                                 a.fld,
-                                 a.attribute,
+                                 QString::fromLatin1(a.fld),
+                                 QString::fromLatin1(a.attribute),
                                  QString::number(a.multivalued),
                                  QString::number(a.rangeupper),
                                  QString::number(a.elements),
@@ -134,8 +112,9 @@ QList<CharacterList> seedCharacterLists()
     };
 }
 
-// Writes the schema and seed rows into the empty database at `path` in one
-// transaction; true only when every statement succeeded.
+// Writes the schema and seed rows into the empty database at `path`, and
+// what the migrations add, in one transaction; true only when every statement
+// succeeded.
 bool seedNewFile(const QString &path, const QList<CharacterList> &lists)
 {
     Database db;
@@ -149,6 +128,7 @@ bool seedNewFile(const QString &path, const QList<CharacterList> &lists)
         db.execute(QString::fromLatin1(statement));
     for (const CharacterList &list : lists)
         seedCharacterList(db, list);
+    applyMigrations(db, 0);
     const bool seeded = db.failedWrites() == 0 && db.execute(QStringLiteral("COMMIT"));
     db.close();
     return seeded;
@@ -182,10 +162,13 @@ QStringList missingParts(Database &db)
     db.query(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
     while (db.next_row())
         tables << db.get_text(0);
+    QStringList expected;
+    for (const char *name : kTableNames)
+        expected << QString::fromLatin1(name);
     QStringList missing;
-    for (const char *name : kTableNames) {
-        if (!tables.contains(QLatin1String(name)))
-            missing << QStringLiteral("table ") + QLatin1String(name);
+    for (const QString &name : expected + migratedTables()) {
+        if (!tables.contains(name))
+            missing << QStringLiteral("table ") + name;
     }
     if (!tables.contains(QStringLiteral("options")))
         return missing;
@@ -193,7 +176,7 @@ QStringList missingParts(Database &db)
     db.query(QStringLiteral("SELECT fld FROM options"));
     while (db.next_row())
         keys << db.get_text(0);
-    for (const SeedOption &option : seedOptions()) {
+    for (const OptionDefinition &option : optionTable()) {
         if (!keys.contains(QLatin1String(option.key)))
             missing << QStringLiteral("option ") + QLatin1String(option.key);
     }
@@ -213,18 +196,18 @@ Settings loadSettings(Database &db, SecretStore *keyring)
 {
     Settings settings;
     settings.replacementRules = loadReplacementRules(db);
-    settings.replacementMode = int(db.optionLong(QStringLiteral("replacements")));
-    settings.firstUpperCase = int(db.optionLong(QStringLiteral("firstuppercase")));
-    settings.multivaluedDelimiter = db.optionText(QStringLiteral("multivalueddelimiter"));
-    settings.trimmedEnd = db.optionText(QStringLiteral("trimmedend"));
-    const QString server = db.optionText(QStringLiteral("dcserver"));
-    const QString port = db.optionText(QStringLiteral("dcserverport"));
+    settings.replacementMode = int(optionLong(db, Option::Replacements));
+    settings.firstUpperCase = int(optionLong(db, Option::FirstUpperCase));
+    settings.multivaluedDelimiter = optionText(db, Option::MultivaluedDelimiter);
+    settings.trimmedEnd = optionText(db, Option::TrimmedEnd);
+    const QString server = optionText(db, Option::DcServer);
+    const QString port = optionText(db, Option::DcServerPort);
     settings.serverAddress = server + QLatin1Char(':') + port;
-    settings.baseDn = db.optionText(QStringLiteral("dcbasedn"));
-    settings.useCurrentCredentials = int(db.optionLong(QStringLiteral("usecurrentadcredentials")));
-    settings.userName = db.optionText(QStringLiteral("adusername"));
+    settings.baseDn = optionText(db, Option::DcBaseDn);
+    settings.useCurrentCredentials = int(optionLong(db, Option::UseCurrentAdCredentials));
+    settings.userName = optionText(db, Option::AdUserName);
     settings.password = loadPassword(db, keyring, {server, settings.userName});
-    settings.showComparison = int(db.optionLong(QStringLiteral("showcomparison")));
+    settings.showComparison = int(optionLong(db, Option::ShowComparison));
     settings.wordStartGuard = kWordStartGuard;
     settings.wordEndGuard = kWordEndGuard;
     return settings;
@@ -233,16 +216,16 @@ Settings loadSettings(Database &db, SecretStore *keyring)
 WindowOptions loadWindowOptions(Database &db)
 {
     WindowOptions window;
-    window.state = db.optionLong(QStringLiteral("mainwindowstate"));
-    window.height = db.optionLong(QStringLiteral("mainwindowheight"));
-    window.width = db.optionLong(QStringLiteral("mainwindowwidth"));
-    window.splitterWidth = db.optionLong(QStringLiteral("mainwindowsplitterwidth"));
+    window.state = optionLong(db, Option::MainWindowState);
+    window.height = optionLong(db, Option::MainWindowHeight);
+    window.width = optionLong(db, Option::MainWindowWidth);
+    window.splitterWidth = optionLong(db, Option::MainWindowSplitterWidth);
     return window;
 }
 
 bool savePassword(Database &db, const QString &password)
 {
-    return db.setOption(QStringLiteral("adpassword"), scramblePassword(password));
+    return setOption(db, Option::AdPassword, scramblePassword(password));
 }
 
 } // namespace orvane

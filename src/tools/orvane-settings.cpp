@@ -1,7 +1,9 @@
 // orvane-settings: prepares or changes a settings file without the windows, so
 // that scripts (the demo, an administrator's roll-out) can point Orvane at a
 // directory and register workbooks. The file is created with its full schema
-// and seed rows when it is missing, exactly as the program's first start would.
+// and seed rows when it is missing, and an older one brought up to date,
+// exactly as the program's start would. Options are named as the option table
+// names them.
 // Every change goes through the same store and registration rules the Options
 // window uses; the file is kept private (0600) like the program keeps it, and
 // the password goes to the desktop keyring where one answers. A password is
@@ -10,6 +12,8 @@
 #include "store/Database.h"
 #include "store/PasswordStore.h"
 #include "store/PrivateFiles.h"
+#include "store/OptionTable.h"
+#include "store/SettingsMigrations.h"
 #include "store/SettingsStore.h"
 #include "store/keyring/SystemKeyring.h"
 #include "workbook/Registration.h"
@@ -43,13 +47,6 @@ int fail(const QString &message)
     return 1;
 }
 
-bool isKnownOption(Database &db, const QString &key)
-{
-    db.query(QStringLiteral("SELECT count(*) FROM options WHERE fld = ") + sqlQuote(key));
-    db.next_row();
-    return db.get_long(0) > 0;
-}
-
 long long attributeId(Database &db, const QString &ldapName)
 {
     db.query(QStringLiteral("SELECT id FROM attributes WHERE attribute = ") + sqlQuote(ldapName));
@@ -64,18 +61,24 @@ long long workbookId(Database &db, const QString &text)
     return ok && readWorkbook(db, id).id == id ? id : 0;
 }
 
-int setOption(Database &db, const QStringList &a)
+int writeOption(Database &db, const QStringList &a)
 {
-    if (!isKnownOption(db, a[0]))
+    const OptionDefinition *option = findOption(a[0]);
+    if (!option)
         return fail(QStringLiteral("no option named ") + a[0]);
-    return db.setOption(a[0], a[1]) ? 0 : fail(QStringLiteral("cannot write the option"));
+    const QString refusal = optionValueRefusal(*option, a[1]);
+    if (!refusal.isEmpty())
+        return fail(refusal);
+    return setOption(db, option->option, a[1]) ? 0
+                                                : fail(QStringLiteral("cannot write the option: ") + db.lastError());
 }
 
-int getOption(Database &db, const QStringList &a)
+int readOption(Database &db, const QStringList &a)
 {
-    if (!isKnownOption(db, a[0]))
+    const OptionDefinition *option = findOption(a[0]);
+    if (!option)
         return fail(QStringLiteral("no option named ") + a[0]);
-    std::printf("%s\n", qPrintable(db.optionText(a[0])));
+    std::printf("%s\n", qPrintable(optionText(db, option->option)));
     return 0;
 }
 
@@ -142,6 +145,7 @@ struct Command {
     const char *name;
     int argumentCount;
     std::function<int(Database &, const QStringList &)> run;
+    bool writes = true; ///< refused on a file of a newer version, which is opened read-only
 };
 
 // Reads the first line of standard input or of the file `--file <path>`
@@ -172,7 +176,7 @@ int setPassword(Database &db, const QStringList &a)
     const QString refusal = passwordRefusal(password);
     if (!refusal.isEmpty())
         return fail(refusal);
-    if (db.optionLong(QStringLiteral("usecurrentadcredentials")) == 1)
+    if (optionLong(db, Option::UseCurrentAdCredentials) == 1)
         return fail(QStringLiteral("the settings use current credentials, which store no password; "
                                    "set usecurrentadcredentials 0 first"));
     const PasswordOwner owner = storedPasswordOwner(db);
@@ -186,8 +190,8 @@ int setPassword(Database &db, const QStringList &a)
 }
 
 const Command kCommands[] = {
-    {"set", 2, setOption},
-    {"get", 1, getOption},
+    {"set", 2, writeOption},
+    {"get", 1, readOption, false},
     {"set-password", -1, setPassword},
     {"register-workbook", 2, registerFile},
     {"tag-workbook", 2, tagFile},
@@ -209,8 +213,12 @@ int run(const QStringList &args)
         if (createIfMissing(args[0], seedCharacterLists()) == CreateOutcome::CannotCreateFile)
             return fail(QStringLiteral("cannot create ") + args[0]);
         Database db;
-        if (!db.open(args[0]))
+        const SettingsOpening opening = openSettingsFile(db, args[0]);
+        if (opening.state == SettingsFileState::CannotOpen)
             return fail(QStringLiteral("cannot open ") + args[0]);
+        if (opening.state == SettingsFileState::UpgradeFailed ||
+            (opening.state == SettingsFileState::Newer && command.writes))
+            return fail(settingsOpeningMessage(opening, args[0]));
         for (const QString &line : secureSettingsFile(db, QString(), args[0]))
             std::fprintf(stderr, "orvane-settings: made private: %s\n", qPrintable(line));
         return command.run(db, arguments);

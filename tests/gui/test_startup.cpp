@@ -170,3 +170,45 @@ TEST(Startup, AnIncompleteFileIsReportedOnceAndTheProgramGoesOn)
     EXPECT_EQ(ctx.quitFlag, 0);
     EXPECT_EQ(ctx.settings.trimmedEnd, "...");
 }
+
+TEST(Startup, AFileOfAnOlderVersionIsUpgradedWithOneEventAndNoBox)
+{
+    const QString home = freshDataHome("older");
+    QDir().mkdir(home + "/orvane", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString path = home + "/orvane/data.db3";
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ORVANE_SOURCE_DIR "/tests/store/fixtures/settings-v0.db3"), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    ScriptedDialogs boxes;
+    AppContext ctx;
+    prepareContext(ctx);
+    EXPECT_TRUE(boxes.shown.isEmpty()) << boxes.texts().join("\n").toStdString();
+    EXPECT_EQ(ctx.settings.serverAddress, "dc1.example.org:389");
+    ctx.db.query("SELECT eventtext FROM events WHERE eventtitle = 'Settings file upgraded'");
+    ASSERT_EQ(ctx.db.next_row(), 1);
+    EXPECT_TRUE(ctx.db.get_text(0).startsWith("The settings file was brought from settings version 0 to"));
+    EXPECT_EQ(ctx.db.next_row(), 0);
+}
+
+TEST(Startup, AFileOfANewerVersionIsOpenedReadOnlyAndSaysSo)
+{
+    const QString home = freshDataHome("newer");
+    QDir().mkdir(home + "/orvane", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString path = home + "/orvane/data.db3";
+    ASSERT_EQ(createIfMissing(path, seedCharacterLists()), CreateOutcome::Created);
+    {
+        Database db;
+        ASSERT_TRUE(db.open(path));
+        ASSERT_TRUE(db.execute("PRAGMA user_version = 999"));
+    }
+    ScriptedDialogs boxes;
+    AppContext ctx;
+    prepareContext(ctx);
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown[0].title, "Settings file");
+    EXPECT_TRUE(boxes.shown[0].text.contains("was written by a newer version of Orvane (settings version 999"))
+        << boxes.shown[0].text.toStdString();
+    EXPECT_TRUE(boxes.shown[0].text.contains("read-only"));
+    EXPECT_TRUE(ctx.db.isReadOnly());
+    EXPECT_EQ(ctx.settings.trimmedEnd, "...");
+    EXPECT_EQ(ctx.quitFlag, 0);
+}

@@ -2,6 +2,7 @@
 #include "store/AttributeCatalogue.h"
 #include "store/Clock.h"
 #include "store/PasswordScrambler.h"
+#include "store/SettingsMigrations.h"
 #include "store/SettingsStore.h"
 
 #include <QFile>
@@ -48,7 +49,8 @@ TEST_F(StoreTest, NewFileHoldsSchemaAndSeedRows)
                    1),
               QStringList({"options", "attributes", "events", "selection_charlists", "selection_characters",
                            "excelfiles", "excelfiles_bind", "color_markers", "color_markers_bind",
-                           "replacements"}));
+                           "replacements", "journal_sets", "journal_changes"}));
+    EXPECT_EQ(rows(db, "PRAGMA user_version", 1), QStringList({QString::number(kSettingsVersion)}));
     EXPECT_EQ(rows(db, "SELECT fld, val FROM options ORDER BY rowid", 2), kExpectedOptions);
 
     const QStringList attributes = rows(db,

@@ -2,7 +2,9 @@
 
 #include "TestSupport.h"
 #include "store/Database.h"
+#include "store/OptionTable.h"
 #include "store/PasswordScrambler.h"
+#include "store/SettingsMigrations.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,7 +68,29 @@ TEST_F(SettingsTool, OptionsAreWrittenExactlyAndUnknownOnesRefused)
     EXPECT_EQ(run({"set", "nosuchoption", "1"}).exitCode, 1);
     EXPECT_EQ(run({"set", "dcbasedn"}).exitCode, 2);
     EXPECT_EQ(run({"frobnicate"}).exitCode, 2);
-    EXPECT_EQ(rows("SELECT count(*) FROM options", 1), QStringList({"18"}));
+    EXPECT_EQ(rows("SELECT count(*) FROM options", 1),
+              QStringList({QString::number(orvane::optionTable().size())}));
+    const ToolRun notANumber = run({"set", "mainwindowwidth", "wide"});
+    EXPECT_EQ(notANumber.exitCode, 1);
+    EXPECT_EQ(notANumber.err, "orvane-settings: mainwindowwidth takes a whole number, not \"wide\"");
+    EXPECT_EQ(run({"get", "mainwindowwidth"}).out, "800");
+}
+
+TEST_F(SettingsTool, AnOlderFileIsBroughtUpToDateAndANewerOneOnlyRead)
+{
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ORVANE_SOURCE_DIR "/tests/store/fixtures/settings-v0.db3"), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(run({"get", "dcserver"}).out, "dc1.example.org");
+    EXPECT_EQ(rows("PRAGMA user_version", 1), QStringList({QString::number(orvane::kSettingsVersion)}));
+    {
+        orvane::Database db;
+        ASSERT_TRUE(db.open(path));
+        ASSERT_TRUE(db.execute("PRAGMA user_version = 999"));
+    }
+    const ToolRun refused = run({"set", "dcserver", "dc2.example.org"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains("was written by a newer version of Orvane")) << refused.err.toStdString();
+    EXPECT_EQ(run({"get", "dcserver"}).out, "dc1.example.org");
 }
 
 TEST_F(SettingsTool, PasswordIsReadFromStandardInputOrAFileNeverFromArguments)

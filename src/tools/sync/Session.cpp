@@ -1,12 +1,11 @@
 #include "Session.h"
 
 #include "ExitCodes.h"
-#include "directory/FailureReason.h"
 #include "directory/UserSearch.h"
-#include "store/CountText.h"
 #include "store/DataFolder.h"
 #include "store/PasswordStore.h"
 #include "store/PrivateFiles.h"
+#include "store/SettingsMigrations.h"
 #include "store/SettingsStore.h"
 #include "store/keyring/SystemKeyring.h"
 #include "workbook/Registration.h"
@@ -36,10 +35,14 @@ bool readFirstLine(const QString &path, QString *line, QString *error)
     return true;
 }
 
-QString searchFailureLine(const DirectoryFailure &failure, const DirectoryConnection &connection)
+QString searchFailureLine(const DirectoryFailure &failure)
 {
-    return QStringLiteral("the directory search failed: ") + failureReason(failure, connection) +
-           QStringLiteral(" (") + codeText(failure.code) + u')';
+    QString text = QStringLiteral("the directory search failed: ") + codeText(failure.code);
+    if (!failure.engineText.isEmpty())
+        text += u' ' + failure.engineText;
+    if (!failure.diagnostic.isEmpty() && failure.diagnostic != failure.engineText)
+        text += QStringLiteral(" (directory: ") + failure.diagnostic + u')';
+    return text;
 }
 
 } // namespace
@@ -60,9 +63,18 @@ int Session::open()
             QStringLiteral("there is no settings file %1 (start Orvane once, or prepare it with "
                            "orvane-settings)")
                 .arg(QDir::toNativeSeparators(file)));
-    if (!db.open(file))
+    const SettingsOpening opening = openSettingsFile(db, file);
+    if (opening.state == SettingsFileState::CannotOpen)
         return console.fail(ExitConfiguration, QStringLiteral("cannot open the settings file %1: %2")
                                                    .arg(QDir::toNativeSeparators(file), db.lastError()));
+    if (opening.state == SettingsFileState::UpgradeFailed)
+        return console.fail(ExitConfiguration, settingsOpeningMessage(opening, file).replace(u'\n', u' '));
+    if (opening.state == SettingsFileState::Newer)
+        console.warn(settingsOpeningMessage(opening, file));
+    if (opening.state == SettingsFileState::Upgraded)
+        console.detail(QStringLiteral("settings file brought from settings version %1 to %2")
+                           .arg(opening.fileVersion)
+                           .arg(kSettingsVersion));
     QStringList tables;
     for (const QString &part : missingParts(db))
         if (part.startsWith(QStringLiteral("table ")))
@@ -125,13 +137,12 @@ int Session::listUsers(const QString &prefix, ObjectTable *table)
                     });
     console.endProgress();
     if (outcome.failure.failed())
-        return console.fail(ExitConfiguration, searchFailureLine(outcome.failure, connection()));
+        return console.fail(ExitConfiguration, searchFailureLine(outcome.failure));
     // The plan needs no account state, so an unreadable one is only worth a detail.
     if (outcome.stateFailure.failed())
         console.detail(QStringLiteral("the account state of some users could not be read: ") +
                        outcome.stateFailure.reason());
-    console.detail(countText(outcome.count, QStringLiteral("user"), QStringLiteral("users")) +
-                   QStringLiteral(" listed"));
+    console.detail(QStringLiteral("%1 users listed").arg(outcome.count));
     return ExitSuccess;
 }
 
