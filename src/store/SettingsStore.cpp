@@ -61,10 +61,10 @@ void seedAttributes(Database &db)
 {
     db.execute(QStringLiteral("CREATE TABLE attributes(id INT, fld TEXT, attribute TEXT, multivalued INT, "
                               "rangeupper INT, elements INT, syntax INT)"));
-    for (const CatalogueAttribute &a : kAttributeCatalogue) {
+    for (const CatalogueAttribute &a : seededCatalogue()) {
         const QStringList values{QString::number(a.id),
-                                 QString::fromLatin1(a.fld),
-                                 QString::fromLatin1(a.attribute),
+                                 a.fld,
+                                 a.attribute,
                                  QString::number(a.multivalued),
                                  QString::number(a.rangeupper),
                                  QString::number(a.elements),

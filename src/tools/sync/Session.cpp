@@ -1,8 +1,10 @@
 #include "Session.h"
 
 #include "ExitCodes.h"
+#include "directory/FailureReason.h"
 #include "directory/UserSearch.h"
 #include "store/DataFolder.h"
+#include "store/CountText.h"
 #include "store/PasswordStore.h"
 #include "store/PrivateFiles.h"
 #include "store/SettingsMigrations.h"
@@ -35,14 +37,10 @@ bool readFirstLine(const QString &path, QString *line, QString *error)
     return true;
 }
 
-QString searchFailureLine(const DirectoryFailure &failure)
+QString searchFailureLine(const DirectoryFailure &failure, const DirectoryConnection &connection)
 {
-    QString text = QStringLiteral("the directory search failed: ") + codeText(failure.code);
-    if (!failure.engineText.isEmpty())
-        text += u' ' + failure.engineText;
-    if (!failure.diagnostic.isEmpty() && failure.diagnostic != failure.engineText)
-        text += QStringLiteral(" (directory: ") + failure.diagnostic + u')';
-    return text;
+    return QStringLiteral("the directory search failed: ") + failureReason(failure, connection) +
+           QStringLiteral(" (") + codeText(failure.code) + u')';
 }
 
 } // namespace
@@ -137,12 +135,13 @@ int Session::listUsers(const QString &prefix, ObjectTable *table)
                     });
     console.endProgress();
     if (outcome.failure.failed())
-        return console.fail(ExitConfiguration, searchFailureLine(outcome.failure));
+        return console.fail(ExitConfiguration, searchFailureLine(outcome.failure, connection()));
     // The plan needs no account state, so an unreadable one is only worth a detail.
     if (outcome.stateFailure.failed())
         console.detail(QStringLiteral("the account state of some users could not be read: ") +
                        outcome.stateFailure.reason());
-    console.detail(QStringLiteral("%1 users listed").arg(outcome.count));
+    console.detail(countText(outcome.count, QStringLiteral("user"), QStringLiteral("users")) +
+                   QStringLiteral(" listed"));
     return ExitSuccess;
 }
 
