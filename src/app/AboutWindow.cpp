@@ -18,12 +18,24 @@ const char *const kWebSite = "https://orvane.example.org";
 const char *const kIconCredit = "Orvane icon set 1.0 by Orvane contributors";
 const char *const kIconSite = "https://orvane.example.org/icons";
 
+constexpr int kWindowWidth = 300;
+constexpr int kRightMargin = 8;
+
 QLabel *placeText(QWidget *parent, const QString &text, const QRect &where)
 {
     auto *label = new QLabel(text, parent);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setGeometry(where);
     return label;
+}
+
+// A one-line text is widened to what it needs, as far as the window reaches,
+// so that the name, the version and the addresses show whole in any font.
+void fitWidth(QLabel *label)
+{
+    const QRect at = label->geometry();
+    const int needed = label->fontMetrics().horizontalAdvance(label->text()) + 2;
+    label->resize(qMax(at.width(), qMin(needed, kWindowWidth - kRightMargin - at.x())), at.height());
 }
 
 // A link look without an action: blue, underlined, blue under the mouse too.
@@ -44,7 +56,7 @@ AboutWindow::AboutWindow(const AppContext &ctx, QWidget *owner) : QDialog(owner)
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setModal(false);
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(300, 200);
+    setFixedSize(kWindowWidth, 200);
     applyWindowFont(this);
 
     auto *image = new QLabel(this);
@@ -66,6 +78,9 @@ AboutWindow::AboutWindow(const AppContext &ctx, QWidget *owner) : QDialog(owner)
     credit->setWordWrap(true);
     placeLink(this, QLatin1String(kIconSite), QRect(120, 132, 160, 20))
         ->setObjectName(QStringLiteral("IconSite"));
+
+    for (const char *name : {"ProgramName", "Author", "WebSite", "IconSite"})
+        fitWidth(findChild<QLabel *>(QLatin1String(name)));
 
     auto *ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("OkButton"));

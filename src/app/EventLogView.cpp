@@ -39,13 +39,21 @@ EventLogView::EventLogView(AppContext &ctx, QTreeWidget *list, QPlainTextEdit *t
 {
     menu_ = new QMenu(list_);
     menu_->setObjectName(QStringLiteral("EventMenu"));
-    delete_ = menu_->addAction(QStringLiteral("Delete"), this, &EventLogView::deleteSelected);
-    menu_->addAction(QStringLiteral("Refresh"), this, &EventLogView::refresh);
-    markRead_ = menu_->addAction(QStringLiteral("Mark as read"), this, &EventLogView::markSelectedRead);
-    markUnread_ = menu_->addAction(QStringLiteral("Mark as unread"), this, &EventLogView::markSelectedUnread);
-    menu_->addAction(QStringLiteral("Select All"), this, &EventLogView::selectAll);
+    delete_ = menu_->addAction(QStringLiteral("&Delete"), this, &EventLogView::deleteSelected);
+    menu_->addAction(QStringLiteral("&Refresh"), this, &EventLogView::refresh);
+    markRead_ = menu_->addAction(QStringLiteral("Mark as r&ead"), this, &EventLogView::markSelectedRead);
+    markUnread_ =
+        menu_->addAction(QStringLiteral("Mark as &unread"), this, &EventLogView::markSelectedUnread);
+    menu_->addAction(QStringLiteral("Select &All"), this, &EventLogView::selectAll);
+    indicator_->setCursor(Qt::PointingHandCursor);
 
     connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { openCurrentEvent(); });
+    connect(list_, &QTreeWidget::itemClicked, this, [this] { showCurrentEvent(); });
+    // Moving with the arrow keys shows each event too; a refill of the list does not.
+    connect(list_, &QTreeWidget::currentItemChanged, this, [this] {
+        if (list_->hasFocus())
+            showCurrentEvent();
+    });
     connect(list_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { showMenu(list_->viewport()->mapToGlobal(pos)); });
 }
@@ -93,6 +101,12 @@ void EventLogView::openCurrentEvent()
         row->setIcon(1, ctx_.images.icon(ImageRead));
         refreshUnreadIndicator();
     }
+}
+
+void EventLogView::showCurrentEvent()
+{
+    if (QTreeWidgetItem *row = currentRow(list_))
+        text_->setPlainText(eventText(ctx_.db, rowData(row)));
 }
 
 void EventLogView::showMenu(const QPoint &globalPos)
@@ -176,6 +190,7 @@ void EventLogView::addRow(int position, const EventRow &event)
 void EventLogView::setIndicator(bool on)
 {
     indicator_->clear();
+    indicator_->setToolTip(on ? QStringLiteral("Unread events: click to show the Events tab") : QString());
     if (on)
         indicator_->setPixmap(ctx_.images.icon(ImageInformation).pixmap(16, 16));
 }

@@ -39,6 +39,9 @@ class EventLogView : public QObject
 
     /// Double click: shows the current event's text and marks it read.
     void openCurrentEvent();
+    /// Single click (the current row changed): shows that event's text and
+    /// leaves its unread mark, which only opening or "Mark as read" changes.
+    void showCurrentEvent();
     /// Right click: enables the items that need a current row and shows the menu at `globalPos`.
     void showMenu(const QPoint &globalPos);
     /// Asks once, then deletes the selected events and their rows.

@@ -1,10 +1,18 @@
 #include "app/ListViews.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QStyle>
 #include <QTreeWidget>
 
 namespace orvane
 {
+namespace
+{
+
+constexpr int kLastColumnStart = 40;
+
+} // namespace
 
 QTreeWidget *createListView(QWidget *parent, const QString &name, const QList<ListColumn> &columns,
                             ListSelection selection)
@@ -21,7 +29,9 @@ QTreeWidget *createListView(QWidget *parent, const QString &name, const QList<Li
                                                                 : QAbstractItemView::SingleSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->setContextMenuPolicy(Qt::CustomContextMenu);
-    list->header()->setStretchLastSection(false);
+    // The last column takes what is left, so that no view shows an empty band
+    // beside its columns and a long last value uses the room there is.
+    list->header()->setStretchLastSection(true);
     list->header()->setSectionsMovable(false);
     list->header()->setMinimumSectionSize(8);
     QStringList titles;
@@ -31,7 +41,60 @@ QTreeWidget *createListView(QWidget *parent, const QString &name, const QList<Li
     list->setHeaderLabels(titles);
     for (int i = 0; i < columns.size(); ++i)
         list->setColumnWidth(i, columns[i].width);
+    // A stretching section never shrinks below the width last set on it: the
+    // last column starts small, so that a narrow view shows the columns before
+    // it whole instead of scrolling sideways.
+    if (!columns.isEmpty())
+        list->setColumnWidth(int(columns.size()) - 1, qMin(columns.last().width, kLastColumnStart));
     return list;
+}
+
+bool ListRow::operator<(const QTreeWidgetItem &other) const
+{
+    const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+    const QString mine = text(column), theirs = other.text(column);
+    bool mineIsNumber = false, theirsIsNumber = false;
+    const double a = mine.toDouble(&mineIsNumber), b = theirs.toDouble(&theirsIsNumber);
+    if (mineIsNumber && theirsIsNumber)
+        return a < b;
+    return QString::localeAwareCompare(mine, theirs) < 0;
+}
+
+void enableHeaderSorting(QTreeWidget *list)
+{
+    QHeaderView *header = list->header();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);
+    QObject::connect(header, &QHeaderView::sectionClicked, list, [list, header](int column) {
+        // The first click on a title sorts ascending, the next one on it reverses.
+        const bool same = header->isSortIndicatorShown() && header->sortIndicatorSection() == column;
+        const Qt::SortOrder order = same && header->sortIndicatorOrder() == Qt::AscendingOrder
+                                        ? Qt::DescendingOrder
+                                        : Qt::AscendingOrder;
+        header->setSortIndicatorShown(true);
+        header->setSortIndicator(column, order);
+        list->sortItems(column, order);
+    });
+}
+
+int neededColumnWidth(const QTreeWidget *list, int column)
+{
+    const QFontMetrics header(list->header()->font());
+    const int padding = 2 * list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 8;
+    const QString title = list->headerItem()->text(column).trimmed();
+    int needed = title.isEmpty() ? 0 : header.horizontalAdvance(title) + padding;
+    const QFontMetrics rows(list->font());
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *row = list->topLevelItem(i);
+        const QString text = row->text(column);
+        int width = text.isEmpty() ? 0 : rows.horizontalAdvance(text) + padding;
+        if (!row->icon(column).isNull())
+            width += list->iconSize().width() + 4;
+        if (row->data(column, Qt::CheckStateRole).isValid())
+            width += list->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, list) + 4;
+        needed = qMax(needed, width);
+    }
+    return needed;
 }
 
 long long rowData(const QTreeWidgetItem *row)

@@ -9,6 +9,7 @@
 #include "app/ListViews.h"
 #include "app/MainWindowLayout.h"
 #include "app/MarkerHandlers.h"
+#include "app/ObjectView.h"
 #include "app/OptionsWindow.h"
 #include "app/Placement.h"
 #include "app/WindowFont.h"
@@ -40,6 +41,8 @@ namespace
 
 constexpr int kToolbarHeight = 28;
 constexpr int kMinimumRightPane = 610;
+// The three icon columns and a short name: what the list shows at the smallest window.
+constexpr int kMinimumObjectList = 170;
 constexpr QSize kDefaultInnerSize(800, 600);
 
 QFrame *tabFrame(QWidget *page, const QString &name)
@@ -80,6 +83,7 @@ MainWindow::MainWindow(AppContext &ctx, QWidget *parent) : QMainWindow(parent), 
     buildWorkArea();
     buildStatusBar();
     wireObjectView();
+    buildKeyboard();
     refillLetterCombo();
     setObjectListTitle(displayObjectByFld(ctx_.db));
     refillMarkerCombo();
@@ -89,44 +93,46 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::buildMenuBar()
 {
-    QMenu *file = menuBar()->addMenu(QStringLiteral("File"));
+    // The '&' marks each item's mnemonic (Alt+F opens "File"); the texts shown are the plain ones.
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("MenuFile"));
-    file->addAction(QStringLiteral("Export..."), this, &MainWindow::openExportWindow);
-    file->addAction(QStringLiteral("Review all..."), this, &MainWindow::openReviewWindow);
-    file->addAction(QStringLiteral("History..."), this, &MainWindow::openHistoryWindow);
-    file->addAction(QStringLiteral("Options"), this, &MainWindow::openOptions);
+    file->addAction(QStringLiteral("&Export..."), this, &MainWindow::openExportWindow);
+    file->addAction(QStringLiteral("&Review all..."), this, &MainWindow::openReviewWindow);
+    file->addAction(QStringLiteral("&History..."), this, &MainWindow::openHistoryWindow);
+    file->addAction(QStringLiteral("&Options"), this, &MainWindow::openOptions);
     file->addSeparator();
-    file->addAction(QStringLiteral("Exit"), this, &MainWindow::exitProgram);
+    QAction *exit = file->addAction(QStringLiteral("E&xit"), this, &MainWindow::exitProgram);
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    QMenu *edit = menuBar()->addMenu(QStringLiteral("Edit"));
+    QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("MenuEdit"));
-    edit->addAction(QStringLiteral("Select All"), this, &MainWindow::selectAll);
+    edit->addAction(QStringLiteral("Select &All"), this, &MainWindow::selectAll);
 
-    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("MenuHelp"));
-    help->addAction(QStringLiteral("About"), this, &MainWindow::openAbout);
+    help->addAction(QStringLiteral("&About"), this, &MainWindow::openAbout);
 }
 
 void MainWindow::buildPopupMenus()
 {
     attributeMenu_ = new QMenu(this);
     attributeMenu_->setObjectName(QStringLiteral("AttributeMenu"));
-    editAction_ = attributeMenu_->addAction(QStringLiteral("Edit..."), this, &MainWindow::editAttribute);
+    editAction_ = attributeMenu_->addAction(QStringLiteral("&Edit..."), this, &MainWindow::editAttribute);
     refreshAction_ =
-        attributeMenu_->addAction(QStringLiteral("Refresh"), this, &MainWindow::refreshAttributes);
+        attributeMenu_->addAction(QStringLiteral("&Refresh"), this, &MainWindow::refreshAttributes);
 
     lookupMenu_ = new QMenu(this);
     lookupMenu_->setObjectName(QStringLiteral("LookupMenu"));
-    compareAction_ = lookupMenu_->addAction(QStringLiteral("Compare"), this, &MainWindow::compareSource);
-    lookupMenu_->addAction(QStringLiteral("Select All"), this, &MainWindow::checkAllSources);
+    compareAction_ = lookupMenu_->addAction(QStringLiteral("&Compare"), this, &MainWindow::compareSource);
+    lookupMenu_->addAction(QStringLiteral("Select &All"), this, &MainWindow::checkAllSources);
 
     objectMenu_ = new QMenu(this);
     objectMenu_->setObjectName(QStringLiteral("ObjectMenu"));
     disableAction_ =
-        objectMenu_->addAction(QStringLiteral("Disable account"), this, &MainWindow::disableAccount);
+        objectMenu_->addAction(QStringLiteral("&Disable account"), this, &MainWindow::disableAccount);
     enableAction_ =
-        objectMenu_->addAction(QStringLiteral("Enable account"), this, &MainWindow::enableAccount);
-    imageAction_ = objectMenu_->addAction(QStringLiteral("Image..."), this, &MainWindow::openImageDialog);
+        objectMenu_->addAction(QStringLiteral("&Enable account"), this, &MainWindow::enableAccount);
+    imageAction_ = objectMenu_->addAction(QStringLiteral("&Image..."), this, &MainWindow::openImageDialog);
 }
 
 void MainWindow::buildToolbar()
@@ -151,8 +157,10 @@ void MainWindow::buildToolbar()
     const QIcon findIcon = QIcon::fromTheme(QStringLiteral("edit-find"), ctx_.images.icon(ImageMagnifier));
     QAction *findAction = toolbar_->addAction(findIcon, QStringLiteral("Find"), this, &MainWindow::find);
     findAction->setObjectName(QStringLiteral("Find"));
-    findAction->setToolTip(QStringLiteral("Find"));
-    QAction *review = toolbar_->addAction(QStringLiteral("Review all..."), this, &MainWindow::openReviewWindow);
+    findAction->setToolTip(QStringLiteral("Find (F5)"));
+    QAction *review =
+        toolbar_->addAction(QStringLiteral("Review all..."), this, &MainWindow::openReviewWindow);
+    findAction_ = findAction;
     review->setObjectName(QStringLiteral("ReviewAll"));
 }
 
@@ -171,6 +179,7 @@ void MainWindow::buildWorkArea()
                                  {{QString(), 20}, {QString(), 16}, {QString(), 16}, {QString(), 200}});
     connect(objectList_, &QTreeWidget::itemDoubleClicked, this, &MainWindow::objectListDoubleClicked);
     connect(objectList_, &QWidget::customContextMenuRequested, this, &MainWindow::objectListContextMenu);
+    objectList_->setMinimumWidth(kMinimumObjectList);
 
     tabs_ = new QTabWidget(splitter_);
     tabs_->setObjectName(QStringLiteral("MainTabs"));
@@ -237,7 +246,9 @@ void MainWindow::buildGeneralTab()
                                    {QStringLiteral(" "), 16},
                                    {QStringLiteral("Source attributes"), 150},
                                    {QStringLiteral("Prepared values"), 350},
+                                   {QStringLiteral("Directory values"), 350},
                                    {QStringLiteral("Original values"), 350}});
+    compareList_->setTextElideMode(Qt::ElideMiddle);
 }
 
 void MainWindow::buildEventsTab()
@@ -395,6 +406,9 @@ void MainWindow::resetObjectView()
     clearObjectPanes();
     for (ObjectEntry &entry : ctx_.objects)
         entry.selected = 0;
+    // The list is empty now: a count of the last Find would describe nothing.
+    statusText_->setText(kSettingsSavedText);
+    statusText_->setToolTip(QString());
 }
 
 void MainWindow::refillLetterCombo()
@@ -454,23 +468,21 @@ void MainWindow::find()
 
 void MainWindow::disableAccount()
 {
-    changeAccountOfCurrentRow(ctx_, objectList_, AccountChange::Disable, this);
+    changeAccount(AccountChange::Disable);
 }
 
 void MainWindow::enableAccount()
 {
-    changeAccountOfCurrentRow(ctx_, objectList_, AccountChange::Enable, this);
-}
-
-void MainWindow::openImageDialog()
-{
-    orvane::openImageDialog(ctx_, objectList_, this);
+    changeAccount(AccountChange::Enable);
 }
 
 void MainWindow::editAttribute()
 {
+    // The commit re-reads the user and shows the stored values; the marks and
+    // the comparison follow what it holds now.
     if (const ObjectEntry *object = openedObject(ctx_))
-        openAttributeEditor({&ctx_, attributeList_, [this] { showPrimaryStatus(); }}, object->cn, this);
+        openAttributeEditor({&ctx_, attributeList_, [this] { objectView_->refreshMarks(); }}, object->cn,
+                            this);
 }
 
 void MainWindow::objectListContextMenu(const QPoint &pos)

@@ -36,6 +36,10 @@ class AboutWindow;
 class OptionsWindow;
 class EventLogView;
 class ObjectView;
+enum class AccountChange;
+
+/// The status bar after the Options window is saved, which empties the lists.
+inline const QString kSettingsSavedText = QStringLiteral("Settings saved; press Find to list users again");
 
 /// The value of `mainwindowstate` for a maximised window.
 inline constexpr long long kMaximisedState = 16777216;
@@ -65,8 +69,8 @@ class MainWindow : public QMainWindow
     /// Shows `text` in the first field of the status bar ("" clears it).
     void setStatusText(const QString &text);
 
-    /// Empties the object list and the panes of the opened object and leaves
-    /// no object opened (after the Options window is saved).
+    /// Empties the object list and the panes of the opened object, leaves no
+    /// object opened and says so in the status bar (after the Options window is saved).
     void resetObjectView();
     /// Refills the letter combo from the current character list, first entry selected.
     void refillLetterCombo();
@@ -132,6 +136,15 @@ class MainWindow : public QMainWindow
     void reloadObject();
     void refreshObjectView();
     void wireObjectView();
+    // Enable or disable the selected row's account; the opened user is read again when it was that row.
+    void changeAccount(AccountChange change);
+    // A single click (or a tick) on a workbook row compares it, unless it is already shown.
+    void lookupListClicked(QTreeWidgetItem *row);
+    // After History: the users an undo wrote are read again, nothing else changes
+    // (MainWindowJournalCommands.cpp).
+    void rereadUsers(const QStringList &guids);
+    // Shortcuts, Return keys, the unread indicator's click and the Tab order (MainWindowKeyboard.cpp).
+    void buildKeyboard();
 
     void buildMenuBar();
     void buildToolbar();
@@ -150,6 +163,7 @@ class MainWindow : public QMainWindow
 
     QToolBar *toolbar_ = nullptr;
     QComboBox *letterCombo_ = nullptr;
+    QAction *findAction_ = nullptr;
 
     QMenu *objectMenu_ = nullptr;
     QAction *disableAction_ = nullptr;

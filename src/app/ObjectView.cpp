@@ -2,9 +2,9 @@
 
 #include "app/AppContext.h"
 #include "app/Dialogs.h"
-#include "app/OperationMessageBoxes.h"
 #include "app/ListViews.h"
 #include "app/ObjectListLoader.h"
+#include "app/OperationMessageBoxes.h"
 #include "directory/ObjectBinding.h"
 #include "workbook/PrimaryStatus.h"
 #include "workbook/SourceComparison.h"
@@ -79,6 +79,7 @@ void ObjectView::fillAttributeList()
 void ObjectView::findSources()
 {
     sources_.clear();
+    markedSource_ = comparedSource_ = -1;
     const ObjectEntry *entry = openedObject(ctx_);
     if (!entry)
         return;
@@ -89,6 +90,7 @@ void ObjectView::findSources()
         row->setText(0, f.desc);
         row->setText(1, f.lookupText);
         row->setText(2, f.filename);
+        row->setToolTip(2, f.filename); // the path is elided in the middle where the column is narrow
         row->setCheckState(0, Qt::Unchecked);
         setRowData(row, sources_.size());
         c_.lookupList->addTopLevelItem(row);
@@ -119,20 +121,27 @@ void ObjectView::loadSourceRow(int n, bool fill, bool icons)
     if (!comparison)
         return;
     markAttributeList(*comparison, icons);
-    if (fill)
+    markedSource_ = icons ? n : -1;
+    if (fill) {
         fillCompareList(*comparison);
+        comparedSource_ = n;
+    }
 }
 
 void ObjectView::markAttributeList(const SourceComparison &comparison, bool icons)
 {
-    for (QTreeWidgetItem *row : allRows(c_.attributeList))
+    for (QTreeWidgetItem *row : allRows(c_.attributeList)) {
         row->setIcon(0, QIcon());
+        row->setToolTip(0, QString());
+    }
     if (!icons)
         return;
     for (const SyncRecord &record : comparison.records) {
         for (QTreeWidgetItem *row : allRows(c_.attributeList)) {
-            if (rowData(row) == record.attributeId)
-                row->setIcon(0, ctx_.images.icon(record.upToDate ? ImageGreenDot : ImageRedDot));
+            if (rowData(row) != record.attributeId)
+                continue;
+            row->setIcon(0, ctx_.images.icon(record.upToDate ? ImageGreenDot : ImageRedDot));
+            row->setToolTip(0, record.upToDate ? kSameAsRowTip : kDiffersFromRowTip);
         }
     }
 }
@@ -140,18 +149,34 @@ void ObjectView::markAttributeList(const SourceComparison &comparison, bool icon
 void ObjectView::fillCompareList(const SourceComparison &comparison)
 {
     c_.compareList->clear();
+    const ObjectEntry *entry = openedObject(ctx_);
     for (const SyncRecord &record : comparison.records) {
         auto *row = new QTreeWidgetItem;
-        row->setIcon(0, ctx_.images.icon(record.upToDate ? ImageGreenDot : ImageRedDot));
-        if (record.replaced)
-            row->setIcon(1, ctx_.images.icon(ImageReplace));
-        if (record.trimmed)
-            row->setIcon(2, ctx_.images.icon(ImagePencil));
-        row->setText(3, record.displayName);
-        row->setText(4, record.value);
-        row->setText(5, record.rawValue);
+        row->setIcon(CompareStatus, ctx_.images.icon(record.upToDate ? ImageGreenDot : ImageRedDot));
+        row->setToolTip(CompareStatus, record.upToDate ? kSameAsRowTip : kDiffersFromRowTip);
+        if (record.replaced) {
+            row->setIcon(CompareReplaced, ctx_.images.icon(ImageReplace));
+            row->setToolTip(CompareReplaced, kReplacedTip);
+        }
+        if (record.trimmed) {
+            row->setIcon(CompareTrimmed, ctx_.images.icon(ImagePencil));
+            row->setToolTip(CompareTrimmed, kTrimmedTip);
+        }
+        row->setText(CompareAttribute, record.displayName);
+        row->setText(ComparePrepared, record.value);
+        // The value as the attribute list shows it: multi-valued ones joined by the delimiter.
+        row->setText(CompareDirectory, entry ? entry->values.value(record.attribute) : QString());
+        row->setText(CompareOriginal, record.rawValue);
+        for (int column : {ComparePrepared, CompareDirectory, CompareOriginal})
+            row->setToolTip(column, row->text(column));
         setRowData(row, record.attributeId);
         c_.compareList->addTopLevelItem(row);
+    }
+    // The value columns take what they need up to their own width, leaving the
+    // rest of the view to the last one.
+    for (int column : {CompareAttribute, ComparePrepared, CompareDirectory}) {
+        const int cap = column == CompareAttribute ? 150 : 350;
+        c_.compareList->setColumnWidth(column, qMin(cap, neededColumnWidth(c_.compareList, column)));
     }
 }
 
@@ -168,13 +193,39 @@ void ObjectView::reloadObject()
 void ObjectView::refreshObjectView()
 {
     fillAttributeList();
+    refreshMarks();
+}
+
+void ObjectView::refreshMarks()
+{
+    const int marked = markedSource_, compared = comparedSource_;
+    bool confirmed = false;
     if (ctx_.settings.showComparison == 0) {
         for (int n = 0; n < sources_.size(); ++n) {
-            if (sources_[n].keyConfirmed == 1)
+            if (sources_[n].keyConfirmed == 1) {
                 loadSourceRow(n, false, true);
+                confirmed = true;
+            }
+        }
+    }
+    // Marks that came from "Compare" on another row follow that row.
+    if (!confirmed && marked >= 0)
+        loadSourceRow(marked, false, true);
+    if (compared >= 0) {
+        if (const std::optional<SourceComparison> comparison = compareSource(compared)) {
+            fillCompareList(*comparison);
+            comparedSource_ = compared;
         }
     }
     showPrimaryStatus();
+}
+
+void ObjectView::rereadAfterWrite()
+{
+    if (!openedObject(ctx_))
+        return;
+    reloadObject();
+    refreshObjectView();
 }
 
 void ObjectView::showPrimaryStatus()

@@ -10,6 +10,7 @@
 
 #include <QList>
 #include <QObject>
+#include <functional>
 #include <optional>
 
 class QComboBox;
@@ -31,7 +32,28 @@ struct ObjectViewControls {
     QTreeWidget *lookupList = nullptr;
     QTreeWidget *compareList = nullptr;
     QWidget *parent = nullptr; ///< owner of the message boxes
+    /// Shows a line in the status bar (what Synchronize wrote); may be empty.
+    std::function<void(const QString &)> status;
 };
+
+/// The columns of the compare list: status, replaced and cut icons, then the
+/// attribute, the prepared workbook value, the value the user holds in the
+/// directory now, and the workbook cell as read.
+enum CompareColumn {
+    CompareStatus = 0,
+    CompareReplaced = 1,
+    CompareTrimmed = 2,
+    CompareAttribute = 3,
+    ComparePrepared = 4,
+    CompareDirectory = 5,
+    CompareOriginal = 6
+};
+
+/// The tooltips of the comparison's icons, also used by the attribute list.
+inline const QString kSameAsRowTip = QStringLiteral("Same as the workbook row");
+inline const QString kDiffersFromRowTip = QStringLiteral("Differs from the workbook row");
+inline const QString kReplacedTip = QStringLiteral("A replacement rule changed the workbook value");
+inline const QString kTrimmedTip = QStringLiteral("The workbook value was cut to the attribute's size");
 
 class ObjectView : public QObject
 {
@@ -49,8 +71,18 @@ class ObjectView : public QObject
     void loadSourceRow(int n, bool fill, bool icons);
     /// Re-reads the opened user from the directory (messages shown).
     void reloadObject();
-    /// Refills the attribute list, compares again and updates the user's status icon.
+    /// Refills the attribute list from the user's entry and refreshes the
+    /// marks (refreshMarks): after every write and every Refresh.
     void refreshObjectView();
+    /// Marks the attribute list again (when comparing always, from each
+    /// key-confirmed row; otherwise from the row "Compare" marked it with),
+    /// compares the row shown in the compare list again and updates the
+    /// user's status icon, all against the user's entry as it is now.
+    void refreshMarks();
+    /// Re-reads the opened user from the directory and refreshes the view:
+    /// what every write to the opened user ends with.
+    void rereadAfterWrite();
+
     /// Sets the opened user's status icon in the object list from the primary workbook.
     void showPrimaryStatus();
     /// The Synchronize button: each ticked row in turn, asking before it writes.
@@ -59,6 +91,9 @@ class ObjectView : public QObject
     /// Starts parsing the workbooks an open looks into on a worker thread (after
     /// a Find); the view's end cancels it.
     void prewarmWorkbooks();
+
+    /// The source the compare list shows, -1 when it shows none.
+    int comparedSource() const { return comparedSource_; }
 
     /// The source list of the opened user; element n is lookup list row n.
     const QList<SourceHit> &sources() const { return sources_; }
@@ -71,12 +106,23 @@ class ObjectView : public QObject
     void markAttributeList(const SourceComparison &comparison, bool icons);
     void fillCompareList(const SourceComparison &comparison);
     void synchronizeRow(int n, const QString &source);
+    void reportSynchronized(const SourceComparison &before, const QString &cn);
+
+    /// The source whose marks the attribute list shows, and the one the
+    /// compare list shows; -1 for none. Both are cleared by a new open.
+    int markedSource_ = -1;
+    int comparedSource_ = -1;
 
     AppContext &ctx_;
     ObjectViewControls c_;
     QList<SourceHit> sources_;
     WorkbookPrewarm prewarm_;
 };
+
+/// The status-bar line after a synchronization of `asked` attributes of `cn`
+/// of which `stillDiffering` differ when read back: "Synchronized 3 attributes
+/// of Ann Lee", or how many were written and how many still differ.
+QString synchronizedText(int asked, int stillDiffering, const QString &cn);
 
 /// The status check of the object list: the primary workbook opened once per Find.
 std::unique_ptr<ObjectStatusCheck> makePrimaryStatusCheck(AppContext &ctx);

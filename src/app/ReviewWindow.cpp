@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/Dialogs.h"
+#include "app/ListViews.h"
 #include "directory/DirectoryConnection.h"
 #include "directory/FailureReason.h"
 #include "plan/PlanApply.h"
@@ -12,6 +13,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -96,6 +98,8 @@ ReviewWindow::ReviewWindow(AppContext &ctx, QWidget *parent) : QDialog(parent), 
     list_->header()->resizeSection(0, 220);
     list_->header()->resizeSection(1, 240);
     list_->header()->resizeSection(2, 240);
+    list_->setTextElideMode(Qt::ElideMiddle);
+    enableHeaderSorting(list_);
     applyButton_ = new QPushButton(QStringLiteral("Apply"), this);
     saveButton_ = new QPushButton(QStringLiteral("Save plan..."), this);
     cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
@@ -173,14 +177,14 @@ void ReviewWindow::buildPlan()
         [this](int d, int t) { work_.report(d, t); }, work_.cancelFlag(),
         [this](const QString &title, const QString &text) { dialogs().warn(this, title, text); });
     setBusy(false);
-    sourceLabel_->setText(plan_.problem.isEmpty()
-                              ? plan_.sourceFile +
-                                    (plan_.cancelled ? QStringLiteral(" (cancelled: %1 of %2 compared)")
-                                                           .arg(plan_.usersChecked)
-                                                           .arg(countText(users.size(), QStringLiteral("user"),
-                                                                          QStringLiteral("users")))
-                                                     : QString())
-                              : plan_.problem);
+    sourceLabel_->setText(
+        plan_.problem.isEmpty()
+            ? plan_.sourceFile + (plan_.cancelled ? QStringLiteral(" (cancelled: %1 of %2 compared)")
+                                                        .arg(plan_.usersChecked)
+                                                        .arg(countText(users.size(), QStringLiteral("user"),
+                                                                       QStringLiteral("users")))
+                                                  : QString())
+            : plan_.problem);
     sourceLabel_->setToolTip(sourceLabel_->text());
     fillList();
 }
@@ -208,6 +212,10 @@ void ReviewWindow::fillList()
             row->setToolTip(col, whyTip(c));
         attributes.insert(c.attribute);
     }
+    // The values take what they need, up to a third of the list each; the cut
+    // ones show whole in their tooltip.
+    for (int column : {1, 2})
+        list_->setColumnWidth(column, qBound(160, neededValueWidth(column), qMax(160, list_->width() / 3)));
     QStringList names(attributes.begin(), attributes.end());
     names.sort();
     const QSignalBlocker blockFilter(attributeFilter_);
@@ -215,6 +223,18 @@ void ReviewWindow::fillList()
     attributeFilter_->addItem(kAllAttributes);
     attributeFilter_->addItems(names);
     applyFilter();
+}
+
+int ReviewWindow::neededValueWidth(int column) const
+{
+    const QFontMetrics metrics(list_->font());
+    int needed = metrics.horizontalAdvance(list_->headerItem()->text(column)) + 16;
+    for (int u = 0; u < list_->topLevelItemCount(); ++u) {
+        const QTreeWidgetItem *user = list_->topLevelItem(u);
+        for (int r = 0; r < user->childCount(); ++r)
+            needed = qMax(needed, metrics.horizontalAdvance(user->child(r)->text(column)) + 16);
+    }
+    return needed;
 }
 
 void ReviewWindow::applyFilter()

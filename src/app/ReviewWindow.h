@@ -55,6 +55,8 @@ class ReviewWindow : public QDialog
 
   private:
     void fillList();
+    /// The width value column `column` needs for its title and every change row uncut.
+    int neededValueWidth(int column) const;
     void updateCounts();
     void setBusy(bool busy);
 

@@ -59,6 +59,12 @@ OpenedEvent openEvent(Database &db, long long id)
     return opened;
 }
 
+QString eventText(Database &db, long long id)
+{
+    db.query(QStringLiteral("SELECT eventText FROM events") + byId(id));
+    return db.next_row() ? db.get_text(0) : QString();
+}
+
 void setEventUnread(Database &db, long long id, bool unread)
 {
     db.execute(QStringLiteral("UPDATE events SET read_flag = ") + sqlQuote(unread ? 1 : 0) + byId(id));

@@ -31,7 +31,7 @@ struct EventRow {
 
 /// What a double click on an event reads.
 struct OpenedEvent {
-    QString text;     ///< "" when the event no longer exists
+    QString text;        ///< "" when the event no longer exists
     bool unread = false; ///< as stored before opening
 };
 
@@ -48,6 +48,10 @@ long long countAllUnread(Database &db);
 /// Reads the text and unread mark of event `id`; when it was unread, marks it
 /// read. Returns what was read before marking.
 OpenedEvent openEvent(Database &db, long long id);
+
+/// Returns the text of event `id` ("" when it no longer exists) without
+/// changing its unread mark.
+QString eventText(Database &db, long long id);
 
 /// Marks event `id` unread or read (stored as read_flag 1 or 0).
 void setEventUnread(Database &db, long long id, bool unread);

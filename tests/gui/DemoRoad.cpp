@@ -56,7 +56,7 @@ QAction *menuAction(MainWindow &window, const QString &text)
 {
     for (QMenu *menu : window.menuBar()->findChildren<QMenu *>()) {
         for (QAction *action : menu->actions()) {
-            if (action->text() == text)
+            if (QString(action->text()).remove(QLatin1Char('&')) == text)
                 return action;
         }
     }

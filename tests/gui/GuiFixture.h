@@ -18,6 +18,12 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+// An action's or menu's text as shown, without the '&' that marks its mnemonic.
+inline QString plainText(const QAction *a)
+{
+    return QString(a->text()).remove(QLatin1Char('&'));
+}
+
 class GuiTest : public ::testing::Test
 {
   protected:
@@ -25,7 +31,8 @@ class GuiTest : public ::testing::Test
     {
         home = orvane::test::freshTestFolder();
         // Owner-only as the program makes it, so that no start tightens it.
-        QDir().mkdir(home + QStringLiteral("/orvane"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QDir().mkdir(home + QStringLiteral("/orvane"),
+                     QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         ASSERT_TRUE(QFile::copy(newSettingsFile(), home + QStringLiteral("/orvane/data.db3")));
         qputenv("XDG_DATA_HOME", home.toUtf8());
         ctx = prepared();
@@ -74,7 +81,7 @@ class GuiTest : public ::testing::Test
     static QAction *action(const QMenu *menu, const QString &text)
     {
         for (QAction *a : menu->actions()) {
-            if (a->text() == text)
+            if (plainText(a) == text)
                 return a;
         }
         ADD_FAILURE() << "no action " << text.toStdString();

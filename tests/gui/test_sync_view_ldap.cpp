@@ -7,6 +7,7 @@
 #include "WorkbookSetup.h"
 #include "app/ListViews.h"
 #include "app/MainWindow.h"
+#include "app/ObjectView.h"
 
 #include <QComboBox>
 #include <QRandomGenerator>
@@ -163,7 +164,7 @@ TEST_F(SyncViewTest, OpenCompareAndSynchronizeTwoSources)
     ASSERT_TRUE(initials);
     EXPECT_EQ(initials->text(4), QStringLiteral("ABCDEF"));
     EXPECT_TRUE(initials->icon(2).isNull());
-    EXPECT_EQ(findRowByData(compare, attr::title)->text(5), QStringLiteral("new title"));
+    EXPECT_EQ(findRowByData(compare, attr::title)->text(CompareOriginal), QStringLiteral("new title"));
     EXPECT_EQ(findRowByData(compare, attr::title)->text(4), QStringLiteral("New title"));
     lookup->setCurrentItem(lookup->topLevelItem(1));
     window->lookupListDoubleClicked();
