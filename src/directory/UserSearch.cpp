@@ -211,7 +211,7 @@ QString catalogueValue(AutomationObject *recordSet, const CatalogueField &f, con
 
 SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, const QString &pickAttribute,
                           const QString &prefix, const QString &displayAttribute, ObjectTable *table,
-                          const QString &delimiter, const SearchProgress &progress)
+                          const QString &delimiter, const SearchProgress &progress, AccountStates states)
 {
     SearchOutcome outcome;
     QList<CatalogueField> catalogue;
@@ -250,10 +250,12 @@ SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, c
                                                     : singleValue(rs, displayCommand, delimiter);
             entry.sAMAccountName = sam;
             entry.guid = FormatObjectGuid(guidValue);
-            DirectoryFailure stateFailure;
-            entry.accountDisabled = ReadAccountDisabled(connection, entry.guid, &stateFailure);
-            if (stateFailure.failed() && !outcome.stateFailure.failed())
-                outcome.stateFailure = stateFailure;
+            if (states == AccountStates::Read) {
+                DirectoryFailure stateFailure;
+                entry.accountDisabled = ReadAccountDisabled(connection, entry.guid, &stateFailure);
+                if (stateFailure.failed() && !outcome.stateFailure.failed())
+                    outcome.stateFailure = stateFailure;
+            }
             entry.cn = cn;
             for (const CatalogueField &f : catalogue)
                 entry.values.insert(f.attribute, catalogueValue(rs, f, delimiter));

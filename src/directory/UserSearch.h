@@ -115,15 +115,21 @@ struct SearchOutcome {
     DirectoryFailure stateFailure; ///< the first account-state read that failed (listed as enabled)
 };
 
+/// Whether SearchUsers reads each listed user's account state: the window
+/// shows it, a plan compares attribute values only and leaves it unread.
+enum class AccountStates { Read, Skip };
+
 /// Appends to `table` the users whose `pickAttribute` begins with `prefix`
 /// (every user with the attribute when `prefix` is empty), skipping child
 /// domains and records without sAMAccountName; values of every catalogue
 /// attribute of `db`, multiple values joined with `delimiter`; account state
-/// from ReadAccountDisabled. Returns the count appended (0 on any failure,
-/// the failure recorded).
+/// from ReadAccountDisabled unless `states` is Skip (then every entry reads
+/// as enabled). Returns the count appended (0 on any failure, the failure
+/// recorded).
 SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, const QString &pickAttribute,
                           const QString &prefix, const QString &displayAttribute, ObjectTable *table,
-                          const QString &delimiter, const SearchProgress &progress = {});
+                          const QString &delimiter, const SearchProgress &progress = {},
+                          AccountStates states = AccountStates::Read);
 
 /// Status texts of the count, as the export window shows them.
 inline const QString kCountingText = QStringLiteral("Please wait... looking for objects");

@@ -124,6 +124,18 @@ TEST_P(UserSearchTest, EntriesCarryJoinedValuesDisplayTextAndState)
     EXPECT_EQ(sparse.accountDisabled, 0);
     EXPECT_EQ(bySam.value(QStringLiteral("fixture.disabled")).accountDisabled, 1);
     EXPECT_FALSE(bySam.contains(QStringLiteral("fixture.nosam")));
+
+    // A search that skips the account states lists the same users with the
+    // same values, every one as enabled.
+    ObjectTable values;
+    SearchUsers(connection(), *db, QStringLiteral("sAMAccountName"), QStringLiteral("fixture."),
+                QStringLiteral("displayName"), &values, QStringLiteral(";"), {}, AccountStates::Skip);
+    ASSERT_EQ(values.size(), table.size());
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        EXPECT_EQ(values[i].sAMAccountName, table[i].sAMAccountName);
+        EXPECT_EQ(values[i].values, table[i].values) << values[i].sAMAccountName.toStdString();
+        EXPECT_EQ(values[i].accountDisabled, 0) << values[i].sAMAccountName.toStdString();
+    }
 }
 
 TEST_P(UserSearchTest, ABadPasswordFindsNothingAndSaysWhy)
