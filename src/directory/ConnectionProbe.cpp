@@ -55,6 +55,10 @@ ProbeResult probeReachable(const ServerAddress &server)
     if (rc != LDAP_SUCCESS)
         return {false,
                 QStringLiteral("%1 does not accept connections: %2").arg(where, failureText(ld.get(), rc))};
+    QString why;
+    if (!serverAnswers(server, &why)) // a hung server: connections, but no answers
+        return {false, QStringLiteral("%1 accepts connections but does not answer within the connect timeout: %2")
+                           .arg(where, why)};
     return {true, QStringLiteral("%1 accepts connections.").arg(where)};
 }
 

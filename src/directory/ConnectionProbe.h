@@ -19,7 +19,8 @@ struct ProbeResult {
     QString detail;
 };
 
-/// Whether `server` accepts a TCP connection within the connect timeout.
+/// Whether `server` accepts a TCP connection within the connect timeout and
+/// answers there (serverAnswers), as a server of a list must to be used.
 ProbeResult probeReachable(const ServerAddress &server);
 
 /// Whether TLS is established with `server` as connections establish it; the

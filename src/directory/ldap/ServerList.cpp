@@ -60,9 +60,23 @@ QString serverText(const ServerAddress &server)
 bool serverAnswers(const ServerAddress &server, QString *why)
 {
     int rc = LDAP_SUCCESS;
-    LDAP *ld = newHandle(server, false, &rc); // a TCP connect alone: no TLS, no bind
+    LDAP *ld = newHandle(server, false, &rc); // no TLS and no bind: those failures belong to the connection
     if (ld)
         rc = ldap_connect(ld);
+    if (ld && rc == LDAP_SUCCESS && !usesLdaps(server.port)) {
+        // A hung server still accepts the TCP connection: it must also answer one request in time.
+        // Any answer counts, a refusal of anonymous reads included.
+        const int ms = directoryTimeouts().connectMs;
+        timeval limit{ms / 1000, (ms % 1000) * 1000};
+        char noAttributes[] = "1.1";
+        char *attributes[] = {noAttributes, nullptr};
+        LDAPMessage *result = nullptr;
+        rc = ldap_search_ext_s(ld, "", LDAP_SCOPE_BASE, "(objectClass=*)", attributes, 0, nullptr, nullptr,
+                               &limit, 1, &result);
+        ldap_msgfree(result);
+        if (rc != LDAP_SERVER_DOWN && rc != LDAP_TIMEOUT && rc != LDAP_CONNECT_ERROR)
+            rc = LDAP_SUCCESS;
+    }
     if (rc != LDAP_SUCCESS && why)
         *why = QString::fromUtf8(ldap_err2string(rc));
     if (ld)

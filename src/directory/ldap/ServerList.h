@@ -4,7 +4,7 @@
 // ("dc01.corp.example, dc02.corp.example"); the list travels inside the host
 // part of every LDAP:// path and query text unchanged, and only the
 // connection pool turns it into one server: the first, in the order given,
-// that accepts a connection within the connect timeout. A server that
+// that answers within the connect timeout (serverAnswers). A server that
 // answers and then refuses the bind or TLS is not passed over: that failure
 // is reported, since the next server would most likely refuse the same way.
 
@@ -28,8 +28,11 @@ bool namesServerList(const ServerAddress &address);
 /// "host:port" as the program writes a server ("[v6]:port" for IPv6).
 QString serverText(const ServerAddress &server);
 
-/// Whether `server` accepts a TCP connection within the connect timeout; on
-/// failure `*why` (when given) says what libldap reported.
+/// Whether `server` answers within the connect timeout: it accepts a TCP
+/// connection and, except on an LDAPS port (where TLS comes first and its
+/// failure is the connection's to report), answers an anonymous read of the
+/// root DSE in time, with data or a refusal alike. On failure `*why` (when
+/// given) says what libldap reported.
 bool serverAnswers(const ServerAddress &server, QString *why = nullptr);
 
 } // namespace orvane
