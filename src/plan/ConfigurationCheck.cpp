@@ -9,10 +9,11 @@
 #include "directory/ldap/LdapErrors.h"
 #include "directory/ldap/LdapHandle.h"
 #include "directory/ldap/LdapPool.h"
+#include "directory/ldap/ServerList.h"
 #include "workbook/Registration.h"
+#include "workbook/WorkbookBinding.h"
 #include "workbook/WorkbookColumns.h"
 #include "workbook/WorkbookLookup.h"
-#include "workbook/WorkbookBinding.h"
 
 #include <QSet>
 #include <memory>
@@ -97,9 +98,16 @@ bool checkReachable(const DirectoryConnection &connection, ServerAddress *server
         return report.add(
             kReachable, false,
             QStringLiteral("Not a server address (host:port): \"%1\"").arg(connection.serverAddress));
-    *server = {path.host, path.port};
-    const ProbeResult probe = probeReachable(*server);
-    return report.add(kReachable, probe.passed, probe.detail);
+    // One line per domain controller of a list; the first that answers is checked further.
+    bool answered = false;
+    for (const ServerAddress &candidate : serverList({path.host, path.port})) {
+        const ProbeResult probe = probeReachable(candidate);
+        if (report.add(kReachable, probe.passed, probe.detail) && !answered) {
+            *server = candidate;
+            answered = true;
+        }
+    }
+    return answered;
 }
 
 // Stored credentials always travel inside TLS; a Kerberos bind uses it only on an LDAPS port.

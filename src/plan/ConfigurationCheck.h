@@ -1,7 +1,8 @@
 #pragma once
 // Whether a settings file can carry a synchronization, piece by piece: the
-// server answers, TLS is established (and against which CA), the configured
-// account (or the Kerberos ticket) binds, the base DN exists, every
+// server answers (each server of a list of domain controllers, the first
+// that answers checked further), TLS is established (and against which CA),
+// the configured account (or the Kerberos ticket) binds, the base DN exists, every
 // registered workbook opens and every binding's column and attribute exist.
 // Each piece is one CheckLine, so a script or a person sees which one fails
 // by its name; a failed piece does not stop the pieces that do not need it.
