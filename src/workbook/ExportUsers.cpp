@@ -7,6 +7,7 @@
 #include "directory/UserSearch.h"
 #include "store/CountText.h"
 #include "store/Database.h"
+#include "workbook/ReadOnlyWorkbooks.h"
 
 #include <QFileInfo>
 
@@ -135,6 +136,12 @@ ExportOutcome ExportUsers(const ExportJob &job, const ExportCallbacks &callbacks
     if (!QFileInfo::exists(job.path)) {
         callbacks.warn(QStringLiteral("Excel file error"),
                        QStringLiteral("Excel file ") + job.path + QStringLiteral(" does not exist."));
+        return outcome;
+    }
+    // Said before anything is searched or written: the file could never be saved.
+    if (const QString notice = readOnlyExportNotice(job.path); !notice.isEmpty()) {
+        callbacks.warn(kExportTitle, notice);
+        outcome.finalStatus = QStringLiteral("Export failed: the workbook was not saved");
         return outcome;
     }
     OpenFailure why = OpenFailure::None;

@@ -7,6 +7,7 @@
 #include "workbook/engine/CsvReader.h"
 #include "workbook/engine/OdsReader.h"
 #include "workbook/engine/Workbook.h"
+#include "workbook/ExportUsers.h"
 #include "workbook/ReadOnlyWorkbooks.h"
 
 #include <QFile>
@@ -229,6 +230,28 @@ TEST(HrExportRead, TaggingACsvOrOdsAsTheExportFileIsAnsweredWithANotice)
                     .contains(QStringLiteral(" is an OpenDocument spreadsheet (.ods), which can be read but not")));
     for (const char *writable : {"/hr/staff.xlsx", "/hr/staff.xls", "/hr/csv", "/hr/staff.ods.xlsx"})
         EXPECT_TRUE(readOnlyExportNotice(QString::fromLatin1(writable)).isEmpty()) << writable;
+}
+
+TEST(HrExportRead, TheExportRefusesACsvExportFileBeforeItStarts)
+{
+    const std::string bytes = "ID,Name\n000123,Zo\xC3\xAB\n";
+    const std::string path = writeFile("export.csv", bytes);
+    QStringList warnings, statuses;
+    ExportCallbacks callbacks;
+    callbacks.status = [&](const QString &text) { statuses << text; };
+    callbacks.warn = [&](const QString &title, const QString &text) { warnings << title + u'|' + text; };
+    ExportJob job;
+    job.path = QString::fromStdString(path);
+    job.connection.serverAddress = QStringLiteral("127.0.0.1:1"); // never reached
+    const ExportOutcome outcome = ExportUsers(job, callbacks);
+    EXPECT_FALSE(outcome.opened);
+    EXPECT_EQ(outcome.written, 0);
+    EXPECT_EQ(outcome.finalStatus, QStringLiteral("Export failed: the workbook was not saved"));
+    EXPECT_EQ(warnings, QStringList{QStringLiteral("Export|") + readOnlyExportNotice(job.path)});
+    EXPECT_TRUE(statuses.isEmpty());
+    QFile file(job.path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().toStdString(), bytes);
 }
 
 } // namespace
