@@ -1,8 +1,10 @@
 #pragma once
 // The workbook engine behind the Excel stand-in: opens an .xlsx workbook
-// (ZIP package, read with libzip and pugixml) or a legacy .xls workbook
-// (our own compound-file and BIFF reader, read-only), loads the sheet its
-// window shows, and saves written cells back into an .xlsx file in place.
+// (ZIP package, read with libzip and pugixml), or read-only a legacy .xls
+// workbook (our own compound-file and BIFF reader), an OpenDocument
+// spreadsheet (told by its package's mimetype or an .ods name) or a CSV text
+// file (told by a .csv name); loads the sheet its window shows, and saves
+// written cells back into an .xlsx file in place.
 //
 // Open reads only what the active sheet needs and keeps no file handle. Save
 // rewrites the active sheet's part alone (and, when a formula cell was

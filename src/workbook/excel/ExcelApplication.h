@@ -2,7 +2,7 @@
 // The "Excel.Application" automation server: the stand-in for Microsoft
 // Excel that the program drives through the command engine. It answers the
 // commands the program sends, on the active sheet of the workbook it opened:
-//   Workbooks\Open('path')                      open a workbook (.xlsx, .xls)
+//   Workbooks\Open('path')                      open a workbook (.xlsx; .xls, .ods, .csv read-only)
 //   ActiveSheet\Columns(n)\Find('v', , , 1)\Row the first row showing v
 //   ActiveSheet\Columns(n)\Range('C9')\Find(...)\Row   the next one after row 9
 //   Cells(r, c)                                 a cell's value (default member)
