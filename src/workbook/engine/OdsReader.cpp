@@ -204,7 +204,8 @@ class TableReader
             reader_.next();
             return cell->type != Worksheet::CellType::Blank ? CellRead::Value : CellRead::Empty;
         }
-        std::string text;
+        std::string &text = cellText_; // reused: most cells of a large sheet are read here
+        text.clear();
         if (!readParagraphs(&text)) {
             return CellRead::Malformed;
         }
@@ -217,7 +218,7 @@ class TableReader
             return CellRead::Value;
         }
         if (hasStringValue) {
-            text = std::move(stringValue);
+            text.swap(stringValue);
         }
         if (text.empty() || content_->text.size() + text.size() > UINT32_MAX) {
             return CellRead::Empty;
@@ -275,7 +276,7 @@ class TableReader
     {
         const int paragraphDepth = reader_.depth() - 1;
         bool lastSpace = true; // no space at the start of a paragraph
-        std::string decoded;
+        std::string &decoded = decoded_;
         for (;;) {
             XmlReader::Token t = reader_.next();
             if (t == XmlReader::Malformed || t == XmlReader::EndOfDocument) {
@@ -326,6 +327,8 @@ class TableReader
 
     XmlReader &reader_;
     Worksheet::Content *content_;
+    std::string cellText_; ///< the current cell's text, kept to reuse its buffer
+    std::string decoded_;  ///< the current text run, decoded
     uint64_t row_ = 1;
     size_t repeated_ = 0;
 };
