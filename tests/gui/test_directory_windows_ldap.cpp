@@ -10,8 +10,12 @@
 #include "app/ImageDialog.h"
 #include "app/MainWindow.h"
 #include "app/ObjectListLoader.h"
+#include "app/ReviewWindow.h"
 #include "directory/AccountState.h"
+#include "directory/FailureReason.h"
 #include "directory/Photo.h"
+#include "directory/TlsDiagnosis.h"
+#include "directory/ldap/LdapPool.h"
 #include "store/ColourMarkers.h"
 #include "store/ColourTable.h"
 
@@ -20,7 +24,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
+#include <functional>
+#include <ldap.h>
 
 using namespace orvane;
 using orvane::test::ldapsearch;
@@ -259,28 +266,97 @@ TEST_F(DirectoryWindowTest, StatusFieldShowsTheSearchThenTheCount)
     for (int i = 1; i + 1 < shown.size(); ++i)
         EXPECT_TRUE(shown[i].startsWith("Selecting AD objects... ")) << shown[i].toStdString();
     EXPECT_EQ(shown.last(), QString::number(n) + " objects");
+    // The progress counts directory entries (some are not listed); one user is one object.
+    EXPECT_EQ(selectingProgressText(1200, 2058), "Selecting AD objects... 1200 of 2058 entries read");
+    EXPECT_EQ(objectCountText(1), "1 object");
+    EXPECT_EQ(objectCountText(0), "0 objects");
+}
+
+TEST_F(DirectoryWindowTest, WithSeveralServersListedTheCountNamesTheOneThatAnswered)
+{
+    // Nothing listens on port 1: the first server listed does not answer.
+    const QString answering = ctx->settings.serverAddress;
+    ctx->settings.serverAddress = QStringLiteral("127.0.0.1:1, ") + answering;
+    QStringList shown;
+    const int n = loadObjectList(*ctx, objectList, "",
+                                 [&](const QString &text, const QString &) { shown << text; }, {});
+    ASSERT_GT(n, 200);
+    EXPECT_EQ(shown.last(), QString::number(n) + " objects from " + answering);
+}
+
+// libldap reads its trust once per process, so the test swaps the global CA
+// file (and the environment naming it), makes a new TLS context and drops the
+// pooled connections that were set up with the old one.
+void trustCaFile(const QString &path)
+{
+    qputenv("LDAPTLS_CACERT", path.toLocal8Bit());
+    ldap_set_option(nullptr, LDAP_OPT_X_TLS_CACERTFILE, path.toLocal8Bit().constData());
+    const int client = 0;
+    ldap_set_option(nullptr, LDAP_OPT_X_TLS_NEWCTX, &client);
+    LdapPool::instance().clear();
 }
 
 TEST_F(DirectoryWindowTest, AFailedSearchShowsZeroObjectsAndSaysWhy)
 {
     find("A");
-    ASSERT_GT(objectList->topLevelItemCount(), 0);
+    ASSERT_GT(objectList->topLevelItemCount(), 1);
+    EXPECT_EQ(statusText->text(), QString::number(objectList->topLevelItemCount()) + " objects");
+    const QString ownCa = qEnvironmentVariable("LDAPTLS_CACERT");
+    const QString otherCa = home + "/other-ca.pem";
+    QProcess openssl;
+    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", home + "/other-ca.key",
+                              "-out", otherCa, "-days", "2", "-subj", "/CN=Another CA"});
+    ASSERT_TRUE(openssl.waitForFinished(60000));
+    ASSERT_EQ(openssl.exitCode(), 0);
 
-    ctx->settings.password = "not the password";
-    find("A");
-    EXPECT_EQ(objectList->topLevelItemCount(), 0);
-    EXPECT_TRUE(ctx->objects.isEmpty());
-    EXPECT_EQ(statusText->text(), "0 objects");
-    EXPECT_TRUE(statusText->toolTip().contains("<-2147023570>")) << statusText->toolTip().toStdString();
-    EXPECT_TRUE(boxes.shown.isEmpty());
+    // Each cause in one line after the count; the engine's code stays in the tooltip; no box.
+    const struct {
+        const char *what;
+        std::function<void(Settings &)> spoil;
+        QString status;
+        const char *tooltipHas;
+    } causes[] = {
+        {"wrong password", [](Settings &s) { s.password = "not the password"; },
+         "0 objects — the server refused the bind: invalid credentials", "<-2147023570>"},
+        {"wrong port", [](Settings &s) { s.serverAddress = "127.0.0.1:1"; }, "0 objects — cannot reach 127.0.0.1:1",
+         "<-2147016646>"},
+        {"a host the certificate does not name",
+         [&](Settings &s) { s.serverAddress = "localhost:" + QString::number(dir.port); },
+         "0 objects — TLS failed: the certificate does not name localhost (checked as this computer's name, " +
+             certificateNameFor("localhost") + "; CA file " + ownCa + ")",
+         "<-2147016659>"},
+        {"a certificate from another CA", [&](Settings &) { trustCaFile(otherCa); },
+         "0 objects — TLS failed: the certificate is not signed by a trusted CA (CA file " + otherCa + ")",
+         "<-2147016659>"},
+    };
+    for (const auto &c : causes) {
+        SCOPED_TRACE(c.what);
+        Settings &s = ctx->settings;
+        s.serverAddress = dir.serverAddress();
+        s.password = dir.password;
+        c.spoil(s);
+        find("A");
+        trustCaFile(ownCa);
+        EXPECT_EQ(objectList->topLevelItemCount(), 0);
+        EXPECT_TRUE(ctx->objects.isEmpty());
+        EXPECT_EQ(statusText->text(), c.status);
+        EXPECT_TRUE(statusText->toolTip().contains(c.tooltipHas)) << statusText->toolTip().toStdString();
+        EXPECT_TRUE(boxes.shown.isEmpty());
+        // Review all says the same where it shows its count.
+        ReviewWindow *review = openReviewWindow(*ctx, window.get(), [] {});
+        ASSERT_TRUE(review);
+        EXPECT_EQ(review->findChild<QLabel *>("ReviewCount")->text(),
+                  "0 changes for 0 users, 0 ticked — " + c.status.mid(QString("0 objects — ").size()));
+        review->close();
+        settle();
+    }
 
-    // An unreachable server is just as silent, with its own reason.
+    // A sound search says nothing more, in Review all neither.
+    ctx->settings.serverAddress = dir.serverAddress();
     ctx->settings.password = dir.password;
-    ctx->settings.serverAddress = "127.0.0.1:1";
     find("A");
-    EXPECT_EQ(statusText->text(), "0 objects");
-    EXPECT_FALSE(statusText->toolTip().isEmpty());
-    EXPECT_FALSE(statusText->toolTip().contains("<-2147023570>"));
+    EXPECT_EQ(statusText->text(), QString::number(objectList->topLevelItemCount()) + " objects");
+    EXPECT_EQ(ctx->searchFailure, "");
 }
 
 TEST_F(DirectoryWindowTest, EditingATitleWritesItAndShowsTheReloadedValue)
@@ -401,6 +477,7 @@ TEST_F(DirectoryWindowTest, ImageWindowChecksSetsExportsAndRemovesThePhoto)
     ASSERT_TRUE(orvane::test::writeFile(folder + "exact.jpg", exact));
     ASSERT_TRUE(orvane::test::writeFile(folder + "big.jpg", orvane::test::makeJpeg(96, 96, 102401)));
     ASSERT_TRUE(orvane::test::writeFile(folder + "tall.jpg", orvane::test::makeJpeg(96, 97)));
+    ASSERT_TRUE(orvane::test::writeFile(folder + "damaged.jpg", orvane::test::makeDamagedJpeg(96, 96)));
 
     ASSERT_GE(findAndPick("W", "writer10"), 0);
     action("ObjectMenu", "Image...");
@@ -426,8 +503,14 @@ TEST_F(DirectoryWindowTest, ImageWindowChecksSetsExportsAndRemovesThePhoto)
                            "loaded has 96x97 pixels."}));
     EXPECT_FALSE(button("SetImageButton")->isEnabled());
     EXPECT_EQ(boxes.shown.last().title, "Image file");
+    EXPECT_EQ(open("damaged.jpg"), QStringList({"Cannot open selected file."}));
+    EXPECT_FALSE(button("SetImageButton")->isEnabled());
     EXPECT_EQ(open("exact.jpg"), QStringList());
     EXPECT_TRUE(button("SetImageButton")->isEnabled());
+    // The preview is drawn from libjpeg's decode: the file's grey ramp, not a blank square.
+    const QImage preview = dialog->findChild<QLabel *>("Preview")->pixmap().toImage();
+    ASSERT_EQ(preview.size(), QSize(96, 96));
+    EXPECT_NE(preview.pixel(0, 0), preview.pixel(40, 0));
 
     // No: nothing written. Yes: the bytes are the photo.
     boxes.shown.clear();
@@ -457,6 +540,7 @@ TEST_F(DirectoryWindowTest, ImageWindowChecksSetsExportsAndRemovesThePhoto)
     EXPECT_EQ(boxes.texts(), QStringList({"", "Image has been sucessfully saved to file.", "",
                                           "File already exists. Would you like to overwrite it?"}));
     EXPECT_EQ(boxes.shown[1].title, "Export image");
+    EXPECT_EQ(boxes.shown[3].icon, DialogIcon::Warning) << "the overwrite question warns";
 
     boxes.shown.clear();
     boxes.answers << true;
