@@ -7,6 +7,7 @@
 #include "PlanOutput.h"
 #include "plan/PlanApply.h"
 #include "plan/PlanFiles.h"
+#include "store/CountText.h"
 #include "store/Journal.h"
 
 #include <QFileInfo>
@@ -58,7 +59,8 @@ int buildPlan(Session &session, const QCommandLineParser &parser, SyncPlan *plan
     for (const QString &w : warnings)
         session.console.warn(w);
     session.console.detail(
-        QStringLiteral("compared %1 users with %2").arg(plan->usersChecked).arg(plan->sourceFile));
+        QStringLiteral("compared %1 with %2")
+            .arg(countText(plan->usersChecked, QStringLiteral("user"), QStringLiteral("users")), plan->sourceFile));
     return ExitSuccess;
 }
 
@@ -163,9 +165,9 @@ int runApply(Session &session, const QCommandLineParser &parser)
         return code;
     const QString count = planCountText(int(plan.changes.size()), plan.userCount());
     if (plan.changes.isEmpty()) {
-        session.console.info(QStringLiteral("No changes (%1 users compared with %2).")
-                                 .arg(plan.usersChecked)
-                                 .arg(plan.sourceFile));
+        session.console.info(
+            QStringLiteral("No changes (%1 compared with %2).")
+                .arg(countText(plan.usersChecked, QStringLiteral("user"), QStringLiteral("users")), plan.sourceFile));
         return ExitSuccess;
     }
     if (!parser.isSet(QStringLiteral("yes"))) {
