@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/Dialogs.h"
+#include "app/ListViews.h"
 #include "directory/DirectoryConnection.h"
 #include "plan/PlanApply.h"
 #include "store/Journal.h"
@@ -9,6 +10,7 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QProgressBar>
 #include <QPushButton>
@@ -36,12 +38,43 @@ QString undoSummaryText(const WriteSummary &s)
         text += QStringLiteral("\n\nChanged by someone else since, left alone:");
     for (const QString &line : s.conflictTexts.mid(0, 20))
         text += u'\n' + line;
+    if (!s.leftEmptyTexts.isEmpty())
+        text += QStringLiteral("\n\nLeft empty (the directory server went away), to be restored later:");
+    for (const QString &line : s.leftEmptyTexts.mid(0, 20))
+        text += u'\n' + line;
     if (!s.journalProblem.isEmpty())
         text += QStringLiteral("\n\n") + s.journalProblem;
     return text;
 }
 
+// The users of each change set, in the order written, each once.
+struct SetUsers {
+    QStringList cns;
+    QStringList guids;
+};
+
+SetUsers usersOf(const QList<JournalChange> &changes)
+{
+    SetUsers users;
+    for (const JournalChange &c : changes) {
+        if (users.guids.contains(c.guid))
+            continue;
+        users.guids << c.guid;
+        users.cns << c.cn;
+    }
+    return users;
+}
+
 } // namespace
+
+QString changeSetUsersText(const QStringList &cns)
+{
+    constexpr int kNamed = 3;
+    QString text = cns.mid(0, kNamed).join(QStringLiteral(", "));
+    if (cns.size() > kNamed)
+        text += QStringLiteral(" and %1 more").arg(cns.size() - kNamed);
+    return text;
+}
 
 HistoryWindow::HistoryWindow(AppContext &ctx, QWidget *parent) : QDialog(parent), ctx_(ctx), work_(this)
 {
@@ -52,14 +85,17 @@ HistoryWindow::HistoryWindow(AppContext &ctx, QWidget *parent) : QDialog(parent)
     sets_->setObjectName(QStringLiteral("HistorySets"));
     sets_->setRootIsDecorated(false);
     sets_->setHeaderLabels({QStringLiteral("Set"), QStringLiteral("Time"), QStringLiteral("Operator"),
-                            QStringLiteral("Started by"), QStringLiteral("Changes"),
-                            QStringLiteral("Written")});
+                            QStringLiteral("Started by"), QStringLiteral("Users"), QStringLiteral("Changes"),
+                            QStringLiteral("Written"), QStringLiteral("Undone")});
+    enableHeaderSorting(sets_);
     changes_ = new QTreeWidget(this);
     changes_->setObjectName(QStringLiteral("HistoryChanges"));
     changes_->setRootIsDecorated(false);
     changes_->setHeaderLabels({QStringLiteral("Object"), QStringLiteral("Attribute"),
                                QStringLiteral("Old values"), QStringLiteral("New values"),
                                QStringLiteral("Source"), QStringLiteral("Outcome")});
+    changes_->setTextElideMode(Qt::ElideMiddle);
+    enableHeaderSorting(changes_);
     undoButton_ = new QPushButton(QStringLiteral("Undo"), this);
     undoButton_->setObjectName(QStringLiteral("UndoButton"));
     cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
@@ -87,15 +123,38 @@ void HistoryWindow::refresh()
 {
     sets_->clear();
     Journal journal(ctx_.db);
-    for (const JournalSet &s : journal.sets()) {
+    const QList<JournalSet> sets = journal.sets();
+    // A set is undone by every later set that names it as undone.
+    QHash<long long, QStringList> undoneBy;
+    for (const JournalSet &s : sets) {
+        if (s.undoOf != 0)
+            undoneBy[s.undoOf].prepend(QString::number(s.id));
+    }
+    for (const JournalSet &s : sets) {
         const QString when = QDateTime::fromSecsSinceEpoch(s.datetime, Qt::UTC)
                                  .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-        auto *row = new QTreeWidgetItem(sets_, {QString::number(s.id), when, s.operatorName, s.origin,
-                                                QString::number(s.changes), QString::number(s.written)});
+        const SetUsers users = usersOf(journal.changes(s.id));
+        const QStringList undoers = undoneBy.value(s.id);
+        const QString undone = undoers.isEmpty()
+                                   ? QString()
+                                   : QStringLiteral("Undone by set ") + undoers.join(QStringLiteral(", "));
+        auto *row = new ListRow(sets_, {QString::number(s.id), when, s.operatorName, s.origin,
+                                        changeSetUsersText(users.cns), QString::number(s.changes),
+                                        QString::number(s.written), undone});
         row->setData(0, Qt::UserRole, s.id);
+        row->setData(0, Qt::UserRole + 1, users.guids);
+        row->setToolTip(HistoryUsers, users.cns.join(u'\n'));
+        if (!undoers.isEmpty()) {
+            QFont font = row->font(HistoryUndone);
+            font.setItalic(true);
+            for (int c = 0; c < sets_->columnCount(); ++c)
+                row->setForeground(c, sets_->palette().brush(QPalette::Disabled, QPalette::Text));
+            row->setFont(HistoryUndone, font);
+        }
     }
     for (int c = 0; c < sets_->columnCount(); ++c)
         sets_->resizeColumnToContents(c);
+    sets_->setColumnWidth(HistoryUsers, qMin(sets_->columnWidth(HistoryUsers), 260));
     showSelectedSet();
 }
 
@@ -115,9 +174,10 @@ void HistoryWindow::showSelectedSet()
     const QString delimiter = ctx_.settings.multivaluedDelimiter;
     for (const JournalChange &c : journal.changes(selectedSet())) {
         const QString outcome = journalOutcomeText(c);
-        auto *row =
-            new QTreeWidgetItem(changes_, {c.cn, c.attribute, journalValuesText(c, c.oldValues, delimiter),
+        auto *row = new ListRow(changes_, {c.cn, c.attribute, journalValuesText(c, c.oldValues, delimiter),
                                            journalValuesText(c, c.newValues, delimiter), c.source, outcome});
+        row->setToolTip(2, row->text(2));
+        row->setToolTip(3, row->text(3));
         row->setToolTip(4, c.source);
         row->setToolTip(5, outcome);
     }
@@ -134,6 +194,7 @@ void HistoryWindow::undoSelected()
                                                  "directory still holds its new values?")
                                       .arg(id)))
         return;
+    const QStringList guids = sets_->currentItem()->data(0, Qt::UserRole + 1).toStringList();
     work_.setBusy(true);
     undoButton_->setEnabled(false);
     cancelButton_->setEnabled(true);
@@ -143,11 +204,18 @@ void HistoryWindow::undoSelected()
         work_.cancelFlag());
     work_.setBusy(false);
     cancelButton_->setEnabled(false);
-    if (s.failed > 0 || s.conflicts > 0 || !s.journalProblem.isEmpty())
+    if (s.alreadyUndoneBy != 0) {
+        dialogs().inform(this, kTitle,
+                         QStringLiteral("Change set %1 was already undone by change set %2; nothing written.")
+                             .arg(id)
+                             .arg(s.alreadyUndoneBy));
+        return;
+    }
+    if (!s.complete())
         dialogs().warn(this, kTitle, undoSummaryText(s));
     else
         dialogs().inform(this, kTitle, undoSummaryText(s));
-    emit directoryChanged();
+    emit usersChanged(guids);
     refresh();
 }
 
@@ -165,11 +233,12 @@ void HistoryWindow::reject()
         QDialog::reject();
 }
 
-HistoryWindow *openHistoryWindow(AppContext &ctx, QWidget *owner, std::function<void()> onChanged)
+HistoryWindow *openHistoryWindow(AppContext &ctx, QWidget *owner,
+                                 std::function<void(const QStringList &guids)> onChanged)
 {
     auto *window = new HistoryWindow(ctx, owner);
     window->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(window, &HistoryWindow::directoryChanged, owner, std::move(onChanged));
+    QObject::connect(window, &HistoryWindow::usersChanged, owner, std::move(onChanged));
     window->show();
     return window;
 }

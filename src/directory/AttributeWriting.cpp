@@ -11,6 +11,8 @@ namespace orvane
 namespace
 {
 
+constexpr HRESULT kPropertyNotFound = hresult(0x8000500D);
+
 enum class Step { Clear, CommitClear, Set, CommitSet };
 
 QString stepText(WriteContext context, bool multi, Step step, HRESULT code)
@@ -53,9 +55,11 @@ bool holdsValue(const VARIANT *v)
 }
 
 // Writes the values held before the clear back after a failed set; the text
-// that tells the administrator what the attribute now holds.
-QString restore(AutomationObject *object, const QString &attribute, const VARIANT *old)
+// that tells the administrator what the attribute now holds ("" when there
+// was nothing to write back). `restored` says whether it worked.
+QString restore(AutomationObject *object, const QString &attribute, const VARIANT *old, bool *restored)
 {
+    *restored = false;
     if (!holdsValue(old))
         return QString();
     HRESULT hr = invokeWithVariant(
@@ -63,6 +67,7 @@ QString restore(AutomationObject *object, const QString &attribute, const VARIAN
         QStringLiteral(")"));
     if (hr == S_OK)
         hr = sendMethod(object, QStringLiteral("SetInfo"));
+    *restored = hr == S_OK;
     if (hr == S_OK)
         return QStringLiteral("The previous value has been written back.");
     const DirectoryFailure failure = captureFailure();
@@ -80,24 +85,51 @@ QStringList splitPreparedValue(const QString &prepared, const QString &delimiter
 }
 
 DirectoryReport ValueWriteSequence(AutomationObject *object, WriteContext context, const QString &attribute,
-                                   int multivalued, const QStringList &values)
+                                   int multivalued, const QStringList &values, WriteStage *stage,
+                                   const QStringList *restoreValues)
 {
     DirectoryReport report;
+    WriteStage reached = WriteStage::Untouched;
     const bool multi = multivalued == 1;
     const QString name = quoteArgument(attribute);
+    VARIANT *old = getVariantProperty(object, attribute); // what a failed set must restore
+    const HRESULT readCode = lastErrorCode();
+    if (FAILED(readCode) && readCode != DISP_E_UNKNOWNNAME && readCode != kPropertyNotFound) {
+        // Clearing what could not be read first would lose it if the set failed.
+        report.failure = captureFailure(attribute);
+        report.messages.append({titleOf(context),
+                                withReason(codeText(report.failure.code) +
+                                               QStringLiteral(" The current value of %1 could not be read; "
+                                                              "nothing was written.")
+                                                   .arg(attribute),
+                                           report.failure),
+                                MessageIcon::Warning});
+        freeVariant(old);
+        if (stage)
+            *stage = reached;
+        return report;
+    }
+    if (restoreValues && !restoreValues->isEmpty() && !holdsValue(old)) {
+        freeVariant(old);
+        old = new VARIANT;
+        VariantInit(old);
+        setVariantStringArray(old, *restoreValues);
+    }
     VARIANT array;
     VariantInit(&array);
     if (multi)
         setVariantStringArray(&array, values);
-    VARIANT *old = getVariantProperty(object, attribute); // what a failed set must restore
     const auto fail = [&](Step step, const QString &command, bool restoreOld) {
         report.failure = captureFailure(command);
         if (!report.failure.failed())
             report.failure.code = E_FAIL;
         QString text = withReason(stepText(context, multi, step, report.failure.code), report.failure);
-        const QString restored = restoreOld ? restore(object, attribute, old) : QString();
-        if (!restored.isEmpty())
-            text += QStringLiteral("\n\n") + restored;
+        bool restored = false;
+        const QString restoredText = restoreOld ? restore(object, attribute, old, &restored) : QString();
+        if (!restoredText.isEmpty())
+            text += QStringLiteral("\n\n") + restoredText;
+        if (restoreOld)
+            reached = restored || !holdsValue(old) ? WriteStage::Restored : WriteStage::LeftEmpty;
         report.messages.append({titleOf(context), text, MessageIcon::Warning});
     };
     const QString clear = QStringLiteral("PutEx(1, ") + name + QStringLiteral(", '0')");
@@ -108,23 +140,29 @@ DirectoryReport ValueWriteSequence(AutomationObject *object, WriteContext contex
     if (sendMethod(object, clear) != S_OK) {
         fail(Step::Clear, clear, false);
     } else if (sendMethod(object, commit) != S_OK) {
+        reached = WriteStage::Unsure;
         fail(Step::CommitClear, commit, false);
     } else if (values.value(0).isEmpty()) {
         report.result = 1;
+        reached = WriteStage::Written;
     } else {
         const HRESULT put =
             multi ? invokeWithVariant(object, QStringLiteral("PutEx(3, ") + name + QStringLiteral(", "),
                                       &array, QStringLiteral(")"))
                   : sendMethod(object, set);
-        if (put != S_OK)
+        if (put != S_OK) {
             fail(Step::Set, set, true);
-        else if (sendMethod(object, commit) != S_OK)
+        } else if (sendMethod(object, commit) != S_OK) {
             fail(Step::CommitSet, commit, true);
-        else
+        } else {
             report.result = 1;
+            reached = WriteStage::Written;
+        }
     }
     freeVariant(old);
     VariantClear(&array);
+    if (stage)
+        *stage = reached;
     return report;
 }
 
@@ -164,15 +202,18 @@ DirectoryReport ApplyPreparedValues(const DirectoryConnection &connection, const
 }
 
 DirectoryReport WriteAttribute(const DirectoryConnection &connection, const QString &guid,
-                               const QString &attribute, int multivalued, const QStringList &values)
+                               const QString &attribute, int multivalued, const QStringList &values,
+                               WriteStage *stage)
 {
+    if (stage)
+        *stage = WriteStage::Untouched;
     DirectoryReport report;
     BoundObject bound;
     if (!BindForReport(connection, guid, kAttributeEditErrorTitle, &bound, &report) ||
         (multivalued != 0 && multivalued != 1))
         return report;
     return ValueWriteSequence(bound.object(), WriteContext::AttributeEdit, attribute, multivalued,
-                              multivalued == 0 ? QStringList{values.value(0)} : values);
+                              multivalued == 0 ? QStringList{values.value(0)} : values, stage);
 }
 
 } // namespace orvane

@@ -6,6 +6,7 @@
 #include "directory/AttributeWriting.h"
 #include "directory/ObjectBinding.h"
 #include "directory/Photo.h"
+#include "plan/DirectoryWait.h"
 #include "store/Journal.h"
 
 #include <QElapsedTimer>
@@ -19,102 +20,293 @@ namespace
 // Outcomes are committed at least this often, so that an interruption loses little.
 constexpr int kBatchWrites = 250;
 constexpr qint64 kBatchMs = 1000;
+constexpr HRESULT kPropertyNotFound = hresult(0x8000500D);
 
-QStringList currentValues(AutomationObject *object, const QString &attribute, const QString &delimiter)
+std::atomic_int retrySeconds{kDefaultRetrySeconds};
+
+QString reasonOf(const DirectoryFailure &failure)
 {
-    VARIANT *v = getVariantProperty(object, attribute);
-    QStringList values;
-    if (const std::optional<QStringList> texts = variantArrayTexts(v))
-        values = *texts;
-    else if (const QString text = variantText(v, delimiter); !text.isEmpty())
-        values << text;
-    freeVariant(v);
-    return values;
+    return codeText(failure.code) + u' ' + failure.reason();
 }
 
 QString reasonOf(const DirectoryReport &report)
 {
     if (!report.failure.reason().isEmpty())
-        return codeText(report.failure.code) + u' ' + report.failure.reason();
+        return reasonOf(report.failure);
     return report.messages.isEmpty() ? QStringLiteral("write failed") : report.messages.first().text;
 }
+
+// What the directory holds for one write's attribute.
+struct Reading {
+    bool ok = false;
+    QStringList values;
+    DirectoryFailure failure;
+};
 
 struct Outcome {
     int code = JournalPending;
     QString text;
     QStringList before;
+    bool unavailable = false; ///< the directory stopped answering during it
+    bool mayBeEmpty = false;  ///< it may have left the attribute cleared
+    bool already = false;     ///< nothing to do: the directory held the values to write
 };
 
-Outcome writePhoto(const DirectoryConnection &connection, const WriteItem &item)
+// One object bound for the writes of consecutive items with its GUID.
+class Binding
+{
+  public:
+    explicit Binding(const DirectoryConnection &connection) : connection_(connection) {}
+
+    AutomationObject *object(const QString &guid, DirectoryFailure *failure)
+    {
+        if (guid != guid_ || !bound_) {
+            bound_.reset();
+            failure_ = {};
+            guid_ = guid;
+            BindObject(connection_, guid, &bound_, &failure_);
+            if (!bound_ && !failure_.failed())
+                failure_ = {E_FAIL, QStringLiteral("not found"), QString(), QString()};
+        }
+        *failure = failure_;
+        return bound_ ? bound_.object() : nullptr;
+    }
+    void forget() { guid_.clear(); bound_.reset(); }
+    const DirectoryConnection &connection() const { return connection_; }
+
+  private:
+    const DirectoryConnection &connection_;
+    BoundObject bound_;
+    QString guid_;
+    DirectoryFailure failure_;
+};
+
+Reading readNow(Binding &binding, const QString &delimiter, const WriteItem &item)
+{
+    Reading r;
+    if (item.attribute == kAccountDisabledAttribute) {
+        const bool disabled = ReadAccountDisabled(binding.connection(), item.guid, &r.failure) == 1;
+        r.ok = !r.failure.failed();
+        r.values = QStringList{disabled ? QStringLiteral("TRUE") : QStringLiteral("FALSE")};
+        return r;
+    }
+    AutomationObject *object = binding.object(item.guid, &r.failure);
+    if (!object)
+        return r;
+    VARIANT *v = getVariantProperty(object, item.attribute);
+    const HRESULT code = lastErrorCode();
+    if (FAILED(code) && code != DISP_E_UNKNOWNNAME && code != kPropertyNotFound) {
+        r.failure = captureFailure(item.attribute);
+        freeVariant(v);
+        return r;
+    }
+    if (item.attribute == kPhotoAttribute)
+        r.values = Journal::binaryValues(variantToBytes(v).value_or(QByteArray()));
+    else if (const std::optional<QStringList> texts = variantArrayTexts(v))
+        r.values = *texts;
+    else if (const QString text = variantText(v, delimiter); !text.isEmpty())
+        r.values << text;
+    freeVariant(v);
+    r.ok = true;
+    return r;
+}
+
+Outcome readFailure(const Reading &r)
 {
     Outcome out;
-    const std::optional<QByteArray> now = ReadPhoto(connection, item.guid);
-    out.before = Journal::binaryValues(now.value_or(QByteArray()));
-    if (item.expectedNow && !sameValues(out.before, *item.expectedNow, 0))
-        return {JournalConflict, QStringLiteral("changed since"), out.before};
-    const QByteArray bytes = QByteArray::fromBase64(item.newValues.value(0).toLatin1());
-    const DirectoryReport r =
-        bytes.isEmpty() ? RemovePhoto(connection, item.guid) : SetPhoto(connection, item.guid, bytes);
-    out.code = r.result == 1 ? JournalWritten : JournalFailed;
-    out.text = r.result == 1 ? QString() : reasonOf(r);
+    out.code = JournalFailed;
+    out.text = QStringLiteral("cannot read the values before the write: ") + reasonOf(r.failure);
+    out.unavailable = directoryUnavailable(r.failure.code);
     return out;
 }
 
-Outcome writeAccount(const DirectoryConnection &connection, const WriteItem &item)
+// The conflict or nothing-to-do outcome when the directory does not hold what the write expects.
+std::optional<Outcome> judge(const WriteItem &item, const QStringList &now, const QString &delimiter)
 {
+    if (!item.expectedNow || sameValues(now, *item.expectedNow, item.multivalued))
+        return std::nullopt;
     Outcome out;
-    DirectoryFailure failure;
-    const bool disabled = ReadAccountDisabled(connection, item.guid, &failure) == 1;
-    out.before = QStringList{disabled ? QStringLiteral("TRUE") : QStringLiteral("FALSE")};
-    if (failure.failed())
-        return {JournalFailed, codeText(failure.code) + u' ' + failure.reason(), out.before};
-    if (item.expectedNow && !sameValues(out.before, *item.expectedNow, 0))
-        return {JournalConflict, QStringLiteral("changed since; now: ") + out.before.value(0), out.before};
-    const bool disable = item.newValues.value(0) == QLatin1String("TRUE");
-    const DirectoryReport r =
-        disable ? DisableAccount(connection, item.guid) : EnableAccount(connection, item.guid);
-    out.code = r.result == 1 ? JournalWritten : JournalFailed;
-    out.text = r.result == 1 ? QString() : reasonOf(r);
-    return out;
-}
-
-Outcome writeValue(AutomationObject *object, const QString &delimiter, const WriteItem &item)
-{
-    Outcome out;
-    out.before = currentValues(object, item.attribute, delimiter);
-    if (item.expectedNow && !sameValues(out.before, *item.expectedNow, item.multivalued)) {
-        out.code = JournalConflict;
-        out.text = QStringLiteral("changed since; now: ") + out.before.join(delimiter);
+    out.before = now;
+    if (sameValues(now, item.newValues, item.multivalued)) {
+        out.code = JournalSkipped;
+        out.text = QStringLiteral("already as before");
+        out.already = true;
         return out;
     }
-    const DirectoryReport r = ValueWriteSequence(object, WriteContext::Synchronization, item.attribute,
-                                                 item.multivalued, item.newValues);
+    if (item.emptyMayBeRestored && now.isEmpty() && !item.newValues.isEmpty())
+        return std::nullopt;
+    out.code = JournalConflict;
+    const bool binary = item.attribute == kPhotoAttribute;
+    out.text = QStringLiteral("changed since; now: ") +
+               (binary ? QStringLiteral("another image") : now.join(delimiter));
+    return out;
+}
+
+// The write itself, the values before it known; `fallback` are values an
+// earlier, interrupted attempt cleared.
+Outcome writeNow(Binding &binding, const WriteItem &item, const QStringList &before,
+                 const QStringList *fallback)
+{
+    Outcome out;
+    out.before = before;
+    DirectoryReport r;
+    if (item.attribute == kPhotoAttribute) {
+        const QByteArray bytes = QByteArray::fromBase64(item.newValues.value(0).toLatin1());
+        r = bytes.isEmpty() ? RemovePhoto(binding.connection(), item.guid)
+                            : SetPhoto(binding.connection(), item.guid, bytes);
+        out.mayBeEmpty = r.result != 1 && !before.isEmpty();
+    } else if (item.attribute == kAccountDisabledAttribute) {
+        r = item.newValues.value(0) == QLatin1String("TRUE") ? DisableAccount(binding.connection(), item.guid)
+                                                             : EnableAccount(binding.connection(), item.guid);
+    } else {
+        DirectoryFailure failure;
+        AutomationObject *object = binding.object(item.guid, &failure);
+        if (!object) {
+            out.code = JournalFailed;
+            out.text = QStringLiteral("cannot open the object: ") + reasonOf(failure);
+            out.unavailable = directoryUnavailable(failure.code);
+            return out;
+        }
+        WriteStage stage = WriteStage::Untouched;
+        r = ValueWriteSequence(object, WriteContext::Synchronization, item.attribute, item.multivalued,
+                               item.newValues, &stage, fallback);
+        out.mayBeEmpty = (stage == WriteStage::Unsure || stage == WriteStage::LeftEmpty) && !before.isEmpty();
+    }
     out.code = r.result == 1 ? JournalWritten : JournalFailed;
     out.text = r.result == 1 ? QString() : reasonOf(r);
+    out.unavailable = r.result != 1 && directoryUnavailable(r.failure.code);
+    if (out.unavailable)
+        binding.forget();
     return out;
+}
+
+Outcome attempt(Binding &binding, const QString &delimiter, const WriteItem &item)
+{
+    const Reading now = readNow(binding, delimiter, item);
+    if (!now.ok)
+        return readFailure(now);
+    if (std::optional<Outcome> judged = judge(item, now.values, delimiter))
+        return *judged;
+    return writeNow(binding, item, now.values, nullptr);
+}
+
+// The same write once the directory is back after `first` was cut off.
+Outcome attemptAgain(Binding &binding, const QString &delimiter, const WriteItem &item, const Outcome &first)
+{
+    const Reading now = readNow(binding, delimiter, item);
+    if (!now.ok) {
+        Outcome out = readFailure(now);
+        out.before = first.before;
+        out.mayBeEmpty = first.mayBeEmpty;
+        return out;
+    }
+    if (sameValues(now.values, item.newValues, item.multivalued)) {
+        Outcome out;
+        out.code = JournalWritten;
+        out.before = first.before;
+        return out;
+    }
+    if (first.mayBeEmpty && now.values.isEmpty())
+        return writeNow(binding, item, first.before, &first.before);
+    return attempt(binding, delimiter, item);
 }
 
 void count(WriteSummary &s, const WriteItem &item, const Outcome &out)
 {
-    const QString who = item.cn + QStringLiteral(": ") + item.attribute + QStringLiteral(": ");
+    const QString who = item.cn + QStringLiteral(": ") + item.attribute;
+    s.outcomes << (out.already ? kAlreadyAsBefore : out.code);
     switch (out.code) {
     case JournalWritten:
         ++s.written;
         break;
     case JournalFailed:
         ++s.failed;
-        s.failures << who + out.text;
+        s.failures << who + QStringLiteral(": ") + out.text;
         break;
     case JournalConflict:
         ++s.conflicts;
-        s.conflictTexts << who + out.text;
+        s.conflictTexts << who + QStringLiteral(": ") + out.text;
+        break;
+    case JournalCleared:
+        ++s.leftForRecovery;
+        s.leftEmptyTexts << who;
         break;
     default:
-        ++s.skipped;
+        if (out.already)
+            ++s.alreadyAsBefore;
+        else
+            ++s.skipped;
     }
 }
 
+// The journal side of a run: Started marks ahead of the writes, outcomes in batches.
+class RunRecord
+{
+  public:
+    RunRecord(Journal &journal, long long setId, const QList<long long> &ids)
+        : journal_(journal), setId_(setId), ids_(ids)
+    {
+        sinceCommit_.start();
+        journal_.beginBatch();
+    }
+
+    // Before item `i` is tried: its Started mark (and the next ones') committed.
+    void aboutToTry(int i)
+    {
+        if (i <= startedThrough_)
+            return;
+        startedThrough_ = std::min(i + kBatchWrites, int(ids_.size())) - 1;
+        journal_.markStarted(setId_, ids_.value(i), ids_.value(startedThrough_));
+        commit();
+    }
+    // The values found before item `i`'s write, committed before it is made.
+    void foundBefore(int i, const QStringList &values)
+    {
+        journal_.setOldValues(ids_.value(i), values);
+        commit();
+    }
+    void done(int i, const Outcome &out)
+    {
+        journal_.complete(ids_.value(i), out.code, out.text, out.code == JournalSkipped && !out.already
+                                                                 ? nullptr
+                                                                 : &out.before);
+        if (++sinceBatch_ >= kBatchWrites || sinceCommit_.elapsed() >= kBatchMs)
+            commit();
+    }
+    bool finish()
+    {
+        journal_.finishSet(setId_);
+        return journal_.endBatch();
+    }
+
+  private:
+    void commit()
+    {
+        journal_.endBatch();
+        journal_.beginBatch();
+        sinceBatch_ = 0;
+        sinceCommit_.restart();
+    }
+
+    Journal &journal_;
+    long long setId_;
+    const QList<long long> &ids_;
+    int startedThrough_ = -1;
+    int sinceBatch_ = 0;
+    QElapsedTimer sinceCommit_;
+};
+
 } // namespace
+
+int writeRetrySeconds()
+{
+    return retrySeconds.load();
+}
+
+void setWriteRetrySeconds(int seconds)
+{
+    retrySeconds = std::max(0, seconds);
+}
 
 QString WriteSummary::countsText() const
 {
@@ -122,7 +314,31 @@ QString WriteSummary::countsText() const
         QStringLiteral("Written: %1, failed: %2, skipped: %3").arg(written).arg(failed).arg(skipped);
     if (conflicts > 0)
         text += QStringLiteral(", conflicts: %1").arg(conflicts);
+    if (alreadyAsBefore > 0)
+        text += QStringLiteral(", already as before: %1").arg(alreadyAsBefore);
+    if (leftForRecovery > 0 || serverLost)
+        text += QStringLiteral(", left for recovery: %1").arg(leftForRecovery);
     return text;
+}
+
+bool WriteSummary::complete() const
+{
+    return failed == 0 && conflicts == 0 && leftForRecovery == 0 && !cancelled && !serverLost &&
+           journalProblem.isEmpty();
+}
+
+std::optional<QStringList> ReadCurrentValues(const DirectoryConnection &connection, const QString &delimiter,
+                                             const QString &guid, const QString &attribute,
+                                             DirectoryFailure *failure)
+{
+    Binding binding(connection);
+    WriteItem item;
+    item.guid = guid;
+    item.attribute = attribute;
+    const Reading r = readNow(binding, delimiter, item);
+    if (failure)
+        *failure = r.failure;
+    return r.ok ? std::optional<QStringList>(r.values) : std::nullopt;
 }
 
 bool sameValues(const QStringList &a, const QStringList &b, int multivalued)
@@ -161,51 +377,49 @@ WriteSummary RunJournaledWrites(Database &db, const DirectoryConnection &connect
     if (!journal.endBatch() || summary.setId == 0 || ids.contains(0))
         summary.journalProblem = QStringLiteral("The journal could not record the change set.");
 
-    journal.beginBatch();
-    QElapsedTimer sinceCommit;
-    sinceCommit.start();
-    int sinceBatch = 0;
-    BoundObject bound;
-    QString boundGuid;
-    DirectoryFailure bindFailure;
+    RunRecord record(journal, summary.setId, ids);
+    Binding binding(connection);
     for (int i = 0; i < items.size(); ++i) {
         const WriteItem &item = items[i];
         Outcome out;
         if (cancel && cancel->load()) {
             summary.cancelled = true;
             out = {JournalSkipped, QStringLiteral("cancelled"), item.plannedOld};
-        } else if (item.attribute == kPhotoAttribute) {
-            out = writePhoto(connection, item);
-        } else if (item.attribute == kAccountDisabledAttribute) {
-            out = writeAccount(connection, item);
+        } else if (summary.serverLost) {
+            out = {JournalSkipped, QStringLiteral("the directory server is unavailable"), item.plannedOld};
         } else {
-            if (item.guid != boundGuid) {
-                bound.reset();
-                bindFailure = {};
-                boundGuid = item.guid;
-                BindObject(connection, item.guid, &bound, &bindFailure);
-            }
-            if (bound)
-                out = writeValue(bound.object(), delimiter, item);
+            record.aboutToTry(i);
+            const Reading now = readNow(binding, delimiter, item);
+            if (now.ok && !sameValues(now.values, item.plannedOld, item.multivalued))
+                record.foundBefore(i, now.values);
+            if (!now.ok)
+                out = readFailure(now);
+            else if (std::optional<Outcome> judged = judge(item, now.values, delimiter))
+                out = *judged;
             else
-                out = {JournalFailed,
-                       QStringLiteral("cannot open the object: ") +
-                           (bindFailure.failed() ? codeText(bindFailure.code) + u' ' + bindFailure.reason()
-                                                 : QStringLiteral("not found")),
-                       item.plannedOld};
+                out = writeNow(binding, item, now.values, nullptr);
+            DirectoryWait wait(writeRetrySeconds());
+            while (out.unavailable) {
+                if (!wait.untilBack(connection, item.guid, cancel)) {
+                    summary.serverLost = true;
+                    out.code = out.mayBeEmpty ? JournalCleared : JournalSkipped;
+                    out.text = out.mayBeEmpty ? QStringLiteral("left empty: the directory server went away "
+                                                               "between the clear and the set")
+                                              : QStringLiteral("the directory server is unavailable");
+                    if (!out.mayBeEmpty && out.before.isEmpty())
+                        out.before = item.plannedOld;
+                    break;
+                }
+                binding.forget();
+                out = attemptAgain(binding, delimiter, item, out);
+            }
         }
-        journal.complete(ids.value(i), out.code, out.text, &out.before);
+        record.done(i, out);
         count(summary, item, out);
-        if (++sinceBatch >= kBatchWrites || sinceCommit.elapsed() >= kBatchMs) {
-            journal.endBatch();
-            journal.beginBatch();
-            sinceBatch = 0;
-            sinceCommit.restart();
-        }
         if (progress)
             progress(i + 1, int(items.size()));
     }
-    if (!journal.endBatch() && summary.journalProblem.isEmpty())
+    if (!record.finish() && summary.journalProblem.isEmpty())
         summary.journalProblem = QStringLiteral("The journal could not record every outcome.");
     return summary;
 }

@@ -44,12 +44,17 @@ WriteSummary UndoChangeSet(Database &db, const DirectoryConnection &connection, 
                            const std::atomic_bool *cancel)
 {
     Journal journal(db);
+    if (const long long by = journal.undoneBy(setId)) {
+        WriteSummary summary;
+        summary.alreadyUndoneBy = by;
+        return summary;
+    }
     QList<JournalChange> changes = journal.changes(setId);
     std::reverse(changes.begin(), changes.end());
     QList<WriteItem> items;
     for (const JournalChange &c : changes) {
-        // A pending write may or may not have happened: the expected values decide.
-        if (c.outcome != JournalWritten && c.outcome != JournalPending)
+        // Writes known not made leave nothing to undo; for the others the directory decides.
+        if (c.outcome == JournalSkipped || c.outcome == JournalConflict)
             continue;
         WriteItem item;
         item.guid = c.guid;
@@ -59,6 +64,7 @@ WriteSummary UndoChangeSet(Database &db, const DirectoryConnection &connection, 
         item.newValues = c.oldValues;
         item.plannedOld = c.newValues;
         item.expectedNow = c.newValues;
+        item.emptyMayBeRestored = c.outcome != JournalWritten;
         item.source = QStringLiteral("Undo of change set ") + QString::number(setId);
         items.append(item);
     }

@@ -21,10 +21,14 @@ WriteSummary ApplyPlanChanges(Database &db, const DirectoryConnection &connectio
                               const QString &origin = kReviewApplyOrigin, const WriteProgress &progress = {},
                               const std::atomic_bool *cancel = nullptr);
 
-/// Writes back the old values of every write of change set `setId` that the
-/// directory still holds the new values of; attributes changed since are
-/// conflicts and left alone. The undo is itself a change set ("Undo of change
-/// set N"), its writes in reverse order of the original.
+/// Undoes change set `setId` by what the directory holds for each of its
+/// writes: the new values are replaced by the old ones; the old values are
+/// already as before (nothing written, not a conflict); an attribute left
+/// empty by a write not recorded as written gets its old values back;
+/// anything else is a conflict and left alone. The undo is itself a change
+/// set ("Undo of change set N"), its writes in reverse order of the
+/// original. A set already undone (by a set not itself undone) is not undone
+/// again: the summary names that set in alreadyUndoneBy and nothing is written.
 WriteSummary UndoChangeSet(Database &db, const DirectoryConnection &connection, const QString &delimiter,
                            long long setId, const QString &operatorName, const WriteProgress &progress = {},
                            const std::atomic_bool *cancel = nullptr);

@@ -5,6 +5,9 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <cerrno>
+#include <csignal>
+#include <unistd.h>
 
 namespace orvane
 {
@@ -26,6 +29,67 @@ QStringList valuesFrom(const QString &text)
     return values;
 }
 
+const QString kChangeColumns =
+    QStringLiteral("id, set_id, guid, cn, attribute, multivalued, binary, old_values, new_values, source, "
+                   "outcome, outcome_text");
+const QString kSetColumns = QStringLiteral(
+    "s.id, s.datetime, s.operator, s.origin, s.undo_of, "
+    "(SELECT count(*) FROM journal_changes c WHERE c.set_id = s.id), "
+    "(SELECT count(*) FROM journal_changes c WHERE c.set_id = s.id AND c.outcome = 1), "
+    "(SELECT max(u.id) FROM journal_sets u WHERE u.undo_of = s.id AND NOT EXISTS "
+    "(SELECT 1 FROM journal_sets r WHERE r.undo_of = u.id)), s.running, s.pid");
+
+JournalSet setFromRow(const Database &db)
+{
+    JournalSet s{db.get_long(0), db.get_long(1), db.get_text(2), db.get_text(3), db.get_long(4),
+                 int(db.get_long(5)), int(db.get_long(6))};
+    s.undoneBy = db.get_long(7);
+    s.running = db.get_long(8) == 1;
+    s.pid = db.get_long(9);
+    return s;
+}
+
+JournalChange changeFromRow(const Database &db)
+{
+    JournalChange c;
+    c.id = db.get_long(0);
+    c.setId = db.get_long(1);
+    c.guid = db.get_text(2);
+    c.cn = db.get_text(3);
+    c.attribute = db.get_text(4);
+    c.multivalued = int(db.get_long(5));
+    c.binary = db.get_long(6) == 1;
+    c.oldValues = valuesFrom(db.get_text(7));
+    c.newValues = valuesFrom(db.get_text(8));
+    c.source = db.get_text(9);
+    c.outcome = int(db.get_long(10));
+    c.outcomeText = db.get_text(11);
+    return c;
+}
+
+// A process id that no longer names a live process (on this machine).
+bool processGone(long long pid)
+{
+    if (pid <= 0)
+        return true;
+    if (pid == getpid())
+        return false;
+    return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
+// Adds `column` to `table` when a file from before it lacks it.
+void addColumnIfMissing(Database &db, const QString &table, const QString &column, const QString &type)
+{
+    db.query(QStringLiteral("SELECT count(*) FROM pragma_table_info(") + sqlQuote(table) +
+             QStringLiteral(") WHERE name = ") + sqlQuote(column));
+    const bool missing = db.next_row() && db.get_long(0) == 0;
+    while (db.next_row()) {
+    } // the result ends, so that no read lock outlives the statement
+    if (missing)
+        db.execute(QStringLiteral("ALTER TABLE ") + table + QStringLiteral(" ADD COLUMN ") + column + u' ' +
+                   type);
+}
+
 } // namespace
 
 QString journalOutcomeName(int outcome)
@@ -41,6 +105,12 @@ QString journalOutcomeName(int outcome)
         return QStringLiteral("skipped");
     case JournalConflict:
         return QStringLiteral("conflict");
+    case JournalStarted:
+        return QStringLiteral("started");
+    case JournalCleared:
+        return QStringLiteral("cleared");
+    case JournalRecovered:
+        return QStringLiteral("recovered");
     }
     return QString::number(outcome);
 }
@@ -80,9 +150,14 @@ Journal::Journal(Database &db) : db_(db)
         "guid TEXT, cn TEXT, attribute TEXT, multivalued INT, binary INT, old_values TEXT, new_values TEXT, "
         "source TEXT, outcome INT, outcome_text TEXT)"));
     db_.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS journal_changes_set ON journal_changes(set_id)"));
+    addColumnIfMissing(db_, QStringLiteral("journal_sets"), QStringLiteral("running"),
+                       QStringLiteral("INT DEFAULT 0"));
+    addColumnIfMissing(db_, QStringLiteral("journal_sets"), QStringLiteral("pid"), QStringLiteral("INT DEFAULT 0"));
     db_.query(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN "
                              "('journal_sets', 'journal_changes')"));
     usable_ = db_.next_row() && db_.get_long(0) == 2;
+    while (db_.next_row()) {
+    } // a result left open would hold a read lock that keeps other writers waiting
 }
 
 void Journal::beginBatch()
@@ -97,11 +172,30 @@ bool Journal::endBatch()
 
 long long Journal::beginSet(const QString &operatorName, const QString &origin, long long undoOf)
 {
-    if (!db_.execute(QStringLiteral("INSERT INTO journal_sets(datetime, operator, origin, undo_of) VALUES(") +
-                     sqlQuote(localNowSeconds()) + u',' + sqlQuote(operatorName) + u',' + sqlQuote(origin) +
-                     u',' + sqlQuote(undoOf) + u')'))
+    if (!db_.execute(
+            QStringLiteral("INSERT INTO journal_sets(datetime, operator, origin, undo_of, running, pid) VALUES(") +
+            sqlQuote(localNowSeconds()) + u',' + sqlQuote(operatorName) + u',' + sqlQuote(origin) + u',' +
+            sqlQuote(undoOf) + QStringLiteral(",'1',") + sqlQuote(getpid()) + u')'))
         return 0;
     return db_.lastInsertId();
+}
+
+void Journal::finishSet(long long setId)
+{
+    db_.execute(QStringLiteral("UPDATE journal_sets SET running = 0 WHERE id = ") + sqlQuote(setId));
+}
+
+void Journal::markStarted(long long setId, long long firstId, long long lastId)
+{
+    db_.execute(QStringLiteral("UPDATE journal_changes SET outcome = 5 WHERE outcome = 0 AND set_id = ") +
+                sqlQuote(setId) + QStringLiteral(" AND id BETWEEN ") + sqlQuote(firstId) +
+                QStringLiteral(" AND ") + sqlQuote(lastId));
+}
+
+void Journal::setOldValues(long long id, const QStringList &oldValues)
+{
+    db_.execute(QStringLiteral("UPDATE journal_changes SET old_values = ") + sqlQuote(valuesText(oldValues)) +
+                QStringLiteral(" WHERE id = ") + sqlQuote(id));
 }
 
 long long Journal::addChange(const JournalChange &c)
@@ -129,41 +223,59 @@ void Journal::complete(long long id, int outcome, const QString &text, const QSt
 QList<JournalSet> Journal::sets(int limit)
 {
     QList<JournalSet> result;
-    db_.query(
-        QStringLiteral("SELECT s.id, s.datetime, s.operator, s.origin, s.undo_of, "
-                       "(SELECT count(*) FROM journal_changes c WHERE c.set_id = s.id), "
-                       "(SELECT count(*) FROM journal_changes c WHERE c.set_id = s.id AND c.outcome = 1) "
-                       "FROM journal_sets s ORDER BY s.id DESC LIMIT ") +
-        QString::number(limit));
+    db_.query(QStringLiteral("SELECT ") + kSetColumns +
+              QStringLiteral(" FROM journal_sets s ORDER BY s.id DESC LIMIT ") + QString::number(limit));
     while (db_.next_row())
-        result.append({db_.get_long(0), db_.get_long(1), db_.get_text(2), db_.get_text(3), db_.get_long(4),
-                       int(db_.get_long(5)), int(db_.get_long(6))});
+        result.append(setFromRow(db_));
     return result;
+}
+
+JournalSet Journal::set(long long setId)
+{
+    db_.query(QStringLiteral("SELECT ") + kSetColumns + QStringLiteral(" FROM journal_sets s WHERE s.id = ") +
+              sqlQuote(setId));
+    const JournalSet found = db_.next_row() ? setFromRow(db_) : JournalSet{};
+    while (db_.next_row()) {
+    }
+    return found;
+}
+
+long long Journal::undoneBy(long long setId)
+{
+    return set(setId).undoneBy;
+}
+
+QList<JournalSet> Journal::interruptedSets()
+{
+    QList<JournalSet> running;
+    db_.query(QStringLiteral("SELECT ") + kSetColumns +
+              QStringLiteral(" FROM journal_sets s WHERE s.running = 1 ORDER BY s.id"));
+    while (db_.next_row())
+        running.append(setFromRow(db_));
+    QList<JournalSet> gone;
+    for (const JournalSet &s : running)
+        if (processGone(s.pid))
+            gone << s;
+    return gone;
 }
 
 QList<JournalChange> Journal::changes(long long setId)
 {
     QList<JournalChange> result;
-    db_.query(
-        QStringLiteral("SELECT id, set_id, guid, cn, attribute, multivalued, binary, old_values, "
-                       "new_values, source, outcome, outcome_text FROM journal_changes WHERE set_id = ") +
-        sqlQuote(setId) + QStringLiteral(" ORDER BY id"));
-    while (db_.next_row()) {
-        JournalChange c;
-        c.id = db_.get_long(0);
-        c.setId = db_.get_long(1);
-        c.guid = db_.get_text(2);
-        c.cn = db_.get_text(3);
-        c.attribute = db_.get_text(4);
-        c.multivalued = int(db_.get_long(5));
-        c.binary = db_.get_long(6) == 1;
-        c.oldValues = valuesFrom(db_.get_text(7));
-        c.newValues = valuesFrom(db_.get_text(8));
-        c.source = db_.get_text(9);
-        c.outcome = int(db_.get_long(10));
-        c.outcomeText = db_.get_text(11);
-        result.append(c);
-    }
+    db_.query(QStringLiteral("SELECT ") + kChangeColumns + QStringLiteral(" FROM journal_changes WHERE set_id = ") +
+              sqlQuote(setId) + QStringLiteral(" ORDER BY id"));
+    while (db_.next_row())
+        result.append(changeFromRow(db_));
+    return result;
+}
+
+QList<JournalChange> Journal::clearedChanges()
+{
+    QList<JournalChange> result;
+    db_.query(QStringLiteral("SELECT ") + kChangeColumns +
+              QStringLiteral(" FROM journal_changes WHERE outcome = 6 ORDER BY id"));
+    while (db_.next_row())
+        result.append(changeFromRow(db_));
     return result;
 }
 

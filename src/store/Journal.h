@@ -10,6 +10,14 @@
 // have happened. Callers group statements with beginBatch/endBatch so that a
 // change set costs a few transactions (and fsyncs), not one per change.
 //
+// A run marks the writes it is about to try as Started (committed before
+// their directory traffic), so after an interruption Pending means "never
+// touched" and only Started writes need a look at the directory. A set is
+// recorded as running (with the process id) until its run ends; a running set
+// whose process is gone was cut off. A write whose clear was committed but
+// whose value could not be set nor the old one written back is Cleared: the
+// attribute is empty and waits for recovery, which makes it Recovered.
+//
 // Values are stored as a JSON array of texts; binary values (photos) as
 // Base64 texts with `binary` set.
 
@@ -30,10 +38,14 @@ enum JournalOutcome {
     JournalWritten = 1,
     JournalFailed = 2,
     JournalSkipped = 3,
-    JournalConflict = 4
+    JournalConflict = 4,
+    JournalStarted = 5,  ///< about to be written; the directory says whether it was
+    JournalCleared = 6,  ///< cleared, neither set nor restored: left empty for recovery
+    JournalRecovered = 7 ///< was left empty, its old value written back by a recovery set
 };
 
-/// The outcome's short name: "pending", "written", "failed", "skipped", "conflict".
+/// The outcome's short name: "pending", "written", "failed", "skipped",
+/// "conflict", "started", "cleared", "recovered".
 QString journalOutcomeName(int outcome);
 
 struct JournalSet {
@@ -44,6 +56,9 @@ struct JournalSet {
     long long undoOf = 0; ///< the set this one undid; 0 for none
     int changes = 0;      ///< filled by sets()
     int written = 0;      ///< filled by sets()
+    long long undoneBy = 0; ///< filled by sets(): the undo set that undid this one (itself not undone)
+    bool running = false;   ///< its run had not ended when last recorded
+    long long pid = 0;      ///< the process of that run
 };
 
 struct JournalChange {
@@ -85,8 +100,14 @@ class Journal
     /// Commits the open transaction; true on success.
     bool endBatch();
 
-    /// Records a new change set and returns its id (0 on failure).
+    /// Records a new change set, running in this process, and returns its id (0 on failure).
     long long beginSet(const QString &operatorName, const QString &origin, long long undoOf = 0);
+    /// Records that the run of set `setId` has ended.
+    void finishSet(long long setId);
+    /// Marks the Pending changes `firstId`..`lastId` of set `setId` Started.
+    void markStarted(long long setId, long long firstId, long long lastId);
+    /// Replaces the recorded old values of change `id`.
+    void setOldValues(long long id, const QStringList &oldValues);
     /// Records `change` (its setId given) as Pending and returns its id.
     long long addChange(const JournalChange &change);
     /// Records what the write of change `id` came to; `oldValues`, when given,
@@ -97,6 +118,14 @@ class Journal
     QList<JournalSet> sets(int limit = 500);
     /// The changes of set `setId` in the order they were recorded.
     QList<JournalChange> changes(long long setId);
+    /// One set by id (id 0 when there is none).
+    JournalSet set(long long setId);
+    /// The undo set that undid `setId` and was not itself undone; 0 for none.
+    long long undoneBy(long long setId);
+    /// The sets recorded as running whose process is gone: cut off, oldest first.
+    QList<JournalSet> interruptedSets();
+    /// Every change left Cleared, oldest first.
+    QList<JournalChange> clearedChanges();
 
     /// Base64 texts of `bytes` as stored for a binary value (nothing for no bytes).
     static QStringList binaryValues(const QByteArray &bytes);

@@ -218,9 +218,9 @@ TEST_F(SyncPlanTest, ApplyUndoConflictAndRefusedWrite)
                            QStringLiteral("Plan Boris|initials|AB|AB...|written"),
                            QStringLiteral("Plan Dora|otherTelephone|100,200|Dup,Dup|failed|reason")}));
 
-    // Undo restores every attribute exactly.
+    // Undo restores every attribute exactly; the refused write left its old values, already as before.
     WriteSummary undone = UndoChangeSet(db, slapd.connection(), QStringLiteral(";"), applied.setId, "tester");
-    EXPECT_EQ(undone.countsText(), QStringLiteral("Written: 3, failed: 0, skipped: 0"));
+    EXPECT_EQ(undone.countsText(), QStringLiteral("Written: 3, failed: 0, skipped: 0, already as before: 1"));
     EXPECT_EQ(snapshot(), before);
     EXPECT_EQ(journal.sets().first().undoOf, applied.setId);
 
@@ -231,7 +231,8 @@ TEST_F(SyncPlanTest, ApplyUndoConflictAndRefusedWrite)
                  .arg(dns[0])
                  .toUtf8());
     undone = UndoChangeSet(db, slapd.connection(), QStringLiteral(";"), again.setId, "tester");
-    EXPECT_EQ(undone.countsText(), QStringLiteral("Written: 2, failed: 0, skipped: 0, conflicts: 1"));
+    EXPECT_EQ(undone.countsText(),
+              QStringLiteral("Written: 2, failed: 0, skipped: 0, conflicts: 1, already as before: 1"));
     ASSERT_EQ(undone.conflictTexts.size(), 1);
     EXPECT_EQ(undone.conflictTexts[0], QStringLiteral("Plan Anna: title: changed since; now: Someone else"));
     EXPECT_EQ(valuesOf("Plan Anna", "title"), QStringList{QStringLiteral("Someone else")});

@@ -3,6 +3,7 @@
 // function that runs it once the command line has been parsed.
 
 #include "Session.h"
+#include "plan/JournaledWrites.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -32,6 +33,17 @@ Command historyCommand();
 Command undoCommand();
 Command exportCommand();
 Command checkCommand();
+Command recoverCommand();
+
+/// --retry-seconds N of the commands that write.
+QCommandLineOption retrySecondsOption();
+/// ExitUsage after saying why when --retry-seconds is not a number from 0.
+int validateRetrySeconds(Console &console, const QCommandLineParser &parser);
+/// Restores what an interrupted synchronization left empty, before apply plans; 0 or an exit code.
+int recoverBeforeApply(Session &session);
+/// Says what change set `s` (described by `what`, e.g. " (recovery)") came
+/// to: its failures, conflicts, writes left empty and counts; the exit code.
+int reportWrites(Console &console, const WriteSummary &s, const QString &what = QString());
 
 /// --letter X and --all, shared by plan and apply.
 QList<QCommandLineOption> scopeOptions();

@@ -53,7 +53,7 @@ int runHistory(Session &session, const QCommandLineParser &parser)
     const QList<JournalSet> sets = journal.sets(parser.value(QStringLiteral("limit")).toInt());
     QList<QStringList> rows{{QStringLiteral("SET"), QStringLiteral("TIME (UTC)"), QStringLiteral("OPERATOR"),
                              QStringLiteral("CHANGES"), QStringLiteral("WRITTEN"),
-                             QStringLiteral("STARTED BY")}};
+                             QStringLiteral("UNDONE"), QStringLiteral("STARTED BY")}};
     for (const JournalSet &s : sets)
         rows << QStringList{QString::number(s.id),
                             QDateTime::fromSecsSinceEpoch(s.datetime, Qt::UTC)
@@ -61,6 +61,7 @@ int runHistory(Session &session, const QCommandLineParser &parser)
                             s.operatorName,
                             QString::number(s.changes),
                             QString::number(s.written),
+                            s.undoneBy ? QStringLiteral("by %1").arg(s.undoneBy) : QStringLiteral("-"),
                             s.origin};
     const QStringList lines = aligned(rows);
     if (!session.console.quiet || !sets.isEmpty())
@@ -82,6 +83,8 @@ int runHistory(Session &session, const QCommandLineParser &parser)
 
 int validateUndo(Console &console, const QCommandLineParser &parser)
 {
+    if (const int code = validateRetrySeconds(console, parser))
+        return code;
     bool ok = false;
     const QStringList args = parser.positionalArguments();
     if (args.size() != 1 || args[0].toLongLong(&ok) < 1 || !ok)
@@ -100,6 +103,12 @@ int runUndo(Session &session, const QCommandLineParser &parser)
     if (!known)
         return session.console.fail(ExitConfiguration,
                                     QStringLiteral("there is no change set %1 in the journal").arg(id));
+    if (const long long by = journal.undoneBy(id)) {
+        session.console.info(
+            QStringLiteral("Change set %1 was already undone by change set %2; nothing written.").arg(id).arg(by));
+        return ExitSuccess;
+    }
+    setWriteRetrySeconds(parser.value(QStringLiteral("retry-seconds")).toInt());
     const Interruption interruption;
     const WriteSummary s = UndoChangeSet(
         session.db, session.connection(), session.settings.multivaluedDelimiter, id,
@@ -107,20 +116,7 @@ int runUndo(Session &session, const QCommandLineParser &parser)
         [&](int done, int total) { session.console.progress(QStringLiteral("Undoing"), done, total); },
         interruption.flag());
     session.console.endProgress();
-    for (const QString &line : s.failures)
-        session.console.warn(QStringLiteral("failed: ") + line);
-    for (const QString &line : s.conflictTexts)
-        session.console.warn(QStringLiteral("changed by someone else since, left alone: ") + line);
-    if (!s.journalProblem.isEmpty())
-        session.console.warn(s.journalProblem);
-    if (s.cancelled)
-        session.console.warn(QStringLiteral("interrupted: the writes not made are recorded as skipped"));
-    session.console.info(QStringLiteral("Change set %1 (undo of change set %2): %3.")
-                             .arg(s.setId)
-                             .arg(id)
-                             .arg(s.countsText()));
-    const bool complete = s.failed == 0 && s.conflicts == 0 && !s.cancelled && s.journalProblem.isEmpty();
-    return complete ? ExitSuccess : ExitWritesFailed;
+    return reportWrites(session.console, s, QStringLiteral(" (undo of change set %1)").arg(id));
 }
 
 } // namespace
@@ -148,8 +144,10 @@ Command undoCommand()
     c.syntax = QStringLiteral("CHANGE-SET");
     c.summary = QStringLiteral(
         "Writes back the old values of every write of the change set that the directory still\n"
-        "holds the new values of; attributes changed since are left alone. The undo is a\n"
-        "change set of its own.");
+        "holds the new values of (or holds empty where an interrupted write left it so);\n"
+        "values already as before need nothing, attributes changed since are left alone.\n"
+        "The undo is a change set of its own; a set undone before is not undone again.");
+    c.options = {retrySecondsOption()};
     c.positionalArguments = 1;
     c.validate = validateUndo;
     c.run = runUndo;

@@ -7,6 +7,7 @@
 #include "PlanOutput.h"
 #include "plan/PlanApply.h"
 #include "plan/PlanFiles.h"
+#include "plan/Recovery.h"
 #include "store/CountText.h"
 #include "store/Journal.h"
 
@@ -77,6 +78,10 @@ int validatePlan(Console &console, const QCommandLineParser &parser)
 
 int runPlan(Session &session, const QCommandLineParser &parser)
 {
+    if (InterruptedWritesMayWait(session.db))
+        session.console.warn(QStringLiteral("writes of an interrupted synchronization are waiting: "
+                                            "\"orvane-sync recover\" restores what they left empty "
+                                            "(apply does it first)"));
     SyncPlan plan;
     if (const int code = buildPlan(session, parser, &plan))
         return code;
@@ -111,6 +116,8 @@ int validateApply(Console &console, const QCommandLineParser &parser)
     if (parser.isSet(QStringLiteral("only-attributes")) && onlyAttributes(parser).isEmpty())
         return console.fail(ExitUsage,
                             QStringLiteral("--only-attributes needs attribute names, e.g. title,department"));
+    if (const int code = validateRetrySeconds(console, parser))
+        return code;
     if (!parser.isSet(QStringLiteral("yes")) && !Console::canAsk())
         return console.fail(ExitUsage,
                             QStringLiteral("apply asks before writing, but standard input is not a "
@@ -141,23 +148,13 @@ int filterAttributes(Session &session, const QCommandLineParser &parser, QList<P
     return ExitSuccess;
 }
 
-int reportWrites(Console &console, const WriteSummary &s)
-{
-    for (const QString &line : s.failures)
-        console.warn(QStringLiteral("failed: ") + line);
-    for (const QString &line : s.conflictTexts)
-        console.warn(QStringLiteral("changed by someone else, not written: ") + line);
-    if (!s.journalProblem.isEmpty())
-        console.warn(s.journalProblem);
-    if (s.cancelled)
-        console.warn(QStringLiteral("interrupted: the writes not made are recorded as skipped"));
-    console.info(QStringLiteral("Change set %1: %2.").arg(s.setId).arg(s.countsText()));
-    const bool complete = s.failed == 0 && s.conflicts == 0 && !s.cancelled && s.journalProblem.isEmpty();
-    return complete ? ExitSuccess : ExitWritesFailed;
-}
-
 int runApply(Session &session, const QCommandLineParser &parser)
 {
+    setWriteRetrySeconds(parser.value(QStringLiteral("retry-seconds")).toInt());
+    if (!parser.isSet(QStringLiteral("no-recover"))) {
+        if (const int code = recoverBeforeApply(session))
+            return code;
+    }
     SyncPlan plan;
     if (const int code = buildPlan(session, parser, &plan))
         return code;
@@ -238,11 +235,14 @@ Command applyCommand()
 {
     Command c;
     c.name = QStringLiteral("apply");
-    c.syntax = QStringLiteral("[--letter X | --all] [--workbook PATH-or-id] [--yes] [--only-attributes a,b]");
+    c.syntax = QStringLiteral("[--letter X | --all] [--workbook PATH-or-id] [--yes] [--only-attributes a,b]\n"
+                              "      [--retry-seconds N] [--no-recover]");
     c.summary =
         QStringLiteral("Writes the pending changes as one change set of the journal (origin \"orvane-sync\n"
                        "apply\"), which History and \"orvane-sync undo\" can undo. Without --yes it prints\n"
-                       "the plan and asks on the terminal; without a terminal it refuses (exit code 4).");
+                       "the plan and asks on the terminal; without a terminal it refuses (exit code 4).\n"
+                       "Attribute values an interrupted synchronization left empty are restored first\n"
+                       "(as \"orvane-sync recover --yes\"), unless --no-recover is given.");
     c.options =
         scopeOptions() +
         QList<QCommandLineOption>{
@@ -250,7 +250,10 @@ Command applyCommand()
             {QStringLiteral("yes"), QStringLiteral("Apply without asking.")},
             {QStringLiteral("only-attributes"),
              QStringLiteral("Write only the changes of these attributes (LDAP names, comma-separated)."),
-             QStringLiteral("a,b")}};
+             QStringLiteral("a,b")},
+            retrySecondsOption(),
+            {QStringLiteral("no-recover"),
+             QStringLiteral("Do not restore what an interrupted synchronization left empty first.")}};
     c.validate = validateApply;
     c.run = runApply;
     return c;

@@ -34,7 +34,8 @@ QList<QCommandLineOption> commonOptions()
 
 QList<Command> commands()
 {
-    return {planCommand(), applyCommand(), historyCommand(), undoCommand(), exportCommand(), checkCommand()};
+    return {planCommand(),   applyCommand(),  recoverCommand(), historyCommand(),
+            undoCommand(),   exportCommand(), checkCommand()};
 }
 
 QString usageLine(const Command &command)

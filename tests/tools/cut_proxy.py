@@ -1,0 +1,109 @@
+#!/usr/bin/env python3
+# A loopback LDAP proxy for the interrupted-write tests: it answers the
+# client's StartTLS itself (with the test directory's server certificate),
+# forwards every request to the directory's LDAPS port and, once in its life,
+# cuts the client's connection when a modify request follows a modify on the
+# same connection: the clear of a clear-then-set pair reaches the directory,
+# its set never does. For OUTAGE seconds after the cut every new connection
+# is closed at once (the directory looks gone); later ones pass untouched.
+#
+#   cut_proxy.py STATE_DIR UPSTREAM_LDAPS_PORT OUTAGE_SECONDS
+# prints the port it listens on, then serves until killed.
+import socket
+import ssl
+import sys
+import threading
+import time
+
+STATE, UPSTREAM, OUTAGE = sys.argv[1], int(sys.argv[2]), float(sys.argv[3])
+MODIFY, EXTENDED = 0x66, 0x77
+cut_done = threading.Event()
+cut_at = [0.0]
+
+
+def read_exact(sock, n):
+    data = b""
+    while len(data) < n:
+        chunk = sock.recv(n - len(data))
+        if not chunk:
+            raise ConnectionError("closed")
+        data += chunk
+    return data
+
+
+def read_message(sock):
+    """One BER LDAPMessage: (whole bytes, protocol-op tag, message id bytes)."""
+    head = read_exact(sock, 2)
+    length, extra = head[1], b""
+    if length & 0x80:
+        extra = read_exact(sock, length & 0x7F)
+        length = int.from_bytes(extra, "big")
+    body = read_exact(sock, length)
+    id_len = body[1]
+    return head + extra + body, body[2 + id_len], body[2:2 + id_len]
+
+
+def starttls_response(message_id):
+    oid = b"1.3.6.1.4.1.1466.20037"
+    result = b"\x0a\x01\x00\x04\x00\x04\x00" + b"\x8a" + bytes([len(oid)]) + oid
+    op = b"\x78" + bytes([len(result)]) + result
+    mid = b"\x02" + bytes([len(message_id)]) + message_id
+    return b"\x30" + bytes([len(mid) + len(op)]) + mid + op
+
+
+def pump(source, target):
+    try:
+        while True:
+            data = source.recv(65536)
+            if not data:
+                break
+            target.sendall(data)
+    except OSError:
+        pass
+    for s in (source, target):
+        try:
+            s.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+
+
+def serve(client):
+    try:
+        raw, op, message_id = read_message(client)
+        if op != EXTENDED:
+            client.close()
+            return
+        client.sendall(starttls_response(message_id))
+        server_side = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        server_side.load_cert_chain(f"{STATE}/tls/server.pem", f"{STATE}/tls/server.key")
+        tls_client = server_side.wrap_socket(client, server_side=True)
+        client_side = ssl.create_default_context(cafile=f"{STATE}/tls/ca.pem")
+        upstream = client_side.wrap_socket(socket.create_connection(("127.0.0.1", UPSTREAM)),
+                                           server_hostname="127.0.0.1")
+        threading.Thread(target=pump, args=(upstream, tls_client), daemon=True).start()
+        previous = None
+        while True:
+            raw, op, _ = read_message(tls_client)
+            if op == MODIFY and previous == MODIFY and not cut_done.is_set():
+                cut_at[0] = time.monotonic()
+                cut_done.set()
+                tls_client.close()
+                upstream.close()
+                return
+            previous = op
+            upstream.sendall(raw)
+    except (OSError, ConnectionError, ssl.SSLError, IndexError):
+        pass
+
+
+listener = socket.socket()
+listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+listener.bind(("127.0.0.1", 0))
+listener.listen(16)
+print(listener.getsockname()[1], flush=True)
+while True:
+    connection, _ = listener.accept()
+    if cut_done.is_set() and time.monotonic() - cut_at[0] < OUTAGE:
+        connection.close()
+        continue
+    threading.Thread(target=serve, args=(connection,), daemon=True).start()
