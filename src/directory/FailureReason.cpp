@@ -7,6 +7,8 @@
 #include "directory/ldap/DirectoryPaths.h"
 #include "directory/ldap/LdapConnection.h"
 #include "directory/ldap/LdapHandle.h"
+#include "directory/ldap/LdapPool.h"
+#include "directory/ldap/ServerList.h"
 
 namespace orvane
 {
@@ -40,6 +42,10 @@ bool serverOf(const DirectoryConnection &connection, ServerAddress *server)
     if (!parseDirectoryPath(QStringLiteral("LDAP://") + connection.serverAddress, &path) || path.host.isEmpty())
         return false;
     *server = {path.host, path.port};
+    if (namesServerList(*server)) { // of a list of domain controllers: the one that answered, else the first
+        const ServerAddress answered = LdapPool::instance().answeringServer(*server);
+        *server = answered.host.isEmpty() ? serverList(*server).value(0) : answered;
+    }
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include "TestSupport.h"
 #include "WorkbookSetup.h"
 #include "directory/ConnectionProbe.h"
+#include "directory/FailureReason.h"
 #include "directory/UserSearch.h"
 #include "directory/ldap/LdapPool.h"
 #include "directory/ldap/RegisterServers.h"
@@ -228,6 +229,10 @@ TEST_F(DomainControllersTest, AHungServerIsPassedOverAndATlsRefusalIsReported)
                                               QStringLiteral("displayName"), &none, QStringLiteral(";"));
     EXPECT_EQ(refused.count, 0);
     EXPECT_EQ(uint32_t(refused.failure.code), 0x8007202Du) << std::hex << uint32_t(refused.failure.code);
+    // The reason names what the server that answered did.
+    EXPECT_EQ(answeringServer(connection.serverAddress), first.host + u':' + QString::number(plainPort));
+    const QString reason = failureReason(refused.failure, connection);
+    EXPECT_TRUE(reason.startsWith(QStringLiteral("TLS failed: the server does not establish TLS"))) << reason.toStdString();
 }
 
 TEST_F(DomainControllersTest, StoppedMidApplyTheWritesContinueOnTheOtherServer)

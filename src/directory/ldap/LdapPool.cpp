@@ -165,11 +165,9 @@ HRESULT LdapPool::openConnection(const ServerAddress &server, const Credentials 
             silent << serverText(candidate) + QStringLiteral(" (") + why + u')';
             continue;
         }
-        // The first server that answers decides: its refusal is the answer.
-        const HRESULT hr = LdapConnection::open(candidate, credentials, out);
-        if (SUCCEEDED(hr))
-            remember(server, candidate);
-        return hr;
+        // The first server that answers decides: its refusal is the answer, and names it.
+        remember(server, candidate);
+        return LdapConnection::open(candidate, credentials, out);
     }
     out->reset();
     setDirectoryError({kServerDown, LDAP_SERVER_DOWN,

@@ -82,8 +82,8 @@ class LdapPool
     std::shared_ptr<const ServerInfo> serverInfo(LdapConnection &connection, HRESULT *hr);
 
     /// The server that last answered for `server` (the address itself when it
-    /// names one server); an empty host when no server of the list has
-    /// answered since the pool was cleared. Answers are preferred by new
+    /// names one server), whether its bind then succeeded or not; an empty
+    /// host when no server of the list has answered since the pool was cleared. Answers are preferred by new
     /// connections for the idle timeout only, so a server that comes back is
     /// used again in its turn.
     ServerAddress answeringServer(const ServerAddress &server) const;
