@@ -87,7 +87,10 @@ FoundSource foundRow(AutomationObject *app, const RegisteredBinding &pair, int r
     for (const RegisteredBinding &key : keys) {
         if (key.binding.fileId != pair.binding.fileId)
             continue;
-        if (ReadCell(app, row, key.binding.column) != object.values.value(key.binding.attribute))
+        // An empty key value identifies nobody: it would match every row whose
+        // key cell is empty, a stranger's row among them.
+        const QString keyValue = object.values.value(key.binding.attribute);
+        if (keyValue.isEmpty() || ReadCell(app, row, key.binding.column) != keyValue)
             continue;
         if (key.workbook.primaryFlag == 1) {
             found.image = kImageKeyConfirmed;

@@ -84,7 +84,9 @@ struct FoundSource {
 
 /// Searches every workbook with a lookup pair for the rows of `object`, pair by
 /// pair in the order the store returns them; the rows of one pair come from
-/// the second match onward with the first last. Stops a pair's walk when a row
+/// the second match onward with the first last. A row is key-confirmed only
+/// when the object has a value for the key attribute and the row's key cell
+/// equals it: an empty key value confirms no row. Stops a pair's walk when a row
 /// other than the first repeats, so a misbehaving workbook cannot loop for
 /// ever. Missing or unopenable workbooks are reported to `warn` and skipped.
 QList<FoundSource> FindSources(Database &db, const ObjectEntry &object, const WarningSink &warn);
