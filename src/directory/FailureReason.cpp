@@ -1,6 +1,7 @@
 #include "directory/FailureReason.h"
 
 #include "automation/com/HResult.h"
+#include "directory/ConnectionProbe.h"
 #include "directory/DirectoryConnection.h"
 #include "directory/OperationMessages.h"
 #include "directory/TlsDiagnosis.h"
@@ -61,11 +62,12 @@ QString bindReason(const DirectoryFailure &failure, const DirectoryConnection &c
 
 QString unreachableReason(const DirectoryFailure &failure, const DirectoryConnection &connection)
 {
-    if (connection.serverAddress.trimmed().isEmpty() || failure.diagnostic == QLatin1String("No server name given."))
+    if (failure.diagnostic == QLatin1String("No server name given."))
         return QStringLiteral("no server is set");
     ServerAddress server;
-    // A refused certificate ends an LDAPS connect as "server down".
-    if (serverOf(connection, &server) && usesLdaps(server.port) && failure.diagnostic.contains(QLatin1String("TLS")))
+    // A refused certificate ends an LDAPS connect as "server down" too: a
+    // port that accepts TCP connections is reached, and TLS is what failed.
+    if (serverOf(connection, &server) && usesLdaps(server.port) && probeReachable(server).passed)
         return tlsFailureReason(server);
     return QStringLiteral("cannot reach ") + connection.serverAddress;
 }
@@ -98,6 +100,9 @@ QString failureReason(const DirectoryFailure &failure, const DirectoryConnection
 {
     if (!failure.failed())
         return QString();
+    // An empty address fails before any connection, with whatever error the provider gives.
+    if (connection.serverAddress.trimmed().isEmpty())
+        return QStringLiteral("no server is set");
     const HRESULT code = failure.code;
     if (is(code, kLogonFailure))
         return bindReason(failure, connection);
