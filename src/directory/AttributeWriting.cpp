@@ -4,6 +4,7 @@
 #include "directory/CommandTrace.h"
 #include "directory/ObjectBinding.h"
 #include "directory/VariantArgument.h"
+#include "sync/MultiValuedText.h"
 
 namespace orvane
 {
@@ -76,13 +77,6 @@ QString restore(AutomationObject *object, const QString &attribute, const VARIAN
 }
 
 } // namespace
-
-QStringList splitPreparedValue(const QString &prepared, const QString &delimiter)
-{
-    if (delimiter.isEmpty())
-        return prepared.isEmpty() ? QStringList() : QStringList{prepared};
-    return prepared.split(delimiter, Qt::SkipEmptyParts);
-}
 
 DirectoryReport ValueWriteSequence(AutomationObject *object, WriteContext context, const QString &attribute,
                                    int multivalued, const QStringList &values, WriteStage *stage,
@@ -193,10 +187,9 @@ DirectoryReport ApplyPreparedValues(const DirectoryConnection &connection, const
     for (const SyncRecord &record : records) {
         if (record.upToDate == 1 || (record.multivalued != 0 && record.multivalued != 1))
             continue;
-        const QStringList values =
-            record.multivalued == 0 ? QStringList{record.value} : splitPreparedValue(record.value, delimiter);
         addReport(&report, ValueWriteSequence(bound.object(), WriteContext::Synchronization, record.attribute,
-                                              record.multivalued, values));
+                                              record.multivalued,
+                                              valuesToWrite(record.value, record.multivalued, delimiter)));
     }
     return report;
 }

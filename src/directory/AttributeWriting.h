@@ -34,10 +34,6 @@ enum class WriteContext { Synchronization, AttributeEdit };
 inline const QString kSynchronizationErrorTitle = QStringLiteral("Synchronization error");
 inline const QString kAttributeEditErrorTitle = QStringLiteral("Attribute edit error");
 
-/// The values of a prepared multi-valued text: split at `delimiter`, empty
-/// fields dropped ("a;;b;" gives a and b).
-QStringList splitPreparedValue(const QString &prepared, const QString &delimiter);
-
 /// How far a ValueWriteSequence got, for callers that carry on after an interruption.
 enum class WriteStage {
     Untouched, ///< nothing was sent (the values before could not be read, or the clear was refused)
