@@ -169,6 +169,7 @@ TEST_F(ExportWindowTest, AFailedCountSaysWhyBesideObjectsNotFound)
         ASSERT_TRUE(waitForWork(window));
         EXPECT_EQ(text(window, "ExportCount"), QStringLiteral("0"));
         EXPECT_EQ(text(window, "ExportStatus"), c.status);
+        window->grab().save(QStringLiteral(ORVANE_TEST_TMP "/export-window-failed.png"));
         EXPECT_FALSE(window->findChild<QPushButton *>(QStringLiteral("ExportButton"))->isEnabled());
         window->close();
     }
