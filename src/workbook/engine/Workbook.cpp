@@ -271,20 +271,6 @@ struct Workbook::XlsxParts {
 
 Workbook::~Workbook() = default;
 
-bool Workbook::identityOf(const std::string &path, Identity *identity)
-{
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
-        return false;
-    }
-    identity->device = st.st_dev;
-    identity->inode = st.st_ino;
-    identity->size = st.st_size;
-    identity->modifiedSeconds = st.st_mtim.tv_sec;
-    identity->modifiedNanoseconds = st.st_mtim.tv_nsec;
-    return true;
-}
-
 std::unique_ptr<Workbook> Workbook::open(const std::string &path, WorkbookError *error)
 {
     *error = WorkbookError();
@@ -328,7 +314,7 @@ std::unique_ptr<Workbook> Workbook::open(const std::string &path, WorkbookError 
         fail(error, WorkbookStatus::NotWorkbook, path,
              "its content is neither an .xlsx package nor an .xls file");
     }
-    if (!ok || !identityOf(path, &book->identity_)) {
+    if (!ok || !fileIdentityOf(path, &book->identity_)) {
         if (ok) {
             fail(error, WorkbookStatus::Unreadable, path, std::strerror(errno));
         }
@@ -580,8 +566,8 @@ bool Workbook::save(WorkbookError *error)
     // Save through a symbolic link into the file it names, keeping the link.
     char resolved[PATH_MAX];
     std::string target = ::realpath(path_.c_str(), resolved) ? std::string(resolved) : path_;
-    Identity now;
-    if (!identityOf(target, &now) || !(now == identity_)) {
+    FileIdentity now;
+    if (!fileIdentityOf(target, &now) || !(now == identity_)) {
         return fail(error, WorkbookStatus::ChangedOnDisk, path_, std::string());
     }
     struct stat current;
@@ -605,7 +591,7 @@ bool Workbook::save(WorkbookError *error)
     if (!commitSiblingTemp(tempPath, target, &detail)) {
         return fail(error, WorkbookStatus::SaveFailed, path_, detail);
     }
-    identityOf(target, &identity_);
+    fileIdentityOf(target, &identity_);
     return true;
 }
 

@@ -17,6 +17,7 @@
 // Failures come back as a status and an English message that names the file.
 // A Workbook belongs to one thread.
 
+#include "workbook/engine/FileIdentity.h"
 #include "workbook/engine/Worksheet.h"
 
 #include <memory>
@@ -76,19 +77,9 @@ class Workbook
     bool save(WorkbookError *error);
 
   private:
-    /// What tells one version of the file from another.
-    struct Identity {
-        unsigned long long device = 0;
-        unsigned long long inode = 0;
-        long long size = 0;
-        long long modifiedSeconds = 0;
-        long long modifiedNanoseconds = 0;
-        bool operator==(const Identity &other) const = default;
-    };
     struct XlsxParts;
 
     Workbook() = default;
-    static bool identityOf(const std::string &path, Identity *identity);
     bool openXlsx(WorkbookError *error);
     bool openCompound(WorkbookError *error);
     /// Read-only formats (WorkbookFormats.cpp): Ok, or the failure with `detail`.
@@ -104,7 +95,7 @@ class Workbook
     int activeSheet_ = 0;
     std::unique_ptr<Worksheet> sheet_;
     std::unique_ptr<XlsxParts> parts_;
-    Identity identity_;
+    FileIdentity identity_; ///< the version of the file this workbook was read from
 };
 
 } // namespace orvane

@@ -1,10 +1,11 @@
 #include "workbook/excel/WorkbookCache.h"
 
+#include "workbook/engine/FileIdentity.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <list>
 #include <mutex>
-#include <sys/stat.h>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -16,29 +17,9 @@ namespace
 
 constexpr size_t kCapacity = 8;
 
-struct FileStamp {
-    unsigned long long device = 0;
-    unsigned long long inode = 0;
-    long long size = 0;
-    long long seconds = 0;
-    long long nanoseconds = 0;
-    bool operator==(const FileStamp &) const = default;
-};
-
-bool stampOf(const std::string &path, FileStamp *stamp)
-{
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0)
-        return false;
-    *stamp = {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
-              static_cast<long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
-              static_cast<long long>(st.st_mtim.tv_nsec)};
-    return true;
-}
-
 struct Kept {
     std::string path;
-    FileStamp stamp;
+    FileIdentity stamp;
     std::unique_ptr<Workbook> book;
 };
 
@@ -69,7 +50,7 @@ unsigned long long generationOf(Cache &c, const std::string &path)
 
 // Keeps `book` unless a copy of `path` is kept already or forget() named the
 // path since it was taken; the caller holds the lock and has checked the stamp.
-void keepLocked(Cache &c, std::unique_ptr<Workbook> &book, const std::string &path, const FileStamp &stamp,
+void keepLocked(Cache &c, std::unique_ptr<Workbook> &book, const std::string &path, const FileIdentity &stamp,
                 unsigned long long generation, std::unique_ptr<Workbook> *dropped)
 {
     if (generationOf(c, path) != generation)
@@ -85,14 +66,15 @@ void keepLocked(Cache &c, std::unique_ptr<Workbook> &book, const std::string &pa
     }
 }
 
-bool unchanged(const std::string &path, const FileStamp &stamp)
+bool unchanged(const std::string &path, const FileIdentity &stamp)
 {
-    FileStamp now;
-    return stampOf(path, &now) && now == stamp;
+    FileIdentity now;
+    return fileIdentityOf(path, &now) && now == stamp;
 }
 
 // Gives a lent workbook back when it is still exactly the file's content.
-void giveBack(Workbook *raw, const std::string &path, const FileStamp &stamp, unsigned long long generation)
+void giveBack(Workbook *raw, const std::string &path, const FileIdentity &stamp,
+              unsigned long long generation)
 {
     std::unique_ptr<Workbook> book(raw);
     const bool keep = !book->activeSheet().isModified() && unchanged(path, stamp);
@@ -107,7 +89,7 @@ void giveBack(Workbook *raw, const std::string &path, const FileStamp &stamp, un
 
 // The caller holds the lock.
 std::shared_ptr<Workbook> lend(Cache &c, std::unique_ptr<Workbook> book, const std::string &path,
-                               const FileStamp &stamp, unsigned long long generation)
+                               const FileIdentity &stamp, unsigned long long generation)
 {
     ++c.lent[path];
     Workbook *raw = book.release();
@@ -118,7 +100,7 @@ std::shared_ptr<Workbook> lend(Cache &c, std::unique_ptr<Workbook> book, const s
 // Takes the kept copy of `path` when its stamp is `stamp` (null: never) and
 // moves an outdated one into `stale`, to be freed outside the lock; the
 // caller holds the lock.
-std::unique_ptr<Workbook> takeKept(Cache &c, const std::string &path, const FileStamp *stamp,
+std::unique_ptr<Workbook> takeKept(Cache &c, const std::string &path, const FileIdentity *stamp,
                                    std::unique_ptr<Workbook> *stale)
 {
     for (auto it = c.kept.begin(); it != c.kept.end(); ++it) {
@@ -162,8 +144,8 @@ class ParseMark
 std::shared_ptr<Workbook> open(const std::string &path, WorkbookError *error)
 {
     Cache &c = cache();
-    FileStamp stamp;
-    const bool stamped = stampOf(path, &stamp);
+    FileIdentity stamp;
+    const bool stamped = fileIdentityOf(path, &stamp);
     unsigned long long generation = 0;
     std::unique_ptr<Workbook> stale;
     {
@@ -192,8 +174,8 @@ std::shared_ptr<Workbook> open(const std::string &path, WorkbookError *error)
 bool warm(const std::string &path, const std::function<void(Workbook &)> &prepare)
 {
     Cache &c = cache();
-    FileStamp stamp;
-    if (!stampOf(path, &stamp))
+    FileIdentity stamp;
+    if (!fileIdentityOf(path, &stamp))
         return false;
     unsigned long long generation = 0;
     std::unique_ptr<Workbook> book, stale;
@@ -229,8 +211,8 @@ bool warm(const std::string &path, const std::function<void(Workbook &)> &prepar
 bool needsParse(const std::string &path)
 {
     Cache &c = cache();
-    FileStamp stamp;
-    if (!stampOf(path, &stamp))
+    FileIdentity stamp;
+    if (!fileIdentityOf(path, &stamp))
         return false; // the open reports the file; there is nothing to parse
     std::lock_guard<std::mutex> lock(c.mutex);
     if (c.warming.contains(path) || c.lent.contains(path))
