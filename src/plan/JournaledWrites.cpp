@@ -50,6 +50,7 @@ struct Outcome {
     bool unavailable = false; ///< the directory stopped answering during it
     bool mayBeEmpty = false;  ///< it may have left the attribute cleared
     bool already = false;     ///< nothing to do: the directory held the values to write
+    bool read = true;         ///< `before` is what the directory held (else the journal keeps its old values)
 };
 
 // One object bound for the writes of consecutive items with its GUID.
@@ -115,6 +116,7 @@ Outcome readFailure(const Reading &r)
 {
     Outcome out;
     out.code = JournalFailed;
+    out.read = false;
     out.text = QStringLiteral("cannot read the values before the write: ") + reasonOf(r.failure);
     out.unavailable = directoryUnavailable(r.failure.code);
     return out;
@@ -197,6 +199,7 @@ Outcome attemptAgain(Binding &binding, const QString &delimiter, const WriteItem
     if (!now.ok) {
         Outcome out = readFailure(now);
         out.before = first.before;
+        out.read = first.read;
         out.mayBeEmpty = first.mayBeEmpty;
         return out;
     }
@@ -267,9 +270,8 @@ class RunRecord
     }
     void done(int i, const Outcome &out)
     {
-        journal_.complete(ids_.value(i), out.code, out.text, out.code == JournalSkipped && !out.already
-                                                                 ? nullptr
-                                                                 : &out.before);
+        const bool keepOld = !out.read || (out.code == JournalSkipped && !out.already);
+        journal_.complete(ids_.value(i), out.code, out.text, keepOld ? nullptr : &out.before);
         if (++sinceBatch_ >= kBatchWrites || sinceCommit_.elapsed() >= kBatchMs)
             commit();
     }
