@@ -23,6 +23,7 @@
 #include "workbook/WorkbookLookup.h"
 #include "workbook/excel/RegisterServers.h"
 #include "workbook/excel/WorkbookCache.h"
+#include "workbook/PrewarmTargets.h"
 #include "workbook/excel/WorkbookPrewarm.h"
 
 #include <QApplication>

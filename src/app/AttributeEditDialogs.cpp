@@ -5,6 +5,7 @@
 #include "app/Placement.h"
 #include "app/WindowFont.h"
 #include "store/CountText.h"
+#include "store/OptionTable.h"
 #include "sync/MultiValuedText.h"
 
 #include <QFrame>
@@ -99,7 +100,7 @@ EditMultiValueDialog::EditMultiValueDialog(AttributeEditTarget target, const QSt
     QPushButton *ok = nullptr;
     okAndCancel(this, 190, &ok);
 
-    const QString delimiter = target_.ctx->db.optionText(QStringLiteral("multivalueddelimiter"));
+    const QString delimiter = optionText(target_.ctx->db, Option::MultivaluedDelimiter);
     for (const QString &field : splitMultiValued(value, delimiter, EmptyParts::Drop))
         valueList_->insertItem(0, field);
     opened_ = values();

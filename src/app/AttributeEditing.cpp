@@ -23,12 +23,6 @@ QPointer<QDialog> &openEditor()
     return editor;
 }
 
-int catalogueMultivalued(Database &db, long long id)
-{
-    db.query(QStringLiteral("SELECT multivalued FROM attributes WHERE id = ") + sqlQuote(id));
-    return db.next_row() == 1 ? int(db.get_long(0)) : -1;
-}
-
 // The entry at `index` when it is still the object with `guid` (a message box
 // runs an event loop, in which a new search may have replaced the table).
 ObjectEntry *sameEntry(AppContext &ctx, int index, const QString &guid)
@@ -50,29 +44,6 @@ void showStoredValue(const AttributeEditTarget &target, long long id, const QStr
 
 } // namespace
 
-EditedAttribute editedAttribute(Database &db, long long id)
-{
-    EditedAttribute result;
-    db.query(QStringLiteral("SELECT attribute, fld, multivalued, rangeupper, elements FROM attributes "
-                            "WHERE id = ") +
-             sqlQuote(id));
-    if (db.next_row() != 1)
-        return result;
-    result.attribute = db.get_text(0);
-    result.fld = db.get_text(1);
-    result.multivalued = int(db.get_long(2));
-    result.rangeupper = int(db.get_long(3));
-    result.elements = db.get_long(4);
-    return result;
-}
-
-QString fitToAttributeSize(const QString &value, int rangeupper, const QString &trimmedEnd)
-{
-    if (value.size() <= rangeupper)
-        return value;
-    return TrimToSize(value, rangeupper, trimmedEnd);
-}
-
 QDialog *openAttributeEditor(const AttributeEditTarget &target, const QString &cn, QWidget *parent)
 {
     QTreeWidgetItem *row = target.attributeList ? currentRow(target.attributeList) : nullptr;
@@ -87,7 +58,7 @@ QDialog *openAttributeEditor(const AttributeEditTarget &target, const QString &c
     const long long id = rowData(row);
     const QString title = QStringLiteral("Attribute edit - ") + cn;
     QDialog *dialog = nullptr;
-    switch (catalogueMultivalued(target.ctx->db, id)) {
+    switch (catalogueAttribute(target.ctx->db, id).multivalued) {
     case 0:
         dialog = new EditAttributeDialog(target, title, row->text(0), row->text(1), id, parent);
         break;

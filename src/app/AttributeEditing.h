@@ -6,6 +6,9 @@
 // moment, re-read it, and show the stored text in every AttributeList row of
 // the attribute.
 
+#include "store/AttributeCatalogue.h"
+#include "sync/ValuePreparation.h"
+
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -29,22 +32,14 @@ struct AttributeEditTarget {
     std::function<void()> afterWrite;
 };
 
-/// One catalogue attribute as the edit dialogs need it.
-struct EditedAttribute {
-    QString attribute; ///< LDAP name
-    QString fld;       ///< label
-    int multivalued = -1;
-    int rangeupper = 0;
-    long long elements = 0;
-};
+/// One catalogue attribute as the edit dialogs need it (the store's row).
+using EditedAttribute = CatalogueAttribute;
 
 /// Returns the catalogue row `id` (multivalued -1 when there is none).
-EditedAttribute editedAttribute(Database &db, long long id);
-
-/// Returns `value` unchanged when it has at most `rangeupper` characters,
-/// else cut as value preparation cuts (rangeupper - 1 characters ending in
-/// `trimmedEnd`).
-QString fitToAttributeSize(const QString &value, int rangeupper, const QString &trimmedEnd);
+inline EditedAttribute editedAttribute(Database &db, long long id)
+{
+    return catalogueAttribute(db, id);
+}
 
 /// Opens the edit dialog for the selected row of target.attributeList (its
 /// item data is the catalogue id, column 0 the label, column 1 the value),

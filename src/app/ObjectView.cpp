@@ -6,6 +6,8 @@
 #include "app/ObjectListLoader.h"
 #include "app/OperationMessageBoxes.h"
 #include "directory/ObjectBinding.h"
+#include "store/CatalogueQueries.h"
+#include "workbook/PrewarmTargets.h"
 #include "workbook/PrimaryStatus.h"
 #include "workbook/SourceComparison.h"
 
@@ -64,13 +66,12 @@ void ObjectView::fillAttributeList()
     const ObjectEntry *entry = openedObject(ctx_);
     if (!entry)
         return;
-    ctx_.db.query(QStringLiteral("SELECT fld, attribute, id FROM attributes ORDER BY fld ASC"));
     QList<QTreeWidgetItem *> rows;
-    while (ctx_.db.next_row()) {
+    for (const CatalogueAttribute &attribute : catalogueByFld(ctx_.db)) {
         auto *row = new QTreeWidgetItem;
-        row->setText(0, ctx_.db.get_text(0));
-        row->setText(1, entry->values.value(ctx_.db.get_text(1)));
-        setRowData(row, ctx_.db.get_long(2));
+        row->setText(0, attribute.fld);
+        row->setText(1, entry->values.value(attribute.attribute));
+        setRowData(row, attribute.id);
         rows.append(row);
     }
     c_.attributeList->addTopLevelItems(rows);

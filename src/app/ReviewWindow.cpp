@@ -9,6 +9,7 @@
 #include "plan/PlanFiles.h"
 #include "store/CountText.h"
 #include "store/Journal.h"
+#include "workbook/Registration.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -23,6 +24,7 @@
 #include <QSet>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace orvane
 {
@@ -76,12 +78,15 @@ ReviewWindow::ReviewWindow(AppContext &ctx, QWidget *parent) : QDialog(parent), 
     workbookCombo_ = new QComboBox(this);
     workbookCombo_->setObjectName(QStringLiteral("WorkbookCombo"));
     workbookCombo_->setMinimumWidth(180);
-    ctx_.db.query(QStringLiteral(
-        "SELECT id, filename, desc, primary_flag FROM excelfiles ORDER BY primary_flag DESC, id"));
-    while (ctx_.db.next_row()) {
-        const QString path = ctx_.db.get_text(1), desc = ctx_.db.get_text(2);
-        workbookCombo_->addItem(desc.isEmpty() ? QFileInfo(path).fileName() : desc, ctx_.db.get_long(0));
-        workbookCombo_->setItemData(workbookCombo_->count() - 1, path, Qt::ToolTipRole);
+    QList<RegisteredWorkbook> workbooks = loadWorkbooks(ctx_.db);
+    // The primary workbook first, the others in the order they were registered.
+    std::stable_sort(workbooks.begin(), workbooks.end(),
+                     [](const RegisteredWorkbook &a, const RegisteredWorkbook &b) {
+                         return a.primaryFlag == 1 && b.primaryFlag != 1;
+                     });
+    for (const RegisteredWorkbook &w : workbooks) {
+        workbookCombo_->addItem(w.desc.isEmpty() ? QFileInfo(w.filename).fileName() : w.desc, w.id);
+        workbookCombo_->setItemData(workbookCombo_->count() - 1, w.filename, Qt::ToolTipRole);
     }
     attributeFilter_ = new QComboBox(this);
     attributeFilter_->setObjectName(QStringLiteral("AttributeFilter"));
@@ -297,11 +302,9 @@ void ReviewWindow::applyTicked()
     const QList<PlannedChange> ticked = tickedChanges();
     if (ticked.isEmpty())
         return;
-    SyncPlan only;
-    only.changes = ticked;
     if (!dialogs().ask(this, kTitle,
                        QStringLiteral("Write %1 to the directory?")
-                           .arg(planCountText(int(ticked.size()), only.userCount()))))
+                           .arg(planCountText(int(ticked.size()), changedUserCount(ticked)))))
         return;
     setBusy(true);
     const WriteSummary summary = ApplyPlanChanges(

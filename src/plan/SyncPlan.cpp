@@ -6,8 +6,8 @@
 #include "sync/ReplacementPatterns.h"
 #include "sync/ValuePreparation.h"
 #include "workbook/SourceComparison.h"
-
 #include "workbook/WorkbookBinding.h"
+
 #include <QSet>
 
 namespace orvane
@@ -48,12 +48,17 @@ void addChanges(SyncPlan &plan, const ObjectEntry &user, const SyncRecordList &r
 
 } // namespace
 
-int SyncPlan::userCount() const
+int changedUserCount(const QList<PlannedChange> &changes)
 {
     QSet<QString> guids;
     for (const PlannedChange &change : changes)
         guids.insert(change.guid);
     return int(guids.size());
+}
+
+int SyncPlan::userCount() const
+{
+    return changedUserCount(changes);
 }
 
 long long primaryWorkbookId(Database &db)
@@ -97,8 +102,10 @@ SyncPlan BuildSyncPlan(Database &db, const Settings &settings, const ObjectTable
         if (row > 0) {
             SyncRecordList records = ReadSourceRecords(app.get(), bindings, row);
             PrepareSyncRecords(settings, patterns, records);
-            if (MarkAttributeStatus(records, user, settings) > 0)
+            if (MarkAttributeStatus(records, user, settings) > 0) {
                 addChanges(plan, user, records, row, why);
+                ++plan.usersChanged;
+            }
         } else {
             ++plan.usersWithoutRow;
         }

@@ -47,6 +47,7 @@ struct SyncPlan {
     QString sourceFile;
     QList<PlannedChange> changes; ///< grouped by user, users in the order given
     int usersChecked = 0;         ///< users compared (with or without a row)
+    int usersChanged = 0;         ///< users with at least one change
     int usersWithoutRow = 0;      ///< users with no key value or no row in the workbook
     bool cancelled = false;
     QString problem; ///< why no plan could be built ("" when it was)
@@ -54,6 +55,9 @@ struct SyncPlan {
     /// Number of distinct users among the changes.
     int userCount() const;
 };
+
+/// Number of distinct users (by GUID) among `changes`.
+int changedUserCount(const QList<PlannedChange> &changes);
 
 /// Called after each user with the users done and the total.
 using PlanProgress = std::function<void(int done, int total)>;

@@ -23,6 +23,20 @@ QString displayObjectByFld(Database &db)
     return db.get_text(0);
 }
 
+QList<CatalogueAttribute> catalogueByFld(Database &db)
+{
+    QList<CatalogueAttribute> rows;
+    db.query(QStringLiteral("SELECT fld, attribute, id FROM attributes ORDER BY fld ASC"));
+    while (db.next_row()) {
+        CatalogueAttribute row;
+        row.fld = db.get_text(0);
+        row.attribute = db.get_text(1);
+        row.id = db.get_long(2);
+        rows.append(row);
+    }
+    return rows;
+}
+
 QList<AttributeName> attributesByFld(Database &db)
 {
     // Read in descending order and put each first, as the combos are filled.

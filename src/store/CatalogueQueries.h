@@ -2,6 +2,8 @@
 // Reading the attribute catalogue for lists and titles: the display names
 // (fld) by id, and the attribute the object list is shown by.
 
+#include "store/AttributeCatalogue.h"
+
 #include <QList>
 #include <QString>
 
@@ -24,5 +26,9 @@ QString displayObjectByFld(Database &db);
 
 /// Returns every catalogue attribute by fld ascending.
 QList<AttributeName> attributesByFld(Database &db);
+
+/// Returns every catalogue row's id, fld and LDAP name by fld ascending, as
+/// the opened user's attribute list shows them.
+QList<CatalogueAttribute> catalogueByFld(Database &db);
 
 } // namespace orvane

@@ -188,4 +188,11 @@ int CompareMultiValued(const Settings &settings, ReplacementPatterns &patterns, 
     return everyDirectoryElementPaired(equal) ? 0 : 1;
 }
 
+QString fitToAttributeSize(const QString &value, int rangeupper, const QString &trimmedEnd)
+{
+    if (value.size() <= rangeupper)
+        return value;
+    return TrimToSize(value, rangeupper, trimmedEnd);
+}
+
 } // namespace orvane

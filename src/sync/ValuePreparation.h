@@ -50,6 +50,10 @@ QString ApplyReplacements(ReplacementPatterns &patterns, const QString &value, b
 /// between its two code units, the whole character is dropped.
 QString TrimToSize(const QString &value, int rangeupper, const QString &trimmedEnd);
 
+/// Returns `value` unchanged when it has at most `rangeupper` characters,
+/// else cut as TrimToSize cuts; what a typed edit writes for one value.
+QString fitToAttributeSize(const QString &value, int rangeupper, const QString &trimmedEnd);
+
 /// Returns `value` with its first character (a whole code point, even outside
 /// the BMP) replaced by its upper-case form; the rest is unchanged and an empty
 /// value stays empty.

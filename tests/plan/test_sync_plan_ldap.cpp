@@ -18,6 +18,7 @@
 #include "workbook/excel/RegisterServers.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
 
@@ -153,6 +154,8 @@ TEST_F(SyncPlanTest, ListsExactlyTheDifferencesAndAgreesWithTheSingleUserCompari
     EXPECT_TRUE(p.problem.isEmpty()) << p.problem.toStdString();
     EXPECT_EQ(p.usersChecked, 5);
     EXPECT_EQ(p.usersWithoutRow, 1);
+    EXPECT_EQ(p.usersChanged, p.userCount());
+    EXPECT_EQ(p.usersChanged, changedUserCount(p.changes));
     EXPECT_EQ(
         rows(p),
         QStringList({QStringLiteral("Plan Anna|title|Old|Главный бухгалтер|3|first letter upper-cased"),
@@ -343,4 +346,41 @@ TEST_F(SyncPlanTest, SingleWritesAreJournaledAndUndone)
     EXPECT_EQ(snapshot(), before);
     EXPECT_EQ(ReadAccountDisabled(c, anna->guid), 0);
     EXPECT_FALSE(ReadPhoto(c, anna->guid).has_value());
+}
+
+TEST_F(SyncPlanTest, APhotoWhoseImageCannotBeReadFirstIsNotWritten)
+{
+    const ObjectTable users = listed();
+    const ObjectEntry *anna = nullptr;
+    for (const ObjectEntry &e : users)
+        if (e.cn == QLatin1String("Plan Anna"))
+            anna = &e;
+    ASSERT_TRUE(anna);
+    QFile jpeg(QStringLiteral(ORVANE_SOURCE_DIR "/tests/directory/fixtures/photo-1.jpg"));
+    ASSERT_TRUE(jpeg.open(QIODevice::ReadOnly));
+    const QByteArray photo = jpeg.readAll();
+    ASSERT_EQ(SetPhoto(slapd.connection(), anna->guid, photo).result, 1);
+
+    // The first connection is dropped (the read of the image held now), later ones pass (the write would).
+    QProcess proxy;
+    proxy.start(QStringLiteral("python3"),
+                {QStringLiteral(ORVANE_SOURCE_DIR "/tests/tools/cut_proxy.py"),
+                 qEnvironmentVariable("ORVANE_DIRECTORY_STATE"), qEnvironmentVariable("ORVANE_SLAPD_LDAPS_PORT"),
+                 QStringLiteral("0"), QStringLiteral("1")});
+    ASSERT_TRUE(proxy.waitForReadyRead(10000));
+    settings.useCurrentCredentials = 0;
+    settings.serverAddress = slapd.host + u':' + QString::fromLatin1(proxy.readLine().trimmed());
+    settings.userName = slapd.admin;
+    settings.password = slapd.password;
+    const DirectoryReport r = JournaledPhotoChange(db, settings, anna->guid, anna->cn, QByteArray("new image"));
+    proxy.kill();
+    proxy.waitForFinished();
+    EXPECT_EQ(r.result, 0);
+    ASSERT_EQ(r.messages.size(), 1);
+    EXPECT_TRUE(r.messages[0].text.contains(QStringLiteral("The current image could not be read; nothing was "
+                                                           "written.")))
+        << r.messages[0].text.toStdString();
+    EXPECT_FALSE(r.failure.reason().isEmpty()) << "the directory's reason is kept";
+    EXPECT_EQ(ReadPhoto(slapd.connection(), anna->guid).value_or(QByteArray()), photo);
+    EXPECT_TRUE(Journal(db).sets().isEmpty()) << "nothing was journaled, since nothing was tried";
 }

@@ -12,6 +12,7 @@
 #include "workbook/SourceComparison.h"
 #include "workbook/excel/RegisterServers.h"
 #include "workbook/excel/WorkbookCache.h"
+#include "workbook/PrewarmTargets.h"
 #include "workbook/excel/WorkbookPrewarm.h"
 
 #include <QFile>
@@ -170,6 +171,27 @@ TEST_F(LookupTest, PrimaryStatusOfEachUser)
     EXPECT_EQ(StatusImage(StatusUpToDate), 5);
     EXPECT_EQ(StatusImage(StatusDiffers), 4);
     EXPECT_EQ(StatusImage(StatusNoRow), -1);
+}
+
+TEST_F(LookupTest, TrailingDelimiterReadsAlikeInStatusAndComparison)
+{
+    const QString hr = file(QStringLiteral("trailing.xlsx"));
+    writeRowsWorkbook(hr.toStdString(), {{2, {"E1", "1;2;"}}, {3, {"E2", "1;;2"}}});
+    const long long id = registerWorkbookWith(
+        db, hr, QStringLiteral("HR"), {{1, attr::employeeID, true, false}, {2, attr::otherTelephone}}, true);
+    PrimaryStatusCheck check(db, settings, warn);
+    ASSERT_TRUE(check.isActive());
+    const ObjectEntry first = user(
+        {{QStringLiteral("employeeID"), QStringLiteral("E1")}, {QStringLiteral("otherTelephone"), "2;1"}});
+    // Opening the user finds nothing to write, so the status icon must not say "differs".
+    EXPECT_EQ(CompareSource(db, settings, SourceHit{id, 2, 1}, first, warn).differing, 0);
+    EXPECT_EQ(check.check(first), StatusUpToDate);
+    // An empty value between two others is a value of its own on both sides.
+    const ObjectEntry second = user(
+        {{QStringLiteral("employeeID"), QStringLiteral("E2")}, {QStringLiteral("otherTelephone"), "2;1"}});
+    EXPECT_EQ(CompareSource(db, settings, SourceHit{id, 3, 1}, second, warn).differing, 1);
+    EXPECT_EQ(check.check(second), StatusDiffers);
+    EXPECT_TRUE(warnings.isEmpty());
 }
 
 TEST_F(LookupTest, SourceRowComparedWithTheUser)

@@ -15,18 +15,12 @@
 namespace orvane
 {
 
-class Database;
-
-/// One workbook to parse and the columns whose Find index to build.
+/// One workbook to parse and the columns whose Find index to build; the
+/// caller reads them from the bindings (workbook/PrewarmTargets.h).
 struct PrewarmTarget {
     QString path;
     QList<int> columns;
 };
-
-/// The workbooks an opened user is looked up in, in the order the lookup
-/// visits them: every workbook with a lookup pair (its lookup columns) and the
-/// primary workbook (its key column), each once.
-QList<PrewarmTarget> prewarmTargets(Database &db);
 
 /// Parses into the workbook cache, each on its own thread at once, those of
 /// `targets` that are neither kept, lent out nor being parsed by a pre-warm,
