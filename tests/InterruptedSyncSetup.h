@@ -117,11 +117,12 @@ inline bool waitForJournal(const QString &path, const QString &statement, long l
 class CutProxy
 {
   public:
-    CutProxy(const QString &state, int ldapsPort, int outageSeconds)
+    /// `dropFirst`: that many first connections are closed at once.
+    CutProxy(const QString &state, int ldapsPort, int outageSeconds, int dropFirst = 0)
     {
         process_.start(QStringLiteral("python3"),
                        {QStringLiteral(ORVANE_SOURCE_DIR "/tests/tools/cut_proxy.py"), state,
-                        QString::number(ldapsPort), QString::number(outageSeconds)});
+                        QString::number(ldapsPort), QString::number(outageSeconds), QString::number(dropFirst)});
         if (process_.waitForReadyRead(10000))
             port = process_.readLine().trimmed().toInt();
     }

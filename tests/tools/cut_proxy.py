@@ -7,7 +7,10 @@
 # its set never does. For OUTAGE seconds after the cut every new connection
 # is closed at once (the directory looks gone); later ones pass untouched.
 #
-#   cut_proxy.py STATE_DIR UPSTREAM_LDAPS_PORT OUTAGE_SECONDS
+# With DROP_FIRST, the first DROP_FIRST connections are closed at once (a
+# directory that does not answer the first time it is asked).
+#
+#   cut_proxy.py STATE_DIR UPSTREAM_LDAPS_PORT OUTAGE_SECONDS [DROP_FIRST]
 # prints the port it listens on, then serves until killed.
 import socket
 import ssl
@@ -16,6 +19,7 @@ import threading
 import time
 
 STATE, UPSTREAM, OUTAGE = sys.argv[1], int(sys.argv[2]), float(sys.argv[3])
+DROP_FIRST = [int(sys.argv[4]) if len(sys.argv) > 4 else 0]
 MODIFY, EXTENDED = 0x66, 0x77
 cut_done = threading.Event()
 cut_at = [0.0]
@@ -103,6 +107,10 @@ listener.listen(16)
 print(listener.getsockname()[1], flush=True)
 while True:
     connection, _ = listener.accept()
+    if DROP_FIRST[0] > 0:
+        DROP_FIRST[0] -= 1
+        connection.close()
+        continue
     if cut_done.is_set() and time.monotonic() - cut_at[0] < OUTAGE:
         connection.close()
         continue
