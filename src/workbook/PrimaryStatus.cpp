@@ -1,6 +1,7 @@
 #include "workbook/PrimaryStatus.h"
 
 #include "store/Database.h"
+#include "sync/MultiValuedText.h"
 #include "sync/ValuePreparation.h"
 
 namespace orvane
@@ -29,7 +30,12 @@ int CheckObjectStatus(AutomationObject *app, int keyColumn, const QString &keyAt
         const QString cell = ReadCell(app, row, binding.column);
         const QString directory = object.values.value(binding.attribute);
         if (binding.multivalued == 1) {
-            if (CompareMultiValued(settings, patterns, directory, cell, binding.rangeupper) == 1)
+            // Compared as a synchronization would write it: trailing empty
+            // values dropped, so 'a;b;' is not 'differs' here while opening
+            // the user finds nothing to write.
+            const QString &d = settings.multivaluedDelimiter;
+            const QString values = joinMultiValued(splitMultiValued(cell, d, EmptyParts::Keep), d);
+            if (CompareMultiValued(settings, patterns, directory, values, binding.rangeupper) == 1)
                 return StatusDiffers;
         } else if (PrepareStatusValue(settings, patterns, cell, binding.rangeupper) != directory) {
             return StatusDiffers;

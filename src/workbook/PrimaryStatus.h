@@ -31,7 +31,9 @@ int StatusImage(int status);
 /// `keyColumn` holds the object's value of `keyAttribute`: StatusNoKeyValue
 /// when the object has no such value, StatusNoRow when no row holds it, else
 /// StatusDiffers when any binding's prepared cell differs from the object's
-/// value, StatusUpToDate otherwise. The caller owns and closes `app`.
+/// value, StatusUpToDate otherwise. A multi-valued cell is compared without
+/// its trailing empty values, as the comparison of an opened user sees it.
+/// The caller owns and closes `app`.
 int CheckObjectStatus(AutomationObject *app, int keyColumn, const QString &keyAttribute,
                       const ObjectEntry &object, const QList<WorkbookBinding> &bindings,
                       const Settings &settings, ReplacementPatterns &patterns);
