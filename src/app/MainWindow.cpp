@@ -26,7 +26,6 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -40,10 +39,8 @@ namespace
 {
 
 constexpr int kToolbarHeight = 28;
-constexpr int kMinimumRightPane = 610;
 // The three icon columns and a short name: what the list shows at the smallest window.
 constexpr int kMinimumObjectList = 170;
-constexpr QSize kDefaultInnerSize(800, 600);
 
 QFrame *tabFrame(QWidget *page, const QString &name)
 {
@@ -60,13 +57,6 @@ bool hasFocusWithin(const QWidget *widget)
     return focus && (focus == widget || widget->isAncestorOf(focus));
 }
 
-QSize savedInnerSize(long long width, long long height)
-{
-    if (width <= 0 || height <= 0)
-        return kDefaultInnerSize;
-    return QSize(int(width), int(height));
-}
-
 } // namespace
 
 MainWindow::MainWindow(AppContext &ctx, QWidget *parent) : QMainWindow(parent), ctx_(ctx)
@@ -74,7 +64,7 @@ MainWindow::MainWindow(AppContext &ctx, QWidget *parent) : QMainWindow(parent), 
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("Orvane ") + ctx_.version);
     setWindowIcon(QIcon(ctx_.images.programIcon));
-    setMinimumSize(kDefaultInnerSize);
+    setMinimumSize(kMinimumInnerSize);
     applyWindowFont(this);
 
     buildMenuBar();
@@ -246,7 +236,7 @@ void MainWindow::buildGeneralTab()
                                    {QStringLiteral(" "), 16},
                                    {QStringLiteral("Source attributes"), 150},
                                    {QStringLiteral("Prepared values"), 350},
-                                   {QStringLiteral("Directory values"), 350},
+                                   {QStringLiteral("Directory values"), 250},
                                    {QStringLiteral("Original values"), 350}});
     compareList_->setTextElideMode(Qt::ElideMiddle);
 }
@@ -283,31 +273,10 @@ void MainWindow::buildStatusBar()
     eventLog_ = new EventLogView(ctx_, eventList_, eventText_, unreadIndicator_);
 }
 
-bool MainWindow::open()
-{
-    resize(savedInnerSize(ctx_.window.width, ctx_.window.height));
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
-    layoutWorkArea();
-    applySplitterPosition();
-    if (ctx_.window.state == kMaximisedState)
-        showMaximized();
-    else
-        show();
-    return isVisible();
-}
-
 void MainWindow::showEventLog()
 {
     eventLog_->loadEventList();
     eventLog_->refreshUnreadIndicator();
-}
-
-void MainWindow::applySplitterPosition()
-{
-    const int total = splitter_->width() - splitter_->handleWidth();
-    const int left = qMax(0, int(ctx_.window.splitterWidth));
-    splitter_->setSizes({left, qMax(kMinimumRightPane, total - left)});
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)
@@ -343,21 +312,6 @@ void MainWindow::layoutTabContents()
     eventList_->setGeometry(l.eventList);
     descriptionLabel_->setGeometry(l.descriptionLabel);
     eventText_->setGeometry(l.eventText);
-}
-
-void MainWindow::saveWindowState()
-{
-    Database &db = ctx_.db;
-    db.setOption(QStringLiteral("mainwindowsplitterwidth"), QString::number(splitter_->sizes().value(0)));
-    if (isMinimized())
-        return;
-    if (isMaximized()) {
-        db.setOption(QStringLiteral("mainwindowstate"), QString::number(kMaximisedState));
-        return;
-    }
-    db.setOption(QStringLiteral("mainwindowstate"), QStringLiteral("0"));
-    db.setOption(QStringLiteral("mainwindowheight"), QString::number(height()));
-    db.setOption(QStringLiteral("mainwindowwidth"), QString::number(width()));
 }
 
 void MainWindow::endProgram()

@@ -12,6 +12,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
+#include <QSize>
 
 class QAction;
 class QComboBox;
@@ -41,8 +42,20 @@ enum class AccountChange;
 /// The status bar after the Options window is saved, which empties the lists.
 inline const QString kSettingsSavedText = QStringLiteral("Settings saved; press Find to list users again");
 
+/// The smallest inner size, also the size of a first start in normal state.
+inline constexpr QSize kMinimumInnerSize(800, 600);
+/// The right pane is never narrower than this.
+inline constexpr int kMinimumRightPane = 610;
+
 /// The value of `mainwindowstate` for a maximised window.
 inline constexpr long long kMaximisedState = 16777216;
+
+/// The column widths of `lists` as the window state keeps them:
+/// "Name=w,w,...;..." by object name, every column but the stretching last one.
+QString columnWidthsText(const QList<QTreeWidget *> &lists);
+/// Sets the widths `text` (as columnWidthsText writes it) on the lists of
+/// those names; unknown names and widths out of range are left alone.
+void applyColumnWidths(const QList<QTreeWidget *> &lists, const QString &text);
 
 class MainWindow : public QMainWindow
 {
@@ -59,8 +72,9 @@ class MainWindow : public QMainWindow
     /// Fills the event list from the store and sets the unread indicator.
     void showEventLog();
 
-    /// Writes the splitter position and, unless minimised, the state (and in
-    /// normal state the inner size) to the options.
+    /// Writes the splitter position and the lists' column widths and, unless
+    /// minimised, the state (and in normal state the inner size and the
+    /// position) to the options (MainWindowState.cpp).
     void saveWindowState();
 
     /// Hands a batch of events to the log (see EventLogView::appendEvents).
@@ -156,6 +170,8 @@ class MainWindow : public QMainWindow
     void layoutWorkArea();
     void layoutTabContents();
     void applySplitterPosition();
+    void placeOnScreen();
+    QList<QTreeWidget *> listsWithSavedColumns() const;
     void clearObjectPanes();
     void endProgram();
 

@@ -29,6 +29,11 @@ const QList<OptionDefinition> kOptions = {
     {Option::Replacements, "replacements", "2", Integer, 0},
     {Option::TrimmedEnd, "trimmedend", "...", Text, 0},
     {Option::FirstUpperCase, "firstuppercase", "1", Integer, 0},
+    // Where the main window was in normal state (-1: centred, as a first start
+    // opens it) and its lists' column widths ("ListName=w,w,...;...").
+    {Option::MainWindowLeft, "mainwindowleft", "-1", Integer, 2},
+    {Option::MainWindowTop, "mainwindowtop", "-1", Integer, 2},
+    {Option::MainWindowColumns, "mainwindowcolumns", "", Text, 2},
 };
 
 } // namespace

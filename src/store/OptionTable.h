@@ -45,6 +45,9 @@ enum class Option {
     Replacements,
     TrimmedEnd,
     FirstUpperCase,
+    MainWindowLeft,
+    MainWindowTop,
+    MainWindowColumns,
 };
 
 /// One row of the option table.

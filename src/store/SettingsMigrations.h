@@ -18,7 +18,7 @@ namespace orvane
 class Database;
 
 /// The settings version this program writes.
-inline constexpr int kSettingsVersion = 1;
+inline constexpr int kSettingsVersion = 2;
 
 /// What opening the settings file found.
 enum class SettingsFileState {

@@ -220,6 +220,12 @@ WindowOptions loadWindowOptions(Database &db)
     window.height = optionLong(db, Option::MainWindowHeight);
     window.width = optionLong(db, Option::MainWindowWidth);
     window.splitterWidth = optionLong(db, Option::MainWindowSplitterWidth);
+    // A file without the position rows (before they were kept) opens centred.
+    if (!optionText(db, Option::MainWindowLeft).isEmpty() && !optionText(db, Option::MainWindowTop).isEmpty()) {
+        window.left = optionLong(db, Option::MainWindowLeft);
+        window.top = optionLong(db, Option::MainWindowTop);
+    }
+    window.columns = optionText(db, Option::MainWindowColumns);
     return window;
 }
 

@@ -48,6 +48,9 @@ struct WindowOptions {
     long long height = 0;
     long long width = 0;
     long long splitterWidth = 0;
+    long long left = -1; ///< frame position in normal state; -1: centred
+    long long top = -1;
+    QString columns; ///< column widths of the main window's lists, as saved
 };
 
 /// Runs the replacements query and returns its rows in query order.

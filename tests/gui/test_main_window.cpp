@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFrame>
 #include <QHeaderView>
+#include <QHeaderView>
+#include <QIcon>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +26,18 @@ using namespace orvane;
 
 namespace
 {
+
+// The colour of an opaque pixel near the middle of `icon` as drawn at 16 x
+// 16, to look for where the icon is shown.
+QColor solidColour(const QIcon &icon)
+{
+    const QImage image = icon.pixmap(16, 16).toImage();
+    for (int d = 0; d < 8; ++d)
+        for (int x = 8 - d; x <= 8 + d && x < 16; ++x)
+            if (image.pixelColor(x, 8).alpha() == 255)
+                return image.pixelColor(x, 8);
+    return image.pixelColor(8, 8);
+}
 
 void settle()
 {
@@ -129,7 +143,7 @@ TEST_F(MainWindowTest, BuildsTitledWindowWithNamedControlsMenusAndColumns)
         {"LookupList", {"Description", "Lookup field", "Source"}, {200, 150, 200}},
         {"CompareList",
          {"", " ", " ", "Source attributes", "Prepared values", "Directory values", "Original values"},
-         {20, 16, 16, 150, 350, 350, 350}},
+         {20, 16, 16, 150, 350, 250, 350}},
         {"EventList", {"", "", "Date", "Event"}, {20, 20, 130, 400}},
     };
     for (const auto &c : columns) {
@@ -487,6 +501,27 @@ TEST_F(MainWindowTest, ScreenshotAt1200x800)
     EXPECT_EQ(shot.size(), QSize(1200, 800));
     ASSERT_TRUE(shot.save(path));
     EXPECT_EQ(QImage(path).size(), QSize(1200, 800));
+
+    // What a person sees in the picture: the two users, the opened one named,
+    // the marker just set shown in its colour in the opened user's row.
+    auto *objects = child<QTreeWidget>(*w, "ObjectList");
+    ASSERT_EQ(objects->topLevelItemCount(), 2);
+    EXPECT_EQ(objects->topLevelItem(1)->text(3), "Bob Ray");
+    EXPECT_EQ(child<QLineEdit>(*w, "ObjectField")->text(), "Ann Lee");
+    EXPECT_EQ(child<QComboBox>(*w, "MarkerCombo")->currentText(), "Checked");
+    const QIcon marker = objects->topLevelItem(0)->icon(2);
+    ASSERT_FALSE(marker.isNull());
+    const QColor markerColour = solidColour(marker);
+    QRect cell = objects->visualItemRect(objects->topLevelItem(0));
+    cell.setLeft(objects->header()->sectionViewportPosition(2));
+    cell.setWidth(objects->header()->sectionSize(2));
+    cell.moveTopLeft(objects->viewport()->mapTo(w.get(), cell.topLeft()));
+    bool colourSeen = false;
+    for (int y = cell.top(); y <= cell.bottom() && !colourSeen; ++y)
+        for (int x = cell.left(); x <= cell.right() && !colourSeen; ++x)
+            colourSeen = shot.pixelColor(x, y) == markerColour;
+    EXPECT_TRUE(colourSeen) << "the marker's colour " << markerColour.name().toStdString()
+                            << " is not in its cell of the picture";
 
     child<QTabWidget>(*w, "MainTabs")->setCurrentIndex(1);
     settle();

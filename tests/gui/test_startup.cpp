@@ -1,5 +1,6 @@
 #include "ScriptedDialogs.h"
 #include "app/Startup.h"
+#include "store/OptionTable.h"
 #include "store/DataFolder.h"
 
 #include <QApplication>
@@ -70,7 +71,7 @@ TEST(Startup, FirstStartCreatesFolderAndSettingsFile)
     prepareContext(again);
     EXPECT_TRUE(boxes.shown.isEmpty());
     EXPECT_EQ(countRows(again.db, "events"), 1);
-    EXPECT_EQ(countRows(again.db, "options"), 18);
+    EXPECT_EQ(countRows(again.db, "options"), int(orvane::optionTable().size()));
     EXPECT_EQ(countRows(again.db, "selection_characters"), 69);
 }
 

@@ -20,6 +20,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTest>
 
@@ -229,4 +231,46 @@ TEST_F(WindowRoomTest, TheIndicatorOpensEventsAndAClickShowsTheDescription)
     EXPECT_EQ(w->findChild<QPlainTextEdit *>(QStringLiteral("EventText"))->toPlainText(),
               "The primary workbook could not be opened.");
     EXPECT_TRUE(isImage(newest->icon(1), ImageUnread)) << "a single click only shows; opening marks read";
+}
+
+TEST_F(WindowRoomTest, SizePositionSplitterAndColumnsComeBackAtTheNextStart)
+{
+    auto w = openWindow();
+    w->showNormal();
+    w->resize(1000, 700);
+    w->move(40, 30);
+    auto *splitter = w->findChild<QSplitter *>(QStringLiteral("MainSplitter"));
+    splitter->setSizes({260, 700});
+    w->findChild<QTreeWidget *>(QStringLiteral("AttributeList"))->setColumnWidth(0, 150);
+    w->findChild<QTreeWidget *>(QStringLiteral("ObjectList"))->setColumnWidth(0, 24);
+    settle();
+    const QPoint where = w->pos();
+    w->saveWindowState();
+    w.reset();
+
+    ctx = prepared();
+    auto again = std::make_unique<MainWindow>(*ctx);
+    ASSERT_TRUE(again->open());
+    settle();
+    EXPECT_EQ(again->size(), QSize(1000, 700));
+    EXPECT_EQ(again->pos(), where);
+    EXPECT_EQ(again->findChild<QSplitter *>(QStringLiteral("MainSplitter"))->sizes().value(0), 260);
+    EXPECT_EQ(again->findChild<QTreeWidget *>(QStringLiteral("AttributeList"))->columnWidth(0), 150);
+    EXPECT_EQ(again->findChild<QTreeWidget *>(QStringLiteral("ObjectList"))->columnWidth(0), 24);
+
+    // A position off every screen (a screen unplugged since) opens centred instead.
+    ctx->db.setOption("mainwindowleft", "20000");
+    ctx = prepared();
+    auto centred = std::make_unique<MainWindow>(*ctx);
+    ASSERT_TRUE(centred->open());
+    EXPECT_NEAR(centred->geometry().center().x(), centred->screen()->availableGeometry().center().x(), 2);
+}
+
+TEST(ColumnWidths, TextRoundTripsAndSkipsWhatItDoesNotKnow)
+{
+    QWidget parent;
+    QTreeWidget *list = createListView(&parent, "Names", {{"A", 20}, {"B", 30}, {"C", 40}});
+    EXPECT_EQ(columnWidthsText({list}), "Names=20,30");
+    applyColumnWidths({list}, "Other=99,99;Names=25,x;Names=25,3000000");
+    EXPECT_EQ(columnWidthsText({list}), "Names=25,30");
 }

@@ -31,6 +31,9 @@ const QStringList kExpectedOptions = {
     "replacements|2",
     "trimmedend|...",
     "firstuppercase|1",
+    "mainwindowleft|-1",
+    "mainwindowtop|-1",
+    "mainwindowcolumns|",
 };
 
 } // namespace
@@ -86,7 +89,7 @@ TEST_F(StoreTest, ExistingFileIsNeverTouched)
     ASSERT_EQ(createIfMissing(path, seedCharacterLists()), CreateOutcome::AlreadyExisted);
     Database db;
     ASSERT_TRUE(db.open(path));
-    EXPECT_EQ(rows(db, "SELECT count(*) FROM options", 1), QStringList({"18"}));
+    EXPECT_EQ(rows(db, "SELECT count(*) FROM options", 1), QStringList({QString::number(kExpectedOptions.size())}));
     EXPECT_EQ(rows(db, "SELECT count(*) FROM events", 1), QStringList({"1"}));
     EXPECT_EQ(rows(db, "SELECT count(*) FROM selection_charlists", 1), QStringList({"3"}));
     db.close();
@@ -164,7 +167,7 @@ TEST_F(StoreTest, TypedTextIsStoredExactly)
         db.setOption("trimmedend", value);
         EXPECT_EQ(db.optionText("trimmedend"), value);
     }
-    EXPECT_EQ(rows(db, "SELECT count(*) FROM options", 1), QStringList({"18"}));
+    EXPECT_EQ(rows(db, "SELECT count(*) FROM options", 1), QStringList({QString::number(kExpectedOptions.size())}));
 }
 
 TEST(PasswordScrambling, LengthsAndRoundTrips)
