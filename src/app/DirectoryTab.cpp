@@ -69,7 +69,7 @@ DirectoryTab::DirectoryTab(AppContext &ctx, QWidget *parent) : QWidget(parent), 
 QComboBox *DirectoryTab::attributeCombo(const QString &name, const QRect &where, long long selectedId)
 {
     auto *combo = placeWidget<QComboBox>(this, name, where);
-    for (const AttributeName &attribute : attributesByFld(ctx_.db))
+    for (const CatalogueAttribute &attribute : attributesByFld(ctx_.db))
         combo->addItem(attribute.fld, QVariant::fromValue(attribute.id));
     combo->setCurrentIndex(combo->findData(QVariant::fromValue(selectedId)));
     return combo;

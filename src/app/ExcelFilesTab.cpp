@@ -45,7 +45,7 @@ ExcelFilesTab::ExcelFilesTab(AppContext &ctx, QWidget *parent) : QWidget(parent)
     column_->setValue(1);
     column_->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
     attributes_ = placeWidget<QComboBox>(this, QStringLiteral("AttributeCombo"), QRect(300, 135, 110, 20));
-    for (const AttributeName &attribute : attributesByFld(ctx_.db))
+    for (const CatalogueAttribute &attribute : attributesByFld(ctx_.db))
         attributes_->addItem(attribute.fld, QVariant::fromValue(attribute.id));
     addBinding_ =
         placeButton(this, QStringLiteral("Add"), QStringLiteral("AddBindingButton"), QRect(420, 135, 50, 20));

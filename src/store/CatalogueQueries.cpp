@@ -37,13 +37,17 @@ QList<CatalogueAttribute> catalogueByFld(Database &db)
     return rows;
 }
 
-QList<AttributeName> attributesByFld(Database &db)
+QList<CatalogueAttribute> attributesByFld(Database &db)
 {
     // Read in descending order and put each first, as the combos are filled.
-    QList<AttributeName> names;
+    QList<CatalogueAttribute> names;
     db.query(QStringLiteral("SELECT id, fld FROM attributes ORDER BY fld DESC"));
-    while (db.next_row())
-        names.prepend({db.get_long(0), db.get_text(1)});
+    while (db.next_row()) {
+        CatalogueAttribute a;
+        a.id = db.get_long(0);
+        a.fld = db.get_text(1);
+        names.prepend(a);
+    }
     return names;
 }
 

@@ -12,20 +12,15 @@ namespace orvane
 
 class Database;
 
-/// One catalogue attribute as the windows list it.
-struct AttributeName {
-    long long id = 0;
-    QString fld;
-};
-
 /// Returns the fld of attribute `id` ("" when there is none).
 QString attributeFld(Database &db, long long id);
 
 /// Returns the fld of the attribute named by the `displayobjby` option.
 QString displayObjectByFld(Database &db);
 
-/// Returns every catalogue attribute by fld ascending.
-QList<AttributeName> attributesByFld(Database &db);
+/// Returns every catalogue attribute by fld ascending, with only its id and
+/// fld read (as the combos list them).
+QList<CatalogueAttribute> attributesByFld(Database &db);
 
 /// Returns every catalogue row's id, fld and LDAP name by fld ascending, as
 /// the opened user's attribute list shows them.
