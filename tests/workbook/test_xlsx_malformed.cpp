@@ -219,47 +219,70 @@ TEST(XlsxMalformed, DeclaredSizeThatLiesIsRefused)
 }
 
 // A part that really inflates far beyond its compressed size (300 MiB of white
-// space between rows, deflated to a few hundred KB) is refused once its bound
-// has inflated, saying it is over that bound, which, and not that it is
-// damaged; memory stays within the bound instead of following the part.
+// space between elements, deflated to a few hundred KB) is refused once its
+// bound has inflated, saying it is over that bound, which, and not that it is
+// damaged; memory stays within the bound instead of following the part. The
+// shared strings go through the same bound on their own thread.
 TEST(XlsxMalformed, ZipBombIsRefusedAsOverTheBound)
 {
+    const std::string ns = "http://schemas.openxmlformats.org/";
+    std::vector<std::pair<std::string, std::string>> withStrings =
+        test::minimalPackage(sheetWith("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>"));
+    for (auto &[name, content] : withStrings) {
+        if (name == "xl/_rels/workbook.xml.rels") {
+            content.insert(
+                content.find("</Relationships>"),
+                "<Relationship Id=\"rId2\" Type=\"" + ns +
+                    "officeDocument/2006/relationships/sharedStrings\" Target=\"sharedStrings.xml\"/>");
+        }
+    }
+    const struct {
+        const char *part;
+        std::vector<std::pair<std::string, std::string>> others;
+        std::string head;
+        const char *tail;
+    } cases[] = {
+        {"xl/worksheets/sheet1.xml", test::minimalPackage(""),
+         "<worksheet xmlns=\"" + kMain + "\"><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row>",
+         "</sheetData></worksheet>"},
+        {"xl/sharedStrings.xml", withStrings, "<sst xmlns=\"" + kMain + "\"><si><t>a</t></si>", "</sst>"},
+    };
     const std::string path = test::scratchDir("bomb") + "/bomb.xlsx";
-    const std::string head =
-        "<worksheet xmlns=\"" + kMain + "\"><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row>";
-    size_t spaces = 300u << 20;
-    int step = 0;
-    test::writeZipStreamed(
-        path, test::minimalPackage(""), "xl/worksheets/sheet1.xml",
-        [&](std::string *chunk) {
-            if (step++ == 0) {
-                *chunk = head;
-            } else if (spaces > 0) {
-                const size_t n = std::min<size_t>(spaces, 1u << 20);
-                chunk->assign(n, ' ');
-                spaces -= n;
-            } else {
-                *chunk = "</sheetData></worksheet>";
-                return false;
-            }
-            return true;
-        },
-        9);
-    ASSERT_LT(fs::file_size(path), 1u << 20);
-    rusage before;
-    getrusage(RUSAGE_SELF, &before);
-    WorkbookError error;
-    std::unique_ptr<Workbook> book = Workbook::open(path, &error);
-    rusage after;
-    getrusage(RUSAGE_SELF, &after);
-    EXPECT_FALSE(book);
-    EXPECT_EQ(error.status, WorkbookStatus::OverBound);
-    EXPECT_NE(error.message.find("is over the size this program opens: the part xl/worksheets/sheet1.xml "
-                                 "inflates to more than 64 MiB, over 200 times its compressed"),
-              std::string::npos)
-        << error.message;
-    EXPECT_EQ(error.message.find("damaged"), std::string::npos) << error.message;
-    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "peak grew by KB";
+    for (const auto &c : cases) {
+        size_t spaces = 300u << 20;
+        int step = 0;
+        test::writeZipStreamed(
+            path, c.others, c.part,
+            [&](std::string *chunk) {
+                if (step++ == 0) {
+                    *chunk = c.head;
+                } else if (spaces > 0) {
+                    const size_t n = std::min<size_t>(spaces, 1u << 20);
+                    chunk->assign(n, ' ');
+                    spaces -= n;
+                } else {
+                    *chunk = c.tail;
+                    return false;
+                }
+                return true;
+            },
+            9);
+        ASSERT_LT(fs::file_size(path), 1u << 20);
+        rusage before;
+        getrusage(RUSAGE_SELF, &before);
+        WorkbookError error;
+        std::unique_ptr<Workbook> book = Workbook::open(path, &error);
+        rusage after;
+        getrusage(RUSAGE_SELF, &after);
+        EXPECT_FALSE(book) << c.part;
+        EXPECT_EQ(error.status, WorkbookStatus::OverBound) << c.part;
+        EXPECT_NE(error.message.find("is over the size this program opens: the part " + std::string(c.part) +
+                                     " inflates to more than 64 MiB, over 200 times its compressed"),
+                  std::string::npos)
+            << error.message;
+        EXPECT_EQ(error.message.find("damaged"), std::string::npos) << error.message;
+        EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << c.part << ": peak grew by KB";
+    }
 }
 
 } // namespace
