@@ -15,6 +15,7 @@
 #include "store/ColourMarkers.h"
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -235,10 +236,13 @@ TEST_F(WindowRoomTest, TheIndicatorOpensEventsAndAClickShowsTheDescription)
 
 TEST_F(WindowRoomTest, SizePositionSplitterAndColumnsComeBackAtTheNextStart)
 {
+    // Under a window manager every change is a request it answers later: wait for each.
     auto w = openWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
     w->showNormal();
     w->resize(1000, 700);
     w->move(40, 30);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->size() == QSize(1000, 700) && w->pos() == QPoint(40, 30); }, 5000));
     auto *splitter = w->findChild<QSplitter *>(QStringLiteral("MainSplitter"));
     splitter->setSizes({260, 700});
     w->findChild<QTreeWidget *>(QStringLiteral("AttributeList"))->setColumnWidth(0, 150);
@@ -251,14 +255,34 @@ TEST_F(WindowRoomTest, SizePositionSplitterAndColumnsComeBackAtTheNextStart)
     ctx = prepared();
     auto again = std::make_unique<MainWindow>(*ctx);
     ASSERT_TRUE(again->open());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(again.get()));
+    QTest::qWaitFor([&] { return again->pos() == where; }, 3000);
     settle();
     EXPECT_EQ(again->size(), QSize(1000, 700));
     EXPECT_EQ(again->pos(), where);
     EXPECT_EQ(again->findChild<QSplitter *>(QStringLiteral("MainSplitter"))->sizes().value(0), 260);
     EXPECT_EQ(again->findChild<QTreeWidget *>(QStringLiteral("AttributeList"))->columnWidth(0), 150);
     EXPECT_EQ(again->findChild<QTreeWidget *>(QStringLiteral("ObjectList"))->columnWidth(0), 24);
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) // a real window manager frames the window
+        EXPECT_GT(again->frameGeometry().height(), again->geometry().height());
+
+    // Maximised: the state is kept and the normal size and place stay stored for restoring.
+    again->showMaximized();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return again->isMaximized(); }, 5000));
+    again->saveWindowState();
+    again.reset();
+    ctx = prepared();
+    EXPECT_EQ(ctx->window.state, kMaximisedState);
+    EXPECT_EQ(QSize(int(ctx->window.width), int(ctx->window.height)), QSize(1000, 700));
+    auto maximised = std::make_unique<MainWindow>(*ctx);
+    ASSERT_TRUE(maximised->open());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return maximised->isMaximized(); }, 5000));
+    maximised->showNormal();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return maximised->size() == QSize(1000, 700); }, 5000));
+    maximised.reset();
 
     // A position off every screen (a screen unplugged since) opens centred instead.
+    ctx->db.setOption("mainwindowstate", "0");
     ctx->db.setOption("mainwindowleft", "20000");
     ctx = prepared();
     auto centred = std::make_unique<MainWindow>(*ctx);
