@@ -30,7 +30,7 @@ QList<EventRow> loadEventRows(Database &db)
                             "ORDER BY datetime DESC"));
     while (db.next_row())
         rows.append(
-            {db.get_long(0), int(db.get_long(1)), db.get_text(2), db.get_long(3), int(db.get_long(4))});
+            {db.get_long(0), int(db.get_long(1)), db.get_text(2), db.get_long(3), db.get_long(4) == 1});
     return rows;
 }
 
