@@ -13,6 +13,7 @@ namespace
 
 constexpr qint64 kFirstPauseMs = 200;
 constexpr qint64 kLongestPauseMs = 3000;
+constexpr qint64 kTickMs = 100;
 
 } // namespace
 
@@ -30,7 +31,7 @@ bool directoryUnavailable(long code)
 }
 
 bool DirectoryWait::untilBack(const DirectoryConnection &connection, const QString &guid,
-                              const std::atomic_bool *cancel)
+                              const std::atomic_bool *cancel, const std::function<void()> &tick)
 {
     if (!since_.isValid())
         since_.start();
@@ -38,7 +39,14 @@ bool DirectoryWait::untilBack(const DirectoryConnection &connection, const QStri
     while (since_.elapsed() < allowedMs_) {
         if (cancel && cancel->load())
             return false;
-        QThread::msleep(std::min(pause, std::max<qint64>(1, allowedMs_ - since_.elapsed())));
+        const qint64 until = since_.elapsed() + std::min(pause, std::max<qint64>(1, allowedMs_ - since_.elapsed()));
+        while (since_.elapsed() < until && !(cancel && cancel->load())) {
+            QThread::msleep(std::min(kTickMs, std::max<qint64>(1, until - since_.elapsed())));
+            if (tick)
+                tick();
+        }
+        if (cancel && cancel->load())
+            return false;
         pause = std::min(pause * 2, kLongestPauseMs);
         BoundObject bound;
         DirectoryFailure failure;

@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <atomic>
+#include <functional>
 
 namespace orvane
 {
@@ -22,8 +23,11 @@ class DirectoryWait
     explicit DirectoryWait(int seconds) : allowedMs_(qint64(seconds) * 1000) {}
 
     /// Waits until object `guid` can be bound again; false when the time
-    /// allowed ran out (or `cancel` was set) first.
-    bool untilBack(const DirectoryConnection &connection, const QString &guid, const std::atomic_bool *cancel);
+    /// allowed ran out (or `cancel` was set) first. `tick`, when given, is
+    /// called every tenth of a second while waiting (a window keeps drawing
+    /// and its Cancel button answering).
+    bool untilBack(const DirectoryConnection &connection, const QString &guid, const std::atomic_bool *cancel,
+                   const std::function<void()> &tick = {});
 
   private:
     qint64 allowedMs_;

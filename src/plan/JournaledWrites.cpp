@@ -402,7 +402,11 @@ WriteSummary RunJournaledWrites(Database &db, const DirectoryConnection &connect
                 out = writeNow(binding, item, now.values, nullptr);
             DirectoryWait wait(writeRetrySeconds());
             while (out.unavailable) {
-                if (!wait.untilBack(connection, item.guid, cancel)) {
+                const auto tick = [&] {
+                    if (progress)
+                        progress(i, int(items.size()));
+                };
+                if (!wait.untilBack(connection, item.guid, cancel, tick)) {
                     summary.serverLost = true;
                     out.code = out.mayBeEmpty ? JournalCleared : JournalSkipped;
                     out.text = out.mayBeEmpty ? QStringLiteral("left empty: the directory server went away "
