@@ -4,6 +4,7 @@
 // ldapmodify run as separate processes (StartTLS, administrator) for setting
 // up users and checking what the directory holds. Header-only.
 
+#include "DirectoryRequirement.h"
 #include "directory/DirectoryConnection.h"
 #include "store/Settings.h"
 

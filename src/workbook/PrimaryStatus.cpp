@@ -7,15 +7,6 @@
 namespace orvane
 {
 
-int StatusImage(int status)
-{
-    if (status == StatusUpToDate)
-        return kImageStatusUpToDate;
-    if (status == StatusDiffers)
-        return kImageStatusDiffers;
-    return -1;
-}
-
 int CheckObjectStatus(AutomationObject *app, int keyColumn, const QString &keyAttribute,
                       const ObjectEntry &object, const QList<WorkbookBinding> &bindings,
                       const Settings &settings, ReplacementPatterns &patterns)

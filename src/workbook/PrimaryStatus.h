@@ -24,9 +24,6 @@ enum ObjectStatus { StatusUpToDate = 0, StatusDiffers = 1, StatusNoKeyValue = 2,
 inline constexpr int kImageStatusUpToDate = 5;
 inline constexpr int kImageStatusDiffers = 4;
 
-/// The status column's icon for `status` (5, 4, or -1 for no key value or no row).
-int StatusImage(int status);
-
 /// Compares `object` with the row of the opened workbook `app` whose
 /// `keyColumn` holds the object's value of `keyAttribute`: StatusNoKeyValue
 /// when the object has no such value, StatusNoRow when no row holds it, else

@@ -2,6 +2,7 @@
 // slapd and the Samba DC, each result checked with an independent ldapsearch;
 // and the standard-schema slapd, whose single values arrive as arrays.
 
+#include "DirectoryRequirement.h"
 #include "DirectoryOperationsFixture.h"
 #include "automation/LastError.h"
 #include "directory/AccountState.h"
@@ -277,7 +278,7 @@ class StandardSchemaTest : public ::testing::Test
         registerDirectoryServers();
         const auto d = test::testDirectory(QStringLiteral("stdslapd"));
         if (!d)
-            GTEST_SKIP() << "the standard-schema slapd is not running";
+            ORVANE_NO_DIRECTORY("the standard-schema slapd is not running");
         dir = *d;
         db = test::seededSettings();
         connection = {dir.serverAddress(), dir.base, 0, dir.admin, dir.password};

@@ -39,7 +39,7 @@ TEST_F(GuiTest, RoadFromFindToSynchronizeAndExport)
 {
     const auto slapd = slapdFromEnvironment();
     if (!slapd)
-        GTEST_SKIP() << "slapd is not running (scripts/test-directories start <dir> --no-samba)";
+        ORVANE_NO_DIRECTORY("slapd is not running (scripts/test-directories start <dir> --no-samba)");
     connectTo(ctx->settings, *slapd);
     const QString dn = addTestUser(
         *slapd, QStringLiteral("Road Test"),

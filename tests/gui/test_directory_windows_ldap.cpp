@@ -87,7 +87,7 @@ class DirectoryWindowTest : public GuiTest
         GuiTest::SetUp();
         const auto found = orvane::test::testDirectory(QStringLiteral("slapd"));
         if (!found)
-            GTEST_SKIP() << "slapd is not running (scripts/test-directories start)";
+            ORVANE_NO_DIRECTORY("slapd is not running (scripts/test-directories start)");
         dir = *found;
         ctx->settings.serverAddress = dir.serverAddress();
         ctx->settings.baseDn = dir.base;

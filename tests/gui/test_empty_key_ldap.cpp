@@ -31,7 +31,7 @@ class EmptyKeyTest : public GuiTest
         GuiTest::SetUp();
         const auto s = slapdFromEnvironment();
         if (!s)
-            GTEST_SKIP() << "slapd is not running (scripts/test-directories start <dir> --no-samba)";
+            ORVANE_NO_DIRECTORY("slapd is not running (scripts/test-directories start <dir> --no-samba)");
         slapd = *s;
         connectTo(ctx->settings, slapd);
         ctx->settings.showComparison = 0;

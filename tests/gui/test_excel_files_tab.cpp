@@ -5,6 +5,8 @@
 #include "app/OptionsWindow.h"
 
 #include <QComboBox>
+#include <QIcon>
+#include <QImage>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,6 +17,19 @@ using namespace orvane;
 
 namespace
 {
+
+// The colour of an opaque pixel near the middle of `icon` as a list draws it
+// at 16 x 16 for a row that is (or is not) selected, to look for where the
+// icon is shown.
+QColor solidColour(const QIcon &icon, bool selected)
+{
+    const QImage image = icon.pixmap(16, 16, selected ? QIcon::Selected : QIcon::Normal).toImage();
+    for (int d = 0; d < 8; ++d)
+        for (int x = 8 - d; x <= 8 + d && x < 16; ++x)
+            if (image.pixelColor(x, 8).alpha() == 255)
+                return image.pixelColor(x, 8);
+    return image.pixelColor(8, 8);
+}
 
 // Catalogue ids and names of a few attributes.
 constexpr long long kGivenName = 1;
@@ -388,7 +403,29 @@ TEST_F(ExcelFilesTabTest, ScreenshotOfTheOptionsWindow)
 
     const QString folder = QStringLiteral(ORVANE_BINARY_DIR "/screenshots");
     QDir().mkpath(folder);
-    EXPECT_TRUE(window->grab().save(folder + "/options-excel-files.png"));
+    const QImage shot = window->grab().toImage();
+    EXPECT_TRUE(shot.save(folder + "/options-excel-files.png"));
+    // What the picture shows: both workbooks with the primary one described,
+    // its three bindings, and the primary mark drawn at its row.
+    ASSERT_EQ(workbooks->topLevelItemCount(), 2);
+    QTreeWidgetItem *staff = nullptr;
+    for (int i = 0; i < workbooks->topLevelItemCount(); ++i)
+        if (workbooks->topLevelItem(i)->text(0).contains("staff.xlsx"))
+            staff = workbooks->topLevelItem(i);
+    ASSERT_NE(staff, nullptr);
+    EXPECT_EQ(staff->text(1), "HR staff list");
+    EXPECT_EQ(bindings->topLevelItemCount(), 3);
+    EXPECT_EQ(window->findChild<QTabWidget *>("OptionsTabs")->tabText(2), "Excel files");
+    const QIcon primary = staff->icon(0);
+    ASSERT_FALSE(primary.isNull());
+    const QColor mark = solidColour(primary, staff->isSelected());
+    QRect cell = workbooks->visualItemRect(staff);
+    cell.moveTopLeft(workbooks->viewport()->mapTo(window, cell.topLeft()));
+    bool markSeen = false;
+    for (int y = cell.top(); y <= cell.bottom() && !markSeen; ++y)
+        for (int x = cell.left(); x < cell.left() + 40 && !markSeen; ++x)
+            markSeen = shot.pixelColor(x, y) == mark;
+    EXPECT_TRUE(markSeen) << "the primary mark " << mark.name().toStdString() << " is not at its row";
     const char *names[] = {"options-object-selection.png", "options-active-directory.png", nullptr,
                            "options-color-markers.png", "options-replacements.png"};
     for (int i = 0; i < 5; ++i) {

@@ -27,11 +27,12 @@ using namespace orvane;
 namespace
 {
 
-// The colour of an opaque pixel near the middle of `icon` as drawn at 16 x
-// 16, to look for where the icon is shown.
-QColor solidColour(const QIcon &icon)
+// The colour of an opaque pixel near the middle of `icon` as a list draws it
+// at 16 x 16 for a row that is (or is not) selected, to look for where the
+// icon is shown.
+QColor solidColour(const QIcon &icon, bool selected)
 {
-    const QImage image = icon.pixmap(16, 16).toImage();
+    const QImage image = icon.pixmap(16, 16, selected ? QIcon::Selected : QIcon::Normal).toImage();
     for (int d = 0; d < 8; ++d)
         for (int x = 8 - d; x <= 8 + d && x < 16; ++x)
             if (image.pixelColor(x, 8).alpha() == 255)
@@ -509,12 +510,12 @@ TEST_F(MainWindowTest, ScreenshotAt1200x800)
     EXPECT_EQ(objects->topLevelItem(1)->text(3), "Bob Ray");
     EXPECT_EQ(child<QLineEdit>(*w, "ObjectField")->text(), "Ann Lee");
     EXPECT_EQ(child<QComboBox>(*w, "MarkerCombo")->currentText(), "Checked");
-    const QIcon marker = objects->topLevelItem(0)->icon(2);
+    const QIcon marker = objects->topLevelItem(0)->icon(1);
     ASSERT_FALSE(marker.isNull());
-    const QColor markerColour = solidColour(marker);
+    const QColor markerColour = solidColour(marker, objects->topLevelItem(0)->isSelected());
     QRect cell = objects->visualItemRect(objects->topLevelItem(0));
-    cell.setLeft(objects->header()->sectionViewportPosition(2));
-    cell.setWidth(objects->header()->sectionSize(2));
+    cell.setLeft(objects->header()->sectionViewportPosition(1));
+    cell.setWidth(objects->header()->sectionSize(1));
     cell.moveTopLeft(objects->viewport()->mapTo(w.get(), cell.topLeft()));
     bool colourSeen = false;
     for (int y = cell.top(); y <= cell.bottom() && !colourSeen; ++y)

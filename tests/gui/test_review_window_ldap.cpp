@@ -29,7 +29,7 @@ class ReviewWindowTest : public GuiTest
         GuiTest::SetUp();
         const auto s = slapdFromEnvironment();
         if (!s)
-            GTEST_SKIP() << "slapd is not running (scripts/test-directories start <dir> --no-samba)";
+            ORVANE_NO_DIRECTORY("slapd is not running (scripts/test-directories start <dir> --no-samba)");
         slapd = *s;
         connectTo(ctx->settings, slapd);
         const auto user = [&](const char *cn, const char *id, const char *more) {

@@ -2,6 +2,7 @@
 // clear and its set (by the loopback proxy, the directory then away for
 // longer than the run waited): Yes writes the old value back.
 
+#include "DirectoryRequirement.h"
 #include "GuiFixture.h"
 #include "InterruptedSyncSetup.h"
 #include "ScriptedDialogs.h"
@@ -18,7 +19,7 @@ class RecoveryQuestionTest : public GuiTest
         GuiTest::SetUp();
         const auto s = slapdFromEnvironment();
         if (!s)
-            GTEST_SKIP() << "slapd is not running (scripts/test-directories start <dir> --no-samba)";
+            ORVANE_NO_DIRECTORY("slapd is not running (scripts/test-directories start <dir> --no-samba)");
         slapd = *s;
         storeConnectionOptions(ctx->db, slapd);
         connectTo(ctx->settings, slapd);

@@ -24,7 +24,7 @@ class SyncToolWindowTest : public GuiTest
         GuiTest::SetUp();
         const auto s = slapdFromEnvironment();
         if (!s)
-            GTEST_SKIP() << "slapd is not running (scripts/test-directories start <dir> --no-samba)";
+            ORVANE_NO_DIRECTORY("slapd is not running (scripts/test-directories start <dir> --no-samba)");
         slapd = *s;
         storeConnectionOptions(ctx->db, slapd);
         connectTo(ctx->settings, slapd);

@@ -114,7 +114,7 @@ class DomainControllersTest : public ::testing::Test
     {
         const auto s = slapdFromEnvironment();
         if (!s)
-            GTEST_SKIP() << "slapd is not running (scripts/test-directories start <dir> --no-samba)";
+            ORVANE_NO_DIRECTORY("slapd is not running (scripts/test-directories start <dir> --no-samba)");
         ASSERT_TRUE(second.started) << "the second slapd did not start";
         first = *s;
         registerExcelServer();

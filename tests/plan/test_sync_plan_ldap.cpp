@@ -47,7 +47,7 @@ class SyncPlanTest : public ::testing::Test
     {
         const auto s = slapdFromEnvironment();
         if (!s)
-            GTEST_SKIP() << "slapd is not running (scripts/test-directories start <dir> --no-samba)";
+            ORVANE_NO_DIRECTORY("slapd is not running (scripts/test-directories start <dir> --no-samba)");
         slapd = *s;
         registerExcelServer();
         registerDirectoryServers();

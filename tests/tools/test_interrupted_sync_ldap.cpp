@@ -4,6 +4,7 @@
 // Each time no value is lost: recovery or the run itself puts back what a
 // clear took, and undo of every change set leaves the directory as before.
 
+#include "DirectoryRequirement.h"
 #include "InterruptedSyncSetup.h"
 #include "directory/ldap/RegisterServers.h"
 #include "store/Journal.h"
@@ -25,7 +26,7 @@ class InterruptedSync : public ::testing::Test
     {
         const auto s = slapdFromEnvironment();
         if (!s)
-            GTEST_SKIP() << "slapd is not running (scripts/test-directories start <dir> --no-samba)";
+            ORVANE_NO_DIRECTORY("slapd is not running (scripts/test-directories start <dir> --no-samba)");
         slapd = *s;
     }
 
