@@ -3,6 +3,7 @@
 #include "ScriptedDialogs.h"
 #include "app/AppContext.h"
 #include "app/ExportWindow.h"
+#include "app/HistoryWindow.h"
 #include "app/ImageList.h"
 #include "app/MainWindow.h"
 
@@ -143,6 +144,18 @@ SyncRoadOutcome runSyncRoad(MainWindow &window, AppContext &ctx, ScriptedDialogs
     QTreeWidgetItem *after = objects->topLevelItem(objects->indexOfTopLevelItem(row));
     out.upToDateAfter = after && hasImage(after, 0, ctx, ImageUpToDate);
     photograph(&window, screenshots, QStringLiteral("main-window-synchronized.png"));
+
+    // History: the change set just written, named by its user.
+    if (QAction *history = menuAction(window, QStringLiteral("History..."))) {
+        history->trigger();
+        if (auto *shown = window.findChild<HistoryWindow *>()) {
+            auto *sets = shown->findChild<QTreeWidget *>(QStringLiteral("HistorySets"));
+            if (sets && sets->topLevelItemCount() > 0)
+                sets->setCurrentItem(sets->topLevelItem(0)); // its changes below
+            photograph(shown, screenshots, QStringLiteral("history.png"));
+            shown->close();
+        }
+    }
     return out;
 }
 

@@ -41,9 +41,9 @@ struct ExportRoadOutcome {
 };
 
 /// Runs Find, opens the first user whose status icon says "differs" and
-/// synchronizes it from its key-confirmed row. Saves main-window-find.png,
-/// main-window-compare.png and main-window-synchronized.png into
-/// `screenshots` when it is not empty.
+/// synchronizes it from its key-confirmed row, then opens History. Saves
+/// main-window-find.png, main-window-compare.png, main-window-synchronized.png
+/// and history.png into `screenshots` when it is not empty.
 SyncRoadOutcome runSyncRoad(MainWindow &window, AppContext &ctx, ScriptedDialogs &boxes,
                             const QString &screenshots);
 
