@@ -30,6 +30,8 @@ inline void storeConnectionOptions(Database &db, const Slapd &s)
     db.setOption(QStringLiteral("dcbasedn"), s.base);
     db.setOption(QStringLiteral("adusername"), s.admin);
     db.setOption(QStringLiteral("usecurrentadcredentials"), QStringLiteral("0"));
+    // The fixtures change most of their few users: no share limit, the change threshold has its own test.
+    db.setOption(QStringLiteral("maxchangedpercent"), QStringLiteral("0"));
 }
 
 /// Runs orvane-sync with `args`; `env` entries are added to (an empty value

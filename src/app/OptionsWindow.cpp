@@ -9,6 +9,7 @@
 #include "app/ObjectSelectionTab.h"
 #include "app/Placement.h"
 #include "app/ReplacementsTab.h"
+#include "app/SafetyTab.h"
 #include "app/WindowFont.h"
 #include "app/WriteCheck.h"
 #include "store/CatalogueQueries.h"
@@ -58,11 +59,13 @@ OptionsWindow::OptionsWindow(AppContext &ctx, MainWindow &main) : QDialog(&main)
     excelFiles_ = framed(new ExcelFilesTab(ctx_));
     colourMarkers_ = framed(new ColourMarkersTab(ctx_));
     replacements_ = framed(new ReplacementsTab(ctx_));
+    safety_ = framed(new SafetyTab(ctx_));
     tabs_->addTab(objectSelection_, QStringLiteral("Object selection"));
     tabs_->addTab(directory_, QStringLiteral("Active Directory"));
     tabs_->addTab(excelFiles_, QStringLiteral("Excel files"));
     tabs_->addTab(colourMarkers_, QStringLiteral("Color markers"));
     tabs_->addTab(replacements_, QStringLiteral("Replacements"));
+    tabs_->addTab(safety_, QStringLiteral("Safety"));
 
     auto *ok = placeButton(this, QStringLiteral("OK"), QStringLiteral("OkButton"), QRect(200, 310, 80, 25));
     apply_ =
@@ -80,6 +83,7 @@ OptionsWindow::OptionsWindow(AppContext &ctx, MainWindow &main) : QDialog(&main)
             &MainWindow::refillLetterCombo);
     connect(directory_, &DirectoryTab::changed, this, &OptionsWindow::enableApply);
     connect(replacements_, &ReplacementsTab::changed, this, &OptionsWindow::enableApply);
+    connect(safety_, &SafetyTab::changed, this, &OptionsWindow::enableApply);
     connect(colourMarkers_, &ColourMarkersTab::markersChanged, &main_, &MainWindow::refillMarkerCombo);
 
     move(main.geometry().center() - rect().center());
@@ -108,6 +112,7 @@ bool OptionsWindow::save()
     main_.refillMarkerCombo();
     ctx_.settings.replacementRules = loadReplacementRules(ctx_.db);
     saveReplacements();
+    safety_->save();
     if (check.report(this, QStringLiteral("Options")))
         return false;
     apply_->setEnabled(false);

@@ -1,6 +1,7 @@
 #pragma once
-// The Options window: five tabs of settings, "OK" and "Apply" to save the
-// fields, "Cancel" to drop them. The list editors on the tabs write their
+// The Options window: six tabs of settings (the last, "Safety", holds the
+// change threshold), "OK" and "Apply" to save the fields, "Cancel" to drop
+// them. The list editors on the tabs write their
 // changes at once; saving writes the fields, refreshes Settings and resets
 // the main window. Not modal; the main window owns it.
 
@@ -19,6 +20,7 @@ class DirectoryTab;
 class ExcelFilesTab;
 class ColourMarkersTab;
 class ReplacementsTab;
+class SafetyTab;
 struct DirectoryValues;
 
 class OptionsWindow : public QDialog
@@ -52,6 +54,7 @@ class OptionsWindow : public QDialog
     ExcelFilesTab *excelFiles_;
     ColourMarkersTab *colourMarkers_;
     ReplacementsTab *replacements_;
+    SafetyTab *safety_;
     QPushButton *apply_;
 };
 

@@ -34,6 +34,9 @@ const QList<OptionDefinition> kOptions = {
     {Option::MainWindowLeft, "mainwindowleft", "-1", Integer, 2},
     {Option::MainWindowTop, "mainwindowtop", "-1", Integer, 2},
     {Option::MainWindowColumns, "mainwindowcolumns", "", Text, 2},
+    // The change threshold of unattended runs (plan/ChangeThreshold.h); 0 turns a limit off.
+    {Option::MaxChangedUsers, "maxchangedusers", "500", Integer, 2},
+    {Option::MaxChangedPercent, "maxchangedpercent", "10", Integer, 2},
 };
 
 } // namespace

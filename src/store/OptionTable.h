@@ -48,6 +48,8 @@ enum class Option {
     MainWindowLeft,
     MainWindowTop,
     MainWindowColumns,
+    MaxChangedUsers,
+    MaxChangedPercent,
 };
 
 /// One row of the option table.

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QRadioButton>
 #include <QTabWidget>
 
@@ -67,7 +68,7 @@ class OptionsWindowTest : public GuiTest
     std::unique_ptr<MainWindow> main;
 };
 
-TEST_F(OptionsWindowTest, HasFiveTabsInOrderAndStartsWithApplyDisabled)
+TEST_F(OptionsWindowTest, HasSixTabsInOrderAndStartsWithApplyDisabled)
 {
     OptionsWindow *w = openOptions();
     EXPECT_EQ(w->windowTitle(), "Options");
@@ -77,7 +78,7 @@ TEST_F(OptionsWindowTest, HasFiveTabsInOrderAndStartsWithApplyDisabled)
     for (int i = 0; i < tabs->count(); ++i)
         titles << tabs->tabText(i);
     EXPECT_EQ(titles, QStringList({"Object selection", "Active Directory", "Excel files", "Color markers",
-                                   "Replacements"}));
+                                   "Replacements", "Safety"}));
     EXPECT_FALSE(applyEnabled(w));
     EXPECT_TRUE(in<QPushButton>(w, "CancelButton")->isDefault());
     EXPECT_EQ(in<QPushButton>(w, "OkButton")->geometry(), QRect(200, 310, 80, 25));
@@ -117,7 +118,8 @@ TEST_F(OptionsWindowTest, OkWithoutChangesWritesEveryOptionAgainAndResetsTheMain
         rows(ctx->db, "SELECT fld FROM writes ORDER BY rowid", 1),
         QStringList({"dcserver", "dcserverport", "dcbasedn", "selectobjby", "displayobjby", "showcomparison",
                      "usecurrentadcredentials", "adusername", "adpassword", "multivalueddelimiter",
-                     "charlist", "replacements", "firstuppercase", "trimmedend"}));
+                     "charlist", "replacements", "firstuppercase", "trimmedend",
+                     "maxchangedusers", "maxchangedpercent"}));
     // With current credentials no password is stored: the column stays empty.
     EXPECT_EQ(options(), before);
     EXPECT_TRUE(ctx->settings.password.isEmpty());
@@ -519,4 +521,20 @@ TEST_F(OptionsWindowTest, AFailedWriteIsShownAndTheListStaysAsStored)
     EXPECT_EQ(characters->topLevelItemCount(), 26);
     EXPECT_EQ(in<QTreeWidget>(w, "RuleList")->topLevelItemCount(), 0);
     EXPECT_EQ(in<QLineEdit>(w, "CharacterField")->text(), "Ä"); // what was typed stays for a retry
+}
+
+TEST_F(OptionsWindowTest, SafetyTabShowsAndSavesTheChangeThreshold)
+{
+    OptionsWindow *w = openOptions();
+    auto *users = in<QSpinBox>(w, "MaxChangedUsersField");
+    auto *percent = in<QSpinBox>(w, "MaxChangedPercentField");
+    EXPECT_EQ(users->value(), 500);
+    EXPECT_EQ(percent->value(), 10);
+    users->setValue(40);
+    percent->setValue(0);
+    EXPECT_TRUE(applyEnabled(w));
+    in<QPushButton>(w, "ApplyButton")->click();
+    EXPECT_EQ(rows(ctx->db, "SELECT fld, val FROM options WHERE fld LIKE 'maxchanged%' ORDER BY fld", 2),
+              QStringList({"maxchangedpercent|0", "maxchangedusers|40"}));
+    EXPECT_FALSE(applyEnabled(w));
 }

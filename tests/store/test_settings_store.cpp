@@ -34,6 +34,8 @@ const QStringList kExpectedOptions = {
     "mainwindowleft|-1",
     "mainwindowtop|-1",
     "mainwindowcolumns|",
+    "maxchangedusers|500",
+    "maxchangedpercent|10",
 };
 
 } // namespace

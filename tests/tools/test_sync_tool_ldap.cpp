@@ -280,6 +280,35 @@ TEST_F(SyncTool, ConfigurationAndConnectionErrorsSayWhyInOneLineAndWriteNothing)
     EXPECT_TRUE(Journal(db).sets().isEmpty());
 }
 
+TEST_F(SyncTool, APlanOverTheChangeThresholdIsRefusedWithNothingWrittenUnlessForced)
+{
+    // Two of the three users would change: over the default 10 % of the users checked.
+    db.setOption(QStringLiteral("maxchangedpercent"), QStringLiteral("10"));
+    const auto before = snapshot();
+    const QStringList apply{QStringLiteral("apply"), QStringLiteral("--letter"), kPrefix, QStringLiteral("--yes")};
+
+    const SyncToolRun planned = plan(QStringLiteral("text"));
+    EXPECT_EQ(planned.exitCode, 1);
+    EXPECT_TRUE(planned.err.contains("over the change threshold, apply would refuse: 66 % of the users checked "
+                                     "would change (2 of 3), more than the 10 % allowed."))
+        << planned.err.toStdString();
+
+    const SyncToolRun refused = tool(apply);
+    EXPECT_EQ(refused.exitCode, 5) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains("orvane-sync: threshold exceeded: nothing written"));
+    EXPECT_TRUE(refused.err.contains("(2 of 3)"));
+    EXPECT_TRUE(refused.err.contains("--max-changes N or --max-percent P, or give --force"));
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(resultRows(db, QStringLiteral("SELECT count(*) FROM journal_sets"), 1), QStringList({"0"}));
+
+    EXPECT_EQ(tool(apply + QStringList{QStringLiteral("--max-percent"), QStringLiteral("abc")}).exitCode, 4);
+    EXPECT_EQ(tool(apply + QStringList{QStringLiteral("--max-changes"), QStringLiteral("1")}).exitCode, 5);
+    const SyncToolRun forced = tool(apply + QStringList{QStringLiteral("--force")});
+    EXPECT_EQ(forced.exitCode, 0) << forced.err.toStdString();
+    EXPECT_EQ(valuesOf("Sync Anna", "title"), QStringList({QStringLiteral("Главный бухгалтер")}));
+    EXPECT_EQ(resultRows(db, QStringLiteral("SELECT count(*) FROM journal_sets"), 1), QStringList({"1"}));
+}
+
 TEST_F(SyncTool, BadUsageAndApplyWithoutYesOffATerminalAreRefused)
 {
     const auto before = snapshot();

@@ -10,6 +10,7 @@ enum ExitCode {
     ExitWritesFailed = 2,   ///< some writes failed, conflicted or were interrupted
     ExitConfiguration = 3,  ///< settings, connection, workbook or file error; nothing written
     ExitUsage = 4,          ///< bad command line, or a question that cannot be asked
+    ExitThreshold = 5,      ///< apply: the plan is over the change threshold; nothing written
 };
 
 inline constexpr const char *kExitCodeHelp =
@@ -18,6 +19,7 @@ inline constexpr const char *kExitCodeHelp =
     "  1  changes pending (plan)\n"
     "  2  some writes failed, conflicted or were interrupted (see history)\n"
     "  3  configuration, connection, workbook or file error; nothing written\n"
-    "  4  bad usage\n";
+    "  4  bad usage\n"
+    "  5  threshold exceeded: nothing written (apply; see --max-changes, --max-percent, --force)\n";
 
 } // namespace orvane::synctool

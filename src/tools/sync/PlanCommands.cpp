@@ -5,6 +5,7 @@
 #include "ExitCodes.h"
 #include "Interruption.h"
 #include "PlanOutput.h"
+#include "ThresholdGuard.h"
 #include "plan/PlanApply.h"
 #include "plan/PlanFiles.h"
 #include "plan/Recovery.h"
@@ -85,6 +86,7 @@ int runPlan(Session &session, const QCommandLineParser &parser)
     SyncPlan plan;
     if (const int code = buildPlan(session, parser, &plan))
         return code;
+    warnOverThreshold(session, plan);
     const QByteArray text = formattedPlan(session, plan, parser.value(QStringLiteral("format")));
     const QString output = parser.value(QStringLiteral("output"));
     if (output.isEmpty()) {
@@ -112,6 +114,8 @@ int validateApply(Console &console, const QCommandLineParser &parser)
 {
     QString prefix;
     if (const int code = scopePrefix(console, parser, &prefix))
+        return code;
+    if (const int code = validateThresholdOptions(console, parser))
         return code;
     if (parser.isSet(QStringLiteral("only-attributes")) && onlyAttributes(parser).isEmpty())
         return console.fail(ExitUsage,
@@ -167,6 +171,8 @@ int runApply(Session &session, const QCommandLineParser &parser)
                 .arg(countText(plan.usersChecked, QStringLiteral("user"), QStringLiteral("users")), plan.sourceFile));
         return ExitSuccess;
     }
+    if (const int code = refuseOverThreshold(session, parser, plan))
+        return code;
     if (!parser.isSet(QStringLiteral("yes"))) {
         session.console.out(planText(plan).trimmed());
         if (!session.console.ask(QStringLiteral("Write %1 to the directory?").arg(count))) {
@@ -236,13 +242,16 @@ Command applyCommand()
     Command c;
     c.name = QStringLiteral("apply");
     c.syntax = QStringLiteral("[--letter X | --all] [--workbook PATH-or-id] [--yes] [--only-attributes a,b]\n"
-                              "      [--retry-seconds N] [--no-recover]");
+                              "      [--retry-seconds N] [--no-recover] [--max-changes N] [--max-percent P] [--force]");
     c.summary =
         QStringLiteral("Writes the pending changes as one change set of the journal (origin \"orvane-sync\n"
                        "apply\"), which History and \"orvane-sync undo\" can undo. Without --yes it prints\n"
                        "the plan and asks on the terminal; without a terminal it refuses (exit code 4).\n"
                        "Attribute values an interrupted synchronization left empty are restored first\n"
-                       "(as \"orvane-sync recover --yes\"), unless --no-recover is given.");
+                       "(as \"orvane-sync recover --yes\"), unless --no-recover is given.\n"
+                       "A plan over the change threshold (Options, Safety: at most N changed users and\n"
+                       "P % of the users checked), or in which more than half of the users checked have\n"
+                       "no row, is not written: exit code 5, nothing written.");
     c.options =
         scopeOptions() +
         QList<QCommandLineOption>{
@@ -253,7 +262,8 @@ Command applyCommand()
              QStringLiteral("a,b")},
             retrySecondsOption(),
             {QStringLiteral("no-recover"),
-             QStringLiteral("Do not restore what an interrupted synchronization left empty first.")}};
+             QStringLiteral("Do not restore what an interrupted synchronization left empty first.")}} +
+        thresholdOptions();
     c.validate = validateApply;
     c.run = runApply;
     return c;
