@@ -6,6 +6,7 @@
 #include "directory/DirectoryConnection.h"
 #include "directory/FailureReason.h"
 #include "plan/PlanApply.h"
+#include "plan/ChangeThreshold.h"
 #include "plan/PlanFiles.h"
 #include "store/CountText.h"
 #include "store/Journal.h"
@@ -129,6 +130,12 @@ ReviewWindow::ReviewWindow(AppContext &ctx, QWidget *parent) : QDialog(parent), 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(heading);
     layout->addLayout(filters);
+    thresholdLabel_ = new QLabel(this);
+    thresholdLabel_->setObjectName(QStringLiteral("ThresholdWarning"));
+    thresholdLabel_->setWordWrap(true);
+    thresholdLabel_->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    thresholdLabel_->hide();
+    layout->addWidget(thresholdLabel_);
     layout->addWidget(list_, 1);
     layout->addLayout(buttons);
 
@@ -191,6 +198,11 @@ void ReviewWindow::buildPlan()
                                                   : QString())
             : plan_.problem);
     sourceLabel_->setToolTip(sourceLabel_->text());
+    const ThresholdVerdict verdict = checkChangeThreshold(
+        loadChangeThreshold(ctx_.db), {plan_.usersChecked, plan_.usersChanged, plan_.usersWithoutRow});
+    thresholdLabel_->setText(QStringLiteral("Over the change threshold (Options, Safety): ") +
+                             verdict.reasons.join(u' '));
+    thresholdLabel_->setVisible(plan_.problem.isEmpty() && verdict.exceeded());
     fillList();
 }
 
@@ -305,6 +317,14 @@ void ReviewWindow::applyTicked()
     if (!dialogs().ask(this, kTitle,
                        QStringLiteral("Write %1 to the directory?")
                            .arg(planCountText(int(ticked.size()), changedUserCount(ticked)))))
+        return;
+    // Over the threshold an unattended run would refuse: one more question.
+    const ThresholdVerdict verdict = checkChangeThreshold(
+        loadChangeThreshold(ctx_.db), {plan_.usersChecked, changedUserCount(ticked), plan_.usersWithoutRow});
+    if (verdict.exceeded() &&
+        !dialogs().ask(this, kTitle,
+                       QStringLiteral("This synchronization is over the change threshold:\n") + verdict.text() +
+                           QStringLiteral("\n\nWrite it anyway?")))
         return;
     setBusy(true);
     const WriteSummary summary = ApplyPlanChanges(

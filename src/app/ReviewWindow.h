@@ -68,6 +68,7 @@ class ReviewWindow : public QDialog
     QComboBox *attributeFilter_ = nullptr;
     QLineEdit *textFilter_ = nullptr;
     QLabel *countLabel_ = nullptr;
+    QLabel *thresholdLabel_ = nullptr; ///< shown when the plan is over the change threshold
     QTreeWidget *list_ = nullptr;
     QPushButton *applyButton_ = nullptr;
     QPushButton *saveButton_ = nullptr;

@@ -32,6 +32,8 @@ class ReviewWindowTest : public GuiTest
             ORVANE_NO_DIRECTORY("slapd is not running (scripts/test-directories start <dir> --no-samba)");
         slapd = *s;
         connectTo(ctx->settings, slapd);
+        // Two of the three users change: no share limit here, the threshold test sets its own.
+        ctx->db.setOption(QStringLiteral("maxchangedpercent"), QStringLiteral("0"));
         const auto user = [&](const char *cn, const char *id, const char *more) {
             dns << addKeyedTestUser(slapd, cn, QStringLiteral("Qreview"), id, more);
         };
@@ -132,10 +134,15 @@ TEST_F(ReviewWindowTest, ReviewApplySaveAndUndo)
     boris->child(1)->setCheckState(0, Qt::Unchecked);
     EXPECT_EQ(count->text(), QStringLiteral("3 changes for 2 users, 2 ticked"));
     boxes.shown.clear();
-    boxes.answers << true;
+    // The second Yes only when the change threshold asks too: users of the
+    // shared directory that other fixtures left under "Q" have no row.
+    boxes.answers << true << true;
     child<QPushButton>(review, "ApplyButton")->click();
-    EXPECT_EQ(boxes.texts(), QStringList({QStringLiteral("Write 2 changes for 2 users to the directory?"),
-                                          QStringLiteral("Written: 2, failed: 0, skipped: 0.")}));
+    boxes.answers.clear();
+    QStringList texts = boxes.texts();
+    texts.removeIf([](const QString &t) { return t.startsWith(QStringLiteral("This synchronization is over")); });
+    EXPECT_EQ(texts, QStringList({QStringLiteral("Write 2 changes for 2 users to the directory?"),
+                                  QStringLiteral("Written: 2, failed: 0, skipped: 0.")}));
     EXPECT_EQ(directory("title").contains(QStringLiteral("Главный бухгалтер")), true);
     EXPECT_EQ(directory("department").contains(QStringLiteral("Marketing")), true);
     EXPECT_EQ(count->text(), QStringLiteral("1 change for 1 user, 1 ticked")) << "the plan is built again";
@@ -174,6 +181,39 @@ TEST_F(ReviewWindowTest, ReviewApplySaveAndUndo)
                                                   "The journal could not record the change set."));
     EXPECT_EQ(boxes.shown[1].icon, DialogIcon::Warning);
     EXPECT_TRUE(directory("department").contains(QStringLiteral("Marketing")));
+}
+
+TEST_F(ReviewWindowTest, OverTheChangeThresholdItWarnsAboveTheListAndAsksOnceMore)
+{
+    ctx->db.setOption(QStringLiteral("maxchangedusers"), QStringLiteral("1"));
+    window->findChild<QAction *>(QStringLiteral("ReviewAll"))->trigger();
+    auto *review = window->findChild<ReviewWindow *>();
+    ASSERT_TRUE(review);
+    auto *warning = child<QLabel>(review, "ThresholdWarning");
+    EXPECT_TRUE(warning->isVisibleTo(review));
+    const QString reason = QStringLiteral("users checked would change, more than the 1 allowed.");
+    EXPECT_TRUE(warning->text().startsWith(QStringLiteral("Over the change threshold (Options, Safety): 2 of the ")))
+        << warning->text().toStdString();
+    EXPECT_TRUE(warning->text().contains(reason)) << warning->text().toStdString();
+
+    // No to the second question: nothing is written.
+    boxes.shown.clear();
+    boxes.answers << true << false;
+    child<QPushButton>(review, "ApplyButton")->click();
+    ASSERT_EQ(boxes.texts().size(), 2);
+    EXPECT_EQ(boxes.texts()[0], QStringLiteral("Write 3 changes for 2 users to the directory?"));
+    EXPECT_TRUE(boxes.texts()[1].startsWith(QStringLiteral("This synchronization is over the change threshold:\n")));
+    EXPECT_TRUE(boxes.texts()[1].contains(reason));
+    EXPECT_TRUE(boxes.texts()[1].endsWith(QStringLiteral("\n\nWrite it anyway?")));
+    EXPECT_FALSE(directory("title").contains(QStringLiteral("Главный бухгалтер")));
+
+    // Yes to both: written.
+    boxes.shown.clear();
+    boxes.answers << true << true;
+    child<QPushButton>(review, "ApplyButton")->click();
+    ASSERT_EQ(boxes.texts().size(), 3);
+    EXPECT_EQ(boxes.texts()[2], QStringLiteral("Written: 3, failed: 0, skipped: 0."));
+    EXPECT_TRUE(directory("title").contains(QStringLiteral("Главный бухгалтер")));
 }
 
 TEST_F(ReviewWindowTest, TheSingleUserSynchronizeIsJournaled)
