@@ -32,6 +32,7 @@ ExcelFilesTab::ExcelFilesTab(AppContext &ctx, QWidget *parent) : QWidget(parent)
     workbooks_ = createListView(this, QStringLiteral("WorkbookList"),
                                 {{QStringLiteral("File name"), 200}, {QStringLiteral("Description"), 200}});
     workbooks_->setGeometry(10, 45, 465, 80);
+    workbooks_->setTextElideMode(Qt::ElideMiddle); // a long path keeps its start and its file name
     placeLabel(this, QStringLiteral("Description:"), 180, 20);
     description_ = placeField(this, QStringLiteral("DescriptionField"), QRect(250, 16, 150, 20));
     setDescription_ = placeButton(this, QStringLiteral("Set"), QStringLiteral("SetDescriptionButton"),
@@ -56,6 +57,7 @@ ExcelFilesTab::ExcelFilesTab(AppContext &ctx, QWidget *parent) : QWidget(parent)
     for (const RegisteredWorkbook &workbook : loadWorkbooks(ctx_.db)) {
         QTreeWidgetItem *row = insertRowAtTop(workbooks_);
         row->setText(0, workbook.filename);
+        row->setToolTip(0, workbook.filename);
         row->setText(1, workbook.desc);
         setRowData(row, workbook.id);
         setRowImage(row, workbookImage(workbook.primaryFlag, workbook.exportFlag));
@@ -126,6 +128,7 @@ void ExcelFilesTab::registerWorkbook()
         return;
     QTreeWidgetItem *row = insertRowAtTop(workbooks_);
     row->setText(0, path);
+    row->setToolTip(0, path);
     setRowData(row, id);
 }
 
