@@ -59,13 +59,14 @@ OptionsWindow::OptionsWindow(AppContext &ctx, MainWindow &main) : QDialog(&main)
     excelFiles_ = framed(new ExcelFilesTab(ctx_));
     colourMarkers_ = framed(new ColourMarkersTab(ctx_));
     replacements_ = framed(new ReplacementsTab(ctx_));
-    safety_ = framed(new SafetyTab(ctx_));
+    // The change threshold sits below the directory fields: a sixth tab would not fit the tab bar.
+    safety_ = new SafetyTab(ctx_, directory_);
+    safety_->setGeometry(0, 194, 482, 62);
     tabs_->addTab(objectSelection_, QStringLiteral("Object selection"));
     tabs_->addTab(directory_, QStringLiteral("Active Directory"));
     tabs_->addTab(excelFiles_, QStringLiteral("Excel files"));
     tabs_->addTab(colourMarkers_, QStringLiteral("Color markers"));
     tabs_->addTab(replacements_, QStringLiteral("Replacements"));
-    tabs_->addTab(safety_, QStringLiteral("Safety"));
 
     auto *ok = placeButton(this, QStringLiteral("OK"), QStringLiteral("OkButton"), QRect(200, 310, 80, 25));
     apply_ =

@@ -1,7 +1,7 @@
 #pragma once
-// The Options window: six tabs of settings (the last, "Safety", holds the
-// change threshold), "OK" and "Apply" to save the fields, "Cancel" to drop
-// them. The list editors on the tabs write their
+// The Options window: five tabs of settings ("Active Directory" also holds
+// the change threshold), "OK" and "Apply" to save the fields, "Cancel" to
+// drop them. The list editors on the tabs write their
 // changes at once; saving writes the fields, refreshes Settings and resets
 // the main window. Not modal; the main window owns it.
 

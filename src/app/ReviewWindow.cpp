@@ -200,7 +200,7 @@ void ReviewWindow::buildPlan()
     sourceLabel_->setToolTip(sourceLabel_->text());
     const ThresholdVerdict verdict = checkChangeThreshold(
         loadChangeThreshold(ctx_.db), {plan_.usersChecked, plan_.usersChanged, plan_.usersWithoutRow});
-    thresholdLabel_->setText(QStringLiteral("Over the change threshold (Options, Safety): ") +
+    thresholdLabel_->setText(QStringLiteral("Over the change threshold (Options, Active Directory): ") +
                              verdict.reasons.join(u' '));
     thresholdLabel_->setVisible(plan_.problem.isEmpty() && verdict.exceeded());
     fillList();

@@ -15,21 +15,19 @@ SafetyTab::SafetyTab(AppContext &ctx, QWidget *parent) : QWidget(parent), ctx_(c
 {
     setObjectName(QStringLiteral("SafetyTab"));
     const ChangeThreshold threshold = loadChangeThreshold(ctx_.db);
-    placeLabel(this, QStringLiteral("Most users changed:"), QRect(10, 20, 200, 20));
-    maxUsers_ = placeWidget<QSpinBox>(this, QStringLiteral("MaxChangedUsersField"), QRect(230, 16, 80, 20));
+    placeLabel(this, QStringLiteral("Most users changed:"), QRect(10, 4, 110, 20));
+    maxUsers_ = placeWidget<QSpinBox>(this, QStringLiteral("MaxChangedUsersField"), QRect(125, 0, 70, 20));
     maxUsers_->setRange(0, 99999999);
     maxUsers_->setValue(int(threshold.maxUsers));
-    placeLabel(this, QStringLiteral("Most users changed, % of users checked:"), QRect(10, 50, 210, 20));
-    maxPercent_ = placeWidget<QSpinBox>(this, QStringLiteral("MaxChangedPercentField"), QRect(230, 46, 80, 20));
+    placeLabel(this, QStringLiteral("and % of users checked:"), QRect(210, 4, 115, 20));
+    maxPercent_ = placeWidget<QSpinBox>(this, QStringLiteral("MaxChangedPercentField"), QRect(330, 0, 60, 20));
     maxPercent_->setRange(0, 100);
     maxPercent_->setSuffix(QStringLiteral(" %"));
     maxPercent_->setValue(int(threshold.maxPercent));
     auto *note = placeLabel(this,
-                            QStringLiteral("Review all asks once more, and orvane-sync apply writes nothing, "
-                                           "when a synchronization would change more users than this, or "
-                                           "when more than half of the users checked have no row in the "
-                                           "workbook. 0 turns a limit off."),
-                            QRect(10, 85, 460, 60));
+                            QStringLiteral("Above these (0: no limit), or when most users checked have no "
+                                           "row, Review all asks once more and orvane-sync apply writes nothing."),
+                            QRect(10, 26, 465, 34));
     note->setObjectName(QStringLiteral("SafetyNote"));
     note->setWordWrap(true);
     connect(maxUsers_, &QSpinBox::valueChanged, this, &SafetyTab::changed);

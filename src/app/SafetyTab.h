@@ -1,7 +1,8 @@
 #pragma once
-// The Options window's "Safety" tab: the change threshold that Review all and
-// orvane-sync apply keep to (see plan/ChangeThreshold.h). Its two fields are
-// saved with the other fields by "OK" and "Apply".
+// The change threshold that Review all and orvane-sync apply keep to (see
+// plan/ChangeThreshold.h), shown at the foot of the Options window's "Active
+// Directory" tab. Its two fields are saved with the other fields by "OK" and
+// "Apply".
 
 #include <QWidget>
 

@@ -68,7 +68,7 @@ class OptionsWindowTest : public GuiTest
     std::unique_ptr<MainWindow> main;
 };
 
-TEST_F(OptionsWindowTest, HasSixTabsInOrderAndStartsWithApplyDisabled)
+TEST_F(OptionsWindowTest, HasFiveTabsInOrderAndStartsWithApplyDisabled)
 {
     OptionsWindow *w = openOptions();
     EXPECT_EQ(w->windowTitle(), "Options");
@@ -78,7 +78,7 @@ TEST_F(OptionsWindowTest, HasSixTabsInOrderAndStartsWithApplyDisabled)
     for (int i = 0; i < tabs->count(); ++i)
         titles << tabs->tabText(i);
     EXPECT_EQ(titles, QStringList({"Object selection", "Active Directory", "Excel files", "Color markers",
-                                   "Replacements", "Safety"}));
+                                   "Replacements"}));
     EXPECT_FALSE(applyEnabled(w));
     EXPECT_TRUE(in<QPushButton>(w, "CancelButton")->isDefault());
     EXPECT_EQ(in<QPushButton>(w, "OkButton")->geometry(), QRect(200, 310, 80, 25));
@@ -523,7 +523,7 @@ TEST_F(OptionsWindowTest, AFailedWriteIsShownAndTheListStaysAsStored)
     EXPECT_EQ(in<QLineEdit>(w, "CharacterField")->text(), "Ä"); // what was typed stays for a retry
 }
 
-TEST_F(OptionsWindowTest, SafetyTabShowsAndSavesTheChangeThreshold)
+TEST_F(OptionsWindowTest, TheDirectoryTabShowsAndSavesTheChangeThreshold)
 {
     OptionsWindow *w = openOptions();
     auto *users = in<QSpinBox>(w, "MaxChangedUsersField");

@@ -192,7 +192,7 @@ TEST_F(ReviewWindowTest, OverTheChangeThresholdItWarnsAboveTheListAndAsksOnceMor
     auto *warning = child<QLabel>(review, "ThresholdWarning");
     EXPECT_TRUE(warning->isVisibleTo(review));
     const QString reason = QStringLiteral("users checked would change, more than the 1 allowed.");
-    EXPECT_TRUE(warning->text().startsWith(QStringLiteral("Over the change threshold (Options, Safety): 2 of the ")))
+    EXPECT_TRUE(warning->text().startsWith(QStringLiteral("Over the change threshold (Options, Active Directory): 2 of the ")))
         << warning->text().toStdString();
     EXPECT_TRUE(warning->text().contains(reason)) << warning->text().toStdString();
 

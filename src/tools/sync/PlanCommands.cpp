@@ -249,7 +249,7 @@ Command applyCommand()
                        "the plan and asks on the terminal; without a terminal it refuses (exit code 4).\n"
                        "Attribute values an interrupted synchronization left empty are restored first\n"
                        "(as \"orvane-sync recover --yes\"), unless --no-recover is given.\n"
-                       "A plan over the change threshold (Options, Safety: at most N changed users and\n"
+                       "A plan over the change threshold (Options, Active Directory: at most N changed users and\n"
                        "P % of the users checked), or in which more than half of the users checked have\n"
                        "no row, is not written: exit code 5, nothing written.");
     c.options =

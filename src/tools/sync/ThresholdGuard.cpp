@@ -26,7 +26,7 @@ QList<QCommandLineOption> thresholdOptions()
 {
     return {{QStringLiteral("max-changes"),
              QStringLiteral("For this run, allow at most N changed users (0: no limit) instead of the "
-                            "stored threshold (Options, Safety)."),
+                            "stored threshold (Options, Active Directory)."),
              QStringLiteral("N")},
             {QStringLiteral("max-percent"),
              QStringLiteral("For this run, allow at most P % of the users checked to change (0: no limit)."),
