@@ -50,8 +50,9 @@ class InterruptedSync : public ::testing::Test
 
     QStringList applyArgs(int retrySeconds) const
     {
-        return {QStringLiteral("apply"), QStringLiteral("--letter"), surname,
-                QStringLiteral("--yes"), QStringLiteral("--retry-seconds"), QString::number(retrySeconds)};
+        // --force: these runs are about interruptions, not the change threshold.
+        return {QStringLiteral("apply"), QStringLiteral("--letter"), surname, QStringLiteral("--yes"),
+                QStringLiteral("--force"), QStringLiteral("--retry-seconds"), QString::number(retrySeconds)};
     }
 
     QString dbPath() const { return folder + QStringLiteral("/data.db3"); }
@@ -237,8 +238,9 @@ TEST(InterruptedSyncOwnSlapd, ServerKilledMidApplyAndStartedAgainOrNot)
         e.insert(QStringLiteral("ORVANE_PASSWORD"), s.password);
         p->setProcessEnvironment(e);
         p->start(QStringLiteral(ORVANE_BINARY_DIR "/src/tools/orvane-sync"),
-                 {QStringLiteral("apply"), QStringLiteral("--yes"), QStringLiteral("--retry-seconds"),
-                  QString::number(retrySeconds), QStringLiteral("--data-dir"), folder});
+                 {QStringLiteral("apply"), QStringLiteral("--yes"), QStringLiteral("--force"),
+                  QStringLiteral("--retry-seconds"), QString::number(retrySeconds), QStringLiteral("--data-dir"),
+                  folder});
         return p;
     };
     const auto tool = [&](const QStringList &args) {
@@ -282,7 +284,7 @@ TEST(InterruptedSyncOwnSlapd, ServerKilledMidApplyAndStartedAgainOrNot)
                   0);
         ASSERT_TRUE(own.restart());
         EXPECT_EQ(tool({QStringLiteral("recover"), QStringLiteral("--yes")}).exitCode, 0);
-        const SyncToolRun rest = tool({QStringLiteral("apply"), QStringLiteral("--yes")});
+        const SyncToolRun rest = tool({QStringLiteral("apply"), QStringLiteral("--yes"), QStringLiteral("--force")});
         EXPECT_EQ(rest.exitCode, 0) << rest.err.toStdString();
         const auto after = titlesAndDepartments(s, surname);
         for (auto it = after.begin(); it != after.end(); ++it)
