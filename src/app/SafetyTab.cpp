@@ -19,7 +19,7 @@ SafetyTab::SafetyTab(AppContext &ctx, QWidget *parent) : QWidget(parent), ctx_(c
     maxUsers_ = placeWidget<QSpinBox>(this, QStringLiteral("MaxChangedUsersField"), QRect(125, 0, 70, 20));
     maxUsers_->setRange(0, 99999999);
     maxUsers_->setValue(int(threshold.maxUsers));
-    placeLabel(this, QStringLiteral("and % of users checked:"), QRect(210, 4, 115, 20));
+    placeLabel(this, QStringLiteral("% of users checked:"), QRect(215, 4, 115, 20));
     maxPercent_ = placeWidget<QSpinBox>(this, QStringLiteral("MaxChangedPercentField"), QRect(330, 0, 60, 20));
     maxPercent_->setRange(0, 100);
     maxPercent_->setSuffix(QStringLiteral(" %"));
