@@ -162,7 +162,8 @@ void ExcelFilesTab::workbookSelectionChanged()
 void ExcelFilesTab::fillBindings(long long fileId)
 {
     bindings_->clear();
-    for (const WorkbookBinding &binding : loadWorkbookBindings(ctx_.db, fileId)) {
+    const QList<WorkbookBinding> bindings = loadWorkbookBindings(ctx_.db, BindingStatement::BindingList, fileId);
+    for (const WorkbookBinding &binding : bindings) {
         QTreeWidgetItem *row = insertRowAtTop(bindings_);
         row->setText(0, QString::number(binding.column));
         row->setText(1, binding.fld);

@@ -219,7 +219,8 @@ QList<UsedAttribute> checkWorkbooks(Database &db, CheckReport &report)
         const WorkbookColumns columns = usedColumns(workbook.filename);
         report.add(QStringLiteral("Workbook %1 opens").arg(workbook.id), columns.opened,
                    columns.opened ? workbook.filename : columns.failure);
-        const QList<WorkbookBinding> bindings = loadWorkbookBindings(db, workbook.id, OrphanBindings::Keep);
+        const QList<WorkbookBinding> bindings =
+            loadWorkbookBindings(db, BindingStatement::CheckedBindings, workbook.id);
         checkColumns(workbook, columns, bindings, report);
         for (const WorkbookBinding &bound : bindings)
             if (!seen.contains(bound.attributeId)) {

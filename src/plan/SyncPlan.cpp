@@ -78,8 +78,9 @@ SyncPlan BuildSyncPlan(Database &db, const Settings &settings, const ObjectTable
         return plan;
     }
     plan.sourceFile = workbookPath(db, fileId);
-    const QList<WorkbookBinding> bindings = loadWorkbookBindings(db, fileId);
-    const WorkbookBinding *key = firstKeyPair(bindings);
+    // Loaded once for the plan, not for each user.
+    const std::optional<WorkbookBinding> key = firstKeyPair(db, fileId);
+    const QList<WorkbookBinding> bindings = loadWorkbookBindings(db, BindingStatement::SourceRecords, fileId);
     if (!key || key->column <= 0) {
         plan.problem = QStringLiteral("The workbook has no key pair: ") + plan.sourceFile;
         return plan;

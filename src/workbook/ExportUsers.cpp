@@ -109,9 +109,7 @@ QString ExportWorkbookPath(Database &db)
 
 QList<WorkbookBinding> LoadExportBindings(Database &db)
 {
-    db.query(QStringLiteral("SELECT id FROM excelfiles WHERE export_flag = '1'"));
-    const long long id = db.next_row() ? db.get_long(0) : 0;
-    return loadWorkbookBindings(db, id);
+    return loadWorkbookBindings(db, BindingStatement::ExportBindings);
 }
 
 int FirstFreeRow(AutomationObject *app)

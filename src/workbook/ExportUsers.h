@@ -29,7 +29,8 @@ namespace orvane
 QString ExportWorkbookPath(Database &db);
 
 /// The bindings of the export workbook (its columns and the attribute each
-/// one receives) in the order they were added; none when no workbook is tagged.
+/// one receives) in the order the export statement returns them; none when
+/// no workbook is tagged.
 QList<WorkbookBinding> LoadExportBindings(Database &db);
 
 /// Everything the export needs, copied so that the worker shares nothing.

@@ -2,7 +2,8 @@
 // Which registered workbooks, and which of their columns, opening a user
 // looks into: read from the bindings here, so that the pre-warm (a stand-in
 // for the workbook engine) is handed files and columns and never reads the
-// settings tables itself.
+// settings tables itself. The bindings are read by the statements the lookup
+// runs: every key pair (for the primary workbook's) and every lookup pair.
 
 #include "workbook/excel/WorkbookPrewarm.h"
 

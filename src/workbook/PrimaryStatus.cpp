@@ -43,10 +43,10 @@ PrimaryStatusCheck::PrimaryStatusCheck(Database &db, const Settings &settings, c
         return;
     const long long id = db.get_long(0);
     const QString filename = db.get_text(1);
-    bindings_ = loadWorkbookBindings(db, id);
-    const WorkbookBinding *key = firstKeyPair(bindings_);
+    const std::optional<WorkbookBinding> key = firstKeyPair(db, id);
     if (!key || key->column == 0)
         return;
+    bindings_ = loadWorkbookBindings(db, BindingStatement::StatusBindings, id);
     keyColumn_ = key->column;
     keyAttribute_ = key->attribute;
     app_ = OpenWorkbook(filename, warn);

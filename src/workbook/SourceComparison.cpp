@@ -9,7 +9,7 @@ namespace orvane
 
 SyncRecordList ReadSourceRecords(AutomationObject *app, Database &db, long long fileId, int row)
 {
-    return ReadSourceRecords(app, loadWorkbookBindings(db, fileId), row);
+    return ReadSourceRecords(app, loadWorkbookBindings(db, BindingStatement::SourceRecords, fileId), row);
 }
 
 SyncRecordList ReadSourceRecords(AutomationObject *app, const QList<WorkbookBinding> &bindings, int row)

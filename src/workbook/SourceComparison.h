@@ -19,7 +19,7 @@ namespace orvane
 /// per binding of workbook `fileId`, in the order the store returns them;
 /// value and raw value hold the cell text, every flag is 0.
 SyncRecordList ReadSourceRecords(AutomationObject *app, Database &db, long long fileId, int row);
-/// The same with the workbook's bindings loaded beforehand (loadWorkbookBindings).
+/// The same with the workbook's bindings loaded beforehand (loadWorkbookBindings, SourceRecords).
 SyncRecordList ReadSourceRecords(AutomationObject *app, const QList<WorkbookBinding> &bindings, int row);
 
 /// Sets each record's up to date from the user's value of its attribute (exact

@@ -2,12 +2,14 @@
 // A worksheet column of a registered workbook bound to a catalogue
 // attribute, as every reader of bindings sees it: the lookup of a user's rows,
 // the primary status check, the comparison with a row, the plan, the export,
-// the Excel files tab and the configuration check. One query loads them, so
-// they all see the same bindings in the same order (the order the bindings
-// were added in) and none can drift from the others.
+// the Excel files tab and the configuration check. Each reader names the
+// statement it reads bindings with; the statements stand in one table in
+// WorkbookBinding.cpp, with what each of them fills in, and one loader runs
+// them. Rows come in the order the statement returns them.
 
 #include <QList>
 #include <QString>
+#include <optional>
 
 namespace orvane
 {
@@ -18,32 +20,43 @@ struct WorkbookBinding {
     long long fileId = 0;
     int column = 0; ///< fld_order, 1 = A
     long long attributeId = 0;
-    bool inCatalogue = false; ///< false: attribute_id names no catalogue row, the four below are empty
-    QString fld;              ///< the catalogue's display name
-    QString attribute;        ///< the LDAP name
+    bool inCatalogue = true; ///< false: attribute_id names no catalogue row, the four below are empty
+    QString fld;             ///< the catalogue's display name
+    QString attribute;       ///< the LDAP name
     int multivalued = 0;
     int rangeupper = 0;
     int keyFlag = 0;    ///< 1: the key pair, the binding that identifies a user
     int lookupFlag = 0; ///< 1: the lookup pair, the binding a user's rows are searched by
     int showFlag = 0;   ///< the box of its row in the binding list
+    // The workbook's own columns, for the statements that read the workbook with its bindings.
+    QString filename;
+    QString desc;
+    int primaryFlag = 0;
 };
 
-/// Whether loadWorkbookBindings also gives bindings whose attribute has left the catalogue.
-enum class OrphanBindings { Skip, Keep };
+/// The binding statements; each fills only the members it selects (and
+/// fileId from the file it is given).
+enum class BindingStatement {
+    KeyPairs,       ///< one workbook's key pairs: column, attribute
+    EveryKeyPair,   ///< every workbook's key pairs: fileId, column, attribute, primaryFlag
+    LookupPairs,    ///< every lookup pair: fileId, filename, desc, attribute, column, keyFlag, lookupFlag
+    StatusBindings, ///< one workbook's bindings for the status check: column, attribute, multivalued,
+                    ///< rangeupper
+    BindingList,    ///< the Excel files tab's list: column, fld, attributeId, keyFlag, lookupFlag, showFlag
+    ExportBindings, ///< the export workbook's bindings: attribute, multivalued, column (no file id taken)
+    SourceRecords,  ///< one workbook's bindings read from a row: column, fld, attributeId, attribute,
+                    ///< multivalued, rangeupper
+    CheckedBindings ///< one workbook's bindings, those whose attribute left the catalogue too (inCatalogue
+                    ///< false)
+};
 
-/// Every binding of workbook `fileId` in the order they were added. Bindings
-/// whose attribute is no longer in the catalogue are left out unless `orphans`
-/// keeps them.
-QList<WorkbookBinding> loadWorkbookBindings(Database &db, long long fileId,
-                                            OrphanBindings orphans = OrphanBindings::Skip);
+/// The rows of `statement` in the order it returns them. The statements of one
+/// workbook read workbook `fileId` (none when it is not above 0); the others
+/// ignore it. Only CheckedBindings gives bindings whose attribute is no longer
+/// in the catalogue.
+QList<WorkbookBinding> loadWorkbookBindings(Database &db, BindingStatement statement, long long fileId = 0);
 
-/// Every binding of every workbook, by the same query and in the same order,
-/// without those whose attribute left the catalogue. A binding whose workbook
-/// is no longer registered is given as the table holds it; callers match
-/// bindings to workbooks.
-QList<WorkbookBinding> loadEveryWorkbookBinding(Database &db);
-
-/// The first key pair of `bindings` (of one workbook), or null when none is tagged.
-const WorkbookBinding *firstKeyPair(const QList<WorkbookBinding> &bindings);
+/// The first key pair of workbook `fileId` (the first row of KeyPairs), or none when none is tagged.
+std::optional<WorkbookBinding> firstKeyPair(Database &db, long long fileId);
 
 } // namespace orvane

@@ -1,7 +1,8 @@
 #pragma once
 // What a configuration check needs to know of a registered workbook's sheet:
 // whether the workbook engine opens it and how many columns it uses. Its
-// bindings come from loadWorkbookBindings (WorkbookBinding.h), orphans kept.
+// bindings come from loadWorkbookBindings (WorkbookBinding.h) by the
+// CheckedBindings statement, which keeps those whose attribute left the catalogue.
 
 #include <QString>
 

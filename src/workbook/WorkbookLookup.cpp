@@ -5,12 +5,10 @@
 #include "automation/LastError.h"
 #include "directory/OperationMessages.h"
 #include "store/Database.h"
-#include "workbook/Registration.h"
 #include "workbook/WorkbookBinding.h"
 #include "workbook/excel/WorkbookPrewarm.h"
 
 #include <QFileInfo>
-#include <QHash>
 #include <QSet>
 
 namespace orvane
@@ -20,36 +18,6 @@ namespace
 {
 
 const QString kExcelFileError = QStringLiteral("Excel file error");
-
-// A binding with the registered workbook it belongs to.
-struct RegisteredBinding {
-    WorkbookBinding binding;
-    RegisteredWorkbook workbook;
-};
-
-// Every binding of a registered workbook, in the order they were added, with its workbook.
-QList<RegisteredBinding> registeredBindings(Database &db)
-{
-    QHash<long long, RegisteredWorkbook> workbooks;
-    for (const RegisteredWorkbook &w : loadWorkbooks(db))
-        workbooks.insert(w.id, w);
-    QList<RegisteredBinding> bound;
-    for (const WorkbookBinding &b : loadEveryWorkbookBinding(db)) {
-        if (workbooks.contains(b.fileId))
-            bound.append({b, workbooks.value(b.fileId)});
-    }
-    return bound;
-}
-
-QList<RegisteredBinding> withFlag(const QList<RegisteredBinding> &bound, int WorkbookBinding::*flag)
-{
-    QList<RegisteredBinding> tagged;
-    for (const RegisteredBinding &p : bound) {
-        if (p.binding.*flag == 1)
-            tagged.append(p);
-    }
-    return tagged;
-}
 
 // The rows of one lookup pair in the order the workbook side walks them: from
 // the second match on, the first last.
@@ -76,23 +44,24 @@ QList<int> walkMatches(AutomationObject *app, int column, const QString &value)
     return rows;
 }
 
-FoundSource foundRow(AutomationObject *app, const RegisteredBinding &pair, int row,
-                     const QList<RegisteredBinding> &keys, const ObjectEntry &object)
+// `pair` a row of the lookup pairs, `keys` those of every key pair.
+FoundSource foundRow(AutomationObject *app, const WorkbookBinding &pair, int row,
+                     const QList<WorkbookBinding> &keys, const ObjectEntry &object)
 {
     FoundSource found;
-    found.desc = pair.workbook.desc;
-    found.lookupText = ReadCell(app, row, pair.binding.column);
-    found.filename = pair.workbook.filename;
-    found.hit = {pair.binding.fileId, row, 0};
-    for (const RegisteredBinding &key : keys) {
-        if (key.binding.fileId != pair.binding.fileId)
+    found.desc = pair.desc;
+    found.lookupText = ReadCell(app, row, pair.column);
+    found.filename = pair.filename;
+    found.hit = {pair.fileId, row, 0};
+    for (const WorkbookBinding &key : keys) {
+        if (key.fileId != pair.fileId)
             continue;
         // An empty key value identifies nobody: it would match every row whose
         // key cell is empty, a stranger's row among them.
-        const QString keyValue = object.values.value(key.binding.attribute);
-        if (keyValue.isEmpty() || ReadCell(app, row, key.binding.column) != keyValue)
+        const QString keyValue = object.values.value(key.attribute);
+        if (keyValue.isEmpty() || ReadCell(app, row, key.column) != keyValue)
             continue;
-        if (key.workbook.primaryFlag == 1) {
+        if (key.primaryFlag == 1) {
             found.image = kImageKeyConfirmed;
             found.hit.keyConfirmed = 1;
         } else {
@@ -103,18 +72,18 @@ FoundSource foundRow(AutomationObject *app, const RegisteredBinding &pair, int r
 }
 
 // The workbooks the pairs with a value to look for search, and their columns, each once.
-QList<PrewarmTarget> lookupTargets(const QList<RegisteredBinding> &pairs, const ObjectEntry &object)
+QList<PrewarmTarget> lookupTargets(const QList<WorkbookBinding> &pairs, const ObjectEntry &object)
 {
     QList<PrewarmTarget> targets;
-    for (const RegisteredBinding &pair : pairs) {
-        if (object.values.value(pair.binding.attribute).isEmpty())
+    for (const WorkbookBinding &pair : pairs) {
+        if (object.values.value(pair.attribute).isEmpty())
             continue;
         auto it = std::find_if(targets.begin(), targets.end(),
-                               [&](const PrewarmTarget &t) { return t.path == pair.workbook.filename; });
+                               [&](const PrewarmTarget &t) { return t.path == pair.filename; });
         if (it == targets.end())
-            it = targets.insert(targets.end(), {pair.workbook.filename, {}});
-        if (!it->columns.contains(pair.binding.column))
-            it->columns.append(pair.binding.column);
+            it = targets.insert(targets.end(), {pair.filename, {}});
+        if (!it->columns.contains(pair.column))
+            it->columns.append(pair.column);
     }
     return targets;
 }
@@ -210,20 +179,20 @@ QString ReadCell(AutomationObject *app, int row, int column)
 
 QList<FoundSource> FindSources(Database &db, const ObjectEntry &object, const WarningSink &warn)
 {
-    const QList<RegisteredBinding> bound = registeredBindings(db);
-    const QList<RegisteredBinding> keys = withFlag(bound, &WorkbookBinding::keyFlag);
-    const QList<RegisteredBinding> pairs = withFlag(bound, &WorkbookBinding::lookupFlag);
+    const QList<WorkbookBinding> keys = loadWorkbookBindings(db, BindingStatement::EveryKeyPair);
+    // One row per lookup pair: a workbook with two lookup pairs is opened twice.
+    const QList<WorkbookBinding> pairs = loadWorkbookBindings(db, BindingStatement::LookupPairs);
     // Parsed side by side first, the workbooks then open from the cache one after another.
     warmTogether(lookupTargets(pairs, object));
     QList<FoundSource> found;
-    for (const RegisteredBinding &pair : pairs) {
-        const QString value = object.values.value(pair.binding.attribute);
+    for (const WorkbookBinding &pair : pairs) {
+        const QString value = object.values.value(pair.attribute);
         if (value.isEmpty())
             continue;
-        ExcelInstance app = OpenWorkbook(pair.workbook.filename, warn);
+        ExcelInstance app = OpenWorkbook(pair.filename, warn);
         if (!app)
             continue;
-        for (int row : walkMatches(app.get(), pair.binding.column, value))
+        for (int row : walkMatches(app.get(), pair.column, value))
             found.append(foundRow(app.get(), pair, row, keys, object));
     }
     return found;

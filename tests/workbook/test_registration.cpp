@@ -47,7 +47,7 @@ class RegistrationTest : public ::testing::Test
     QStringList bindingRows(long long fileId)
     {
         QStringList result;
-        for (const WorkbookBinding &b : loadWorkbookBindings(db, fileId))
+        for (const WorkbookBinding &b : loadWorkbookBindings(db, BindingStatement::BindingList, fileId))
             result
                 << QStringLiteral("%1 %2 k%3 s%4").arg(b.column).arg(b.fld).arg(b.keyFlag).arg(b.lookupFlag);
         return result;
@@ -174,7 +174,7 @@ TEST_F(RegistrationTest, DeletingAWorkbookDeletesItsBindings)
     storeShowFlag(db, kept, kGivenName, true);
     deleteWorkbook(db, f);
     EXPECT_EQ(loadWorkbooks(db).size(), 1);
-    EXPECT_TRUE(loadWorkbookBindings(db, f).isEmpty());
-    ASSERT_EQ(loadWorkbookBindings(db, kept).size(), 1);
-    EXPECT_EQ(loadWorkbookBindings(db, kept).first().showFlag, 1);
+    EXPECT_TRUE(loadWorkbookBindings(db, BindingStatement::BindingList, f).isEmpty());
+    ASSERT_EQ(loadWorkbookBindings(db, BindingStatement::BindingList, kept).size(), 1);
+    EXPECT_EQ(loadWorkbookBindings(db, BindingStatement::BindingList, kept).first().showFlag, 1);
 }

@@ -127,6 +127,26 @@ TEST_F(LookupTest, ValuesWithQuotesAndDollarsAreSearchedExactly)
     EXPECT_EQ(found[0].hit.row, 2);
 }
 
+// Each lookup pair is searched on its own, so a workbook with two of them
+// lists a row matching both twice, once under each pair's cell.
+TEST_F(LookupTest, AWorkbookWithTwoLookupPairsIsSearchedOncePerPair)
+{
+    const QString hr = file(QStringLiteral("pairs.xlsx"));
+    writeRowsWorkbook(hr.toStdString(), {{1, {"ID", "Surname", "First"}}, {5, {"E1", "Smith", "Ann"}}});
+    registerWorkbookWith(
+        db, hr, QStringLiteral("HR"),
+        {{1, attr::employeeID, true, false}, {2, attr::sn, false, true}, {3, attr::givenName, false, true}},
+        true);
+    const ObjectEntry ann = user({{QStringLiteral("sn"), QStringLiteral("Smith")},
+                                  {QStringLiteral("givenName"), QStringLiteral("Ann")},
+                                  {QStringLiteral("employeeID"), QStringLiteral("E1")}});
+    QStringList rows;
+    for (const FoundSource &f : FindSources(db, ann, warn))
+        rows << QStringLiteral("%1 row %2 key %3").arg(f.lookupText).arg(f.hit.row).arg(f.hit.keyConfirmed);
+    EXPECT_EQ(rows.join(u'|'), QStringLiteral("Smith row 5 key 1|Ann row 5 key 1"));
+    EXPECT_TRUE(warnings.isEmpty());
+}
+
 TEST_F(LookupTest, UnreadableWorkbooksAreReportedNeverSilent)
 {
     const QString missing = file(QStringLiteral("deleted.xlsx"));
