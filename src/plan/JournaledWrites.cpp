@@ -376,8 +376,16 @@ WriteSummary RunJournaledWrites(Database &db, const DirectoryConnection &connect
         c.source = item.source;
         ids << journal.addChange(c);
     }
-    if (!journal.endBatch() || summary.setId == 0 || ids.contains(0))
-        summary.journalProblem = QStringLiteral("The journal could not record the change set.");
+    // A write the journal does not hold could be neither undone nor recovered
+    // after an interruption, so nothing is written without its record.
+    if (!journal.endBatch() || summary.setId == 0 || ids.contains(0)) {
+        summary.journalProblem =
+            QStringLiteral("The journal could not record the change set; nothing was written.");
+        summary.skipped = int(items.size());
+        for (int i = 0; i < items.size(); ++i)
+            summary.outcomes << JournalSkipped;
+        return summary;
+    }
 
     RunRecord record(journal, summary.setId, ids);
     Binding binding(connection);

@@ -169,7 +169,7 @@ TEST_F(ReviewWindowTest, ReviewApplySaveAndUndo)
     EXPECT_TRUE(directory("department").contains(QStringLiteral("Sales")));
     EXPECT_TRUE(sets->topLevelItem(0)->text(3).startsWith(QStringLiteral("Undo of change set")));
 
-    // An undo that the journal cannot record still writes, and says so as a warning.
+    // An undo that the journal cannot record writes nothing, and says so as a warning.
     ASSERT_TRUE(ctx->db.execute(QStringLiteral("CREATE TRIGGER refuse_sets BEFORE INSERT ON journal_sets "
                                                "BEGIN SELECT RAISE(ABORT, 'refused'); END")));
     sets->setCurrentItem(sets->topLevelItem(0));
@@ -177,10 +177,10 @@ TEST_F(ReviewWindowTest, ReviewApplySaveAndUndo)
     boxes.answers << true;
     child<QPushButton>(history, "UndoButton")->click();
     ASSERT_EQ(boxes.shown.size(), 2);
-    EXPECT_EQ(boxes.shown[1].text, QStringLiteral("Written: 2, failed: 0, skipped: 0.\n\n"
-                                                  "The journal could not record the change set."));
+    EXPECT_EQ(boxes.shown[1].text, QStringLiteral("Written: 0, failed: 0, skipped: 2.\n\n"
+                                                  "The journal could not record the change set; nothing was written."));
     EXPECT_EQ(boxes.shown[1].icon, DialogIcon::Warning);
-    EXPECT_TRUE(directory("department").contains(QStringLiteral("Marketing")));
+    EXPECT_TRUE(directory("department").contains(QStringLiteral("Sales")));
 }
 
 TEST_F(ReviewWindowTest, OverTheChangeThresholdItWarnsAboveTheListAndAsksOnceMore)
