@@ -274,6 +274,11 @@ HRESULT buildArgument(ParsedCommand *command, ParsedMember *parsed, const Member
         hr = readModifiers(member, k, &modifiers);
     VARIANT *slot = &parsed->arguments[kMaxArguments - 1 - parsed->argumentCount];
     VariantInit(slot);
+    // A handle, an address or a copy of the caller's VARIANT is taken when the
+    // command runs, not read from its text.
+    const VARTYPE typed = modifiers.hasType ? modifiers.target : VT_EMPTY;
+    if (modifiers.byref || typed == VT_DISPATCH || typed == VT_UNKNOWN || typed == VT_VARIANT)
+        command->fromTextAlone = false;
     if (SUCCEEDED(hr))
         hr = finishArgument(&literal, modifiers, slot, &command->failureDetail);
     if (literal.vt != VT_EMPTY) // taken over by the slot unless the argument failed
@@ -364,6 +369,7 @@ HRESULT parseCommandInto(const QString &command, ParsedCommand *parsed)
     parsed->memberCount = 0;
     parsed->inlineTextUsed = 0;
     parsed->failureDetail.clear();
+    parsed->fromTextAlone = true;
     if (command.isEmpty())
         return E_INVALIDARG;
     TokenTable table;

@@ -59,6 +59,10 @@ struct ParsedCommand {
     /// Why the last parse into this record refused a number as an address or
     /// handle (for the last error's text); empty otherwise.
     QString failureDetail;
+    /// True when the parse is made from the command text alone and may be run
+    /// again for the same text: false once an argument takes a handle, an
+    /// address or a copy of the caller's memory, which can change between runs.
+    bool fromTextAlone = true;
 };
 
 /// Parses `command`. S_OK and `*parsed` set (the caller frees it), or a

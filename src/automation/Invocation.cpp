@@ -1,5 +1,6 @@
 #include "automation/Invocation.h"
 
+#include "automation/CommandParseCache.h"
 #include "automation/CommandParser.h"
 #include "automation/LastError.h"
 #include "automation/com/Bstr.h"
@@ -94,19 +95,19 @@ bool widenToI8(VARIANT *v)
 HRESULT invokeCommand(AutomationObject *obj, WORD flags, VARTYPE resultType, VARIANT *result,
                       const QString &command)
 {
-    // Parsed on the stack: a command costs no allocation of its argument slots.
-    ParsedCommand parsed;
-    HRESULT hr = parseCommandInto(command, &parsed);
+    // A command sent again runs from this thread's parse of the same text;
+    // its parse is read here, never changed (the servers read arguments only).
+    CommandParse parse;
+    HRESULT hr = parse.parse(command);
     if (FAILED(hr)) {
-        refusalDetail = parsed.failureDetail;
+        refusalDetail = parse.failureDetail();
         return hr;
     }
+    ParsedCommand &parsed = parse.command();
     // A released or foreign handle is refused instead of dereferenced.
     IDispatch *current = dispatchOfHandle(reinterpret_cast<quintptr>(obj));
-    if (!current) {
-        clearParsedCommand(&parsed);
+    if (!current)
         return obj ? E_HANDLE : E_POINTER;
-    }
     for (int i = 0; i < parsed.memberCount - 1 && current; ++i) {
         VARIANT working;
         VariantInit(&working);
@@ -140,7 +141,6 @@ HRESULT invokeCommand(AutomationObject *obj, WORD flags, VARTYPE resultType, VAR
             !(resultType == VT_I8 && widenToI8(result)))
             hr = VariantChangeType(result, result, VARIANT_LOCALBOOL, resultType);
     }
-    clearParsedCommand(&parsed);
     return hr;
 }
 

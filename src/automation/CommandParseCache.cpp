@@ -1,0 +1,130 @@
+#include "automation/CommandParseCache.h"
+
+#include <QHash>
+#include <array>
+#include <list>
+#include <new>
+#include <utility>
+
+namespace orvane
+{
+
+namespace
+{
+
+struct KeptParse {
+    QString text;
+    std::shared_ptr<ParsedCommand> parsed;
+};
+
+// One thread's kept parses, most recently used first, and the hashes of
+// texts seen once (one per slot: a collision only delays keeping a text).
+class ParseCache
+{
+  public:
+    // The kept parse of `text`, made the most recently used; null when none.
+    std::shared_ptr<ParsedCommand> find(const QString &text)
+    {
+        const auto at = index_.constFind(text);
+        if (at == index_.constEnd())
+            return nullptr;
+        order_.splice(order_.begin(), order_, at.value());
+        return at.value()->parsed;
+    }
+
+    // True when a text of this hash was parsed before and is to be kept now.
+    bool seenBefore(size_t hash) const { return hash != 0 && seen_[hash % seen_.size()] == hash; }
+    void markSeen(size_t hash) { seen_[hash % seen_.size()] = hash; }
+
+    void keep(const QString &text, std::shared_ptr<ParsedCommand> parsed)
+    {
+        order_.push_front(KeptParse{text, std::move(parsed)});
+        index_.insert(text, order_.begin());
+        if (order_.size() > std::size_t(kParseCacheEntries)) {
+            index_.remove(order_.back().text);
+            order_.pop_back();
+        }
+    }
+
+    void clear()
+    {
+        index_.clear();
+        order_.clear();
+        seen_.fill(0);
+    }
+    int size() const { return static_cast<int>(order_.size()); }
+
+  private:
+    std::list<KeptParse> order_;
+    QHash<QString, std::list<KeptParse>::iterator> index_;
+    std::array<size_t, 1024> seen_{};
+};
+
+ParseCache &threadCache()
+{
+    thread_local ParseCache cache;
+    return cache;
+}
+
+void freeKept(ParsedCommand *parsed)
+{
+    freeParsedCommand(parsed);
+}
+
+} // namespace
+
+CommandParse::~CommandParse()
+{
+    if (current_ == &local_)
+        clearParsedCommand(&local_);
+}
+
+HRESULT CommandParse::parse(const QString &command)
+{
+    if (current_ == &local_)
+        clearParsedCommand(&local_);
+    kept_.reset();
+    current_ = &local_;
+    if (command.isEmpty())
+        return parseCommandInto(command, &local_);
+    ParseCache &cache = threadCache();
+    if (std::shared_ptr<ParsedCommand> found = cache.find(command)) {
+        kept_ = std::move(found);
+        current_ = kept_.get();
+        return S_OK;
+    }
+    const size_t hash = qHash(command);
+    if (!cache.seenBefore(hash)) {
+        const HRESULT hr = parseCommandInto(command, &local_);
+        if (SUCCEEDED(hr) && local_.fromTextAlone)
+            cache.markSeen(hash);
+        return hr;
+    }
+    ParsedCommand *fresh = new (std::nothrow) ParsedCommand;
+    if (!fresh)
+        return parseCommandInto(command, &local_);
+    const HRESULT hr = parseCommandInto(command, fresh);
+    if (FAILED(hr)) {
+        // Errors are never kept; the record says why, as a fresh parse does.
+        local_.failureDetail = fresh->failureDetail;
+        delete fresh;
+        return hr;
+    }
+    kept_ = std::shared_ptr<ParsedCommand>(fresh, freeKept);
+    current_ = fresh;
+    if (fresh->fromTextAlone)
+        cache.keep(command, kept_);
+    return S_OK;
+}
+
+void clearParseCache()
+{
+    threadCache().clear();
+}
+
+int parseCacheSize()
+{
+    return threadCache().size();
+}
+
+} // namespace orvane
