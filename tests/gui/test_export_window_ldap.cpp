@@ -175,6 +175,8 @@ TEST_F(ExportWindowTest, AFailedCountSaysWhyBesideObjectsNotFound)
         window->grab().save(QStringLiteral(ORVANE_TEST_TMP "/export-window-failed.png"));
         EXPECT_FALSE(window->findChild<QPushButton *>(QStringLiteral("ExportButton"))->isEnabled());
         window->close();
+        // The count's last update reaches the window just before its thread ends.
+        ExportWorker::of(owner.get()).wait();
     }
     EXPECT_TRUE(boxes.shown.isEmpty());
 }
