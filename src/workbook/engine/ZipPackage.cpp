@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <zip.h>
 
 namespace orvane
@@ -15,7 +16,10 @@ std::unique_ptr<ZipPackage> ZipPackage::open(const std::string &path, OpenError 
     zip_t *archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
     if (archive) {
         *error = OpenError::None;
-        return std::unique_ptr<ZipPackage>(new ZipPackage(archive));
+        std::error_code ignored;
+        const std::uintmax_t bytes = std::filesystem::file_size(path, ignored);
+        return std::unique_ptr<ZipPackage>(
+            new ZipPackage(archive, bytes == static_cast<std::uintmax_t>(-1) ? 0 : bytes));
     }
     zip_error_t ze;
     zip_error_init_with_code(&ze, code);
@@ -83,15 +87,13 @@ std::string ZipPackage::storedName(std::string_view name) const
 namespace
 {
 
-// The declared size as far as the compressed data could inflate to it: a lying
+// The declared size as far as `compressed` bytes could inflate to it: a lying
 // directory entry then costs at most what the data itself could fill.
-unsigned long long plausibleSize(const zip_stat_t &st)
+unsigned long long plausibleSize(const zip_stat_t &st, unsigned long long compressed)
 {
     // Deflate's best case is about 1032:1; other methods only cost a regrowth.
     constexpr unsigned long long kDeflateRatio = 1032;
-    if (!(st.valid & ZIP_STAT_COMP_SIZE))
-        return 0;
-    return std::min<unsigned long long>(st.size, st.comp_size * kDeflateRatio + 1024);
+    return std::min<unsigned long long>(st.size, compressed * kDeflateRatio + 1024);
 }
 
 std::string mebibytes(unsigned long long bytes)
@@ -111,6 +113,13 @@ std::string overBoundText(const zip_stat_t &st, unsigned long long limit)
 }
 
 } // namespace
+
+unsigned long long ZipPackage::compressedSize(const struct zip_stat &st) const
+{
+    if (!(st.valid & ZIP_STAT_COMP_SIZE))
+        return 0;
+    return fileSize_ > 0 ? std::min<unsigned long long>(st.comp_size, fileSize_) : st.comp_size;
+}
 
 unsigned long long ZipPackage::inflateBound(unsigned long long compressedSize)
 {
@@ -184,10 +193,11 @@ bool ZipPackage::read(std::string_view name, std::string *out, std::string *deta
         *detail = std::string(name) + ": " + zip_strerror(archive_);
         return false;
     }
-    const unsigned long long limit = inflateBound((st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0);
+    const unsigned long long compressed = compressedSize(st);
+    const unsigned long long limit = inflateBound(compressed);
     std::string error;
     bool overLimit = false;
-    bool ok = inflateEntry(file, limit, out, &error, std::min(limit, plausibleSize(st)), &overLimit);
+    bool ok = inflateEntry(file, limit, out, &error, std::min(limit, plausibleSize(st, compressed)), &overLimit);
     zip_fclose(file);
     if (overLimit) {
         *why = ReadError::OverBound;

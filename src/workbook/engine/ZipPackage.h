@@ -10,6 +10,7 @@
 #include <string_view>
 
 struct zip;
+struct zip_stat;
 struct zip_file;
 
 namespace orvane
@@ -61,10 +62,13 @@ class ZipPackage
     std::string storedName(std::string_view name) const;
 
   private:
-    explicit ZipPackage(zip *archive) : archive_(archive) {}
+    ZipPackage(zip *archive, unsigned long long fileSize) : archive_(archive), fileSize_(fileSize) {}
+    /// A part's compressed size as far as the file can hold it: the directory may lie.
+    unsigned long long compressedSize(const struct zip_stat &st) const;
     long long locate(std::string_view name) const;
 
     zip *archive_;
+    unsigned long long fileSize_; ///< bytes of the package file: no part's data is larger
 };
 
 /// Inflates the open entry `file` into `out`, allocating min(`sizeHint`,
