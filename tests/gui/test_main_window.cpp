@@ -155,8 +155,9 @@ TEST_F(MainWindowTest, BuildsTitledWindowWithNamedControlsMenusAndColumns)
         for (int i = 0; i < c.titles.size(); ++i) {
             EXPECT_EQ(list->headerItem()->text(i), c.titles[i]) << c.list << " column " << i;
             // The last column stretches to fill the view's width.
-            if (i + 1 < c.titles.size())
+            if (i + 1 < c.titles.size()) {
                 EXPECT_EQ(list->columnWidth(i), c.widths[i]) << c.list << " column " << i;
+            }
         }
     }
     EXPECT_EQ(child<QTreeWidget>(*w, "EventList")->selectionMode(), QAbstractItemView::ExtendedSelection);

@@ -300,8 +300,9 @@ TEST_F(DomainControllersTest, FindPlanApplyAndCheckWithTheFirstServerStopped)
     EXPECT_EQ(reachable[1], QStringLiteral("ok ") + serverText({first.host, first.port}) +
                                 QStringLiteral(" accepts connections."));
     for (const CheckLine &line : lines)
-        if (line.name.startsWith(QStringLiteral("Bind as")) || line.name.startsWith(QStringLiteral("Base DN")))
+        if (line.name.startsWith(QStringLiteral("Bind as")) || line.name.startsWith(QStringLiteral("Base DN"))) {
             EXPECT_TRUE(line.passed) << line.name.toStdString() << ": " << line.detail.toStdString();
+        }
 
     // A server that answers and refuses the bind is reported, not passed over.
     DirectoryConnection wrong = connection;

@@ -117,10 +117,11 @@ TEST_F(InterruptedSync, KilledApplyIsRecoveredAndEveryUndoRestoresTheDirectory)
 
     const SyncToolRun recover = tool({QStringLiteral("recover"), QStringLiteral("--yes")});
     EXPECT_EQ(recover.exitCode, 0) << recover.out.toStdString() << recover.err.toStdString();
-    if (leftEmpty > 0)
+    if (leftEmpty > 0) {
         EXPECT_TRUE(recover.out.contains(
             QStringLiteral("1 attribute value was left empty by an interrupted synchronization (change set 1, ")))
             << recover.out.toStdString();
+    }
     const auto recovered = titlesAndDepartments(slapd, surname);
     EXPECT_EQ(emptyValues(recovered), 0);
     for (auto it = recovered.begin(); it != recovered.end(); ++it) {
@@ -290,8 +291,9 @@ TEST(InterruptedSyncOwnSlapd, ServerKilledMidApplyAndStartedAgainOrNot)
         for (auto it = after.begin(); it != after.end(); ++it)
             EXPECT_TRUE(it.value().startsWith(QStringLiteral("New title "))) << it.key().toStdString();
         for (const JournalSet &set : Journal(db).sets())
-            if (set.undoOf == 0 && set.undoneBy == 0)
+            if (set.undoOf == 0 && set.undoneBy == 0) {
                 EXPECT_EQ(tool({QStringLiteral("undo"), QString::number(set.id)}).exitCode, 0) << set.id;
+            }
         EXPECT_EQ(titlesAndDepartments(s, surname), before);
     }
     qputenv("LDAPTLS_CACERT", sharedCa);

@@ -297,7 +297,7 @@ void writeZipStreamed(const std::string &path,
         zip_source_t *source = zip_source_buffer(archive, content.data(), content.size(), 0);
         zip_file_add(archive, entry.c_str(), source, ZIP_FL_ENC_UTF_8);
     }
-    auto *state = new GeneratedSource{std::move(next)};
+    auto *state = new GeneratedSource{std::move(next), {}};
     zip_source_t *source = zip_source_function(archive, generatedSourceCall, state);
     const zip_int64_t index = zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8);
     if (index < 0 ||
