@@ -3,6 +3,7 @@
 // name and the pieces that need it are reported skipped.
 
 #include "DirectorySetup.h"
+#include "SettingsSetup.h"
 #include "TestSupport.h"
 #include "WorkbookSetup.h"
 #include "plan/ConfigurationCheck.h"
@@ -70,9 +71,7 @@ class ConfigurationCheckTest : public ::testing::Test
     {
         db.close();
         folder = freshTestFolder();
-        ASSERT_EQ(createIfMissing(folder + QStringLiteral("/data.db3"), seedCharacterLists()),
-                  CreateOutcome::Created);
-        ASSERT_TRUE(db.open(folder + QStringLiteral("/data.db3")));
+        ASSERT_NO_FATAL_FAILURE(createSettingsFile(folder, db));
         settings = loadSettings(db);
         connectTo(settings, slapd);
         const QString workbook = folder + QStringLiteral("/hr.xlsx");

@@ -7,6 +7,7 @@
 // the bind is reported, not passed over.
 
 #include "DirectorySetup.h"
+#include "SettingsSetup.h"
 #include "TestSupport.h"
 #include "WorkbookSetup.h"
 #include "directory/ConnectionProbe.h"
@@ -121,9 +122,7 @@ class DomainControllersTest : public ::testing::Test
         registerDirectoryServers();
         LdapPool::instance().clear();
         folder = freshTestFolder();
-        ASSERT_EQ(createIfMissing(folder + QStringLiteral("/data.db3"), seedCharacterLists()),
-                  CreateOutcome::Created);
-        ASSERT_TRUE(db.open(folder + QStringLiteral("/data.db3")));
+        ASSERT_NO_FATAL_FAILURE(createSettingsFile(folder, db));
         settings = loadSettings(db);
         // The same users, objectGUID included, on both servers (while the second runs).
         const char *users[][2] = {{"Twodc Anna", "T0001"}, {"Twodc Boris", "T0002"}, {"Twodc Clara", "T0003"}};

@@ -5,6 +5,7 @@
 // multi-line cell, a spanned header and an empty row in the middle.
 
 #include "DirectorySetup.h"
+#include "SettingsSetup.h"
 #include "TestSupport.h"
 #include "WorkbookSetup.h"
 #include "directory/UserSearch.h"
@@ -110,9 +111,7 @@ class HrExportsTest : public ::testing::Test
         registerExcelServer();
         registerDirectoryServers();
         folder = freshTestFolder();
-        ASSERT_EQ(createIfMissing(folder + QStringLiteral("/data.db3"), seedCharacterLists()),
-                  CreateOutcome::Created);
-        ASSERT_TRUE(db.open(folder + QStringLiteral("/data.db3")));
+        ASSERT_NO_FATAL_FAILURE(createSettingsFile(folder, db));
         settings = loadSettings(db);
         dns << addKeyedTestUser(slapd, "Hrfmt Anna", QStringLiteral("Hrfmt"), "000123",
                                 "title: Old\ndepartment: Отдел кадров\ntelephoneNumber: 5551234")

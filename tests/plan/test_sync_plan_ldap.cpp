@@ -2,6 +2,7 @@
 // its apply and undo through the journal, checked with ldapsearch.
 
 #include "DirectorySetup.h"
+#include "SettingsSetup.h"
 #include "TestSupport.h"
 #include "WorkbookSetup.h"
 #include "directory/AccountState.h"
@@ -52,9 +53,7 @@ class SyncPlanTest : public ::testing::Test
         registerExcelServer();
         registerDirectoryServers();
         folder = freshTestFolder();
-        ASSERT_EQ(createIfMissing(folder + QStringLiteral("/data.db3"), seedCharacterLists()),
-                  CreateOutcome::Created);
-        ASSERT_TRUE(db.open(folder + QStringLiteral("/data.db3")));
+        ASSERT_NO_FATAL_FAILURE(createSettingsFile(folder, db));
         settings = loadSettings(db);
         settings.replacementMode = AlwaysReplace;
         settings.replacementRules = {{1, QStringLiteral("Street"), QStringLiteral("St.")}};

@@ -3,6 +3,7 @@
 // journal rows beside the review window's, and the exit codes of errors.
 
 #include "DirectorySetup.h"
+#include "SettingsSetup.h"
 #include "SyncToolSetup.h"
 #include "TestSupport.h"
 #include "WorkbookSetup.h"
@@ -48,9 +49,7 @@ class SyncTool : public ::testing::Test
         registerExcelServer();
         folder = freshTestFolder() + QStringLiteral("/data");
         ASSERT_TRUE(QDir().mkpath(folder));
-        ASSERT_EQ(createIfMissing(folder + QStringLiteral("/data.db3"), seedCharacterLists()),
-                  CreateOutcome::Created);
-        ASSERT_TRUE(db.open(folder + QStringLiteral("/data.db3")));
+        ASSERT_NO_FATAL_FAILURE(createSettingsFile(folder, db));
         storeConnectionOptions(db, slapd);
         const auto user = [&](const char *cn, const char *id, const char *more) {
             dns << addKeyedTestUser(slapd, cn, QStringLiteral("Synccli"), id, more);

@@ -3,6 +3,7 @@
 // LibreOffice.
 
 #include "DirectorySetup.h"
+#include "SettingsSetup.h"
 #include "TestSupport.h"
 #include "WorkbookFixtures.h"
 #include "WorkbookSetup.h"
@@ -34,9 +35,7 @@ class ExportTest : public ::testing::Test
         registerExcelServer();
         registerDirectoryServers();
         folder = freshTestFolder();
-        ASSERT_EQ(createIfMissing(folder + QStringLiteral("/data.db3"), seedCharacterLists()),
-                  CreateOutcome::Created);
-        ASSERT_TRUE(db.open(folder + QStringLiteral("/data.db3")));
+        ASSERT_NO_FATAL_FAILURE(createSettingsFile(folder, db));
         path = folder + QStringLiteral("/export.xlsx");
         writeRowsWorkbook(path.toStdString(),
                           {{1, {"Account", "Phones", "Surname", "Title"}},
