@@ -210,7 +210,7 @@ QString catalogueValue(AutomationObject *recordSet, const CatalogueField &f, con
 } // namespace
 
 SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, const QString &pickAttribute,
-                          const QString &prefix, const QString &displayAttribute, ObjectTable *table,
+                          const QString &prefix, const QString &displayAttribute, const UserSink &sink,
                           const QString &delimiter, const SearchProgress &progress, AccountStates states)
 {
     SearchOutcome outcome;
@@ -237,29 +237,34 @@ SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, c
     const DomainExclusion exclusion(connection.baseDn);
     AutomationObject *rs = search.recordSet();
     const long n = search.recordCount();
+    // One entry for the whole walk: a sink that only reads it leaves its map
+    // nodes to be refilled in place, so a user costs its value texts alone.
+    ObjectEntry entry;
     for (long i = 0; i < n; ++i) {
         const QString dn = getStringProperty(rs, QStringLiteral("Fields('distinguishedName')\\Value"));
-        const QString sam = getStringProperty(rs, QStringLiteral("Fields('sAMAccountName')\\Value"));
-        const QString cn = getStringProperty(rs, QStringLiteral("Fields('cn')\\Value"));
+        QString sam = getStringProperty(rs, QStringLiteral("Fields('sAMAccountName')\\Value"));
+        QString cn = getStringProperty(rs, QStringLiteral("Fields('cn')\\Value"));
         VARIANT *guidValue = getVariantProperty(rs, QStringLiteral("Fields('objectGUID')\\Value"));
         if (!exclusion.excludes(dn) && !sam.isEmpty()) {
-            ObjectEntry entry;
             // A display attribute the catalogue calls single-valued reads as
             // its values joined when the schema makes it multi-valued.
             entry.displayValue = displayMultivalued ? getStringProperty(rs, displayCommand)
                                                     : singleValue(rs, displayCommand, delimiter);
-            entry.sAMAccountName = sam;
+            entry.sAMAccountName = std::move(sam);
             entry.guid = FormatObjectGuid(guidValue);
+            entry.accountDisabled = 0;
+            entry.selected = 0;
             if (states == AccountStates::Read) {
                 DirectoryFailure stateFailure;
                 entry.accountDisabled = ReadAccountDisabled(connection, entry.guid, &stateFailure);
                 if (stateFailure.failed() && !outcome.stateFailure.failed())
                     outcome.stateFailure = stateFailure;
             }
-            entry.cn = cn;
+            entry.cn = std::move(cn);
             for (const CatalogueField &f : catalogue)
-                entry.values.insert(f.attribute, catalogueValue(rs, f, delimiter));
-            table->append(std::move(entry));
+                entry.values[f.attribute] = catalogueValue(rs, f, delimiter);
+            if (sink)
+                sink(entry);
             ++outcome.count;
         }
         freeVariant(guidValue);
@@ -268,6 +273,15 @@ SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, c
             progress(i + 1, n);
     }
     return outcome;
+}
+
+SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, const QString &pickAttribute,
+                          const QString &prefix, const QString &displayAttribute, ObjectTable *table,
+                          const QString &delimiter, const SearchProgress &progress, AccountStates states)
+{
+    return SearchUsers(
+        connection, db, pickAttribute, prefix, displayAttribute,
+        UserSink([table](ObjectEntry &entry) { table->append(std::move(entry)); }), delimiter, progress, states);
 }
 
 CountOutcome CountUsers(const DirectoryConnection &connection, const std::function<void(int count)> &onCount,

@@ -4,7 +4,9 @@
 // - AdoSearch: the shared "open an ADO search" sequence (connection, command,
 //   Execute, RecordCount) and its close; the export walks recordSet() itself.
 // - DomainExclusion: skips objects of child domains below the base DN.
-// - SearchUsers: the user list of the Find button, filling an ObjectTable.
+// - SearchUsers: the user list of the Find button, filling an ObjectTable or
+//   handing each user to a sink as the walk reaches it (a plan of a million
+//   users then holds its changes, not the users).
 // - CountUsers: the export window's count, runnable on a worker thread.
 //
 // Every value put into a command string goes through quoteArgument; the
@@ -118,6 +120,19 @@ struct SearchOutcome {
 /// Whether SearchUsers reads each listed user's account state: the window
 /// shows it, a plan compares attribute values only and leaves it unread.
 enum class AccountStates { Read, Skip };
+
+/// Receives each accepted entry as the walk reaches it. The entry is the
+/// walk's own and is refilled for the next user: a sink keeps what it needs
+/// (it may move the entry away).
+using UserSink = std::function<void(ObjectEntry &entry)>;
+
+/// Hands to `sink`, in directory order, the users whose `pickAttribute`
+/// begins with `prefix`, read as the table form below reads them; `count` is
+/// the number handed over.
+SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, const QString &pickAttribute,
+                          const QString &prefix, const QString &displayAttribute, const UserSink &sink,
+                          const QString &delimiter, const SearchProgress &progress = {},
+                          AccountStates states = AccountStates::Read);
 
 /// Appends to `table` the users whose `pickAttribute` begins with `prefix`
 /// (every user with the attribute when `prefix` is empty), skipping child

@@ -67,54 +67,78 @@ long long primaryWorkbookId(Database &db)
     return db.next_row() ? db.get_long(0) : 0;
 }
 
-SyncPlan BuildSyncPlan(Database &db, const Settings &settings, const ObjectTable &users, long long fileId,
-                       const PlanProgress &progress, const std::atomic_bool *cancel, const WarningSink &warn)
+SyncPlanBuilder::SyncPlanBuilder(Database &db, const Settings &settings, long long fileId,
+                                 const WarningSink &warn)
+    : settings_(settings)
 {
-    SyncPlan plan;
     if (fileId == 0)
         fileId = primaryWorkbookId(db);
     if (fileId == 0) {
-        plan.problem = QStringLiteral("No primary workbook is registered.");
-        return plan;
+        plan_.problem = QStringLiteral("No primary workbook is registered.");
+        return;
     }
-    plan.sourceFile = workbookPath(db, fileId);
+    plan_.sourceFile = workbookPath(db, fileId);
     // Loaded once for the plan, not for each user.
     const std::optional<WorkbookBinding> key = firstKeyPair(db, fileId);
-    const QList<WorkbookBinding> bindings = loadWorkbookBindings(db, BindingStatement::SourceRecords, fileId);
+    bindings_ = loadWorkbookBindings(db, BindingStatement::SourceRecords, fileId);
     if (!key || key->column <= 0) {
-        plan.problem = QStringLiteral("The workbook has no key pair: ") + plan.sourceFile;
-        return plan;
+        plan_.problem = QStringLiteral("The workbook has no key pair: ") + plan_.sourceFile;
+        return;
     }
-    ExcelInstance app = OpenWorkbook(plan.sourceFile, warn ? warn : WarningSink([](auto &, auto &) {}));
-    if (!app) {
-        plan.problem = QStringLiteral("The workbook cannot be opened: ") + plan.sourceFile;
-        return plan;
+    keyAttribute_ = key->attribute;
+    keyColumn_ = key->column;
+    app_ = OpenWorkbook(plan_.sourceFile, warn ? warn : WarningSink([](auto &, auto &) {}));
+    if (!app_) {
+        plan_.problem = QStringLiteral("The workbook cannot be opened: ") + plan_.sourceFile;
+        return;
     }
-    plan.fileId = fileId;
-    ReplacementPatterns patterns(settings);
-    PreparationWhy why(settings);
+    plan_.fileId = fileId;
+    patterns_ = std::make_unique<ReplacementPatterns>(settings);
+    why_ = std::make_unique<PreparationWhy>(settings);
+}
+
+SyncPlanBuilder::~SyncPlanBuilder() = default;
+
+bool SyncPlanBuilder::ready() const
+{
+    return plan_.problem.isEmpty();
+}
+
+void SyncPlanBuilder::add(const ObjectEntry &user)
+{
+    if (!ready())
+        return;
+    const QString keyValue = user.values.value(keyAttribute_);
+    const int row = keyValue.isEmpty() ? 0 : FindFirstRow(app_.get(), keyColumn_, keyValue);
+    if (row > 0) {
+        SyncRecordList records = ReadSourceRecords(app_.get(), bindings_, row);
+        PrepareSyncRecords(settings_, *patterns_, records);
+        if (MarkAttributeStatus(records, user, settings_) > 0) {
+            addChanges(plan_, user, records, row, *why_);
+            ++plan_.usersChanged;
+        }
+    } else {
+        ++plan_.usersWithoutRow;
+    }
+    ++plan_.usersChecked;
+}
+
+SyncPlan BuildSyncPlan(Database &db, const Settings &settings, const ObjectTable &users, long long fileId,
+                       const PlanProgress &progress, const std::atomic_bool *cancel, const WarningSink &warn)
+{
+    SyncPlanBuilder builder(db, settings, fileId, warn);
+    if (!builder.ready())
+        return std::move(builder.plan());
     for (const ObjectEntry &user : users) {
         if (cancel && cancel->load()) {
-            plan.cancelled = true;
+            builder.plan().cancelled = true;
             break;
         }
-        const QString keyValue = user.values.value(key->attribute);
-        const int row = keyValue.isEmpty() ? 0 : FindFirstRow(app.get(), key->column, keyValue);
-        if (row > 0) {
-            SyncRecordList records = ReadSourceRecords(app.get(), bindings, row);
-            PrepareSyncRecords(settings, patterns, records);
-            if (MarkAttributeStatus(records, user, settings) > 0) {
-                addChanges(plan, user, records, row, why);
-                ++plan.usersChanged;
-            }
-        } else {
-            ++plan.usersWithoutRow;
-        }
-        ++plan.usersChecked;
+        builder.add(user);
         if (progress)
-            progress(plan.usersChecked, int(users.size()));
+            progress(builder.plan().usersChecked, int(users.size()));
     }
-    return plan;
+    return std::move(builder.plan());
 }
 
 QString planCountText(int changes, int users)

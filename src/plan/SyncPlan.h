@@ -12,6 +12,7 @@
 
 #include "directory/ObjectTable.h"
 #include "store/Settings.h"
+#include "workbook/WorkbookBinding.h"
 #include "workbook/WorkbookLookup.h"
 
 #include <QList>
@@ -19,6 +20,7 @@
 #include <QStringList>
 #include <atomic>
 #include <functional>
+#include <memory>
 
 namespace orvane
 {
@@ -64,6 +66,41 @@ using PlanProgress = std::function<void(int done, int total)>;
 
 /// The workbook flagged primary, or 0 when none is.
 long long primaryWorkbookId(Database &db);
+
+class ReplacementPatterns;
+class PreparationWhy;
+
+/// A plan built one user at a time, as a directory walk hands the users
+/// over: its state is the plan so far, the open workbook, its key column and
+/// bindings, so a plan of many users holds their changes, not the users.
+class SyncPlanBuilder
+{
+  public:
+    /// Finds workbook `fileId` (0: the primary one), its key pair and
+    /// bindings, and opens it (open failures go to `warn`); when any of that
+    /// fails, ready() is false and plan().problem says why.
+    SyncPlanBuilder(Database &db, const Settings &settings, long long fileId, const WarningSink &warn = {});
+    ~SyncPlanBuilder();
+    SyncPlanBuilder(const SyncPlanBuilder &) = delete;
+    SyncPlanBuilder &operator=(const SyncPlanBuilder &) = delete;
+
+    /// True when users can be compared.
+    bool ready() const;
+    /// Compares `user` with its row and adds its changes and counts (nothing when not ready()).
+    void add(const ObjectEntry &user);
+    /// The plan so far.
+    SyncPlan &plan() { return plan_; }
+
+  private:
+    const Settings &settings_;
+    SyncPlan plan_;
+    QString keyAttribute_;
+    int keyColumn_ = 0;
+    QList<WorkbookBinding> bindings_;
+    ExcelInstance app_;
+    std::unique_ptr<ReplacementPatterns> patterns_;
+    std::unique_ptr<PreparationWhy> why_;
+};
 
 /// Builds the plan of `users` against workbook `fileId` (0: the primary
 /// workbook). A workbook without a key pair, or one that cannot be opened,

@@ -187,6 +187,26 @@ TEST_F(SyncPlanTest, ListsExactlyTheDifferencesAndAgreesWithTheSingleUserCompari
     }
 }
 
+TEST_F(SyncPlanTest, APlanBuiltAsTheSearchHandsOverEachUserIsTheListedUsersPlan)
+{
+    SyncPlanBuilder builder(db, settings, 0);
+    ASSERT_TRUE(builder.ready()) << builder.plan().problem.toStdString();
+    QList<int> comparedAtEachRecord;
+    const SearchOutcome outcome = SearchUsers(
+        slapd.connection(), db, QStringLiteral("sn"), QStringLiteral("Planwb"), QStringLiteral("displayName"),
+        UserSink([&](ObjectEntry &user) { builder.add(user); }), QStringLiteral(";"),
+        [&](long, long) { comparedAtEachRecord << builder.plan().usersChecked; });
+    EXPECT_EQ(outcome.count, 5);
+    // Each user is compared before the walk reads the next record: no list of users is kept.
+    EXPECT_EQ(comparedAtEachRecord, (QList<int>{1, 2, 3, 4, 5}));
+    // The walk's one entry, refilled per user, carries nothing from one user to the next.
+    const SyncPlan listedPlan = plan();
+    const SyncPlan &walked = builder.plan();
+    EXPECT_EQ(rows(walked), rows(listedPlan));
+    EXPECT_EQ(QList<int>({walked.usersChecked, walked.usersChanged, walked.usersWithoutRow}),
+              QList<int>({listedPlan.usersChecked, listedPlan.usersChanged, listedPlan.usersWithoutRow}));
+}
+
 TEST_F(SyncPlanTest, ApplyUndoConflictAndRefusedWrite)
 {
     const auto before = snapshot();

@@ -42,17 +42,15 @@ int buildPlan(Session &session, const QCommandLineParser &parser, SyncPlan *plan
     }
     QString prefix;
     scopePrefix(session.console, parser, &prefix);
-    ObjectTable users;
-    if (const int code = session.listUsers(prefix, &users))
-        return code;
     QStringList warnings;
-    *plan = BuildSyncPlan(
-        session.db, session.settings, users, fileId,
-        [&](int done, int total) {
-            session.console.progress(QStringLiteral("Comparing users"), done, total);
-        },
-        nullptr, [&](const QString &, const QString &text) { warnings << oneLine(text); });
-    session.console.endProgress();
+    // The workbook opens before the walk so that each user is compared as it
+    // is read; a search failure is still told before a workbook problem.
+    SyncPlanBuilder builder(session.db, session.settings, fileId,
+                            [&](const QString &, const QString &text) { warnings << oneLine(text); });
+    const UserSink compare = builder.ready() ? UserSink([&](ObjectEntry &user) { builder.add(user); }) : UserSink();
+    if (const int code = session.listUsers(prefix, compare))
+        return code;
+    *plan = std::move(builder.plan());
     if (!plan->problem.isEmpty()) {
         const QString why =
             warnings.isEmpty() ? QString() : QStringLiteral(": ") + warnings.join(QStringLiteral("; "));

@@ -123,13 +123,13 @@ DirectoryConnection Session::connection() const
     return connectionFromSettings(settings);
 }
 
-int Session::listUsers(const QString &prefix, ObjectTable *table)
+int Session::listUsers(const QString &prefix, const UserSink &sink)
 {
     const ObjectListAttributes attributes = objectListAttributes(db);
     console.detail(QStringLiteral("listing the users whose %1 begins with \"%2\" on %3")
                        .arg(attributes.pick, prefix, settings.serverAddress));
     const SearchOutcome outcome =
-        SearchUsers(connection(), db, attributes.pick, prefix, attributes.display, table,
+        SearchUsers(connection(), db, attributes.pick, prefix, attributes.display, sink,
                     settings.multivaluedDelimiter, [this](long visited, long total) {
                         console.progress(QStringLiteral("Listing users"), visited, total);
                     },

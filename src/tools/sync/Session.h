@@ -6,6 +6,7 @@
 #include "Console.h"
 #include "directory/DirectoryConnection.h"
 #include "directory/ObjectTable.h"
+#include "directory/UserSearch.h"
 #include "store/Database.h"
 #include "store/Settings.h"
 
@@ -36,8 +37,9 @@ class Session
     DirectoryConnection connection() const;
 
     /// Lists the users as Find does for `prefix` of the pick attribute (every
-    /// user with the attribute when empty) into `table`; returns 0 or an exit code.
-    int listUsers(const QString &prefix, ObjectTable *table);
+    /// user with the attribute when empty), each handed to `sink` as it is
+    /// read; returns 0 or an exit code.
+    int listUsers(const QString &prefix, const UserSink &sink);
 
     /// The registered workbook `text` names, by id or by path; 0 after saying why.
     long long registeredWorkbook(const QString &text);
