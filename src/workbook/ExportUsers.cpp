@@ -29,22 +29,54 @@ QString exportAttributes(const QList<WorkbookBinding> &bindings)
     return list.isEmpty() ? kUserCountAttributes : list + u',' + kUserCountAttributes;
 }
 
-QString recordValue(AutomationObject *records, const WorkbookBinding &b, const QString &delimiter)
+// The commands that read one binding's value, the same for every user, so
+// they are built once per export instead of once per record.
+struct FieldReader {
+    const WorkbookBinding *binding;
+    QString field;      ///< Fields('x'): the field object of a multi-valued attribute
+    QString valueField; ///< Fields('x')\Value
+};
+
+QList<FieldReader> fieldReaders(const QList<WorkbookBinding> &bindings)
 {
-    const QString field = QStringLiteral("Fields(") + quoteArgument(b.attribute) + u')';
-    if (b.multivalued != 1)
-        return readValueText(records, field + QStringLiteral("\\Value"), delimiter);
-    AutomationObject *object = getObjectProperty(records, field);
+    QList<FieldReader> readers;
+    readers.reserve(bindings.size());
+    for (const WorkbookBinding &b : bindings) {
+        const QString field = QStringLiteral("Fields(") + quoteArgument(b.attribute) + u')';
+        readers.append({&b, field, field + QStringLiteral("\\Value")});
+    }
+    return readers;
+}
+
+QString recordValue(AutomationObject *records, const FieldReader &reader, const QString &delimiter)
+{
+    if (reader.binding->multivalued != 1)
+        return readValueText(records, reader.valueField, delimiter);
+    AutomationObject *object = getObjectProperty(records, reader.field);
     const QString joined = JoinValues(object, delimiter);
     releaseObject(object);
     return joined;
 }
 
-void writeCell(AutomationObject *app, int row, int column, const QString &value)
+// Builds Cells(row,column)\Value = 'text' in one buffer kept across cells.
+class CellCommand
 {
-    setProperty(app, QStringLiteral("Cells(") + QString::number(row) + u',' + QString::number(column) +
-                         QStringLiteral(")\\Value = ") + quoteArgument(value));
-}
+  public:
+    void write(AutomationObject *app, int row, int column, const QString &value)
+    {
+        text_.clear();
+        text_ += QLatin1String("Cells(");
+        text_ += QString::number(row);
+        text_ += u',';
+        text_ += QString::number(column);
+        text_ += QLatin1String(")\\Value = ");
+        text_ += quoteArgument(value);
+        setProperty(app, text_);
+    }
+
+  private:
+    QString text_;
+};
 
 bool stopRequested(const ExportCallbacks &callbacks)
 {
@@ -56,6 +88,8 @@ void writeUsers(AutomationObject *app, AdoSearch &search, const ExportJob &job,
                 const ExportCallbacks &callbacks, ExportOutcome &outcome)
 {
     const DomainExclusion exclusion(job.connection.baseDn);
+    const QList<FieldReader> readers = fieldReaders(job.bindings);
+    CellCommand cell;
     AutomationObject *records = search.recordSet();
     int row = outcome.firstRow;
     const long n = search.recordCount();
@@ -69,8 +103,8 @@ void writeUsers(AutomationObject *app, AdoSearch &search, const ExportJob &job,
             !exclusion.excludes(dn) &&
             !getStringProperty(records, QStringLiteral("Fields('sAMAccountName')\\Value")).isEmpty();
         if (accepted) {
-            for (const WorkbookBinding &b : job.bindings)
-                writeCell(app, row, b.column, recordValue(records, b, job.delimiter));
+            for (const FieldReader &reader : readers)
+                cell.write(app, row, reader.binding->column, recordValue(records, reader, job.delimiter));
             ++outcome.written;
             ++row;
             if (callbacks.progress)
