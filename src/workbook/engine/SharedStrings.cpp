@@ -50,6 +50,16 @@ bool readItem(XmlReader &reader, std::string *out)
     }
 }
 
+class PartSource : public XmlSource
+{
+  public:
+    explicit PartSource(PartStream *stream) : stream_(stream) {}
+    long long read(char *into, size_t room) override { return stream_->read(into, room); }
+
+  private:
+    PartStream *stream_;
+};
+
 } // namespace
 
 bool SharedStrings::parse(std::string_view xml, std::string *detail)
@@ -60,12 +70,36 @@ bool SharedStrings::parse(std::string_view xml, std::string *detail)
         *detail = "xl/sharedStrings.xml is too large";
         return false;
     }
+    XmlReader reader(xml);
+    return parseWith(reader, xml.size(), detail);
+}
+
+bool SharedStrings::parse(PartStream *stream, std::string *detail, ZipPackage::ReadError *why)
+{
+    text_.clear();
+    offsets_.clear();
+    *why = ZipPackage::ReadError::Damaged;
+    PartSource source(stream);
+    XmlReader reader(&source);
+    if (parseWith(reader, stream->sizeHint(), detail)) {
+        *why = ZipPackage::ReadError::None;
+        return true;
+    }
+    // Bad data is reported as a whole read reports it, not as the parse error it caused.
+    if (stream->failed() || !stream->drain()) {
+        *detail = stream->detail();
+        *why = stream->error();
+    }
+    return false;
+}
+
+bool SharedStrings::parseWith(XmlReader &reader, size_t sizeHint, std::string *detail)
+{
     // Decoded text is never longer than its XML; half of it was too little for
     // long strings, and each doubling copied the whole table. Pages never
     // written cost no memory.
-    text_.reserve(xml.size());
+    text_.reserve(sizeHint);
     preferLargePages(text_.data(), text_.capacity());
-    XmlReader reader(xml);
     offsets_.push_back(0);
     for (;;) {
         XmlReader::Token t = reader.next();

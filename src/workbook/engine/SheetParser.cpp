@@ -19,12 +19,34 @@ bool parseUnsigned(std::string_view s, uint32_t *value)
     return result.ec == std::errc() && result.ptr == s.data() + s.size();
 }
 
+// What a cell's t attribute says its value is; anything unknown reads as a number.
+enum class ValueType : uint8_t { Number, Shared, InlineString, String, Boolean, Error, Date };
+
+ValueType valueTypeOf(std::string_view type)
+{
+    if (type == "s")
+        return ValueType::Shared;
+    if (type == "inlineStr")
+        return ValueType::InlineString;
+    if (type == "str")
+        return ValueType::String;
+    if (type == "b")
+        return ValueType::Boolean;
+    if (type == "e")
+        return ValueType::Error;
+    if (type == "d")
+        return ValueType::Date;
+    return ValueType::Number;
+}
+
 // One pass over a worksheet part; member functions follow the element nesting.
+// Nothing the reader hands out is held past its next token, since a streamed
+// reader's buffer moves on: a cell's type and value are copied as read.
 class SheetPass
 {
   public:
-    SheetPass(const SheetParseInput &input, Worksheet::Part *part)
-        : input_(input), part_(part), reader_(part->xml)
+    SheetPass(const SheetParseInput &input, Worksheet::Part *part, XmlReader &reader, size_t sizeHint)
+        : input_(input), part_(part), reader_(reader), sizeHint_(sizeHint)
     {
     }
 
@@ -37,16 +59,19 @@ class SheetPass
     bool readCell(uint32_t rowNumber, uint32_t *previousColumn);
     bool readCellChildren(Worksheet::Cell *cell, bool *hasValue, bool *hasInline);
     bool readInline();
-    void setValue(Worksheet::Cell *cell, std::string_view type, bool hasValue, bool hasInline);
-    void setText(Worksheet::Cell *cell, Worksheet::CellType type, std::string text);
+    void setValue(Worksheet::Cell *cell, ValueType type, bool hasValue, bool hasInline);
+    void setText(Worksheet::Cell *cell, Worksheet::CellType type, std::string_view text);
+    void keepText(Worksheet::Cell *cell, Worksheet::CellType type, size_t start);
 
     const SheetParseInput &input_;
     Worksheet::Part *part_;
-    XmlReader reader_;
+    XmlReader &reader_;
+    size_t sizeHint_;
     Worksheet::Content content_;
-    std::string_view value_; ///< the <v> text: a view of the part or of decoded_
-    std::string decoded_;
-    std::string inline_;
+    std::string value_; ///< the cell's <v> text, decoded
+    /// Where the cell's inline text begins in content_.text: it is decoded
+    /// straight into the sheet's text and cut off again when unused.
+    size_t inlineStart_ = 0;
     std::string error_;
 };
 
@@ -89,11 +114,14 @@ bool SheetPass::run(Worksheet::Content *content, bool *hasSheetData, std::string
         } else if (local == "sheetData" && !*hasSheetData) {
             *hasSheetData = true;
             part_->prefix = std::string(reader_.prefix());
-            // Sized once from the part (a cell takes 32 bytes or more of it):
-            // growing by doubling copied every cell some twenty times; capacity
-            // never written costs no memory.
-            content_.cells.reserve(part_->xml.size() / 32);
+            // Sized once from the part (a cell takes 32 bytes or more of it, and
+            // its text is never longer than its XML): growing by doubling
+            // copied every cell some twenty times; capacity never written
+            // costs no memory.
+            content_.cells.reserve(sizeHint_ / 32);
             preferLargePages(content_.cells.data(), content_.cells.capacity() * sizeof(Worksheet::Cell));
+            content_.text.reserve(sizeHint_);
+            preferLargePages(content_.text.data(), content_.text.capacity());
             ok = readSheetData();
         } else {
             ok = reader_.skipElement() || fail("");
@@ -214,12 +242,12 @@ bool SheetPass::readCell(uint32_t rowNumber, uint32_t *previousColumn)
     if (reader_.attribute("s", &attr) && parseUnsigned(attr, &style)) {
         cell.style = style;
     }
-    std::string_view type;
-    reader_.attribute("t", &type);
+    std::string_view typeText;
+    const ValueType type = reader_.attribute("t", &typeText) ? valueTypeOf(typeText) : ValueType::Number;
     bool hasValue = false, hasInline = false;
     // The previous cell's value must never show through a cell without one.
-    value_ = std::string_view();
-    inline_.clear();
+    value_.clear();
+    inlineStart_ = content_.text.size();
     if (!readCellChildren(&cell, &hasValue, &hasInline)) {
         return false;
     }
@@ -248,15 +276,14 @@ bool SheetPass::readCellChildren(Worksheet::Cell *cell, bool *hasValue, bool *ha
         if (local == "v") {
             *hasValue = true;
             std::string_view raw;
+            value_.clear();
             if (reader_.readTextOnly(&raw) && raw.find('&') == std::string_view::npos) {
-                value_ = raw;
+                value_.assign(raw);
             } else {
-                decoded_.clear();
-                ok = raw.data() ? appendXmlDecoded(raw, &decoded_) : reader_.readElementText(&decoded_);
-                value_ = decoded_;
+                ok = raw.data() ? appendXmlDecoded(raw, &value_) : reader_.readElementText(&value_);
             }
         } else if (local == "is") {
-            inline_.clear();
+            content_.text.resize(inlineStart_);
             *hasInline = true;
             ok = readInline();
         } else {
@@ -286,7 +313,7 @@ bool SheetPass::readInline()
             continue;
         }
         std::string_view local = reader_.localName();
-        bool ok = local == "t"   ? reader_.readElementText(&inline_)
+        bool ok = local == "t"   ? reader_.readElementText(&content_.text)
                   : local == "r" ? true
                                  : reader_.skipElement();
         if (!ok) {
@@ -295,48 +322,63 @@ bool SheetPass::readInline()
     }
 }
 
-void SheetPass::setText(Worksheet::Cell *cell, Worksheet::CellType type, std::string text)
+// The cell's text is content_.text from `start` on; OOXML escapes in it are decoded in place.
+void SheetPass::keepText(Worksheet::Cell *cell, Worksheet::CellType type, size_t start)
 {
-    decodeOoxmlEscapes(&text);
+    std::string &all = content_.text;
+    if (std::string_view(all).substr(start).find("_x") != std::string_view::npos) {
+        std::string text = all.substr(start);
+        decodeOoxmlEscapes(&text);
+        all.resize(start);
+        all.append(text);
+    }
     cell->type = type;
-    cell->text.offset = static_cast<uint32_t>(content_.text.size());
-    cell->text.length = static_cast<uint32_t>(text.size());
-    content_.text.append(text);
+    cell->text.offset = static_cast<uint32_t>(start);
+    cell->text.length = static_cast<uint32_t>(all.size() - start);
 }
 
-void SheetPass::setValue(Worksheet::Cell *cell, std::string_view type, bool hasValue, bool hasInline)
+void SheetPass::setText(Worksheet::Cell *cell, Worksheet::CellType type, std::string_view text)
+{
+    const size_t start = content_.text.size();
+    content_.text.append(text);
+    keepText(cell, type, start);
+}
+
+void SheetPass::setValue(Worksheet::Cell *cell, ValueType type, bool hasValue, bool hasInline)
 {
     using T = Worksheet::CellType;
-    if (hasInline && (type == "inlineStr" || !hasValue)) {
-        setText(cell, T::Text, std::move(inline_));
+    if (hasInline && (type == ValueType::InlineString || !hasValue)) {
+        keepText(cell, T::Text, inlineStart_);
         return;
     }
-    if (type == "inlineStr" && hasValue) {
-        setText(cell, T::Text, std::string(value_));
+    // An inline text the cell's type does not show is dropped.
+    content_.text.resize(inlineStart_);
+    if (type == ValueType::InlineString && hasValue) {
+        setText(cell, T::Text, value_);
         return;
     }
     if (!hasValue) {
         cell->type = T::Blank;
         return;
     }
-    if (type == "s") {
+    if (type == ValueType::Shared) {
         uint32_t index = 0;
         cell->type = T::SharedString;
         cell->sharedIndex = parseUnsigned(value_, &index) ? index : UINT32_MAX;
-    } else if (type == "str") {
-        setText(cell, T::Text, std::string(value_));
-    } else if (type == "b") {
+    } else if (type == ValueType::String) {
+        setText(cell, T::Text, value_);
+    } else if (type == ValueType::Boolean) {
         cell->type = T::Boolean;
         cell->number = value_ == "1" || value_ == "true" ? 1 : 0;
-    } else if (type == "e") {
-        setText(cell, T::Error, std::string(value_));
-    } else if (type == "d") {
+    } else if (type == ValueType::Error) {
+        setText(cell, T::Error, value_);
+    } else if (type == ValueType::Date) {
         double date = 0;
         if (parseIsoDate(value_, &date)) {
             cell->type = T::Date;
             cell->number = date;
         } else {
-            setText(cell, T::Text, std::string(value_));
+            setText(cell, T::Text, value_);
         }
     } else {
         double number = 0;
@@ -393,18 +435,17 @@ std::string columnLetters(uint32_t column)
     return letters;
 }
 
-std::unique_ptr<Worksheet> parseWorksheetPart(SheetParseInput input, std::string *detail)
+namespace
+{
+
+std::unique_ptr<Worksheet> parseWith(const SheetParseInput &input, XmlReader &reader, size_t sizeHint,
+                                     std::string *detail)
 {
     auto part = std::make_unique<Worksheet::Part>();
     part->name = input.partName;
-    part->xml = std::move(input.xml);
-    if (part->xml.size() > UINT32_MAX) {
-        *detail = input.partName + " is too large";
-        return nullptr;
-    }
     Worksheet::Content content;
     bool hasSheetData = false;
-    SheetPass pass(input, part.get());
+    SheetPass pass(input, part.get(), reader, sizeHint);
     if (!pass.run(&content, &hasSheetData, detail)) {
         return nullptr;
     }
@@ -412,6 +453,49 @@ std::unique_ptr<Worksheet> parseWorksheetPart(SheetParseInput input, std::string
         part.reset();
     }
     return std::make_unique<Worksheet>(input.sheetName, std::move(content), input.strings, std::move(part));
+}
+
+class PartSource : public XmlSource
+{
+  public:
+    explicit PartSource(PartStream *stream) : stream_(stream) {}
+    long long read(char *into, size_t room) override { return stream_->read(into, room); }
+
+  private:
+    PartStream *stream_;
+};
+
+} // namespace
+
+std::unique_ptr<Worksheet> parseWorksheetPart(SheetParseInput input, std::string *detail)
+{
+    if (input.xml.size() > UINT32_MAX) {
+        *detail = input.partName + " is too large";
+        return nullptr;
+    }
+    XmlReader reader(input.xml);
+    return parseWith(input, reader, input.xml.size(), detail);
+}
+
+std::unique_ptr<Worksheet> parseWorksheetStream(SheetParseInput input, PartStream *stream, std::string *detail,
+                                                ZipPackage::ReadError *why)
+{
+    *why = ZipPackage::ReadError::Damaged;
+    PartSource source(stream);
+    XmlReader reader(&source);
+    std::unique_ptr<Worksheet> sheet = parseWith(input, reader, stream->sizeHint(), detail);
+    if (sheet) {
+        *why = ZipPackage::ReadError::None;
+        return sheet;
+    }
+    // Data that does not inflate soundly is reported as such, as a whole read
+    // reports it, rather than as the parse error it caused; the rest of the
+    // part is inflated (and dropped) to find out, under the same bound.
+    if (stream->failed() || !stream->drain()) {
+        *detail = stream->detail();
+        *why = stream->error();
+    }
+    return nullptr;
 }
 
 } // namespace orvane

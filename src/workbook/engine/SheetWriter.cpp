@@ -5,7 +5,10 @@
 #include "workbook/engine/XmlReader.h"
 
 #include <algorithm>
-#include <map>
+#include <charconv>
+#include <cstring>
+#include <ctime>
+#include <memory>
 #include <unordered_map>
 
 namespace orvane
@@ -14,11 +17,8 @@ namespace orvane
 namespace
 {
 
-struct Replacement {
-    size_t begin;
-    size_t end;
-    std::string text;
-};
+// Big enough that libzip's deflate sees long runs, small enough to stay out of the way.
+constexpr size_t kStretch = 256 * 1024;
 
 struct Bounds {
     uint32_t top = UINT32_MAX, left = UINT32_MAX, bottom = 0, right = 0;
@@ -58,37 +58,54 @@ bool parseRange(std::string_view ref, Bounds *bounds)
     return true;
 }
 
-class PartWriter
+void appendNumber(uint32_t value, std::string *out)
 {
-  public:
-    explicit PartWriter(const Worksheet &sheet)
-        : sheet_(sheet), part_(*sheet.part()), xml_(part_.xml), prefix_(part_.prefix)
-    {
+    char digits[12];
+    auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out->append(digits, static_cast<size_t>(end - digits));
+}
+
+// True when the OOXML and XML escaping would leave `text` as it is: printable
+// ASCII without the escaped characters, or tab and newline. Directory values
+// mostly are, and they skip the per-character UTF-8 walk.
+bool needsNoEscape(const std::string &text)
+{
+    for (unsigned char c : text) {
+        if (c >= 0x7F || (c < 0x20 && c != '\t' && c != '\n') || c == '&' || c == '<' || c == '>' ||
+            c == '"' || c == '_') {
+            return false;
+        }
     }
+    return true;
+}
 
-    SheetRewrite run();
+} // namespace
 
-  private:
-    void groupEdits();
-    uint32_t rowElementOf(uint32_t cell) const;
-    void addCell(const Worksheet::Edit &edit, uint32_t style, std::string *out);
-    std::string rowText(uint32_t element, const std::vector<const Worksheet::Edit *> &edits);
-    std::string newRowText(const std::vector<const Worksheet::Edit *> &edits);
-    void placeNewRows();
-    void updateDimension();
+SheetRewriter::SheetRewriter(const Worksheet &sheet, std::string_view partXml)
+    : sheet_(sheet), xml_(partXml), prefix_(sheet.part()->prefix), edits_(sheet.edits())
+{
+    if (edits_.empty()) {
+        return;
+    }
+    const auto &cells = sheet_.cells();
+    for (const Worksheet::Edit &edit : edits_) {
+        if (edit.cell >= 0 && (cells[static_cast<size_t>(edit.cell)].flags & Worksheet::kHasFormula)) {
+            replacedFormula_ = true;
+        }
+    }
+    groupEdits();
+    for (const auto &[element, list] : byElement_) {
+        const Worksheet::Row &row = sheet_.rows()[element];
+        splices_.push_back({row.begin, row.end, Splice::Row, {}, element, 0, 0});
+    }
+    placeNewRows();
+    updateDimension();
+    std::stable_sort(splices_.begin(), splices_.end(), [](const Splice &a, const Splice &b) {
+        return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
+    });
+}
 
-    const Worksheet &sheet_;
-    const Worksheet::Part &part_;
-    std::string_view xml_;
-    const std::string &prefix_;
-    std::vector<Worksheet::Edit> edits_;
-    std::map<uint32_t, std::vector<const Worksheet::Edit *>> byElement_;
-    std::map<uint32_t, std::vector<const Worksheet::Edit *>> newRows_;
-    std::vector<Replacement> replacements_;
-    bool replacedFormula_ = false;
-};
-
-uint32_t PartWriter::rowElementOf(uint32_t cell) const
+uint32_t SheetRewriter::rowElementOf(uint32_t cell) const
 {
     const auto &rows = sheet_.rows();
     auto it = std::upper_bound(rows.begin(), rows.end(), cell,
@@ -96,57 +113,225 @@ uint32_t PartWriter::rowElementOf(uint32_t cell) const
     return static_cast<uint32_t>(it - rows.begin()) - 1;
 }
 
-void PartWriter::groupEdits()
+void SheetRewriter::groupEdits()
 {
     std::unordered_map<uint32_t, uint32_t> elementOfRow;
     bool mapped = false;
-    for (const Worksheet::Edit &edit : edits_) {
+    uint32_t lastNewRow = 0;
+    for (size_t i = 0; i < edits_.size(); ++i) {
+        const Worksheet::Edit &edit = edits_[i];
         if (edit.cell >= 0) {
             byElement_[rowElementOf(static_cast<uint32_t>(edit.cell))].push_back(&edit);
             continue;
         }
         if (!mapped) {
             const auto &rows = sheet_.rows();
-            for (uint32_t i = 0; i < rows.size(); ++i) {
-                elementOfRow.emplace(rows[i].number, i);
+            for (uint32_t r = 0; r < rows.size(); ++r) {
+                elementOfRow.emplace(rows[r].number, r);
             }
             mapped = true;
         }
         auto found = elementOfRow.find(edit.row);
         if (found != elementOfRow.end()) {
             byElement_[found->second].push_back(&edit);
-        } else {
-            newRows_[edit.row].push_back(&edit);
+            continue;
         }
+        // Edits come ordered by row, so a created row's edits follow one another.
+        if (newEdits_.empty() || edit.row != lastNewRow) {
+            newRowStart_.push_back(static_cast<uint32_t>(newEdits_.size()));
+            lastNewRow = edit.row;
+        }
+        newEdits_.push_back(static_cast<uint32_t>(i));
+    }
+    newRowStart_.push_back(static_cast<uint32_t>(newEdits_.size()));
+}
+
+void SheetRewriter::placeNewRows()
+{
+    const size_t groups = newRowStart_.size() - 1;
+    if (groups == 0) {
+        return;
+    }
+    const Worksheet::Part &part = *sheet_.part();
+    auto rowOf = [&](size_t group) { return edits_[newEdits_[newRowStart_[group]]].row; };
+    if (part.dataSelfClosing) {
+        splices_.push_back({part.dataBegin, part.dataEnd, Splice::Text, "<" + prefix_ + "sheetData>", 0, 0, 0});
+        splices_.push_back({part.dataEnd, part.dataEnd, Splice::NewRows, {}, 0, 0, groups});
+        splices_.push_back({part.dataEnd, part.dataEnd, Splice::Text, "</" + prefix_ + "sheetData>", 0, 0, 0});
+        return;
+    }
+    size_t next = 0;
+    for (const Worksheet::Row &row : sheet_.rows()) {
+        const size_t first = next;
+        while (next < groups && rowOf(next) < row.number) {
+            ++next;
+        }
+        if (next > first) {
+            splices_.push_back({row.begin, row.begin, Splice::NewRows, {}, 0, first, next});
+        }
+    }
+    if (next < groups) {
+        splices_.push_back({part.dataEnd, part.dataEnd, Splice::NewRows, {}, 0, next, groups});
     }
 }
 
-void PartWriter::addCell(const Worksheet::Edit &edit, uint32_t style, std::string *out)
+void SheetRewriter::updateDimension()
+{
+    const Worksheet::Part &part = *sheet_.part();
+    if (!part.hasDimension) {
+        return;
+    }
+    std::string_view ref = xml_.substr(part.refBegin, part.refEnd - part.refBegin);
+    Bounds bounds;
+    if (!parseRange(ref, &bounds)) {
+        for (const Worksheet::Cell &cell : sheet_.cells()) {
+            bounds.add(cell.row, cell.column);
+        }
+    }
+    Bounds grown = bounds;
+    for (const Worksheet::Edit &edit : edits_) {
+        if (!edit.text->empty()) {
+            grown.add(edit.row, edit.column);
+        }
+    }
+    if (grown.empty()) {
+        return;
+    }
+    std::string text = grown.text();
+    if (bounds.empty() || text != bounds.text()) {
+        splices_.push_back({part.refBegin, part.refEnd, Splice::Text, std::move(text), 0, 0, 0});
+    }
+}
+
+const std::string &SheetRewriter::columnName(uint32_t column)
+{
+    if (column >= columnNames_.size()) {
+        columnNames_.resize(column + 1);
+    }
+    std::string &name = columnNames_[column];
+    if (name.empty()) {
+        name = columnLetters(column);
+    }
+    return name;
+}
+
+void SheetRewriter::appendCellText(const std::string &text, std::string *out)
+{
+    if (needsNoEscape(text)) {
+        out->append(text);
+    } else {
+        appendOoxmlText(text, out);
+    }
+}
+
+namespace
+{
+
+// The pieces of a written cell and a created row, shared by the writer and
+// by the size it announces beforehand, which must agree byte for byte.
+constexpr std::string_view kCellOpen = "c r=\"";
+constexpr std::string_view kStyle = " s=\"";
+constexpr std::string_view kInline = " t=\"inlineStr\"><";
+constexpr std::string_view kPreserve = " xml:space=\"preserve\">";
+constexpr std::string_view kRowOpen = "row r=\"";
+
+size_t digitCount(uint32_t value)
+{
+    size_t n = 1;
+    for (; value >= 10; value /= 10) {
+        ++n;
+    }
+    return n;
+}
+
+bool preservesSpace(const std::string &text)
+{
+    const std::string_view space = " \t\n\r";
+    return space.find(text.front()) != std::string_view::npos ||
+           space.find(text.back()) != std::string_view::npos;
+}
+
+} // namespace
+
+void SheetRewriter::addCell(const Worksheet::Edit &edit, uint32_t style, std::string *out)
 {
     const std::string &text = *edit.text;
     if (text.empty() && style == 0) {
         return;
     }
-    std::string ref = columnLetters(edit.column) + std::to_string(edit.row);
-    *out += "<" + prefix_ + "c r=\"" + ref + "\"";
+    out->append("<").append(prefix_).append(kCellOpen).append(columnName(edit.column));
+    appendNumber(edit.row, out);
+    out->push_back('"');
     if (style != 0) {
-        *out += " s=\"" + std::to_string(style) + "\"";
+        out->append(kStyle);
+        appendNumber(style, out);
+        out->push_back('"');
     }
     if (text.empty()) {
-        *out += "/>";
+        out->append("/>");
         return;
     }
-    const char *space = " \t\n\r";
-    bool preserve = std::string_view(space).find(text.front()) != std::string_view::npos ||
-                    std::string_view(space).find(text.back()) != std::string_view::npos;
-    *out += " t=\"inlineStr\"><" + prefix_ + "is><" + prefix_ + "t" +
-            (preserve ? " xml:space=\"preserve\">" : ">");
-    appendOoxmlText(text, out);
-    *out += "</" + prefix_ + "t></" + prefix_ + "is></" + prefix_ + "c>";
+    out->append(kInline).append(prefix_).append("is><").append(prefix_).append("t");
+    out->append(preservesSpace(text) ? kPreserve : std::string_view(">"));
+    appendCellText(text, out);
+    out->append("</").append(prefix_).append("t></").append(prefix_).append("is></").append(prefix_).append(
+        "c>");
 }
 
-std::string PartWriter::rowText(uint32_t element, const std::vector<const Worksheet::Edit *> &edits)
+uint64_t SheetRewriter::cellSize(const Worksheet::Edit &edit)
 {
+    const std::string &text = *edit.text;
+    if (text.empty()) {
+        return 0; // created cells carry no format
+    }
+    const size_t p = prefix_.size();
+    uint64_t n = 1 + p + kCellOpen.size() + columnName(edit.column).size() + digitCount(edit.row) + 1;
+    n += kInline.size() + p + 4 + p + 1 + (preservesSpace(text) ? kPreserve.size() : 1);
+    if (needsNoEscape(text)) {
+        n += text.size();
+    } else {
+        scratch_.clear();
+        appendOoxmlText(text, &scratch_);
+        n += scratch_.size();
+    }
+    return n + 2 + p + 4 + p + 5 + p + 2;
+}
+
+uint64_t SheetRewriter::newRowSize(size_t group)
+{
+    uint64_t cells = 0;
+    for (size_t i = newRowStart_[group]; i < newRowStart_[group + 1]; ++i) {
+        cells += cellSize(edits_[newEdits_[i]]);
+    }
+    if (cells == 0) {
+        return 0;
+    }
+    const size_t p = prefix_.size();
+    const uint32_t row = edits_[newEdits_[newRowStart_[group]]].row;
+    return 1 + p + kRowOpen.size() + digitCount(row) + 2 + cells + 2 + p + 4;
+}
+
+uint64_t SheetRewriter::size()
+{
+    uint64_t total = xml_.size();
+    for (const Splice &splice : splices_) {
+        total -= splice.end - splice.begin;
+        if (splice.kind == Splice::Text) {
+            total += splice.text.size();
+        } else if (splice.kind == Splice::Row) {
+            total += rowText(splice.element).size();
+        } else if (withNewRows_) {
+            for (size_t g = splice.firstGroup; g < splice.lastGroup; ++g) {
+                total += newRowSize(g);
+            }
+        }
+    }
+    return total;
+}
+
+std::string SheetRewriter::rowText(uint32_t element)
+{
+    const std::vector<const Worksheet::Edit *> &edits = byElement_.at(element);
     const Worksheet::Row &row = sheet_.rows()[element];
     const auto &cells = sheet_.cells();
     std::unordered_map<uint32_t, const Worksheet::Edit *> replaced;
@@ -184,7 +369,6 @@ std::string PartWriter::rowText(uint32_t element, const std::vector<const Worksh
         auto found = replaced.find(i);
         if (found != replaced.end()) {
             addCell(*found->second, cell.style, &out);
-            replacedFormula_ = replacedFormula_ || (cell.flags & Worksheet::kHasFormula);
         } else {
             out.append(xml_.substr(cell.xmlBegin, cell.xmlEnd - cell.xmlBegin));
         }
@@ -201,119 +385,222 @@ std::string PartWriter::rowText(uint32_t element, const std::vector<const Worksh
     return out;
 }
 
-std::string PartWriter::newRowText(const std::vector<const Worksheet::Edit *> &edits)
+void SheetRewriter::appendNewRow(size_t group, std::string *out)
 {
-    std::string cells;
-    for (const Worksheet::Edit *edit : edits) {
-        addCell(*edit, 0, &cells);
+    const size_t begin = newRowStart_[group], end = newRowStart_[group + 1];
+    const size_t mark = out->size();
+    out->append("<").append(prefix_).append(kRowOpen);
+    appendNumber(edits_[newEdits_[begin]].row, out);
+    out->append("\">");
+    const size_t cellsAt = out->size();
+    for (size_t i = begin; i < end; ++i) {
+        addCell(edits_[newEdits_[i]], 0, out);
     }
-    if (cells.empty()) {
-        return cells;
+    if (out->size() == cellsAt) {
+        out->resize(mark); // a row of empty writes is no row at all
+        return;
     }
-    return "<" + prefix_ + "row r=\"" + std::to_string(edits.front()->row) + "\">" + cells + "</" + prefix_ +
-           "row>";
+    out->append("</").append(prefix_).append("row>");
 }
 
-void PartWriter::placeNewRows()
+void SheetRewriter::appendSplice(const Splice &splice, std::string *out)
 {
-    if (newRows_.empty()) {
-        return;
-    }
-    if (part_.dataSelfClosing) {
-        std::string rows;
-        for (const auto &[number, edits] : newRows_) {
-            rows += newRowText(edits);
-        }
-        replacements_.push_back({part_.dataBegin, part_.dataEnd,
-                                 "<" + prefix_ + "sheetData>" + rows + "</" + prefix_ + "sheetData>"});
-        return;
-    }
-    auto next = newRows_.begin();
-    for (const Worksheet::Row &row : sheet_.rows()) {
-        std::string rows;
-        for (; next != newRows_.end() && next->first < row.number; ++next) {
-            rows += newRowText(next->second);
-        }
-        if (!rows.empty()) {
-            replacements_.push_back({row.begin, row.begin, std::move(rows)});
-        }
-    }
-    std::string rows;
-    for (; next != newRows_.end(); ++next) {
-        rows += newRowText(next->second);
-    }
-    if (!rows.empty()) {
-        replacements_.push_back({part_.dataEnd, part_.dataEnd, std::move(rows)});
+    if (splice.kind == Splice::Text) {
+        out->append(splice.text);
+    } else {
+        out->append(rowText(splice.element));
     }
 }
 
-void PartWriter::updateDimension()
+void SheetRewriter::restart()
 {
-    if (!part_.hasDimension) {
-        return;
-    }
-    std::string_view ref = xml_.substr(part_.refBegin, part_.refEnd - part_.refBegin);
-    Bounds bounds;
-    if (!parseRange(ref, &bounds)) {
-        for (const Worksheet::Cell &cell : sheet_.cells()) {
-            bounds.add(cell.row, cell.column);
-        }
-    }
-    Bounds grown = bounds;
-    for (const Worksheet::Edit &edit : edits_) {
-        if (!edit.text->empty()) {
-            grown.add(edit.row, edit.column);
-        }
-    }
-    if (grown.empty()) {
-        return;
-    }
-    std::string text = grown.text();
-    if (bounds.empty() || text != bounds.text()) {
-        replacements_.push_back({part_.refBegin, part_.refEnd, text});
-    }
+    pos_ = 0;
+    splice_ = 0;
+    group_ = 0;
+    inGroups_ = false;
 }
 
-SheetRewrite PartWriter::run()
+bool SheetRewriter::next(std::string *out)
 {
+    out->clear();
+    while (out->size() < kStretch) {
+        if (inGroups_) {
+            const Splice &splice = splices_[splice_];
+            if (group_ < splice.lastGroup) {
+                appendNewRow(group_++, out);
+                continue;
+            }
+            inGroups_ = false;
+            pos_ = splice.end;
+            ++splice_;
+            continue;
+        }
+        const size_t until = splice_ < splices_.size() ? splices_[splice_].begin : xml_.size();
+        if (pos_ < until) {
+            const size_t n = std::min(until - pos_, kStretch - out->size());
+            out->append(xml_.substr(pos_, n));
+            pos_ += n;
+            continue;
+        }
+        if (splice_ == splices_.size()) {
+            break;
+        }
+        const Splice &splice = splices_[splice_];
+        if (splice.kind == Splice::NewRows) {
+            if (withNewRows_) {
+                inGroups_ = true;
+                group_ = splice.firstGroup;
+                continue;
+            }
+        } else {
+            appendSplice(splice, out);
+        }
+        pos_ = splice.end;
+        ++splice_;
+    }
+    return !out->empty();
+}
+
+bool SheetRewriter::check(std::string *why)
+{
+    withNewRows_ = false;
+    restart();
+    std::string document, piece;
+    while (next(&piece)) {
+        document += piece;
+    }
+    withNewRows_ = true;
+    restart();
+    return isWellFormed(document, why);
+}
+
+SheetRewrite rewriteWorksheetPart(const Worksheet &sheet, std::string_view partXml)
+{
+    SheetRewriter rewriter(sheet, partXml);
     SheetRewrite result;
-    edits_ = sheet_.edits();
-    if (edits_.empty()) {
-        result.xml = part_.xml;
-        return result;
+    result.replacedFormula = rewriter.replacedFormula();
+    std::string piece;
+    while (rewriter.next(&piece)) {
+        result.xml += piece;
     }
-    groupEdits();
-    for (const auto &[element, edits] : byElement_) {
-        const Worksheet::Row &row = sheet_.rows()[element];
-        replacements_.push_back({row.begin, row.end, rowText(element, edits)});
-    }
-    placeNewRows();
-    updateDimension();
-    std::stable_sort(replacements_.begin(), replacements_.end(),
-                     [](const Replacement &a, const Replacement &b) {
-                         return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
-                     });
-    size_t extra = 0;
-    for (const Replacement &r : replacements_) {
-        extra += r.text.size();
-    }
-    result.xml.reserve(xml_.size() + extra);
-    size_t pos = 0;
-    for (const Replacement &r : replacements_) {
-        result.xml.append(xml_.substr(pos, r.begin - pos));
-        result.xml.append(r.text);
-        pos = r.end;
-    }
-    result.xml.append(xml_.substr(pos));
-    result.replacedFormula = replacedFormula_;
     return result;
+}
+
+namespace
+{
+
+// What libzip reads the new part through: the rewriter's stretches, one after another.
+struct PartSource {
+    explicit PartSource(const Worksheet &sheet, std::string_view partXml) : rewriter(sheet, partXml)
+    {
+        zip_error_init(&error);
+    }
+    ~PartSource() { zip_error_fini(&error); }
+    SheetRewriter rewriter;
+    uint64_t size = 0; ///< what STAT announces, so the entry needs no ZIP64 sizes
+    uint64_t delivered = 0;
+    std::string stretch;
+    size_t offset = 0;
+    bool done = false;
+    time_t mtime = std::time(nullptr);
+    zip_error_t error;
+};
+
+zip_int64_t readPart(PartSource &source, void *data, zip_uint64_t length)
+{
+    zip_uint64_t copied = 0;
+    char *to = static_cast<char *>(data);
+    while (copied < length) {
+        if (source.offset == source.stretch.size()) {
+            if (source.done) {
+                break;
+            }
+            source.done = !source.rewriter.next(&source.stretch);
+            source.offset = 0;
+            continue;
+        }
+        const size_t n = std::min<size_t>(length - copied, source.stretch.size() - source.offset);
+        std::memcpy(to + copied, source.stretch.data() + source.offset, n);
+        source.offset += n;
+        copied += n;
+    }
+    source.delivered += copied;
+    if (source.done && copied == 0 && source.delivered != source.size) {
+        zip_error_set(&source.error, ZIP_ER_INCONS, 0); // never expected: the sizes are computed alike
+        return -1;
+    }
+    return static_cast<zip_int64_t>(copied);
+}
+
+zip_int64_t partCallback(void *state, void *data, zip_uint64_t length, zip_source_cmd_t command)
+{
+    PartSource &source = *static_cast<PartSource *>(state);
+    switch (command) {
+    case ZIP_SOURCE_OPEN:
+        source.rewriter.restart();
+        source.stretch.clear();
+        source.offset = 0;
+        source.done = false;
+        source.delivered = 0;
+        return 0;
+    case ZIP_SOURCE_READ:
+        return readPart(source, data, length);
+    case ZIP_SOURCE_CLOSE:
+        return 0;
+    case ZIP_SOURCE_STAT: {
+        zip_stat_t *st = static_cast<zip_stat_t *>(data);
+        zip_stat_init(st);
+        st->size = source.size;
+        st->mtime = source.mtime;
+        st->valid |= ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+        return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR:
+        return zip_error_to_data(&source.error, data, length);
+    case ZIP_SOURCE_FREE:
+        delete &source;
+        return 0;
+    case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+    default:
+        zip_error_set(&source.error, ZIP_ER_OPNOTSUPP, 0);
+        return -1;
+    }
 }
 
 } // namespace
 
-SheetRewrite rewriteWorksheetPart(const Worksheet &sheet)
+bool replaceSheetEntry(zip_t *archive, zip_int64_t index, const Worksheet &sheet, std::string_view partXml,
+                       bool *replacedFormula, std::string *detail)
 {
-    return PartWriter(sheet).run();
+    auto state = std::make_unique<PartSource>(sheet, partXml);
+    std::string why;
+    if (!state->rewriter.check(&why)) {
+        *detail = "the rewritten " + sheet.part()->name + " would not be well-formed (" + why + ")";
+        return false;
+    }
+    *replacedFormula = state->rewriter.replacedFormula();
+    state->size = state->rewriter.size();
+    zip_source_t *source = zip_source_function(archive, partCallback, state.get());
+    if (!source) {
+        *detail = std::string("cannot update the copy (") + zip_strerror(archive) + ")";
+        return false;
+    }
+    state.release(); // the source frees it
+    // libzip 1.7 drops the level when the method asked for is the entry's old
+    // one (deflate) and then deflates at level 9, ten times slower on sheet
+    // XML; asking for the default method, which is deflate, keeps level 6.
+    if (zip_file_replace(archive, static_cast<zip_uint64_t>(index), source, 0) != 0) {
+        zip_source_free(source);
+        *detail = std::string("cannot update the copy (") + zip_strerror(archive) + ")";
+        return false;
+    }
+    if (zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFAULT, 6) != 0) {
+        *detail = std::string("cannot update the copy (") + zip_strerror(archive) + ")";
+        return false;
+    }
+    return true;
 }
 
 } // namespace orvane

@@ -245,12 +245,8 @@ class StringsLoader
 
     bool readFrom(const ZipPackage &zip, const std::string &part)
     {
-        std::string xml;
-        if (!zip.read(part, &xml, &detail_, &why_)) {
-            return false;
-        }
-        why_ = ZipPackage::ReadError::Damaged;
-        return strings_->parse(xml, &detail_);
+        std::unique_ptr<PartStream> stream = zip.openPart(part, &detail_, &why_);
+        return stream && strings_->parse(stream.get(), &detail_, &why_);
     }
 
     std::string path_;
@@ -261,15 +257,48 @@ class StringsLoader
     ZipPackage::ReadError why_ = ZipPackage::ReadError::Damaged;
 };
 
+// The sheet part as the file open on `fd` holds it, for a save: the open
+// kept only the part's spans, which fit the bytes it parsed and no others.
+bool readPartForSave(int fd, const std::string &part, unsigned long long size, unsigned long crc,
+                     std::string *xml, std::string *detail)
+{
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0 || ::lseek(own, 0, SEEK_SET) != 0) {
+        *detail = std::string("cannot read the workbook again (") + std::strerror(errno) + ")";
+        if (own >= 0)
+            ::close(own);
+        return false;
+    }
+    ZipPackage::OpenError error = ZipPackage::OpenError::None;
+    std::unique_ptr<ZipPackage> zip = ZipPackage::openDescriptor(own, &error, detail);
+    if (!zip) {
+        *detail = "cannot read the workbook again (" + *detail + ")";
+        return false;
+    }
+    unsigned long long nowSize = 0;
+    unsigned long nowCrc = 0;
+    if (!zip->entryChecksum(part, &nowSize, &nowCrc) || nowSize != size || nowCrc != crc) {
+        *detail = "the part " + part + " is no longer the one that was opened";
+        return false;
+    }
+    return zip->read(part, xml, detail);
+}
+
 } // namespace
 
 struct Workbook::XlsxParts {
     std::string sheetPart;
+    unsigned long long sheetSize = 0; ///< what the sheet part's entry declared when it was parsed
+    unsigned long sheetCrc = 0;
     std::string calcChainPart; ///< empty when the workbook has none
     std::string workbookRelsPart;
 };
 
-Workbook::~Workbook() = default;
+Workbook::~Workbook()
+{
+    if (originalFd_ >= 0)
+        ::close(originalFd_);
+}
 
 std::unique_ptr<Workbook> Workbook::open(const std::string &path, WorkbookError *error)
 {
@@ -472,26 +501,24 @@ bool Workbook::openXlsx(WorkbookError *error)
     input.strings = strings;
     input.styles = &styles;
     input.date1904 = is1904;
+    // The part is parsed as it inflates and not kept: a save reads it again.
     std::unique_ptr<Worksheet> sheet;
-    if (zip->read(parts_->sheetPart, &input.xml, &detail, &why)) {
-        why = ZipPackage::ReadError::Damaged;
-        sheet = parseWorksheetPart(std::move(input), &detail);
+    if (std::unique_ptr<PartStream> stream = zip->openPart(parts_->sheetPart, &detail, &why)) {
+        sheet = parseWorksheetStream(std::move(input), stream.get(), &detail, &why);
     }
     if (!loader.finish(&detail, &why) || !sheet) {
         return failRead(error, why, path_, detail);
     }
+    zip->entryChecksum(parts_->sheetPart, &parts_->sheetSize, &parts_->sheetCrc);
     sheet_ = std::move(sheet);
     return true;
 }
 
-bool Workbook::writePackage(const std::string &tempPath, std::string *detail)
+bool Workbook::writePackage(const std::string &tempPath, int originalFd, std::string *detail)
 {
-    SheetRewrite rewrite = rewriteWorksheetPart(*sheet_);
-    // A part that does not parse would leave a workbook no program can open:
-    // such a save is refused and the file stays as it was.
-    std::string why;
-    if (!isWellFormed(rewrite.xml, &why)) {
-        *detail = "the rewritten " + parts_->sheetPart + " would not be well-formed (" + why + ")";
+    // Lives until zip_close, which deflates the new part from it.
+    std::string partXml;
+    if (!readPartForSave(originalFd, parts_->sheetPart, parts_->sheetSize, parts_->sheetCrc, &partXml, detail)) {
         return false;
     }
     int code = 0;
@@ -506,16 +533,20 @@ bool Workbook::writePackage(const std::string &tempPath, std::string *detail)
     // Buffers handed to libzip must live until zip_close has written them.
     std::string contentTypes, workbookRels;
     zip_int64_t sheetIndex = zip_name_locate(archive, parts_->sheetPart.c_str(), 0);
-    // libzip 1.7 drops the level when the method asked for is the entry's old
-    // one (deflate) and then deflates at level 9, ten times slower on sheet
-    // XML; asking for the default method, which is deflate, keeps level 6.
-    bool ok =
-        sheetIndex >= 0 && replaceEntry(archive, sheetIndex, rewrite.xml) &&
-        zip_set_file_compression(archive, static_cast<zip_uint64_t>(sheetIndex), ZIP_CM_DEFAULT, 6) == 0;
+    // The new part is generated while zip_close deflates it. A part that does
+    // not parse would leave a workbook no program can open: such a save is
+    // refused and the file stays as it was.
+    bool replacedFormula = false;
+    if (sheetIndex >= 0 &&
+        !replaceSheetEntry(archive, sheetIndex, *sheet_, partXml, &replacedFormula, detail)) {
+        zip_discard(archive);
+        return false;
+    }
+    bool ok = sheetIndex >= 0;
     zip_int64_t chainIndex = parts_->calcChainPart.empty()
                                  ? -1
                                  : zip_name_locate(archive, parts_->calcChainPart.c_str(), ZIP_FL_NOCASE);
-    if (ok && rewrite.replacedFormula && chainIndex >= 0) {
+    if (ok && replacedFormula && chainIndex >= 0) {
         // The chain lists formula cells; one that no longer is makes Excel repair the file.
         ok = zip_delete(archive, static_cast<zip_uint64_t>(chainIndex)) == 0;
         std::string original, changed;
@@ -575,22 +606,37 @@ bool Workbook::save(WorkbookError *error)
         // Replacing the file would make a write-protected workbook writable behind its owner's back.
         return fail(error, WorkbookStatus::SaveFailed, path_, "the file is write-protected");
     }
+    // The first save reads the sheet part from the file as it was opened
+    // (the identity says it still is) and keeps that version open, since the
+    // sheet's spans fit only its part.
+    const int originalFd = originalFd_ >= 0 ? originalFd_ : ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+    if (originalFd < 0) {
+        return fail(error, WorkbookStatus::SaveFailed, path_, std::strerror(errno));
+    }
+    auto release = [&] {
+        if (originalFd != originalFd_)
+            ::close(originalFd);
+    };
     std::string tempPath, detail;
     if (!copyToSiblingTemp(target, &tempPath, &detail)) {
+        release();
         return fail(error, WorkbookStatus::SaveFailed, path_, detail);
     }
     struct stat st;
-    if (!writePackage(tempPath, &detail) || ::stat(target.c_str(), &st) != 0 ||
+    if (!writePackage(tempPath, originalFd, &detail) || ::stat(target.c_str(), &st) != 0 ||
         ::chmod(tempPath.c_str(), st.st_mode & 07777) != 0) {
         if (detail.empty()) {
             detail = std::strerror(errno);
         }
         ::unlink(tempPath.c_str());
+        release();
         return fail(error, WorkbookStatus::SaveFailed, path_, detail);
     }
     if (!commitSiblingTemp(tempPath, target, &detail)) {
+        release();
         return fail(error, WorkbookStatus::SaveFailed, path_, detail);
     }
+    originalFd_ = originalFd;
     fileIdentityOf(target, &identity_);
     return true;
 }

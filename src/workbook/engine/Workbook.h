@@ -6,7 +6,8 @@
 // file (told by a .csv name); loads the sheet its window shows, and saves
 // written cells back into an .xlsx file in place.
 //
-// Open reads only what the active sheet needs and keeps no file handle. Save
+// Open reads only what the active sheet needs and keeps no file handle (a
+// save keeps one on the version it started from, for the next save). Save
 // rewrites the active sheet's part alone (and, when a formula cell was
 // overwritten, drops the calculation chain, which Excel rebuilds); every
 // other entry of the package is copied as stored. The new file is made
@@ -87,7 +88,7 @@ class Workbook
     WorkbookStatus openCsv(std::string *detail);
     /// What a read-only format is called in the refusal to save it; empty for .xls.
     std::string readOnlyKind() const;
-    bool writePackage(const std::string &tempPath, std::string *detail);
+    bool writePackage(const std::string &tempPath, int originalFd, std::string *detail);
 
     std::string path_;
     Format format_ = Format::Xlsx;
@@ -96,6 +97,9 @@ class Workbook
     std::unique_ptr<Worksheet> sheet_;
     std::unique_ptr<XlsxParts> parts_;
     FileIdentity identity_; ///< the version of the file this workbook was read from
+    /// After a save, the version of the file the sheet was read from: the
+    /// sheet's spans fit its part and no other, so later saves rewrite it.
+    int originalFd_ = -1;
 };
 
 } // namespace orvane

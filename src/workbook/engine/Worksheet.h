@@ -1,9 +1,10 @@
 #pragma once
 // One worksheet of an opened workbook, held compactly in memory: the cells
 // as fixed-size records in the order the file lists them, their texts in
-// shared buffers, and for an .xlsx sheet the part's XML itself with the byte
-// span of every row and cell, so that saving can copy what was not written
-// verbatim. Written cells are kept apart until the workbook is saved.
+// shared buffers, and for an .xlsx sheet the byte span in the part's XML of
+// every row and cell, so that saving, which reads the part again, can copy
+// what was not written verbatim. Written cells are kept apart until the
+// workbook is saved.
 //
 // Rows and columns are 1-based as in Excel. Reads and Find never fail: a cell
 // outside the sheet is empty. Find answers from a per-column index of folded
@@ -74,10 +75,10 @@ class Worksheet
         bool selfClosing = false;
     };
 
-    /// Where the rows live in an .xlsx sheet part, for rewriting it.
+    /// Where the rows live in an .xlsx sheet part, for rewriting it. The
+    /// part's XML is not kept: whoever rewrites it reads it again.
     struct Part {
         std::string name;
-        std::string xml;
         std::string prefix;   ///< namespace prefix of the sheet's elements ("x:" or "")
         size_t dataBegin = 0; ///< content of <sheetData>: [dataBegin, dataEnd)
         size_t dataEnd = 0;

@@ -1,5 +1,6 @@
 #include "workbook/engine/XmlReader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -101,17 +102,92 @@ size_t utf8At(std::string_view s, size_t i, unsigned long *cp)
 XmlReader::XmlReader(std::string_view document) : doc_(document)
 {
     attributes_.reserve(8);
-    open_.reserve(16);
+    openStarts_.reserve(16);
+}
+
+XmlReader::XmlReader(XmlSource *source, size_t chunk) : source_(source), chunk_(std::max<size_t>(chunk, 64))
+{
+    attributes_.reserve(8);
+    openStarts_.reserve(16);
+    buffer_.resize(chunk_);
+    doc_ = std::string_view(buffer_.data(), 0);
 }
 
 XmlReader::Token XmlReader::fail(const char *why)
 {
     if (token_ != Malformed) {
-        errorOffset_ = pos_;
+        errorOffset_ = base_ + pos_;
         error_ = why;
     }
     token_ = Malformed;
     return token_;
+}
+
+XmlReader::Token XmlReader::starve()
+{
+    starved_ = true;
+    return Malformed;
+}
+
+void XmlReader::pushOpen(std::string_view name)
+{
+    openStarts_.push_back(static_cast<uint32_t>(openNames_.size()));
+    openNames_.append(name);
+}
+
+void XmlReader::popOpen()
+{
+    openNames_.resize(openStarts_.back());
+    openStarts_.pop_back();
+}
+
+std::string_view XmlReader::topOpen() const
+{
+    return std::string_view(openNames_).substr(openStarts_.back());
+}
+
+bool XmlReader::refill()
+{
+    if (!more()) {
+        return false;
+    }
+    const size_t keep = begin_;
+    const size_t kept = doc_.size() - keep;
+    const char *oldData = doc_.data();
+    const char *oldKeep = oldData + keep, *oldEnd = oldData + doc_.size();
+    if (kept > buffer_.size() / 2) {
+        // A token over half the buffer: the buffer grows, doubling so that a
+        // long token costs a linear number of copies.
+        std::string larger(std::max(buffer_.size() * 2, kept + chunk_), '\0');
+        std::memcpy(larger.data(), oldKeep, kept);
+        buffer_.swap(larger);
+    } else if (keep > 0) {
+        std::memmove(buffer_.data(), oldKeep, kept);
+    }
+    char *data = buffer_.data();
+    auto rebase = [&](std::string_view &view) {
+        if (view.data() >= oldKeep && view.data() + view.size() <= oldEnd) {
+            view = std::string_view(data + (view.data() - oldKeep), view.size());
+        } else {
+            view = std::string_view();
+        }
+    };
+    rebase(name_);
+    rebase(text_);
+    for (Attribute &a : attributes_) {
+        rebase(a.local);
+        rebase(a.value);
+    }
+    base_ += keep;
+    pos_ -= keep;
+    begin_ = 0;
+    const long long n = source_->read(data + kept, buffer_.size() - kept);
+    if (n <= 0) {
+        sourceDone_ = true;
+        sourceFailed_ = n < 0;
+    }
+    doc_ = std::string_view(data, kept + static_cast<size_t>(std::max(n, 0ll)));
+    return n > 0;
 }
 
 std::string_view XmlReader::localName() const
@@ -128,13 +204,29 @@ std::string_view XmlReader::prefix() const
 
 XmlReader::Token XmlReader::next()
 {
+    for (;;) {
+        const Token t = step();
+        if (!starved_) {
+            return t;
+        }
+        // The token ran past the buffer: read it again, whole, after a refill.
+        starved_ = false;
+        pos_ = begin_;
+        if (!refill() && sourceFailed_) {
+            return fail("the document cannot be read to its end");
+        }
+    }
+}
+
+XmlReader::Token XmlReader::step()
+{
     if (token_ == Malformed || token_ == EndOfDocument) {
         return token_;
     }
     if (pendingEnd_) {
         pendingEnd_ = false;
         begin_ = pos_;
-        open_.pop_back();
+        popOpen();
         token_ = EndElement;
         return token_;
     }
@@ -142,7 +234,10 @@ XmlReader::Token XmlReader::next()
     cdata_ = false;
     begin_ = pos_;
     if (pos_ >= doc_.size()) {
-        if (!open_.empty()) {
+        if (more()) {
+            return starve();
+        }
+        if (!openStarts_.empty()) {
             return fail("the document ends inside an element");
         }
         if (!seenRoot_) {
@@ -161,10 +256,13 @@ XmlReader::Token XmlReader::readText()
 {
     const char *start = doc_.data() + pos_;
     const void *lt = std::memchr(start, '<', doc_.size() - pos_);
+    if (!lt && more()) {
+        return starve();
+    }
     size_t stop = lt ? static_cast<size_t>(static_cast<const char *>(lt) - doc_.data()) : doc_.size();
     text_ = doc_.substr(pos_, stop - pos_);
     pos_ = stop;
-    if (open_.empty() && !allSpace(text_)) {
+    if (openStarts_.empty() && !allSpace(text_)) {
         return fail("text outside the root element");
     }
     token_ = Text;
@@ -184,31 +282,35 @@ bool XmlReader::skipUntil(std::string_view terminator)
 XmlReader::Token XmlReader::readMarkup()
 {
     std::string_view rest = doc_.substr(pos_);
+    // Enough of the markup to tell its kind ("<![CDATA[" is the longest).
+    if (rest.size() < 9 && more()) {
+        return starve();
+    }
     if (rest.size() >= 2 && rest[1] == '/') {
         return readEndTag();
     }
     if (rest.size() >= 2 && rest[1] == '?') {
         pos_ += 2;
         if (!skipUntil("?>")) {
-            return fail("unterminated processing instruction");
+            return more() ? starve() : fail("unterminated processing instruction");
         }
         return next();
     }
     if (rest.starts_with("<!--")) {
         pos_ += 4;
         if (!skipUntil("-->")) {
-            return fail("unterminated comment");
+            return more() ? starve() : fail("unterminated comment");
         }
         return next();
     }
     if (rest.starts_with("<![CDATA[")) {
-        if (open_.empty()) {
+        if (openStarts_.empty()) {
             return fail("CDATA outside the root element");
         }
         size_t start = pos_ + 9;
         pos_ = start;
         if (!skipUntil("]]>")) {
-            return fail("unterminated CDATA section");
+            return more() ? starve() : fail("unterminated CDATA section");
         }
         text_ = doc_.substr(start, pos_ - 3 - start);
         cdata_ = true;
@@ -223,7 +325,7 @@ XmlReader::Token XmlReader::readMarkup()
 
 XmlReader::Token XmlReader::readStartTag()
 {
-    if (open_.empty() && seenRoot_) {
+    if (openStarts_.empty() && seenRoot_) {
         return fail("a second root element");
     }
     size_t i = pos_ + 1;
@@ -231,6 +333,9 @@ XmlReader::Token XmlReader::readStartTag()
     size_t nameStart = i;
     while (i < n && !isNameEnd(doc_[i])) {
         ++i;
+    }
+    if (i >= n && more()) {
+        return starve();
     }
     if (i == nameStart || i >= n) {
         return fail("malformed start tag");
@@ -243,7 +348,7 @@ XmlReader::Token XmlReader::readStartTag()
             ++i;
         }
         if (i >= n) {
-            return fail("unterminated start tag");
+            return more() ? starve() : fail("unterminated start tag");
         }
         char c = doc_[i];
         if (c == '>') {
@@ -251,6 +356,9 @@ XmlReader::Token XmlReader::readStartTag()
             break;
         }
         if (c == '/') {
+            if (i + 1 >= n && more()) {
+                return starve();
+            }
             if (i + 1 >= n || doc_[i + 1] != '>') {
                 return fail("malformed empty-element tag");
             }
@@ -277,6 +385,9 @@ XmlReader::Token XmlReader::readStartTag()
         while (i < n && isSpace(doc_[i])) {
             ++i;
         }
+        if (i >= n && more()) {
+            return starve();
+        }
         if (attrName.empty() || i >= n || doc_[i] != '=') {
             return fail("malformed attribute");
         }
@@ -284,21 +395,24 @@ XmlReader::Token XmlReader::readStartTag()
         while (i < n && isSpace(doc_[i])) {
             ++i;
         }
+        if (i >= n && more()) {
+            return starve();
+        }
         if (i >= n || (doc_[i] != '"' && doc_[i] != '\'')) {
             return fail("attribute value without quotes");
         }
         char quote = doc_[i++];
         const void *close = std::memchr(doc_.data() + i, quote, n - i);
         if (!close) {
-            return fail("unterminated attribute value");
+            return more() ? starve() : fail("unterminated attribute value");
         }
         size_t valueEnd = static_cast<size_t>(static_cast<const char *>(close) - doc_.data());
-        attributes_.push_back({local, doc_.substr(i, valueEnd - i), spaceBegin});
+        attributes_.push_back({local, doc_.substr(i, valueEnd - i), base_ + spaceBegin});
         i = valueEnd + 1;
     }
     pos_ = i;
     seenRoot_ = true;
-    open_.push_back(name_);
+    pushOpen(name_);
     pendingEnd_ = selfClosing_;
     token_ = StartElement;
     return token_;
@@ -316,13 +430,16 @@ XmlReader::Token XmlReader::readEndTag()
     while (i < n && isSpace(doc_[i])) {
         ++i;
     }
+    if (i >= n && more()) {
+        return starve();
+    }
     if (i >= n || doc_[i] != '>') {
         return fail("malformed end tag");
     }
-    if (open_.empty() || open_.back() != endName) {
+    if (openStarts_.empty() || topOpen() != endName) {
         return fail("end tag does not match the open element");
     }
-    open_.pop_back();
+    popOpen();
     name_ = endName;
     pos_ = i + 1;
     token_ = EndElement;
@@ -340,7 +457,7 @@ bool XmlReader::attributeOffset(std::string_view localName, std::string_view *ra
     for (const Attribute &a : attributes_) {
         if (a.local == localName && !localName.empty()) {
             *raw = a.value;
-            *offset = static_cast<size_t>(a.value.data() - doc_.data());
+            *offset = base_ + static_cast<size_t>(a.value.data() - doc_.data());
             return true;
         }
     }
@@ -352,8 +469,8 @@ bool XmlReader::attributeSpan(std::string_view localName, size_t *begin, size_t 
     for (const Attribute &a : attributes_) {
         if (a.local == localName && !localName.empty()) {
             *begin = a.spaceBegin;
-            *end =
-                static_cast<size_t>(a.value.data() - doc_.data()) + a.value.size() + 1; // the closing quote
+            *end = base_ + static_cast<size_t>(a.value.data() - doc_.data()) + a.value.size() +
+                   1; // the closing quote
             return true;
         }
     }
@@ -400,11 +517,16 @@ bool XmlReader::readTextOnly(std::string_view *raw)
         return next() == EndElement;
     }
     const void *lt = std::memchr(doc_.data() + pos_, '<', doc_.size() - pos_);
-    if (!lt) {
-        return false;
-    }
-    size_t at = static_cast<size_t>(static_cast<const char *>(lt) - doc_.data());
+    size_t at = lt ? static_cast<size_t>(static_cast<const char *>(lt) - doc_.data()) : doc_.size();
     size_t close = at + 2 + name_.size();
+    while (close >= doc_.size() && more()) {
+        // The text or its end tag runs past the buffer: refill (keeping this
+        // element's start tag) and look again.
+        refill();
+        lt = std::memchr(doc_.data() + pos_, '<', doc_.size() - pos_);
+        at = lt ? static_cast<size_t>(static_cast<const char *>(lt) - doc_.data()) : doc_.size();
+        close = at + 2 + name_.size();
+    }
     if (close >= doc_.size() || doc_[at + 1] != '/' || doc_[close] != '>' ||
         doc_.compare(at + 2, name_.size(), name_) != 0) {
         return false;
@@ -412,7 +534,7 @@ bool XmlReader::readTextOnly(std::string_view *raw)
     *raw = doc_.substr(pos_, at - pos_);
     begin_ = at;
     pos_ = close + 1;
-    open_.pop_back();
+    popOpen();
     token_ = EndElement;
     return true;
 }

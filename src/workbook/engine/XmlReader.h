@@ -8,8 +8,14 @@
 // refuses document type declarations, so no input can make it reach outside
 // the buffer or grow without bound. The buffer must outlive the reader and
 // every view it hands out.
+//
+// A reader can also pull its document from an XmlSource a chunk at a time,
+// holding only the current token and what follows it in its buffer: offsets
+// stay those of the whole document, but views (names, attribute values,
+// texts) are then valid only until the reader moves on.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,12 +23,28 @@
 namespace orvane
 {
 
+/// Where a streamed XmlReader takes its document from, front to back.
+class XmlSource
+{
+  public:
+    virtual ~XmlSource() = default;
+    /// Copies up to `room` (never 0) further bytes of the document to `into`:
+    /// the count, 0 at the document's end, -1 when it cannot be read.
+    virtual long long read(char *into, size_t room) = 0;
+};
+
 class XmlReader
 {
   public:
     enum Token { StartElement, EndElement, Text, EndOfDocument, Malformed };
 
     explicit XmlReader(std::string_view document);
+    /// A reader that pulls `source` in chunks of `chunk` bytes; its buffer
+    /// grows beyond that only for a single token longer than a chunk.
+    explicit XmlReader(XmlSource *source, size_t chunk = kDefaultChunk);
+    static constexpr size_t kDefaultChunk = 256 * 1024;
+    /// True when the source failed to give its data (the reader then reads as Malformed).
+    bool sourceFailed() const { return sourceFailed_; }
 
     /// Advances to the next token and returns it. A self-closing element is
     /// reported as a StartElement followed by an EndElement of zero length.
@@ -56,11 +78,11 @@ class XmlReader
     bool attributeSpan(std::string_view localName, size_t *begin, size_t *end) const;
 
     /// Offsets of the current token in the document: [begin, end).
-    size_t begin() const { return begin_; }
-    size_t end() const { return pos_; }
+    size_t begin() const { return base_ + begin_; }
+    size_t end() const { return base_ + pos_; }
     /// Number of elements open after the current token (the root's children are at depth 1
     /// while the root's StartElement has depth 0 before it and 1 after).
-    int depth() const { return static_cast<int>(open_.size()); }
+    int depth() const { return static_cast<int>(openStarts_.size()); }
 
     /// After a StartElement: moves to its matching EndElement. False if the document is malformed.
     bool skipElement();
@@ -84,6 +106,19 @@ class XmlReader
     };
 
     Token fail(const char *why);
+    /// Gives up on the token being read because the buffer ended before it
+    /// did; next() then refills and reads it again.
+    Token starve();
+    /// True while the source may give more than the buffer holds.
+    bool more() const { return source_ && !sourceDone_; }
+    /// Keeps the buffer from the current token's start on, pulls the next
+    /// chunk behind it and moves the current token's views along; false at
+    /// the source's end or failure.
+    bool refill();
+    Token step();
+    void pushOpen(std::string_view name);
+    void popOpen();
+    std::string_view topOpen() const;
     Token readMarkup();
     Token readStartTag();
     Token readEndTag();
@@ -101,7 +136,17 @@ class XmlReader
     bool pendingEnd_ = false;
     bool seenRoot_ = false;
     std::vector<Attribute> attributes_;
-    std::vector<std::string_view> open_;
+    /// The open elements' names, end to end, and where each begins: owned,
+    /// since a streamed buffer drops the tags they came from.
+    std::string openNames_;
+    std::vector<uint32_t> openStarts_;
+    XmlSource *source_ = nullptr;
+    std::string buffer_; ///< a streamed reader's window on the document
+    size_t chunk_ = 0;
+    size_t base_ = 0; ///< document offset of doc_[0]
+    bool sourceDone_ = false;
+    bool sourceFailed_ = false;
+    bool starved_ = false;
     size_t errorOffset_ = 0;
     std::string error_;
 };

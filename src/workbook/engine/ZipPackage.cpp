@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zip.h>
 
 namespace orvane
@@ -39,6 +41,25 @@ std::unique_ptr<ZipPackage> ZipPackage::open(const std::string &path, OpenError 
         *error = OpenError::Damaged;
         break;
     }
+    return nullptr;
+}
+
+std::unique_ptr<ZipPackage> ZipPackage::openDescriptor(int fd, OpenError *error, std::string *detail)
+{
+    struct stat st;
+    const unsigned long long bytes = ::fstat(fd, &st) == 0 ? static_cast<unsigned long long>(st.st_size) : 0;
+    int code = 0;
+    zip_t *archive = zip_fdopen(fd, 0, &code);
+    if (archive) {
+        *error = OpenError::None;
+        return std::unique_ptr<ZipPackage>(new ZipPackage(archive, bytes));
+    }
+    ::close(fd);
+    zip_error_t ze;
+    zip_error_init_with_code(&ze, code);
+    *detail = zip_error_strerror(&ze);
+    zip_error_fini(&ze);
+    *error = code == ZIP_ER_NOZIP ? OpenError::NotZip : OpenError::Damaged;
     return nullptr;
 }
 
@@ -170,7 +191,70 @@ bool inflateEntry(zip_file *file, unsigned long long limit, std::string *out, st
     }
 }
 
-bool ZipPackage::read(std::string_view name, std::string *out, std::string *detail, ReadError *why) const
+PartStream::PartStream(zip_file *file, std::string name, unsigned long long declared,
+                       unsigned long long compressed, unsigned long long limit, unsigned long long hint)
+    : file_(file), name_(std::move(name)), declared_(declared), compressed_(compressed), limit_(limit),
+      sizeHint_(hint)
+{
+}
+
+PartStream::~PartStream()
+{
+    zip_fclose(file_);
+}
+
+long long PartStream::failWith(ZipPackage::ReadError why, const std::string &predicate)
+{
+    state_ = State::Failed;
+    why_ = why;
+    detail_ = "the part " + name_ + " " + predicate;
+    return -1;
+}
+
+long long PartStream::read(char *into, size_t room)
+{
+    if (state_ != State::Reading)
+        return state_ == State::Ended ? 0 : -1;
+    const zip_int64_t n = room == 0 ? 0 : zip_fread(file_, into, room);
+    if (n < 0) {
+        zip_error_t *ze = zip_file_get_error(file_);
+        return failWith(ZipPackage::ReadError::Damaged,
+                        "cannot be inflated (" +
+                            std::string(zip_error_code_zip(ze) == ZIP_ER_OK ? "damaged compressed data"
+                                                                            : zip_error_strerror(ze)) +
+                            ")");
+    }
+    inflated_ += static_cast<unsigned long long>(n);
+    if (inflated_ > limit_) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        st.comp_size = compressed_;
+        return failWith(ZipPackage::ReadError::OverBound, overBoundText(st, limit_));
+    }
+    if (n == 0 && room > 0) {
+        if (inflated_ != declared_) {
+            return failWith(ZipPackage::ReadError::Damaged, "inflates to " + std::to_string(inflated_) +
+                                                                " bytes where the package declares " +
+                                                                std::to_string(declared_));
+        }
+        state_ = State::Ended;
+    }
+    return n;
+}
+
+bool PartStream::drain()
+{
+    constexpr size_t kChunk = 256 * 1024;
+    std::unique_ptr<char[]> scratch(new char[kChunk]);
+    for (;;) {
+        const long long n = read(scratch.get(), kChunk);
+        if (n <= 0)
+            return n == 0;
+    }
+}
+
+std::unique_ptr<PartStream> ZipPackage::openPart(std::string_view name, std::string *detail,
+                                                 ReadError *why) const
 {
     ReadError ignored;
     if (!why)
@@ -179,42 +263,78 @@ bool ZipPackage::read(std::string_view name, std::string *out, std::string *deta
     long long index = locate(name);
     if (index < 0) {
         *detail = "the part " + std::string(name) + " is missing";
-        return false;
+        return nullptr;
     }
     zip_stat_t st;
     zip_stat_init(&st);
     if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
         !(st.valid & ZIP_STAT_SIZE)) {
         *detail = "the entry of " + std::string(name) + " cannot be read";
-        return false;
+        return nullptr;
     }
     zip_file_t *file = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
     if (!file) {
         *detail = std::string(name) + ": " + zip_strerror(archive_);
-        return false;
+        return nullptr;
     }
     const unsigned long long compressed = compressedSize(st);
     const unsigned long long limit = inflateBound(compressed);
-    std::string error;
-    bool overLimit = false;
-    bool ok = inflateEntry(file, limit, out, &error, std::min(limit, plausibleSize(st, compressed)), &overLimit);
-    zip_fclose(file);
-    if (overLimit) {
-        *why = ReadError::OverBound;
-        error = overBoundText(st, limit);
-    }
-    if (ok && out->size() != st.size) {
-        error = "inflates to " + std::to_string(out->size()) + " bytes where the package declares " +
-                std::to_string(st.size);
-        ok = false;
-    }
-    if (!ok) {
-        *detail = "the part " + std::string(name) + " " + error;
-        out->clear();
+    *why = ReadError::None;
+    return std::unique_ptr<PartStream>(new PartStream(file, std::string(name), st.size, st.comp_size, limit,
+                                                      std::min(limit, plausibleSize(st, compressed))));
+}
+
+bool ZipPackage::entryChecksum(std::string_view name, unsigned long long *size, unsigned long *crc) const
+{
+    long long index = locate(name);
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (index < 0 || zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
+        !(st.valid & ZIP_STAT_SIZE) || !(st.valid & ZIP_STAT_CRC)) {
         return false;
     }
-    *why = ReadError::None;
+    *size = st.size;
+    *crc = st.crc;
     return true;
+}
+
+bool ZipPackage::read(std::string_view name, std::string *out, std::string *detail, ReadError *why) const
+{
+    ReadError ignored;
+    if (!why)
+        why = &ignored;
+    out->clear();
+    std::unique_ptr<PartStream> stream = openPart(name, detail, why);
+    if (!stream) {
+        return false;
+    }
+    // Reserved once when the hint is right (+1 to see the end without a
+    // regrowth); pages are touched only as data inflates into them, a chunk at
+    // a time, so a hint that lies costs address space, not memory.
+    constexpr size_t kChunk = 256 * 1024;
+    out->reserve(static_cast<size_t>(stream->sizeHint() + 1));
+    preferLargePages(out->data(), out->capacity());
+    size_t filled = 0;
+    for (;;) {
+        // Within the reservation while it lasts; past it the string doubles.
+        const size_t room = out->capacity() - filled;
+        const size_t want = room > 0 ? std::min(room, kChunk) : kChunk;
+        out->resize(filled + want);
+        const long long n = stream->read(out->data() + filled, want);
+        if (n < 0) {
+            out->clear();
+            out->shrink_to_fit();
+            *detail = stream->detail();
+            *why = stream->error();
+            return false;
+        }
+        filled += static_cast<size_t>(n);
+        if (n == 0) {
+            out->resize(filled);
+            *why = ReadError::None;
+            return true;
+        }
+    }
 }
 
 } // namespace orvane

@@ -16,6 +16,8 @@ struct zip_file;
 namespace orvane
 {
 
+class PartStream;
+
 class ZipPackage
 {
   public:
@@ -42,6 +44,9 @@ class ZipPackage
     /// Opens the archive at `path` read-only. On failure returns null and sets
     /// `error` (never None) and `detail` to a short English explanation.
     static std::unique_ptr<ZipPackage> open(const std::string &path, OpenError *error, std::string *detail);
+    /// Same for the file open on `fd`, which the package then owns and closes
+    /// (also on failure).
+    static std::unique_ptr<ZipPackage> openDescriptor(int fd, OpenError *error, std::string *detail);
     ~ZipPackage();
     ZipPackage(const ZipPackage &) = delete;
     ZipPackage &operator=(const ZipPackage &) = delete;
@@ -55,6 +60,14 @@ class ZipPackage
     /// Memory follows the data inflated: the declared size is trusted for the
     /// first allocation only as far as the compressed data could inflate to it.
     bool read(std::string_view name, std::string *out, std::string *detail, ReadError *why = nullptr) const;
+    /// Opens part `name` to be read front to back in chunks under the same
+    /// bound and checks as read(). Null with `detail` and `why` set when the
+    /// part is missing or its entry cannot be opened. The stream must not
+    /// outlive this package.
+    std::unique_ptr<PartStream> openPart(std::string_view name, std::string *detail,
+                                         ReadError *why = nullptr) const;
+    /// The size and CRC-32 that the entry of part `name` declares; false when it is missing.
+    bool entryChecksum(std::string_view name, unsigned long long *size, unsigned long *crc) const;
     /// The inflated size that the entry of part `name` declares (untrusted: a
     /// hint, never an allocation size); 0 when it is missing.
     unsigned long long size(std::string_view name) const;
@@ -69,6 +82,52 @@ class ZipPackage
 
     zip *archive_;
     unsigned long long fileSize_; ///< bytes of the package file: no part's data is larger
+};
+
+/// One part of a package being inflated a chunk at a time, so that a large
+/// part can be parsed as it inflates without being held whole.
+class PartStream
+{
+  public:
+    ~PartStream();
+    PartStream(const PartStream &) = delete;
+    PartStream &operator=(const PartStream &) = delete;
+
+    /// Inflates up to `room` bytes of the part into `into`: the count, 0 once
+    /// the whole part has inflated and matched its CRC and declared size, -1
+    /// (error() and detail() set) when it fails to inflate, goes over
+    /// ZipPackage::inflateBound() or differs from its entry. Repeats once ended.
+    long long read(char *into, size_t room);
+    /// Inflates and discards the rest of the part; true when it ends soundly.
+    /// Says, after a parse of the part failed, whether the data itself was bad.
+    bool drain();
+    /// What the part's entry declares it inflates to, capped by what its
+    /// compressed data and the bound allow: a hint for reservations.
+    unsigned long long sizeHint() const { return sizeHint_; }
+    /// Bytes inflated so far.
+    unsigned long long inflated() const { return inflated_; }
+    bool failed() const { return state_ == State::Failed; }
+    ZipPackage::ReadError error() const { return why_; }
+    /// "the part NAME ..." as ZipPackage::read() words the same failure.
+    const std::string &detail() const { return detail_; }
+
+  private:
+    friend class ZipPackage;
+    enum class State { Reading, Ended, Failed };
+    PartStream(zip_file *file, std::string name, unsigned long long declared, unsigned long long compressed,
+               unsigned long long limit, unsigned long long hint);
+    long long failWith(ZipPackage::ReadError why, const std::string &predicate);
+
+    zip_file *file_;
+    std::string name_;
+    unsigned long long declared_;
+    unsigned long long compressed_;
+    unsigned long long limit_;
+    unsigned long long sizeHint_;
+    unsigned long long inflated_ = 0;
+    State state_ = State::Reading;
+    ZipPackage::ReadError why_ = ZipPackage::ReadError::None;
+    std::string detail_;
 };
 
 /// Inflates the open entry `file` into `out`, allocating min(`sizeHint`,

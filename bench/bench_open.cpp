@@ -1,0 +1,61 @@
+// Whole open of one workbook by the engine, as the plan and the window open
+// it: Workbook::open, then the last row's cells read. Run it under
+// /usr/bin/time (or callgrind) to see the open's wall, CPU and peak memory;
+// it prints the open's own time, the sheet's size and the last row's texts so
+// that two builds can be compared on the same file.
+//
+// usage: orvane_bench_open WORKBOOK [save]   (save: writes one cell past the
+//        last row into a copy beside the file and saves it)
+
+#include "workbook/engine/Workbook.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+using namespace orvane;
+
+int main(int argc, char **argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: orvane_bench_open WORKBOOK [save]\n");
+        return 2;
+    }
+    std::string path = argv[1];
+    const bool save = argc > 2 && std::string(argv[2]) == "save";
+    if (save) {
+        const std::string copy = path + ".bench-open-copy.xlsx";
+        std::filesystem::copy_file(path, copy, std::filesystem::copy_options::overwrite_existing);
+        path = copy;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    WorkbookError error;
+    std::unique_ptr<Workbook> book = Workbook::open(path, &error);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!book) {
+        std::printf("refused after %.3f s: %s\n", seconds, error.message.c_str());
+        return 1;
+    }
+    Worksheet &sheet = book->activeSheet();
+    const uint32_t last = sheet.lastUsedRow();
+    std::printf("opened in %.3f s: %zu cells, last row %u, last column %u\n", seconds, sheet.cells().size(), last,
+                sheet.lastUsedColumn());
+    std::printf("last row:");
+    for (uint32_t column = 1; column <= sheet.lastUsedColumn(); ++column) {
+        std::printf(" [%s]", sheet.text(last, column).c_str());
+    }
+    std::printf("\n");
+    if (save) {
+        const auto saveStart = std::chrono::steady_clock::now();
+        sheet.setText(last < Worksheet::kMaxRow ? last + 1 : last, 1, "written by the open benchmark");
+        const bool saved = book->save(&error);
+        const double saveSeconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - saveStart).count();
+        std::printf("%s in %.3f s%s%s\n", saved ? "saved" : "save refused", saveSeconds, saved ? "" : ": ",
+                    saved ? "" : error.message.c_str());
+        std::filesystem::remove(path);
+        return saved ? 0 : 1;
+    }
+    return 0;
+}
