@@ -74,13 +74,13 @@ bool SharedStrings::parse(std::string_view xml, std::string *detail)
     return parseWith(reader, xml.size(), detail);
 }
 
-bool SharedStrings::parse(PartStream *stream, std::string *detail, ZipPackage::ReadError *why)
+bool SharedStrings::parse(PartStream *stream, std::string *detail, ZipPackage::ReadError *why, size_t chunk)
 {
     text_.clear();
     offsets_.clear();
     *why = ZipPackage::ReadError::Damaged;
     PartSource source(stream);
-    XmlReader reader(&source);
+    XmlReader reader(&source, chunk > 0 ? chunk : XmlReader::kDefaultChunk);
     if (parseWith(reader, stream->sizeHint(), detail)) {
         *why = ZipPackage::ReadError::None;
         return true;

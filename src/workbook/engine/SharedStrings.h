@@ -25,7 +25,8 @@ class SharedStrings
     /// Parses the part as `stream` inflates it, a chunk at a time. False with
     /// `detail` and `why` set as ZipPackage::read() would when the part does
     /// not inflate soundly, otherwise (`why` Damaged) as parse().
-    bool parse(PartStream *stream, std::string *detail, ZipPackage::ReadError *why);
+    /// `chunk` is the bytes inflated at a time (0: the reader's default).
+    bool parse(PartStream *stream, std::string *detail, ZipPackage::ReadError *why, size_t chunk = 0);
 
     size_t size() const { return offsets_.empty() ? 0 : offsets_.size() - 1; }
     /// The text of item `index`; empty text for an index outside the table.

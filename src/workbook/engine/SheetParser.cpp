@@ -482,7 +482,7 @@ std::unique_ptr<Worksheet> parseWorksheetStream(SheetParseInput input, PartStrea
 {
     *why = ZipPackage::ReadError::Damaged;
     PartSource source(stream);
-    XmlReader reader(&source);
+    XmlReader reader(&source, input.chunk > 0 ? input.chunk : XmlReader::kDefaultChunk);
     std::unique_ptr<Worksheet> sheet = parseWith(input, reader, stream->sizeHint(), detail);
     if (sheet) {
         *why = ZipPackage::ReadError::None;

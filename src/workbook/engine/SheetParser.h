@@ -24,6 +24,8 @@ struct SheetParseInput {
     std::shared_ptr<const SharedStrings> strings;
     const StyleTable *styles = nullptr;
     bool date1904 = false;
+    /// Bytes a streamed parse inflates at a time (0: the reader's default).
+    size_t chunk = 0;
 };
 
 /// Parses `input.xml` and returns the sheet, writable when the part has a

@@ -105,7 +105,7 @@ XmlReader::XmlReader(std::string_view document) : doc_(document)
     openStarts_.reserve(16);
 }
 
-XmlReader::XmlReader(XmlSource *source, size_t chunk) : source_(source), chunk_(std::max<size_t>(chunk, 64))
+XmlReader::XmlReader(XmlSource *source, size_t chunk) : source_(source), chunk_(std::max<size_t>(chunk, 1))
 {
     attributes_.reserve(8);
     openStarts_.reserve(16);
