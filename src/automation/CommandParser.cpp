@@ -115,23 +115,28 @@ HRESULT readLiteral(const MemberText &member, int k, VARIANT *literal, ParsedCom
         const Token &t = member.tokens[k];
         return setStringLiteral(literal, member.command.mid(t.start + 1, t.length - 2), room);
     }
-    const LowerWord lower = member.lower(k);
-    if (lower == "#nullstring")
-        return setStringLiteral(literal, QStringView(), room);
-    if (lower == "#false" || lower == "#true") {
-        literal->vt = VT_BOOL;
-        literal->boolVal = lower == "#true" ? VARIANT_TRUE : VARIANT_FALSE;
-        return S_OK;
-    }
-    if (lower == "#empty" || lower == "#optional" || lower == "#opt") {
-        literal->vt = VT_ERROR;
-        literal->scode = DISP_E_PARAMNOTFOUND;
-        return S_OK;
-    }
-    if (lower == "#void") {
-        literal->vt = VT_I4;
-        literal->lVal = 0;
-        return S_OK;
+    // Every keyword begins with "#", which no other character lower-cases to,
+    // so a number (the common argument) skips the keyword comparisons.
+    const QStringView word = member.text(k);
+    if (!word.isEmpty() && word[0] == u'#') {
+        const LowerWord lower = member.lower(k);
+        if (lower == "#nullstring")
+            return setStringLiteral(literal, QStringView(), room);
+        if (lower == "#false" || lower == "#true") {
+            literal->vt = VT_BOOL;
+            literal->boolVal = lower == "#true" ? VARIANT_TRUE : VARIANT_FALSE;
+            return S_OK;
+        }
+        if (lower == "#empty" || lower == "#optional" || lower == "#opt") {
+            literal->vt = VT_ERROR;
+            literal->scode = DISP_E_PARAMNOTFOUND;
+            return S_OK;
+        }
+        if (lower == "#void") {
+            literal->vt = VT_I4;
+            literal->lVal = 0;
+            return S_OK;
+        }
     }
     std::optional<VARIANT> number = parseNumber(member.text(k));
     if (!number)
@@ -350,6 +355,12 @@ QString quoteArgument(const QString &text)
     QString out;
     out.reserve(text.size() + 2);
     out += QLatin1Char('\'');
+    // Nearly every value has neither character to escape: copied whole.
+    if (!text.contains(u'\'') && !text.contains(u'$')) {
+        out += text;
+        out += QLatin1Char('\'');
+        return out;
+    }
     for (const QChar c : text) {
         if (c == u'\'')
             out += QLatin1String("$0027");

@@ -16,6 +16,8 @@ namespace
 
 constexpr WORD kReadFlags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
 
+thread_local bool wholePathReads = true;
+
 // Why the parse of this thread's current command refused an argument, from
 // invokeCommand to the operation's closing finish() on the same thread.
 thread_local QString refusalDetail;
@@ -88,6 +90,42 @@ bool widenToI8(VARIANT *v)
     return true;
 }
 
+// Converts a read's result to `resultType` (0: as returned); S_OK or the conversion's code.
+HRESULT convertResult(VARIANT *result, VARTYPE resultType)
+{
+    if (!result || resultType == VT_EMPTY || result->vt == resultType ||
+        (resultType == VT_I8 && widenToI8(result)))
+        return S_OK;
+    return VariantChangeType(result, result, VARIANT_LOCALBOOL, resultType);
+}
+
+// Lets a server that answers whole read paths (IPathRead) read `parsed` in
+// one call; false when it has no such answer, `*result` then untouched. Its
+// answer is what the member-by-member route would give, so codes and texts
+// stay those of that route, which runs whenever the server declines.
+bool readWholePath(IDispatch *first, ParsedCommand &parsed, VARTYPE resultType, VARIANT *result)
+{
+    IPathRead *reader = nullptr;
+    if (FAILED(first->QueryInterface(IID_IPathRead, reinterpret_cast<void **>(&reader))) || !reader)
+        return false;
+    PathMember path[kMaxMembers];
+    for (int i = 0; i < parsed.memberCount; ++i) {
+        ParsedMember &member = parsed.members[i];
+        path[i].name = member.name;
+        path[i].params.rgvarg = member.firstArgument();
+        path[i].params.cArgs = static_cast<UINT>(member.argumentCount);
+    }
+    // A value the caller converts may come as an object's default value, as
+    // the conversion would read it; an object or a VARIANT as returned may not.
+    const bool valueOfObject = resultType != VT_EMPTY && resultType != VT_DISPATCH && resultType != VT_UNKNOWN;
+    const HRESULT hr = reader->ReadPath(path, static_cast<UINT>(parsed.memberCount), valueOfObject, result);
+    reader->Release();
+    if (hr == S_OK)
+        return true;
+    VariantClear(result);
+    return false;
+}
+
 // Runs the whole path of `command`: intermediate members are read as objects,
 // the last is invoked with `flags` into `result` and converted to `resultType`
 // (0: as returned). Returns the code, or kOutcomeRecorded when a null object in
@@ -108,6 +146,10 @@ HRESULT invokeCommand(AutomationObject *obj, WORD flags, VARTYPE resultType, VAR
     IDispatch *current = dispatchOfHandle(reinterpret_cast<quintptr>(obj));
     if (!current)
         return obj ? E_HANDLE : E_POINTER;
+    if (flags == kReadFlags && result && wholePathReads && readWholePath(current, parsed, resultType, result)) {
+        current->Release();
+        return convertResult(result, resultType);
+    }
     for (int i = 0; i < parsed.memberCount - 1 && current; ++i) {
         VARIANT working;
         VariantInit(&working);
@@ -137,9 +179,8 @@ HRESULT invokeCommand(AutomationObject *obj, WORD flags, VARTYPE resultType, VAR
     if (current) {
         hr = invokeMember(obj, flags, result, current, parsed.members[parsed.memberCount - 1]);
         current->Release();
-        if (SUCCEEDED(hr) && result && resultType != VT_EMPTY && result->vt != resultType &&
-            !(resultType == VT_I8 && widenToI8(result)))
-            hr = VariantChangeType(result, result, VARIANT_LOCALBOOL, resultType);
+        if (SUCCEEDED(hr))
+            hr = convertResult(result, resultType);
     }
     return hr;
 }
@@ -250,6 +291,11 @@ VARIANT *getVariantProperty(AutomationObject *obj, const QString &command)
         return nullptr;
     }
     return value;
+}
+
+void setWholePathReads(bool enabled)
+{
+    wholePathReads = enabled;
 }
 
 void freeVariant(VARIANT *value)

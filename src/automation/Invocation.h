@@ -50,4 +50,10 @@ void freeVariant(VARIANT *value);
 /// null object in the path).
 HRESULT setProperty(AutomationObject *obj, const QString &command);
 
+/// With true (the default), a read on an object that answers whole paths
+/// (IPathRead, Interfaces.h) is made in one call to it; with false, the
+/// calling thread reads every path member by member. For tests that compare
+/// the two routes, which give the same values, codes and texts.
+void setWholePathReads(bool enabled);
+
 } // namespace orvane

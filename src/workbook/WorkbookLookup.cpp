@@ -171,10 +171,38 @@ int FindNextRow(AutomationObject *app, int column, int previous, const QString &
     return lastErrorCode() == S_OK ? int(row) : 0;
 }
 
+namespace
+{
+
+void appendNumber(QString &text, int number)
+{
+    if (number < 0) {
+        text += QString::number(number);
+        return;
+    }
+    char16_t digits[12];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char16_t>(u'0' + number % 10);
+        number /= 10;
+    } while (number > 0);
+    while (n > 0)
+        text += QChar(digits[--n]);
+}
+
+} // namespace
+
 QString ReadCell(AutomationObject *app, int row, int column)
 {
-    return getStringProperty(app, QStringLiteral("Cells(") + QString::number(row) + QStringLiteral(", ") +
-                                      QString::number(column) + u')');
+    // Built in one buffer: a plan reads several cells of every listed user's row.
+    QString command;
+    command.reserve(32);
+    command += QLatin1String("Cells(");
+    appendNumber(command, row);
+    command += QLatin1String(", ");
+    appendNumber(command, column);
+    command += u')';
+    return getStringProperty(app, command);
 }
 
 QList<FoundSource> FindSources(Database &db, const ObjectEntry &object, const WarningSink &warn)

@@ -134,6 +134,13 @@ DISPID MemberTable::find(QStringView name) const
     return byName_.value(memberKey(name.toString()), DISPID_UNKNOWN);
 }
 
+DISPID pathMemberId(const MemberTable &table, const PathMember &member, UINT arguments)
+{
+    if (!member.name || member.params.cArgs != arguments || member.params.cNamedArgs != 0)
+        return DISPID_UNKNOWN;
+    return table.find(QStringView(member.name));
+}
+
 QString MemberTable::name(DISPID id) const
 {
     return byId_.value(id);

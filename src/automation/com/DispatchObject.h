@@ -198,4 +198,26 @@ class DispatchObject : public IDispatch
     std::atomic<ULONG> refs_{1};
 };
 
+/// A DispatchObject that also answers whole read paths (IPathRead): the
+/// server overrides ReadPath and declines (S_FALSE) every path it does not
+/// answer exactly as the member-by-member route would.
+class PathReadingObject : public DispatchObject, public IPathRead
+{
+  public:
+    using DispatchObject::DispatchObject;
+    HRESULT QueryInterface(REFIID iid, void **object) override { return DispatchObject::QueryInterface(iid, object); }
+    ULONG AddRef() override { return DispatchObject::AddRef(); }
+    ULONG Release() override { return DispatchObject::Release(); }
+
+  protected:
+    IUnknown *queryOtherInterface(REFIID iid) override
+    {
+        return iid == IID_IPathRead ? static_cast<IPathRead *>(this) : nullptr;
+    }
+};
+
+/// The identifier `table` gives the name of `member` when it carries exactly
+/// `arguments` positional arguments; DISPID_UNKNOWN otherwise (for ReadPath).
+DISPID pathMemberId(const MemberTable &table, const PathMember &member, UINT arguments);
+
 } // namespace orvane

@@ -81,6 +81,29 @@ struct IDispatch : IUnknown {
                            EXCEPINFO *excepInfo, UINT *argError) = 0;
 };
 
+/// One member of a read path: its name and its positional arguments, laid
+/// out as Invoke takes them (no named arguments).
+struct PathMember {
+    LPOLESTR name = nullptr;
+    DISPPARAMS params;
+};
+
+/// Offered by servers that can answer a whole read path in one call, without
+/// making the objects its members would hand out one by one ("Fields('cn')\Value"
+/// straight from a record, "Cells(4, 2)" straight from the cell store). A caller
+/// that finds it tries it first and goes member by member when it declines.
+inline constexpr IID IID_IPathRead{0x6f2d1c4a, 0x93b7, 0x4e0d, {0xa5, 0x1e, 0x27, 0x8c, 0x40, 0xd9, 0x3b, 0x16}};
+struct IPathRead : IUnknown {
+    /// Gives in `*result` (VT_EMPTY on entry) what reading `path[0..count)`
+    /// member by member with DISPATCH_METHOD|DISPATCH_PROPERTYGET would give,
+    /// each member called on the object the one before returned; with
+    /// `valueOfObject`, an object the last member returns may be given as its
+    /// default member's value instead. S_OK when answered; any other code
+    /// declines, with nothing changed and `*result` still VT_EMPTY, and the
+    /// caller then reads member by member (which also reports every failure).
+    virtual HRESULT ReadPath(const PathMember *path, UINT count, bool valueOfObject, VARIANT *result) = 0;
+};
+
 struct IClassFactory : IUnknown {
     /// Makes a new instance and gives its interface `iid`; CLASS_E_NOAGGREGATION
     /// when `outer` is not null.

@@ -95,13 +95,15 @@ class AdoField : public DispatchObject
         return DISP_E_MEMBERNOTFOUND;
     }
 
-  private:
+  public:
     enum : DISPID { Name = 1 };
     static const MemberTable &table()
     {
         static const MemberTable t{{"Value", DISPID_VALUE}, {"Name", Name}};
         return t;
     }
+
+  private:
     std::shared_ptr<RecordSetData> data_;
     int column_;
 };
@@ -307,10 +309,10 @@ HRESULT RecordSetData::value(int c, VARIANT *out) const
     return valuesToVariant(views, static_cast<size_t>(last - first), col.kind, col.multiValued, out);
 }
 
-AdoRecordSet::AdoRecordSet() : DispatchObject(table()) {}
+AdoRecordSet::AdoRecordSet() : PathReadingObject(table()) {}
 
 AdoRecordSet::AdoRecordSet(std::shared_ptr<RecordSetData> data)
-    : DispatchObject(table()), data_(std::move(data))
+    : PathReadingObject(table()), data_(std::move(data))
 {
     fields_.resize(data_->fieldCount());
 }
@@ -387,6 +389,54 @@ HRESULT AdoRecordSet::move(DispatchCall &call, long to)
     return S_OK;
 }
 
+// The column that `fields` ("Fields('name')") names, -1 when it is no such member.
+int AdoRecordSet::namedColumn(const PathMember &fields) const
+{
+    if (fields.params.cArgs != 1 || fields.params.cNamedArgs != 0 || !fields.name)
+        return -1;
+    DISPID id = exactMember(fields.name, {{u"Fields", Fields}});
+    if (id == DISPID_UNKNOWN)
+        id = pathMemberId(table(), fields, 1);
+    const VARIANT &name = fields.params.rgvarg[0];
+    if (id != Fields || name.vt != VT_BSTR)
+        return -1;
+    return data_->column(QStringView(name.bstrVal, static_cast<qsizetype>(SysStringLen(name.bstrVal))));
+}
+
+IDispatch *AdoRecordSet::fieldObject(int column)
+{
+    if (!fields_[column])
+        fields_[column] = ComPtr<IDispatch>::attach(new AdoField(data_, column));
+    return fields_[column].get();
+}
+
+HRESULT AdoRecordSet::ReadPath(const PathMember *path, UINT count, bool valueOfObject, VARIANT *result)
+{
+    if (!data_ || !data_->open || count < 1 || count > 2)
+        return S_FALSE;
+    const int column = namedColumn(path[0]);
+    if (column < 0)
+        return S_FALSE;
+    if (count == 1) {
+        // The field itself; its default value is left to the field.
+        if (valueOfObject)
+            return S_FALSE;
+        setVariantDispatch(result, fieldObject(column));
+        return S_OK;
+    }
+    DISPID id = exactMember(path[1].name, {{u"Value", DISPID_VALUE}, {u"value", DISPID_VALUE}});
+    if (id == DISPID_UNKNOWN || path[1].params.cArgs != 0)
+        id = pathMemberId(AdoField::table(), path[1], 0);
+    if (id != DISPID_VALUE || data_->position < 0 || data_->position >= data_->recordCount())
+        return S_FALSE;
+    const HRESULT hr = data_->value(column, result);
+    if (hr != S_OK) {
+        VariantClear(result);
+        return S_FALSE;
+    }
+    return S_OK;
+}
+
 HRESULT AdoRecordSet::field(DispatchCall &call)
 {
     if (call.argCount() == 0) {
@@ -409,9 +459,7 @@ HRESULT AdoRecordSet::field(DispatchCall &call)
     }
     if (column < 0)
         return raiseAdo(call, AdoError::ItemNotFound);
-    if (!fields_[column])
-        fields_[column] = ComPtr<IDispatch>::attach(new AdoField(data_, column));
-    return call.setResultDispatch(fields_[column].get());
+    return call.setResultDispatch(fieldObject(column));
 }
 
 } // namespace orvane

@@ -108,7 +108,7 @@ class RecordSetData : public EntryVisitor
     Record current_;
 };
 
-class AdoRecordSet : public DispatchObject
+class AdoRecordSet : public PathReadingObject
 {
   public:
     /// An empty, closed record set (what "ADODB.RecordSet" creates).
@@ -119,6 +119,10 @@ class AdoRecordSet : public DispatchObject
     /// Finds the members a record-set walk names thousands of times without
     /// case folding when they are written as declared.
     HRESULT GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID lcid, DISPID *ids) override;
+    /// Answers "Fields('name')\Value" from the current record, and "Fields('name')"
+    /// as its field object, when they read a named field of an open record set
+    /// on a record; declines everything else.
+    HRESULT ReadPath(const PathMember *path, UINT count, bool valueOfObject, VARIANT *result) override;
 
   protected:
     HRESULT invoke(DispatchCall &call) override;
@@ -138,6 +142,8 @@ class AdoRecordSet : public DispatchObject
     };
     static const MemberTable &table();
     HRESULT field(DispatchCall &call);
+    int namedColumn(const PathMember &fields) const;
+    IDispatch *fieldObject(int column);
     HRESULT move(DispatchCall &call, long to);
 
     std::shared_ptr<RecordSetData> data_;

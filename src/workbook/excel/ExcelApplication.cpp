@@ -1,6 +1,7 @@
 #include "workbook/excel/ExcelApplication.h"
 
 #include "automation/com/ComPtr.h"
+#include "workbook/excel/ExcelPathRead.h"
 #include "workbook/excel/ExcelWorkbook.h"
 #include "workbook/excel/ExcelWorkbooks.h"
 #include "workbook/excel/ExcelWorksheet.h"
@@ -9,8 +10,13 @@ namespace orvane
 {
 
 ExcelApplication::ExcelApplication()
-    : DispatchObject(memberTable()), session_(std::make_shared<ExcelSession>())
+    : PathReadingObject(memberTable()), session_(std::make_shared<ExcelSession>())
 {
+}
+
+HRESULT ExcelApplication::ReadPath(const PathMember *path, UINT count, bool valueOfObject, VARIANT *result)
+{
+    return readExcelPath(session_->workbook, path, count, valueOfObject, result);
 }
 
 const MemberTable &ExcelApplication::memberTable()

@@ -18,18 +18,22 @@
 namespace orvane
 {
 
-class ExcelApplication : public DispatchObject
+class ExcelApplication : public PathReadingObject
 {
   public:
     ExcelApplication();
+
+    /// Answers a row's cell reads and a column's first match in one call
+    /// (ExcelPathRead.h); declines every other path.
+    HRESULT ReadPath(const PathMember *path, UINT count, bool valueOfObject, VARIANT *result) override;
+
+    enum : DISPID { Workbooks = 1, ActiveWorkbook, ActiveSheet, Cells, Save, Quit, Name };
+    static const MemberTable &memberTable();
 
   protected:
     HRESULT invoke(DispatchCall &call) override;
 
   private:
-    enum : DISPID { Workbooks = 1, ActiveWorkbook, ActiveSheet, Cells, Save, Quit, Name };
-    static const MemberTable &memberTable();
-
     std::shared_ptr<ExcelSession> session_;
 };
 

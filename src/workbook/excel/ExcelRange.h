@@ -27,12 +27,13 @@ class ExcelRange : public DispatchObject
     /// A range of `book`'s active sheet covering `cells`, whose Find searches `searchArea`.
     ExcelRange(std::shared_ptr<Workbook> book, Area cells, Area searchArea);
 
+    enum : DISPID { Row = 1, Column, Text, Find, RangeMember, SpecialCells };
+    static const MemberTable &memberTable();
+
   protected:
     HRESULT invoke(DispatchCall &call) override;
 
   private:
-    enum : DISPID { Row = 1, Column, Text, Find, RangeMember, SpecialCells };
-    static const MemberTable &memberTable();
 
     Worksheet &sheet() { return book_->activeSheet(); }
     HRESULT value(DispatchCall &call);

@@ -16,12 +16,13 @@ class ExcelWorksheet : public DispatchObject
     /// two arguments; shared by Worksheet.Cells and Application.Cells.
     static HRESULT cells(DispatchCall &call, const std::shared_ptr<Workbook> &book);
 
+    enum : DISPID { Name = 1, Cells, Columns, UsedRange, RangeMember };
+    static const MemberTable &memberTable();
+
   protected:
     HRESULT invoke(DispatchCall &call) override;
 
   private:
-    enum : DISPID { Name = 1, Cells, Columns, UsedRange, RangeMember };
-    static const MemberTable &memberTable();
 
     std::shared_ptr<Workbook> book_;
 };

@@ -1,0 +1,228 @@
+// Reads that the directory's record set and the Excel stand-in answer in one
+// call (a whole member path) against the same reads made member by member:
+// for every command of the tables below, both routes must give the same
+// value, type, code and last-error text, and that value must be the expected
+// one. Real components: a search of the private slapd, a libxlsxwriter
+// workbook opened by the Excel stand-in.
+
+#include "DirectorySetup.h"
+#include "WorkbookFixtures.h"
+#include "automation/CommandEngine.h"
+#include "automation/com/Bstr.h"
+#include "automation/com/VariantChangeType.h"
+#include "directory/UserSearch.h"
+#include "directory/ldap/RegisterServers.h"
+#include "workbook/excel/RegisterServers.h"
+
+#include <gtest/gtest.h>
+
+using namespace orvane;
+using namespace orvane::test;
+
+namespace
+{
+
+enum class Read { Text, Integer, Variant, Object };
+
+struct Outcome {
+    HRESULT code = 0;
+    QString text;
+    VARTYPE type = VT_EMPTY;
+    QString value;
+    bool operator==(const Outcome &) const = default;
+};
+
+std::ostream &operator<<(std::ostream &out, const Outcome &o)
+{
+    return out << "code " << std::hex << static_cast<std::uint32_t>(o.code) << std::dec << " type " << o.type
+               << " value '" << o.value.toStdString() << "' text '" << o.text.toStdString() << "'";
+}
+
+// A VARIANT as comparable text: arrays joined by "|", bytes in hex.
+QString describe(const VARIANT *v)
+{
+    if (!v || v->vt == VT_EMPTY)
+        return QStringLiteral("<empty>");
+    if (v->vt == VT_NULL)
+        return QStringLiteral("<null>");
+    if (v->vt == VT_DISPATCH)
+        return v->pdispVal ? QStringLiteral("<object>") : QStringLiteral("<nothing>");
+    if (const std::optional<QByteArray> bytes = variantToBytes(v))
+        return QString::fromLatin1(bytes->toHex());
+    if (const std::optional<QStringList> texts = variantArrayTexts(v))
+        return texts->join(u'|');
+    VARIANT text;
+    VariantInit(&text);
+    QString result = QStringLiteral("<unconvertible>");
+    if (VariantChangeType(&text, v, VARIANT_LOCALBOOL, VT_BSTR) == S_OK)
+        result = qStringFromBstr(text.bstrVal);
+    VariantClear(&text);
+    return result;
+}
+
+Outcome readOnce(AutomationObject *object, Read how, const QString &command)
+{
+    Outcome o;
+    AutomationObject *handle = nullptr;
+    switch (how) {
+    case Read::Text:
+        o.value = getStringProperty(object, command);
+        break;
+    case Read::Integer:
+        o.value = QString::number(getIntegerProperty(object, command));
+        break;
+    case Read::Variant: {
+        VARIANT *v = getVariantProperty(object, command);
+        o.type = v ? v->vt : VT_EMPTY;
+        o.value = describe(v);
+        freeVariant(v);
+        break;
+    }
+    case Read::Object:
+        handle = getObjectProperty(object, command);
+        o.value = handle ? QStringLiteral("<object>") : QStringLiteral("<none>");
+        break;
+    }
+    o.code = lastErrorCode();
+    o.text = lastErrorText();
+    releaseObject(handle);
+    return o;
+}
+
+struct Row {
+    Read how;
+    const char *command;
+    bool fails;         ///< a non-zero code is expected
+    const char *value;  ///< the expected value; null: not checked beyond the two routes agreeing
+};
+
+// Runs every row member by member and as a whole path and compares.
+void compareRoutes(AutomationObject *object, const std::vector<Row> &rows)
+{
+    for (const Row &row : rows) {
+        const QString command = QString::fromUtf8(row.command);
+        setWholePathReads(false);
+        const Outcome slow = readOnce(object, row.how, command);
+        setWholePathReads(true);
+        const Outcome fast = readOnce(object, row.how, command);
+        EXPECT_EQ(fast, slow) << row.command;
+        EXPECT_EQ(fast.code != 0, row.fails) << row.command << ": " << fast;
+        if (row.value) {
+            EXPECT_EQ(fast.value, QString::fromUtf8(row.value)) << row.command;
+        }
+    }
+}
+
+class PathReadsTest : public ::testing::Test
+{
+  protected:
+    void TearDown() override { setWholePathReads(true); }
+};
+
+} // namespace
+
+TEST_F(PathReadsTest, RecordSetFieldsReadAlikeBothWays)
+{
+    const auto slapd = slapdFromEnvironment();
+    if (!slapd)
+        ORVANE_NO_DIRECTORY("slapd is not running (scripts/test-directories start <dir> --no-samba)");
+    registerDirectoryServers();
+    const QByteArray guid = QByteArray::fromHex("00112233445566778899aabbccddeeff");
+    addTestUser(*slapd, QStringLiteral("pathread1"),
+                QStringLiteral("sn: \u0160\u0165astn\u00fd\ngivenName: Zo\u00eb\nsAMAccountName: pathread1\n"
+                               "otherTelephone: +1 555 0101\notherTelephone: +1 555 0102\n"
+                               "objectGUID:: ") +
+                    QString::fromLatin1(guid.toBase64()));
+    const DirectoryConnection c = slapd->connection();
+    AdoSearch search;
+    ASSERT_TRUE(search.open(c,
+                            adoQueryText(c.serverAddress, c.baseDn, QStringLiteral("(cn=pathread1)"),
+                                         QStringLiteral("givenName,sn,info,otherTelephone,objectGUID,cn,"
+                                                        "distinguishedName")),
+                            100, true))
+        << lastErrorText().toStdString();
+    ASSERT_EQ(search.recordCount(), 1);
+    AutomationObject *records = search.recordSet();
+    compareRoutes(records, {
+                               {Read::Text, "Fields('givenName')\\Value", false, "Zo\u00eb"},
+                               {Read::Text, "fields('GIVENNAME')\\value", false, "Zo\u00eb"},
+                               {Read::Text, "Fields('sn')\\Value", false, "\u0160\u0165astn\u00fd"},
+                               {Read::Text, "Fields('distinguishedName')\\Value", false, nullptr},
+                               {Read::Text, "Fields('cn')", false, "pathread1"},
+                               {Read::Text, "Fields(5)\\Value", false, "pathread1"},
+                               {Read::Variant, "Fields('info')\\Value", false, "<null>"},
+                               {Read::Text, "Fields('info')\\Value", true, ""},
+                               {Read::Variant, "Fields('otherTelephone')\\Value", false, "+1 555 0101|+1 555 0102"},
+                               {Read::Text, "Fields('otherTelephone')\\Value", true, ""},
+                               {Read::Variant, "Fields('objectGUID')\\Value", false, "00112233445566778899aabbccddeeff"},
+                               {Read::Object, "Fields('otherTelephone')", false, "<object>"},
+                               {Read::Variant, "Fields('otherTelephone')", false, "<object>"},
+                               {Read::Text, "Fields('nosuch')\\Value", true, ""},
+                               {Read::Object, "Fields('nosuch')", true, "<none>"},
+                               {Read::Text, "Fields('cn')\\Name", false, "cn"},
+                               {Read::Text, "Fields('cn')\\Value(1)", false, "pathread1"},
+                               {Read::Text, "Fields('cn', 2)\\Value", false, nullptr},
+                           });
+    // A field object's own value, as the join of a multi-valued field reads it.
+    AutomationObject *field = getObjectProperty(records, QStringLiteral("Fields('otherTelephone')"));
+    ASSERT_TRUE(field);
+    compareRoutes(field, {{Read::Variant, "value", false, "+1 555 0101|+1 555 0102"}});
+    releaseObject(field);
+    // Past the last record and after Close the reads fail alike.
+    search.moveNext();
+    compareRoutes(records, {{Read::Text, "Fields('cn')\\Value", true, ""},
+                            {Read::Object, "Fields('cn')", false, "<object>"}});
+    ASSERT_EQ(invoke(records, QStringLiteral("Close")), S_OK);
+    compareRoutes(records, {{Read::Text, "Fields('cn')\\Value", true, ""},
+                            {Read::Object, "Fields('cn')", true, "<none>"}});
+}
+
+TEST_F(PathReadsTest, WorkbookCellsAndFindReadAlikeBothWays)
+{
+    registerExcelServer();
+    const std::string path = scratchDir("path-reads") + "/typed.xlsx";
+    writeXlsxWriterWorkbook(path);
+    AutomationObject *app = createObject(QStringLiteral("Excel.Application"));
+    ASSERT_TRUE(app);
+    compareRoutes(app, {{Read::Text, "Cells(2, 1)", true, ""},
+                        {Read::Text, "ActiveSheet\\Cells(2, 1)\\Value", true, ""}});
+    ASSERT_EQ(invoke(app, QStringLiteral("Workbooks\\Open('") + QString::fromStdString(path) + QStringLiteral("')")), S_OK);
+    compareRoutes(
+        app, {
+                 {Read::Text, "Cells(2, 1)", false, "Alice"},
+                 {Read::Text, "Cells(2,2)\\Value", false, "00123"},
+                 {Read::Text, "ActiveSheet\\Cells(2, 4)\\Value", false, "Zo\u00eb \u2713 <&>"},
+                 {Read::Text, "activesheet\\CELLS(2, 3)\\value", false, "BoldPlain"},
+                 {Read::Text, "Cells(3, 1)", false, "42"},
+                 {Read::Text, "Cells(3, 2)", false, "3.25"},
+                 {Read::Integer, "Cells(3, 1)", false, "42"},
+                 {Read::Integer, "Cells(3, 2)\\Value", false, "3"},
+                 {Read::Text, "Cells(4, 1)", false, nullptr},
+                 {Read::Variant, "Cells(4, 1)\\Value", false, nullptr},
+                 {Read::Text, "Cells(5, 1)", false, nullptr},
+                 {Read::Variant, "Cells(5, 1)\\Value", false, nullptr},
+                 {Read::Text, "Cells(6, 1)", false, ""},
+                 {Read::Variant, "Cells(6, 1)\\Value", false, "<empty>"},
+                 {Read::Variant, "Cells(2, 1)", false, "<object>"},
+                 {Read::Object, "ActiveSheet\\Cells(2, 1)", false, "<object>"},
+                 {Read::Integer, "Cells(2, 1)", true, "0"},
+                 {Read::Text, "Cells(0, 1)", true, ""},
+                 {Read::Text, "Cells(1048577, 1)\\Value", true, ""},
+                 {Read::Text, "ActiveSheet\\Cells(1, 16385)\\Value", true, ""},
+                 {Read::Text, "Cells(1048576, 16384)", false, ""},
+                 {Read::Text, "Cells('2', 1)", false, "Alice"},
+                 {Read::Text, "Cells(2.0, 1)", false, "Alice"},
+                 {Read::Text, "Cells(2)", true, ""},
+                 {Read::Text, "Cells(2, 1)\\Text", false, "Alice"},
+                 {Read::Integer, "ActiveSheet\\Columns(1)\\Find('Alice', #optional, #optional, 1)\\Row", false, "2"},
+                 {Read::Integer, "ActiveSheet\\Columns(4)\\Find('zo\u00cb \u2713 <&>', #optional, #optional, 1)\\Row", false,
+                  "2"},
+                 {Read::Integer, "ActiveSheet\\Columns(1)\\Find('Alice', #optional, #optional)\\Row", false, "2"},
+                 {Read::Integer, "ActiveSheet\\Columns(1)\\Find('nobody', #optional, #optional, 1)\\Row", true, "0"},
+                 {Read::Integer, "ActiveSheet\\Columns(1)\\Find('Alice', #optional, #optional, 2)\\Row", true, "0"},
+                 {Read::Integer, "ActiveSheet\\Columns(0)\\Find('Alice', #optional, #optional, 1)\\Row", true, "0"},
+                 {Read::Integer, "ActiveSheet\\Columns(1)\\Find(42, #optional, #optional, 1)\\Row", false, "3"},
+             });
+    invoke(app, QStringLiteral("Quit()"));
+    releaseObject(app);
+}
