@@ -17,9 +17,17 @@ namespace orvane
 namespace
 {
 
-// Outcomes are committed at least this often, so that an interruption loses little.
-constexpr int kBatchWrites = 250;
-constexpr qint64 kBatchMs = 1000;
+// Each commit of a run marks a window of the next writes Started and carries
+// the outcomes since the last one. A commit is the dearest step of a write on a
+// disk that syncs slowly (four fsyncs and an unlink of the rollback journal),
+// while an interrupted run costs recovery only one read per Started write, so
+// the windows are wide: the first is kFirstWindow writes, so that the journal
+// shows a run under way soon after it starts, and each next one twice the last
+// up to kWidestWindow. Outcomes are committed at least every kOutcomeMs too,
+// so that a slow directory does not leave them uncommitted for long.
+constexpr int kFirstWindow = 250;
+constexpr int kWidestWindow = 1000;
+constexpr qint64 kOutcomeMs = 5000;
 constexpr HRESULT kPropertyNotFound = hresult(0x8000500D);
 
 std::atomic_int retrySeconds{kDefaultRetrySeconds};
@@ -242,24 +250,25 @@ void count(WriteSummary &s, const WriteItem &item, const Outcome &out)
     }
 }
 
-// The journal side of a run: Started marks ahead of the writes, outcomes in batches.
+// The journal side of a run: Started marks ahead of the writes, outcomes
+// carried by the same commits. Constructed inside the transaction that records
+// the set's Pending writes, so that the first window's marks share its commit.
 class RunRecord
 {
   public:
     RunRecord(Journal &journal, long long setId, const QList<long long> &ids)
         : journal_(journal), setId_(setId), ids_(ids)
     {
+        markFrom(0);
         sinceCommit_.start();
-        journal_.beginBatch();
     }
 
-    // Before item `i` is tried: its Started mark (and the next ones') committed.
+    // Before item `i` is tried: its Started mark committed (with the next ones').
     void aboutToTry(int i)
     {
         if (i <= startedThrough_)
             return;
-        startedThrough_ = std::min(i + kBatchWrites, int(ids_.size())) - 1;
-        journal_.markStarted(setId_, ids_.value(i), ids_.value(startedThrough_));
+        markFrom(i);
         commit();
     }
     // The values found before item `i`'s write, committed before it is made.
@@ -272,7 +281,7 @@ class RunRecord
     {
         const bool keepOld = !out.read || (out.code == JournalSkipped && !out.already);
         journal_.complete(ids_.value(i), out.code, out.text, keepOld ? nullptr : &out.before);
-        if (++sinceBatch_ >= kBatchWrites || sinceCommit_.elapsed() >= kBatchMs)
+        if (sinceCommit_.elapsed() >= kOutcomeMs)
             commit();
     }
     bool finish()
@@ -282,11 +291,18 @@ class RunRecord
     }
 
   private:
+    void markFrom(int i)
+    {
+        if (i >= ids_.size())
+            return;
+        startedThrough_ = std::min(i + window_, int(ids_.size())) - 1;
+        window_ = std::min(2 * window_, kWidestWindow);
+        journal_.markStarted(setId_, ids_.value(i), ids_.value(startedThrough_));
+    }
     void commit()
     {
         journal_.endBatch();
         journal_.beginBatch();
-        sinceBatch_ = 0;
         sinceCommit_.restart();
     }
 
@@ -294,7 +310,7 @@ class RunRecord
     long long setId_;
     const QList<long long> &ids_;
     int startedThrough_ = -1;
-    int sinceBatch_ = 0;
+    int window_ = kFirstWindow;
     QElapsedTimer sinceCommit_;
 };
 
@@ -360,12 +376,12 @@ WriteSummary RunJournaledWrites(Database &db, const DirectoryConnection &connect
 {
     WriteSummary summary;
     Journal journal(db);
-    QList<long long> ids;
     journal.beginBatch();
     summary.setId = journal.beginSet(operatorName, origin, undoOf);
+    QList<JournalChange> changes;
+    changes.reserve(items.size());
     for (const WriteItem &item : items) {
         JournalChange c;
-        c.setId = summary.setId;
         c.guid = item.guid;
         c.cn = item.cn;
         c.attribute = item.attribute;
@@ -374,11 +390,17 @@ WriteSummary RunJournaledWrites(Database &db, const DirectoryConnection &connect
         c.oldValues = item.plannedOld;
         c.newValues = item.newValues;
         c.source = item.source;
-        ids << journal.addChange(c);
+        changes << c;
     }
+    const QList<long long> ids =
+        summary.setId == 0 ? QList<long long>() : journal.addChanges(summary.setId, changes);
+    const bool recorded = summary.setId != 0 && ids.size() == items.size() && !ids.contains(0);
+    std::optional<RunRecord> record;
+    if (recorded)
+        record.emplace(journal, summary.setId, ids);
     // A write the journal does not hold could be neither undone nor recovered
     // after an interruption, so nothing is written without its record.
-    if (!journal.endBatch() || summary.setId == 0 || ids.contains(0)) {
+    if (!journal.endBatch() || !recorded) {
         summary.journalProblem =
             QStringLiteral("The journal could not record the change set; nothing was written.");
         summary.skipped = int(items.size());
@@ -387,7 +409,7 @@ WriteSummary RunJournaledWrites(Database &db, const DirectoryConnection &connect
         return summary;
     }
 
-    RunRecord record(journal, summary.setId, ids);
+    journal.beginBatch();
     Binding binding(connection);
     for (int i = 0; i < items.size(); ++i) {
         const WriteItem &item = items[i];
@@ -398,10 +420,10 @@ WriteSummary RunJournaledWrites(Database &db, const DirectoryConnection &connect
         } else if (summary.serverLost) {
             out = {JournalSkipped, QStringLiteral("the directory server is unavailable"), item.plannedOld};
         } else {
-            record.aboutToTry(i);
+            record->aboutToTry(i);
             const Reading now = readNow(binding, delimiter, item);
             if (now.ok && !sameValues(now.values, item.plannedOld, item.multivalued))
-                record.foundBefore(i, now.values);
+                record->foundBefore(i, now.values);
             if (!now.ok)
                 out = readFailure(now);
             else if (std::optional<Outcome> judged = judge(item, now.values, delimiter))
@@ -428,12 +450,12 @@ WriteSummary RunJournaledWrites(Database &db, const DirectoryConnection &connect
                 out = attemptAgain(binding, delimiter, item, out);
             }
         }
-        record.done(i, out);
+        record->done(i, out);
         count(summary, item, out);
         if (progress)
             progress(i + 1, int(items.size()));
     }
-    if (!record.finish() && summary.journalProblem.isEmpty())
+    if (!record->finish() && summary.journalProblem.isEmpty())
         summary.journalProblem = QStringLiteral("The journal could not record every outcome.");
     return summary;
 }

@@ -4,6 +4,7 @@
 #include "store/Database.h"
 
 #include <QJsonArray>
+#include <algorithm>
 #include <QJsonDocument>
 #include <cerrno>
 #include <csignal>
@@ -198,17 +199,57 @@ void Journal::setOldValues(long long id, const QStringList &oldValues)
                 QStringLiteral(" WHERE id = ") + sqlQuote(id));
 }
 
+namespace
+{
+
+const QString kInsertChange =
+    QStringLiteral("INSERT INTO journal_changes(set_id, guid, cn, attribute, multivalued, binary, old_values, "
+                   "new_values, source, outcome, outcome_text) VALUES");
+// Rows per INSERT of addChanges: one statement's parse and plan serve them all.
+constexpr int kRowsPerInsert = 200;
+
+void appendRow(QString *statement, long long setId, const JournalChange &c)
+{
+    *statement += u'(' + sqlQuote(setId) + u',' + sqlQuote(c.guid) + u',' + sqlQuote(c.cn) + u',' +
+                  sqlQuote(c.attribute) + u',' + sqlQuote(c.multivalued) + u',' + sqlQuote(c.binary ? 1 : 0) +
+                  u',' + sqlQuote(valuesText(c.oldValues)) + u',' + sqlQuote(valuesText(c.newValues)) + u',' +
+                  sqlQuote(c.source) + u',' + sqlQuote(JournalPending) + QStringLiteral(",'')");
+}
+
+} // namespace
+
 long long Journal::addChange(const JournalChange &c)
 {
-    if (!db_.execute(
-            QStringLiteral("INSERT INTO journal_changes(set_id, guid, cn, attribute, multivalued, "
-                           "binary, old_values, new_values, source, outcome, outcome_text) VALUES(") +
-            sqlQuote(c.setId) + u',' + sqlQuote(c.guid) + u',' + sqlQuote(c.cn) + u',' +
-            sqlQuote(c.attribute) + u',' + sqlQuote(c.multivalued) + u',' + sqlQuote(c.binary ? 1 : 0) +
-            u',' + sqlQuote(valuesText(c.oldValues)) + u',' + sqlQuote(valuesText(c.newValues)) + u',' +
-            sqlQuote(c.source) + u',' + sqlQuote(JournalPending) + QStringLiteral(",'')")))
+    QString statement = kInsertChange;
+    appendRow(&statement, c.setId, c);
+    if (!db_.execute(statement))
         return 0;
     return db_.lastInsertId();
+}
+
+QList<long long> Journal::addChanges(long long setId, const QList<JournalChange> &changes)
+{
+    for (qsizetype first = 0; first < changes.size(); first += kRowsPerInsert) {
+        QString statement = kInsertChange;
+        const qsizetype end = std::min(changes.size(), first + kRowsPerInsert);
+        for (qsizetype i = first; i < end; ++i) {
+            if (i > first)
+                statement += u',';
+            appendRow(&statement, setId, changes[i]);
+        }
+        if (!db_.execute(statement))
+            return {};
+    }
+    // The set's rows in id order are the rows in the order they were inserted.
+    QList<long long> ids;
+    ids.reserve(changes.size());
+    db_.query(QStringLiteral("SELECT id FROM journal_changes WHERE set_id = ") + sqlQuote(setId) +
+              QStringLiteral(" ORDER BY id"));
+    while (db_.next_row())
+        ids << db_.get_long(0);
+    if (ids.size() != changes.size())
+        return {};
+    return ids;
 }
 
 void Journal::complete(long long id, int outcome, const QString &text, const QStringList *oldValues)

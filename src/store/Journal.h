@@ -110,6 +110,9 @@ class Journal
     void setOldValues(long long id, const QStringList &oldValues);
     /// Records `change` (its setId given) as Pending and returns its id.
     long long addChange(const JournalChange &change);
+    /// Records `changes` (all of set `setId`, which must hold no changes yet)
+    /// as Pending and returns their ids in the same order; empty on failure.
+    QList<long long> addChanges(long long setId, const QList<JournalChange> &changes);
     /// Records what the write of change `id` came to; `oldValues`, when given,
     /// replace the recorded old values with those read just before the write.
     void complete(long long id, int outcome, const QString &text, const QStringList *oldValues = nullptr);

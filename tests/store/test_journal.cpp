@@ -96,3 +96,51 @@ TEST_F(JournalTest, ChangesKeepTheirValuesAndOutcomes)
     EXPECT_EQ(journalOutcomeText(changes[0]), QStringLiteral("failed: <-2147016657> refused"));
     EXPECT_EQ(journalOutcomeText(changes[1]), QStringLiteral("pending"));
 }
+
+TEST_F(JournalTest, ASetsChangesRecordedTogetherKeepTheirOrderAndValues)
+{
+    ASSERT_EQ(createIfMissing(path, seedCharacterLists()), CreateOutcome::Created);
+    Database db;
+    ASSERT_TRUE(db.open(path));
+    Journal journal(db);
+    journal.beginBatch();
+    const long long earlier = journal.beginSet(QStringLiteral("admin"), QStringLiteral("Review apply"));
+    JournalChange other;
+    other.setId = earlier;
+    other.cn = QStringLiteral("Someone else");
+    const long long otherId = journal.addChange(other);
+    const long long set = journal.beginSet(QStringLiteral("admin"), QStringLiteral("orvane-sync apply"));
+    // More than one statement's worth, with texts that need quoting.
+    QList<JournalChange> given;
+    for (int i = 0; i < 451; ++i) {
+        JournalChange c;
+        c.guid = QStringLiteral("01234567-89AB-CDEF-0123-%1").arg(i, 12, 10, QLatin1Char('0'));
+        c.cn = QStringLiteral("O'Brien №%1").arg(i);
+        c.attribute = i % 2 ? QStringLiteral("otherTelephone") : QStringLiteral("title");
+        c.multivalued = i % 2;
+        c.oldValues = i % 3 ? QStringList{QStringLiteral("old %1").arg(i), QStringLiteral("a;b")} : QStringList{};
+        c.newValues = {QStringLiteral("new \"%1\"").arg(i)};
+        c.source = QStringLiteral("hr.xlsx row %1").arg(i + 2);
+        given << c;
+    }
+    const QList<long long> ids = journal.addChanges(set, given);
+    EXPECT_TRUE(journal.endBatch());
+
+    ASSERT_EQ(ids.size(), given.size());
+    const QList<JournalChange> stored = journal.changes(set);
+    ASSERT_EQ(stored.size(), given.size());
+    for (int i = 0; i < given.size(); ++i) {
+        EXPECT_EQ(stored[i].id, ids[i]);
+        EXPECT_NE(ids[i], otherId);
+        EXPECT_EQ(stored[i].setId, set);
+        EXPECT_EQ(stored[i].guid, given[i].guid);
+        EXPECT_EQ(stored[i].cn, given[i].cn);
+        EXPECT_EQ(stored[i].attribute, given[i].attribute);
+        EXPECT_EQ(stored[i].multivalued, given[i].multivalued);
+        EXPECT_EQ(stored[i].oldValues, given[i].oldValues);
+        EXPECT_EQ(stored[i].newValues, given[i].newValues);
+        EXPECT_EQ(stored[i].source, given[i].source);
+        EXPECT_EQ(stored[i].outcome, JournalPending);
+    }
+    EXPECT_EQ(journal.changes(earlier).size(), 1) << "the other set keeps only its own change";
+}
