@@ -348,6 +348,68 @@ HRESULT parseMember(ParsedCommand *command, ParsedMember *parsed, const MemberTe
     return state == State::ExpectValue ? E_INVALIDARG : S_OK;
 }
 
+bool isAsciiLetter(char16_t c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isAsciiDigit(char16_t c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// "Name(n, n)" (a name of ASCII letters and digits, two numbers of up to nine
+// digits, at most one space after the comma): the shape of a row's cell
+// reads, which differ from row to row so that no kept parse serves them.
+// Parsed in one pass into exactly the slots the general parse gives; false,
+// with nothing set, for any other text.
+bool parseTwoNumberCall(const QString &command, ParsedCommand *parsed)
+{
+    const auto *c = reinterpret_cast<const char16_t *>(command.utf16());
+    const qsizetype n = command.size();
+    if (n == 0 || !isAsciiLetter(c[0]))
+        return false;
+    qsizetype i = 1;
+    while (i < n && (isAsciiLetter(c[i]) || isAsciiDigit(c[i])))
+        ++i;
+    const qsizetype nameEnd = i;
+    if (i >= n || c[i] != u'(')
+        return false;
+    ++i;
+    QStringView numbers[2];
+    for (int a = 0; a < 2; ++a) {
+        const qsizetype start = i;
+        while (i < n && isAsciiDigit(c[i]))
+            ++i;
+        if (i == start || i - start > 9 || i >= n)
+            return false;
+        numbers[a] = QStringView(c + start, i - start);
+        if (a == 0) {
+            if (c[i] != u',')
+                return false;
+            ++i;
+            if (i < n && c[i] == u' ')
+                ++i;
+        }
+    }
+    if (i != n - 1 || c[i] != u')')
+        return false;
+    const std::optional<VARIANT> first = parseNumber(numbers[0]);
+    const std::optional<VARIANT> second = parseNumber(numbers[1]);
+    if (!first || !second)
+        return false;
+    BSTR name = commandString(parsed, QStringView(c, nameEnd));
+    if (!name)
+        return false;
+    ParsedMember &member = parsed->members[0];
+    member.name = name;
+    member.argumentCount = 2;
+    member.arguments[kMaxArguments - 1] = *first;
+    member.arguments[kMaxArguments - 2] = *second;
+    parsed->memberCount = 1;
+    return true;
+}
+
 } // namespace
 
 QString quoteArgument(const QString &text)
@@ -383,6 +445,8 @@ HRESULT parseCommandInto(const QString &command, ParsedCommand *parsed)
     parsed->fromTextAlone = true;
     if (command.isEmpty())
         return E_INVALIDARG;
+    if (parseTwoNumberCall(command, parsed))
+        return S_OK;
     TokenTable table;
     if (!tokenize(command, &table))
         return E_INVALIDARG;

@@ -108,17 +108,23 @@ bool readWholePath(IDispatch *first, ParsedCommand &parsed, VARTYPE resultType, 
     IPathRead *reader = nullptr;
     if (FAILED(first->QueryInterface(IID_IPathRead, reinterpret_cast<void **>(&reader))) || !reader)
         return false;
-    PathMember path[kMaxMembers];
+    // Only the members written are set up (a read runs this for every field).
+    union Path {
+        Path() {}
+        PathMember members[kMaxMembers];
+    } path;
     for (int i = 0; i < parsed.memberCount; ++i) {
         ParsedMember &member = parsed.members[i];
-        path[i].name = member.name;
-        path[i].params.rgvarg = member.firstArgument();
-        path[i].params.cArgs = static_cast<UINT>(member.argumentCount);
+        PathMember *slot = new (&path.members[i]) PathMember;
+        slot->name = member.name;
+        slot->params.rgvarg = member.firstArgument();
+        slot->params.cArgs = static_cast<UINT>(member.argumentCount);
     }
     // A value the caller converts may come as an object's default value, as
     // the conversion would read it; an object or a VARIANT as returned may not.
     const bool valueOfObject = resultType != VT_EMPTY && resultType != VT_DISPATCH && resultType != VT_UNKNOWN;
-    const HRESULT hr = reader->ReadPath(path, static_cast<UINT>(parsed.memberCount), valueOfObject, result);
+    const HRESULT hr =
+        reader->ReadPath(path.members, static_cast<UINT>(parsed.memberCount), valueOfObject, result);
     reader->Release();
     if (hr == S_OK)
         return true;

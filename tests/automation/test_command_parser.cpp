@@ -353,3 +353,37 @@ TEST(QuoteArgument, RoundTripsThroughParseAndInvoke)
     }
     releaseObject(obj);
 }
+
+TEST(CommandParser, NameWithTwoNumbersParsesAsWithSpacesAround)
+{
+    // "Cells(r, c)" takes a short route; written with spaces around its numbers
+    // it takes the general one: both must give the same slots.
+    EXPECT_EQ(parseToText(QStringLiteral("Cells(12, 3)")), QStringLiteral("Cells[18:VT_I1 3, 19:VT_I1 12]"));
+    const char *names[] = {"Cells", "cells", "A1", "x"};
+    const char *numbers[] = {"0", "7", "007", "127", "128", "32767", "32768", "999999999", "1048576", "1234567890"};
+    for (const char *name : names) {
+        for (const char *row : numbers) {
+            for (const char *column : numbers) {
+                const QString n = QString::fromLatin1(name), r = QString::fromLatin1(row),
+                              c = QString::fromLatin1(column);
+                const QString general = parseToText(n + QStringLiteral("( ") + r + QStringLiteral(" , ") + c +
+                                                    QStringLiteral(" )"));
+                EXPECT_NE(general, kInvalid) << name << row << column;
+                for (const QString &separator : {QStringLiteral(","), QStringLiteral(", "), QStringLiteral(",  ")})
+                    EXPECT_EQ(parseToText(n + u'(' + r + separator + c + u')'), general) << name << row << column;
+            }
+        }
+    }
+    const Row rows[] = {
+        {"Cells(1, 2) ", "Cells[18:VT_I1 2, 19:VT_I1 1]"},
+        {"Cells(1, 2)\\Value", "Cells[18:VT_I1 2, 19:VT_I1 1] \\ Value"},
+        {"Cells(1, -2)", "Cells[18:VT_I1 -2, 19:VT_I1 1]"},
+        {"Cells(1, 2.5)", "Cells[18:VT_R8 2.5, 19:VT_I1 1]"},
+        {"Cells(1,)", "0x80070057"},
+        {"Cells(, 2)", "0x80070057"},
+        {"Cells(1 2)", "0x80070057"},
+        {"Cells(1, 2", "0x80070057"},
+        {"Cells(1, 2))", "0x80070057"},
+    };
+    expectRows(rows, std::size(rows));
+}

@@ -84,6 +84,24 @@ BSTR bstrFromQString(const QString &text)
     return SysAllocStringLen(reinterpret_cast<LPCOLESTR>(text.utf16()), static_cast<UINT>(text.size()));
 }
 
+BSTR bstrFromUtf8(const char *text, qsizetype size)
+{
+    BSTR out = SysAllocStringLen(nullptr, static_cast<UINT>(size));
+    if (!out)
+        return nullptr;
+    // Widened and checked in one pass; text with a non-ASCII byte is decoded instead.
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text);
+    unsigned char seen = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        seen |= bytes[i];
+        out[i] = bytes[i];
+    }
+    if (seen < 0x80)
+        return out;
+    SysFreeString(out);
+    return bstrFromQString(QString::fromUtf8(text, size));
+}
+
 QString qStringFromBstr(BSTR text)
 {
     if (!text)

@@ -28,6 +28,10 @@ UINT SysStringByteLen(BSTR text);
 
 /// Makes a BSTR holding `text`; null on allocation failure.
 BSTR bstrFromQString(const QString &text);
+/// Makes a BSTR of UTF-8 `text` decoded as QString::fromUtf8 decodes it; ASCII
+/// text (nearly every directory value and cell) is widened without a QString
+/// in between. Null on allocation failure.
+BSTR bstrFromUtf8(const char *text, qsizetype size);
 /// Copies a BSTR's whole text (NULs included); "" for null.
 QString qStringFromBstr(BSTR text);
 /// Copies a NUL-terminated UTF-16 string (not a BSTR); "" for null.

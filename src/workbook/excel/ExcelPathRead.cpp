@@ -67,9 +67,19 @@ bool isMissing(const VARIANT &v)
 // Stores the value of cell (row, column) as Range.Value gives it.
 HRESULT cellValue(Workbook &book, uint32_t row, uint32_t column, VARIANT *result)
 {
+    const CellValue value = book.activeSheet().value(row, column);
+    if (value.kind == CellValue::Kind::Text) {
+        // Straight from the cell's UTF-8, as setCellResult's text would come out.
+        BSTR text = bstrFromUtf8(value.text.data(), static_cast<qsizetype>(value.text.size()));
+        if (!text)
+            return S_FALSE;
+        result->vt = VT_BSTR;
+        result->bstrVal = text;
+        return S_OK;
+    }
     DISPPARAMS none;
     DispatchCall call(DISPID_VALUE, DISPATCH_PROPERTYGET, &none, result);
-    const HRESULT hr = setCellResult(call, book.activeSheet().value(row, column));
+    const HRESULT hr = setCellResult(call, value);
     if (hr != S_OK) {
         VariantClear(result);
         return S_FALSE;
