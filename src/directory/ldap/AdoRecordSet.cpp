@@ -14,10 +14,19 @@ namespace
 // DISPID_UNKNOWN otherwise (the caller then asks the member table).
 DISPID exactMember(LPOLESTR name, std::initializer_list<std::pair<const char16_t *, DISPID>> known)
 {
-    const QStringView n(name);
-    for (const auto &[text, id] : known)
-        if (n == QStringView(text))
+    if (!name)
+        return DISPID_UNKNOWN;
+    for (const auto &[text, id] : known) {
+        // Compared unit by unit up to the NUL: no length is measured first.
+        const char16_t *a = name;
+        const char16_t *b = text;
+        while (*a && *a == *b) {
+            ++a;
+            ++b;
+        }
+        if (*a == *b)
             return id;
+    }
     return DISPID_UNKNOWN;
 }
 
@@ -39,16 +48,10 @@ HRESULT nameArg(const DispatchCall &call, QString *converted, QStringView *out)
 // (nearly every value) goes into its BSTR without a QString in between.
 HRESULT textToVariant(QByteArrayView utf8, VARIANT *out)
 {
-    for (const char c : utf8) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return valueToVariant(utf8, ValueKind::Text, out);
-    }
     VariantClear(out);
-    BSTR text = SysAllocStringLen(nullptr, static_cast<UINT>(utf8.size()));
+    BSTR text = bstrFromUtf8(utf8.data(), utf8.size());
     if (!text)
         return E_OUTOFMEMORY;
-    for (qsizetype i = 0; i < utf8.size(); ++i)
-        text[i] = static_cast<OLECHAR>(utf8[i]);
     out->vt = VT_BSTR;
     out->bstrVal = text;
     return S_OK;
@@ -165,9 +168,14 @@ void RecordSetData::defineColumns(const QStringList &attributes, const LdapSchem
     columnIndex_.clear();
     storedIndex_.clear();
     askedIndex_.clear();
+    askedByAddress_.fill(AskedSlot());
     returnedIndex_.clear();
     guidIndex_.clear();
     records_.clear();
+    blocks_.clear();
+    released_ = 0;
+    firstBlock_ = 0;
+    decodedAt_ = -1;
     fieldCount_ = static_cast<int>(attributes.size());
     for (const QString &name : attributes + hidden) {
         Column c;
@@ -202,19 +210,22 @@ bool RecordSetData::entryByGuid(QByteArrayView guid, const QSet<QString> &names,
     const int guidColumn = storedIndex_.value(QStringLiteral("objectguid"), -1);
     if (guidColumn < 0)
         return false;
+    Decoded record;
     if (guidIndex_.empty()) {
-        for (long r = 0; r < recordCount(); ++r) {
-            for (const Value &v : records_[r].values) {
+        for (long r = released_; r < recordCount(); ++r) {
+            if (!decode(r, &record))
+                continue;
+            for (const Value &v : record.values) {
                 if (v.column == guidColumn)
-                    guidIndex_.emplace(std::string(records_[r].data.constData() + v.offset, v.length), r);
+                    guidIndex_.emplace(std::string(record.data + v.offset, v.length), r);
             }
         }
     }
     const auto it = guidIndex_.find(std::string(guid.data(), static_cast<size_t>(guid.size())));
-    if (it == guidIndex_.end())
+    // A record the walk has passed is freed: the bind then reads the directory.
+    if (it == guidIndex_.end() || !decode(it->second, &record))
         return false;
-    const Record &record = records_[it->second];
-    out->dn = record.dn;
+    out->dn = QString::fromUtf8(record.dn);
     out->attributes.clear();
     for (const Value &v : record.values) {
         const Column &column = columns_[v.column];
@@ -222,7 +233,7 @@ bool RecordSetData::entryByGuid(QByteArrayView guid, const QSet<QString> &names,
             continue;
         if (out->attributes.empty() || out->attributes.back().name != column.name)
             out->attributes.push_back({column.name, {}});
-        out->attributes.back().values.emplace_back(record.data.constData() + v.offset, v.length);
+        out->attributes.back().values.emplace_back(record.data + v.offset, v.length);
     }
     return true;
 }
@@ -230,11 +241,22 @@ bool RecordSetData::entryByGuid(QByteArrayView guid, const QSet<QString> &names,
 int RecordSetData::column(QStringView name) const
 {
     const std::u16string_view key(name.utf16(), static_cast<size_t>(name.size()));
+    const auto address = reinterpret_cast<quintptr>(key.data());
+    AskedSlot &slot = askedByAddress_[((address >> 3) ^ (address >> 9)) % askedByAddress_.size()];
+    if (slot.at == key.data() && slot.text.size() == key.size() &&
+        std::memcmp(slot.text.data(), key.data(), key.size() * sizeof(char16_t)) == 0)
+        return slot.column;
+    int c = -1;
     const auto asked = askedIndex_.find(key);
-    if (asked != askedIndex_.end())
-        return asked->second;
-    const int c = columnIndex_.value(name.toString().toLower(), -1);
-    askedIndex_.emplace(std::u16string(key), c);
+    if (asked != askedIndex_.end()) {
+        c = asked->second;
+    } else {
+        c = columnIndex_.value(name.toString().toLower(), -1);
+        askedIndex_.emplace(std::u16string(key), c);
+    }
+    slot.at = key.data();
+    slot.text.assign(key);
+    slot.column = c;
     return c;
 }
 
@@ -253,11 +275,50 @@ int RecordSetData::columnOfReturned(QByteArrayView name)
     return c;
 }
 
+namespace
+{
+
+constexpr size_t kBlockSize = size_t(1) << 20;
+
+size_t varintSize(quint64 v)
+{
+    size_t n = 1;
+    while (v >= 0x80) {
+        v >>= 7;
+        ++n;
+    }
+    return n;
+}
+
+char *putVarint(char *p, quint64 v)
+{
+    while (v >= 0x80) {
+        *p++ = static_cast<char>((v & 0x7f) | 0x80);
+        v >>= 7;
+    }
+    *p++ = static_cast<char>(v);
+    return p;
+}
+
+const char *getVarint(const char *p, quint64 *v)
+{
+    quint64 result = 0;
+    int shift = 0;
+    while (static_cast<unsigned char>(*p) & 0x80) {
+        result |= quint64(static_cast<unsigned char>(*p++) & 0x7f) << shift;
+        shift += 7;
+    }
+    *v = result | (quint64(static_cast<unsigned char>(*p++)) << shift);
+    return p;
+}
+
+} // namespace
+
 void RecordSetData::beginEntry(QByteArrayView dn)
 {
-    current_.dn = QString::fromUtf8(dn);
-    current_.data.clear();
-    current_.values.clear();
+    receivedDn_.assign(dn.data(), size_t(dn.size()));
+    received_.clear();
+    receivedValues_.clear();
 }
 
 void RecordSetData::attribute(const AttributeView &attribute)
@@ -267,23 +328,93 @@ void RecordSetData::attribute(const AttributeView &attribute)
         return;
     for (int i = 0; i < attribute.count(); ++i) {
         const QByteArrayView v = attribute.value(i);
-        current_.values.push_back({c, static_cast<int>(current_.data.size()), static_cast<int>(v.size())});
-        current_.data.append(v);
+        receivedValues_.push_back({c, static_cast<int>(received_.size()), static_cast<int>(v.size())});
+        received_.append(v.data(), size_t(v.size()));
     }
 }
 
 void RecordSetData::endEntry()
 {
-    std::stable_sort(current_.values.begin(), current_.values.end(),
+    std::stable_sort(receivedValues_.begin(), receivedValues_.end(),
                      [](const Value &a, const Value &b) { return a.column < b.column; });
-    records_.push_back(std::move(current_));
-    current_ = Record();
+    // Layout: DN length, DN, value count, (column, length) per value, the values in column order.
+    size_t size = varintSize(quint64(receivedDn_.size())) + size_t(receivedDn_.size()) +
+                  varintSize(receivedValues_.size());
+    for (const Value &v : receivedValues_)
+        size += varintSize(quint64(v.column)) + varintSize(quint64(v.length)) + size_t(v.length);
+    if (blocks_.empty() || blocks_.back().size - blocks_.back().used < size) {
+        Block block;
+        block.size = std::max(kBlockSize, size);
+        block.bytes.reset(new char[block.size]);
+        block.end = recordCount();
+        blocks_.push_back(std::move(block));
+    }
+    Block &block = blocks_.back();
+    char *p = block.bytes.get() + block.used;
+    records_.push_back({static_cast<quint32>(blocks_.size() - 1), static_cast<quint32>(block.used)});
+    p = putVarint(p, quint64(receivedDn_.size()));
+    p = std::copy(receivedDn_.cbegin(), receivedDn_.cend(), p);
+    p = putVarint(p, receivedValues_.size());
+    for (const Value &v : receivedValues_) {
+        p = putVarint(p, quint64(v.column));
+        p = putVarint(p, quint64(v.length));
+    }
+    for (const Value &v : receivedValues_)
+        p = std::copy_n(received_.data() + v.offset, v.length, p);
+    block.used += size;
+    block.end = recordCount();
+}
+
+bool RecordSetData::decode(long r, Decoded *out) const
+{
+    if (r < released_ || r >= recordCount())
+        return false;
+    const Location at = records_[r];
+    const char *p = blocks_[at.block].bytes.get() + at.offset;
+    quint64 n = 0;
+    p = getVarint(p, &n);
+    out->dn = QByteArrayView(p, qsizetype(n));
+    p += n;
+    p = getVarint(p, &n);
+    out->values.resize(n);
+    int offset = 0;
+    for (Value &v : out->values) {
+        quint64 column = 0;
+        quint64 length = 0;
+        p = getVarint(p, &column);
+        p = getVarint(p, &length);
+        v = {static_cast<int>(column), offset, static_cast<int>(length)};
+        offset += v.length;
+    }
+    out->data = p;
+    return true;
+}
+
+const RecordSetData::Decoded &RecordSetData::currentRecord() const
+{
+    if (decodedAt_ != position) {
+        if (!decode(position, &decoded_))
+            decoded_ = Decoded();
+        decodedAt_ = position;
+    }
+    return decoded_;
+}
+
+void RecordSetData::releasePassed()
+{
+    while (firstBlock_ + 1 < blocks_.size() && blocks_[firstBlock_].end <= position) {
+        released_ = blocks_[firstBlock_].end;
+        blocks_[firstBlock_] = Block();
+        ++firstBlock_;
+    }
+    if (decodedAt_ < released_)
+        decodedAt_ = -1;
 }
 
 HRESULT RecordSetData::value(int c, VARIANT *out) const
 {
     const Column &col = columns_[c];
-    const Record &record = records_[position];
+    const Decoded &record = currentRecord();
     const auto first = std::lower_bound(record.values.begin(), record.values.end(), c,
                                         [](const Value &v, int column) { return v.column < column; });
     auto last = first;
@@ -291,12 +422,12 @@ HRESULT RecordSetData::value(int c, VARIANT *out) const
         ++last;
     if (first == last) {
         if (col.special == Special::DistinguishedName)
-            return setVariantString(out, record.dn);
+            return setVariantString(out, QString::fromUtf8(record.dn));
         if (col.special == Special::AdsPath)
-            return setVariantString(out, pathPrefix + record.dn);
+            return setVariantString(out, pathPrefix + QString::fromUtf8(record.dn));
     }
     if (last - first == 1 && col.kind == ValueKind::Text && !col.multiValued)
-        return textToVariant(QByteArrayView(record.data.constData() + first->offset, first->length), out);
+        return textToVariant(QByteArrayView(record.data + first->offset, first->length), out);
     QByteArrayView one[1];
     std::vector<QByteArrayView> many;
     QByteArrayView *views = one;
@@ -305,7 +436,7 @@ HRESULT RecordSetData::value(int c, VARIANT *out) const
         views = many.data();
     }
     for (auto v = first; v != last; ++v)
-        views[v - first] = QByteArrayView(record.data.constData() + v->offset, v->length);
+        views[v - first] = QByteArrayView(record.data + v->offset, v->length);
     return valuesToVariant(views, static_cast<size_t>(last - first), col.kind, col.multiValued, out);
 }
 
@@ -383,9 +514,10 @@ HRESULT AdoRecordSet::move(DispatchCall &call, long to)
     const long count = data_->recordCount();
     // Stepping past EOF or before BOF is an error in ADO; landing on either is not.
     if (to > count || to < -1 || (call.dispid() == MoveNext && data_->position >= count) ||
-        (call.dispid() == MovePrevious && data_->position < 0))
+        (call.dispid() == MovePrevious && data_->position < 0) || (to >= 0 && to < data_->firstKept()))
         return raiseAdo(call, AdoError::NoCurrentRecord);
     data_->position = count == 0 ? 0 : to;
+    data_->releasePassed();
     return S_OK;
 }
 

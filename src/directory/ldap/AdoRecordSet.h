@@ -23,7 +23,10 @@
 #include "directory/ldap/LdapSchema.h"
 
 #include <QSet>
+#include <array>
+#include <cstring>
 #include <memory>
+#include <vector>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -33,8 +36,12 @@ namespace orvane
 
 /// The rows of one search and the cursor over them, shared by the record
 /// set and its field objects. Filled as the EntryVisitor of the search; each
-/// record keeps its values back to back in one buffer, so that ten thousand
-/// users with forty attributes cost a few allocations per user, not hundreds.
+/// record is kept back to back with the others in large blocks (its DN and
+/// values behind a short header of variable-length counts), so that a user
+/// with forty attributes costs little more than its value bytes and no
+/// allocation of its own. The cursor only moves forward, as the record set
+/// of a command's Execute does in ADO: a block the cursor has left is freed,
+/// so memory drops as a walk goes on.
 class RecordSetData : public EntryVisitor
 {
   public:
@@ -64,6 +71,10 @@ class RecordSetData : public EntryVisitor
     /// the columns named in `names` (lower case); false when none.
     bool entryByGuid(QByteArrayView guid, const QSet<QString> &names, LdapEntry *out) const;
     long recordCount() const { return static_cast<long>(records_.size()); }
+    /// The first record still held; records before it were passed and freed.
+    long firstKept() const { return released_; }
+    /// Frees the blocks whose records all lie before the current position.
+    void releasePassed();
     /// The column of `name` (any case), -1 when none.
     int column(QStringView name) const;
     /// Builds the value of `column` in the current record into `*out`.
@@ -76,21 +87,41 @@ class RecordSetData : public EntryVisitor
   private:
     struct Value {
         int column;
-        int offset;
+        int offset; ///< from the first value byte of the record
         int length;
     };
-    struct Record {
-        QString dn;
-        QByteArray data;           ///< every value, back to back
-        std::vector<Value> values; ///< sorted by column
+    struct Block {
+        std::unique_ptr<char[]> bytes;
+        size_t size = 0;
+        size_t used = 0;
+        long end = 0; ///< one past the last record stored in the block
     };
+    struct Location {
+        quint32 block;
+        quint32 offset;
+    };
+    /// Record `r` read from its block: the DN, its values sorted by column and where they start.
+    struct Decoded {
+        QByteArrayView dn;
+        const char *data = nullptr;
+        std::vector<Value> values;
+    };
+    bool decode(long r, Decoded *out) const;
+    const Decoded &currentRecord() const;
     struct ViewHash {
         using is_transparent = void;
         size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
     };
     struct Utf16ViewHash {
         using is_transparent = void;
-        size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>()(s); }
+        /// FNV-1a over the units: a field name is hashed at every read.
+        size_t operator()(std::u16string_view s) const
+        {
+            size_t hash = 14695981039346656037ull;
+            for (const char16_t c : s)
+                hash = (hash ^ c) * 1099511628211ull;
+            return hash;
+        }
     };
     int columnOfReturned(QByteArrayView name);
 
@@ -100,12 +131,27 @@ class RecordSetData : public EntryVisitor
     QHash<QString, int> storedIndex_; ///< the same for every column, hidden ones included
     mutable std::unordered_map<std::string, long>
         guidIndex_; ///< objectGUID bytes -> record, built on first use
+    /// The last names asked for by the address of their text (a kept command's
+    /// argument stays where it is), checked against a copy before use.
+    struct AskedSlot {
+        const char16_t *at = nullptr;
+        std::u16string text;
+        int column = -1;
+    };
+    mutable std::array<AskedSlot, 64> askedByAddress_{};
     /// Names as clients wrote them (saves lower-casing), found without copying the name.
     mutable std::unordered_map<std::u16string, int, Utf16ViewHash, std::equal_to<>> askedIndex_;
     std::unordered_map<std::string, int, ViewHash, std::equal_to<>>
         returnedIndex_; ///< names as the server sends them
-    std::vector<Record> records_;
-    Record current_;
+    std::vector<Block> blocks_;
+    std::vector<Location> records_;
+    long released_ = 0;       ///< records before this one are freed
+    size_t firstBlock_ = 0;   ///< the first block not yet freed
+    std::string receivedDn_;  ///< the entry being received
+    std::string received_;    ///< its values in arrival order
+    std::vector<Value> receivedValues_;
+    mutable long decodedAt_ = -1; ///< the record held in decoded_
+    mutable Decoded decoded_;
 };
 
 class AdoRecordSet : public PathReadingObject
