@@ -58,23 +58,31 @@ QString recordValue(AutomationObject *records, const FieldReader &reader, const 
     return joined;
 }
 
-// Builds Cells(row,column)\Value = 'text' in one buffer kept across cells.
+// Builds Cells(row,column)\Value = 'text' in one buffer kept across cells,
+// from the row's part (once per row) and the column's part (once per export).
 class CellCommand
 {
   public:
-    void write(AutomationObject *app, int row, int column, const QString &value)
+    explicit CellCommand(const QList<FieldReader> &readers)
+    {
+        for (const FieldReader &reader : readers)
+            columnParts_.append(QString::number(reader.binding->column) + QStringLiteral(")\\Value = "));
+    }
+
+    void startRow(int row) { rowPart_ = QStringLiteral("Cells(") + QString::number(row) + u','; }
+
+    void write(AutomationObject *app, qsizetype reader, const QString &value)
     {
         text_.clear();
-        text_ += QLatin1String("Cells(");
-        text_ += QString::number(row);
-        text_ += u',';
-        text_ += QString::number(column);
-        text_ += QLatin1String(")\\Value = ");
+        text_ += rowPart_;
+        text_ += columnParts_[reader];
         text_ += quoteArgument(value);
         setProperty(app, text_);
     }
 
   private:
+    QStringList columnParts_;
+    QString rowPart_;
     QString text_;
 };
 
@@ -89,7 +97,7 @@ void writeUsers(AutomationObject *app, AdoSearch &search, const ExportJob &job,
 {
     const DomainExclusion exclusion(job.connection.baseDn);
     const QList<FieldReader> readers = fieldReaders(job.bindings);
-    CellCommand cell;
+    CellCommand cell(readers);
     AutomationObject *records = search.recordSet();
     int row = outcome.firstRow;
     const long n = search.recordCount();
@@ -103,8 +111,9 @@ void writeUsers(AutomationObject *app, AdoSearch &search, const ExportJob &job,
             !exclusion.excludes(dn) &&
             !getStringProperty(records, QStringLiteral("Fields('sAMAccountName')\\Value")).isEmpty();
         if (accepted) {
-            for (const FieldReader &reader : readers)
-                cell.write(app, row, reader.binding->column, recordValue(records, reader, job.delimiter));
+            cell.startRow(row);
+            for (qsizetype k = 0; k < readers.size(); ++k)
+                cell.write(app, k, recordValue(records, readers[k], job.delimiter));
             ++outcome.written;
             ++row;
             if (callbacks.progress)
