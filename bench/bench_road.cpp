@@ -10,6 +10,12 @@
 //   set -a; . <dir>/env; set +a
 //   QT_QPA_PLATFORM=offscreen build/bench/orvane_bench_road [rounds] [letter] [workdir]
 // Prints a Markdown table: best and median of the rounds, ratio to the floor, goal.
+//
+// With "find" first (orvane_bench_road find [rounds] [letter] [workdir] [workbook]) it runs only
+// the Find with status icons, as on a directory of a million users: the longest gap between two
+// turns of the event loop during the Find, when the first row appeared, the peak memory of the
+// Find, and opening a user afterwards. `workbook`, when given, is the primary workbook (columns in
+// the order below) instead of one written from the directory.
 
 #include "BenchSupport.h"
 #include "app/AppContext.h"
@@ -20,10 +26,10 @@
 #include "directory/ldap/RegisterServers.h"
 #include "store/AttributeCatalogue.h"
 #include "workbook/ExportUsers.h"
+#include "workbook/PrewarmTargets.h"
 #include "workbook/WorkbookLookup.h"
 #include "workbook/excel/RegisterServers.h"
 #include "workbook/excel/WorkbookCache.h"
-#include "workbook/PrewarmTargets.h"
 #include "workbook/excel/WorkbookPrewarm.h"
 
 #include <QApplication>
@@ -31,6 +37,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstdio>
@@ -167,15 +174,52 @@ void printTable(const QList<Row> &rows)
     std::fflush(stdout);
 }
 
+// A field of /proc/self/status in kB (VmRSS, VmHWM); 0 when unreadable.
+long long memoryKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qsizetype(qstrlen(field)) + 1).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
+// Resets the peak resident size, so that VmHWM afterwards is the peak of what follows.
+void resetPeakMemory()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+// What the event loop saw during one Find: a timer that fires whenever the loop turns.
+struct PaintWatch {
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longestGap = 0;
+    qint64 firstRowMs = -1; ///< when the list first held a row
+    int turns = 0;
+    int turnsWithRows = 0; ///< turns that saw rows while the Find was still running
+};
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    const bool findOnly = argc > 1 && qstrcmp(argv[1], "find") == 0;
+    if (findOnly) {
+        --argc;
+        ++argv;
+    }
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     const QString letter = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("A");
     QTemporaryDir temporary;
     const QString work = argc > 3 ? QString::fromLocal8Bit(argv[3]) : temporary.path();
+    const QString givenWorkbook = argc > 4 ? QString::fromLocal8Bit(argv[4]) : QString();
     QDir().mkpath(work);
     const BenchDirectory d = BenchDirectory::fromEnvironment();
     if (!d.isSet()) {
@@ -205,9 +249,9 @@ int main(int argc, char **argv)
     ctx.images.load();
 
     // The primary workbook and two more, one row per user, each with a lookup pair on the account name.
-    const QString primary = work + QStringLiteral("/source0.xlsx");
-    const int users = writeSourceWorkbook(d, primary);
-    for (int i = 0; i < 3; ++i) {
+    const QString primary = givenWorkbook.isEmpty() ? work + QStringLiteral("/source0.xlsx") : givenWorkbook;
+    const int users = givenWorkbook.isEmpty() ? writeSourceWorkbook(d, primary) : -1;
+    for (int i = 0; i < (findOnly ? 1 : 3); ++i) {
         const QString path = work + QStringLiteral("/source%1.xlsx").arg(i);
         if (i > 0) {
             QFile::remove(path);
@@ -230,7 +274,7 @@ int main(int argc, char **argv)
     attributeList->setColumnCount(3);
     lookupList->setColumnCount(3);
     compareList->setColumnCount(4);
-    ObjectView view(ctx, {objectList, attributeList, lookupList, compareList, &window}, &window);
+    ObjectView view(ctx, {objectList, attributeList, lookupList, compareList, &window, {}}, &window);
     const StatusReporter quiet = [](const QString &, const QString &) {};
 
     // Opening a user as a double click does.
@@ -246,6 +290,61 @@ int main(int argc, char **argv)
         view.findSources();
         sourcesFound += lookupList->topLevelItemCount();
     };
+
+    if (findOnly) {
+        PaintWatch watch;
+        bool running = false;
+        QTimer tick;
+        tick.setInterval(1);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            const qint64 now = watch.clock.elapsed();
+            watch.longestGap = std::max(watch.longestGap, now - watch.last);
+            watch.last = now;
+            ++watch.turns;
+            if (running && objectList->topLevelItemCount() > 0) {
+                ++watch.turnsWithRows;
+                if (watch.firstRowMs < 0)
+                    watch.firstRowMs = now;
+            }
+        });
+        for (int round = 0; round < rounds; ++round) {
+            WorkbookCache::clear();
+            objectList->clear();
+            ctx.objects.clear();
+            const long long before = memoryKb("VmRSS");
+            resetPeakMemory();
+            watch = {};
+            watch.clock.start();
+            tick.start();
+            running = true;
+            int listed = 0;
+            const double ms = timed(
+                [&] { listed = loadObjectList(ctx, objectList, letter, quiet, makePrimaryStatusCheck); });
+            running = false;
+            tick.stop();
+            const qint64 end = watch.clock.elapsed();
+            watch.longestGap = std::max(watch.longestGap, end - watch.last);
+            std::printf(
+                "Find of %d users: %.0f ms; event loop turned %d times, longest gap %lld ms; first row "
+                "at %lld ms, %d turns saw rows before the end; memory %lld MB before, peak %lld MB\n",
+                listed, ms, watch.turns, static_cast<long long>(watch.longestGap),
+                static_cast<long long>(watch.firstRowMs), watch.turnsWithRows, before / 1024,
+                memoryKb("VmHWM") / 1024);
+            std::fflush(stdout);
+            if (listed > 0) {
+                WorkbookPrewarm prewarm;
+                const double warm = timed([&] {
+                    prewarm.start(prewarmTargets(ctx.db));
+                    prewarm.wait();
+                });
+                const double first = timed([&] { open(listed / 2); });
+                const double second = timed([&] { open(listed / 3); });
+                std::printf("pre-warm %.0f ms; open a user afterwards %.1f ms, another %.1f ms\n", warm,
+                            first, second);
+            }
+        }
+        return 0;
+    }
 
     Row find{QStringLiteral("Find with account state and status icons, first of the run"),
              {},

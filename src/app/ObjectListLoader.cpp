@@ -3,9 +3,11 @@
 #include "app/AppContext.h"
 #include "app/ImageList.h"
 #include "app/ListViews.h"
+#include "app/StatusCheckThread.h"
 #include "directory/ConnectionProbe.h"
 #include "directory/FailureReason.h"
 #include "directory/UserSearch.h"
+#include "directory/ldap/SearchPulse.h"
 #include "store/ColourMarkers.h"
 #include "store/CountText.h"
 
@@ -18,8 +20,8 @@ namespace orvane
 namespace
 {
 
-// How often a running search lets the window repaint and shows its progress.
-constexpr qint64 kProgressIntervalMs = 100;
+// How often the Find's wait for the last status icons lets the window repaint.
+constexpr int kPaintIntervalMs = kFindProgressIntervalMs;
 
 // States of ObjectStatusCheck::status that show an icon.
 constexpr int kUpToDate = 0;
@@ -32,30 +34,105 @@ void keepPainting()
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-SearchProgress progressReporter(const StatusReporter &status)
+// Fills the object list while the search walks: the users found so far get
+// their rows at every progress step, and their status icons as the check's
+// thread answers.
+class ListFill
+{
+  public:
+    ListFill(AppContext &ctx, QTreeWidget *list, std::unique_ptr<ObjectStatusCheck> check)
+        : ctx_(ctx), list_(list), markerImages_(objectMarkerImages(ctx.db))
+    {
+        if (check)
+            statuses_ = std::make_unique<StatusCheckThread>(std::move(check));
+    }
+
+    // Adds a row for every entry found since the last call, and the icons answered so far.
+    void addFound()
+    {
+        const int found = int(ctx_.objects.size());
+        QList<QTreeWidgetItem *> rows;
+        rows.reserve(found - added_);
+        for (int i = added_; i < found; ++i)
+            rows << row(i);
+        list_->addTopLevelItems(rows);
+        added_ = found;
+        showAnswered();
+    }
+
+    // Adds the last rows and waits, painting, until every row has its status.
+    void finish()
+    {
+        addFound();
+        if (!statuses_)
+            return;
+        while (!statuses_->waitAnswered(kPaintIntervalMs)) {
+            showAnswered();
+            keepPainting();
+        }
+        showAnswered();
+        statuses_->finish();
+    }
+
+    int rows() const { return added_; }
+
+  private:
+    QTreeWidgetItem *row(int index)
+    {
+        const ObjectEntry &entry = ctx_.objects[index];
+        auto *row = new QTreeWidgetItem;
+        row->setText(3, entry.displayValue);
+        setRowData(row, index);
+        setObjectRowDisabled(row, entry.accountDisabled, ctx_.images);
+        if (statuses_)
+            statuses_->submit(index, entry);
+        else
+            setObjectRowStatus(row, kNoStatus, ctx_.images);
+        row->setIcon(1, ctx_.images.icon(markerImages_.value(entry.guid, ImageNoMarker)));
+        return row;
+    }
+
+    void showAnswered()
+    {
+        if (!statuses_)
+            return;
+        for (const RowStatus &answer : statuses_->take())
+            setObjectRowStatus(list_->topLevelItem(answer.row), answer.state, ctx_.images);
+    }
+
+    AppContext &ctx_;
+    QTreeWidget *list_;
+    const QHash<QString, int> markerImages_;
+    std::unique_ptr<StatusCheckThread> statuses_;
+    int added_ = 0; // rows in the list
+};
+
+// Every `intervalMs` of the walk: the rows found so far, the progress text, a paint.
+SearchProgress progressReporter(const StatusReporter &status, ListFill &fill, int intervalMs)
 {
     auto timer = std::make_shared<QElapsedTimer>();
     timer->start();
-    return [status, timer](long visited, long total) {
-        if (timer->elapsed() < kProgressIntervalMs)
+    return [status, timer, &fill, intervalMs](long visited, long total) {
+        if (timer->elapsed() < intervalMs)
             return;
+        fill.addFound();
         status(selectingProgressText(visited, total), QString());
         keepPainting();
         timer->restart();
     };
 }
 
-QTreeWidgetItem *objectRow(AppContext &ctx, int index, ObjectStatusCheck *check,
-                           const QHash<QString, int> &markerImages)
+// Every kPaintIntervalMs while the search's pages arrive: a paint.
+std::function<void()> pagePainter()
 {
-    const ObjectEntry &entry = ctx.objects[index];
-    auto *row = new QTreeWidgetItem;
-    row->setText(3, entry.displayValue);
-    setRowData(row, index);
-    setObjectRowDisabled(row, entry.accountDisabled, ctx.images);
-    setObjectRowStatus(row, check ? check->status(entry) : kNoStatus, ctx.images);
-    row->setIcon(1, ctx.images.icon(markerImages.value(entry.guid, ImageNoMarker)));
-    return row;
+    auto timer = std::make_shared<QElapsedTimer>();
+    timer->start();
+    return [timer] {
+        if (timer->elapsed() < kPaintIntervalMs)
+            return;
+        keepPainting();
+        timer->restart();
+    };
 }
 
 } // namespace
@@ -108,7 +185,7 @@ void setObjectRowDisabled(QTreeWidgetItem *row, int accountDisabled, const Image
 }
 
 int loadObjectList(AppContext &ctx, QTreeWidget *objectList, const QString &prefix,
-                   const StatusReporter &status, const ObjectStatusCheckFactory &statusCheck)
+                   const StatusReporter &status, const ObjectStatusCheckFactory &statusCheck, int progressMs)
 {
     ctx.objects.clear();
     ctx.currentObject = -1;
@@ -117,27 +194,23 @@ int loadObjectList(AppContext &ctx, QTreeWidget *objectList, const QString &pref
     keepPainting();
 
     const ObjectListAttributes attributes = objectListAttributes(ctx.db);
-    std::unique_ptr<ObjectStatusCheck> check = statusCheck ? statusCheck(ctx) : nullptr;
-    const SearchOutcome outcome =
-        SearchUsers(connectionFromSettings(ctx.settings), ctx.db, attributes.pick, prefix, attributes.display,
-                    &ctx.objects, ctx.settings.multivaluedDelimiter, progressReporter(status));
-
-    const QHash<QString, int> markerImages = objectMarkerImages(ctx.db);
-    QList<QTreeWidgetItem *> rows;
-    rows.reserve(outcome.count);
-    for (int i = 0; i < outcome.count && i < ctx.objects.size(); ++i)
-        rows << objectRow(ctx, i, check.get(), markerImages);
-    objectList->addTopLevelItems(rows);
-    check.reset();
+    ListFill fill(ctx, objectList, statusCheck ? statusCheck(ctx) : nullptr);
+    const SearchPulseScope painting(pagePainter());
+    const SearchOutcome outcome = SearchUsers(
+        connectionFromSettings(ctx.settings), ctx.db, attributes.pick, prefix, attributes.display,
+        &ctx.objects, ctx.settings.multivaluedDelimiter, progressReporter(status, fill, progressMs));
+    fill.finish();
+    const int listed = fill.rows();
 
     ctx.searchFailure = failureReason(outcome.failure, connectionFromSettings(ctx.settings));
     // With several domain controllers listed, the count names the one that answered.
     const QString server = answeringServer(ctx.settings.serverAddress);
-    const QString count = objectCountText(int(rows.size())) +
-                          (server.isEmpty() || !ctx.searchFailure.isEmpty() ? QString() : QStringLiteral(" from ") + server);
+    const QString count =
+        objectCountText(listed) +
+        (server.isEmpty() || !ctx.searchFailure.isEmpty() ? QString() : QStringLiteral(" from ") + server);
     status(withFailureReason(count, ctx.searchFailure),
            searchFailureText(outcome.failure, outcome.stateFailure));
-    return int(rows.size());
+    return listed;
 }
 
 } // namespace orvane

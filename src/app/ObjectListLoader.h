@@ -11,9 +11,14 @@
 // with the engine's code and the directory's words as the tooltip; the reason
 // is kept in the context for the windows that show the listed users.
 //
+// Rows appear as the search walks: at every progress step the users found so
+// far are listed, so a Find of many thousands shows its first rows early.
+//
 // The status icon of column 0 comes from an ObjectStatusCheck that the
-// workbook side supplies: one check is made per Find (it may open the primary
-// workbook) and destroyed when the rows are filled (closing what it opened).
+// workbook side supplies: one check is made per Find (it opens the primary
+// workbook) and runs on a thread of its own while the search walks here, so
+// a row's icon arrives a little after the row; the check is destroyed when
+// every row has its icon (closing what it opened).
 
 #include <QString>
 #include <functional>
@@ -30,15 +35,24 @@ struct DirectoryFailure;
 struct ObjectEntry;
 class ImageList;
 
-/// Tells the status of each listed user during one Find.
+/// Tells the status of each listed user during one Find. The Find makes it
+/// on the interface thread and then hands it to a thread of its own, which
+/// calls prepare(), status() for each listed user and close(), so that the
+/// workbook's reads run beside the directory search; showWarnings() and the
+/// destructor run on the interface thread afterwards.
 class ObjectStatusCheck
 {
   public:
-    /// Releases whatever the check opened (the primary workbook).
     virtual ~ObjectStatusCheck() = default;
+    /// Opens what status() needs before the first user arrives.
+    virtual void prepare() {}
     /// Returns the state of `entry` as CheckObjectStatus gives it: 0 up to
     /// date, 1 differs, anything else (no key value, no row) no icon.
     virtual int status(const ObjectEntry &entry) = 0;
+    /// Releases what prepare() or status() opened (the primary workbook).
+    virtual void close() {}
+    /// Shows what the check had to report (an unopenable workbook).
+    virtual void showWarnings() {}
 };
 
 /// Makes the check of one Find, or returns null when there is nothing to
@@ -72,11 +86,16 @@ void setObjectRowStatus(QTreeWidgetItem *row, int state, const ImageList &images
 /// `accountDisabled` is 1, else to no icon.
 void setObjectRowDisabled(QTreeWidgetItem *row, int accountDisabled, const ImageList &images);
 
+/// How often, in ms of a running Find, the list grows, the progress is shown and the window paints.
+inline constexpr int kFindProgressIntervalMs = 100;
+
 /// Empties the object table and `objectList`, searches with `prefix` and the
 /// connection of ctx.settings, and lists every user found in table order
-/// (row i carries item data i). Reports through `status`; `statusCheck` may be
-/// empty. Returns the number of users listed.
+/// (row i carries item data i), the rows found so far every `progressMs`.
+/// Reports through `status`; `statusCheck` may be empty. Returns the number
+/// of users listed.
 int loadObjectList(AppContext &ctx, QTreeWidget *objectList, const QString &prefix,
-                   const StatusReporter &status, const ObjectStatusCheckFactory &statusCheck);
+                   const StatusReporter &status, const ObjectStatusCheckFactory &statusCheck,
+                   int progressMs = kFindProgressIntervalMs);
 
 } // namespace orvane

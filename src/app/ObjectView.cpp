@@ -12,6 +12,7 @@
 #include "workbook/SourceComparison.h"
 
 #include <QTreeWidget>
+#include <utility>
 
 namespace orvane
 {
@@ -19,14 +20,32 @@ namespace orvane
 namespace
 {
 
+// The primary workbook's check, run by the Find on a thread of its own: its
+// warnings wait there and are shown by the interface thread afterwards.
 class PrimaryObjectStatusCheck : public ObjectStatusCheck
 {
   public:
-    PrimaryObjectStatusCheck(AppContext &ctx, const WarningSink &warn) : check_(ctx.db, ctx.settings, warn) {}
-    bool isActive() const { return check_.isActive(); }
+    explicit PrimaryObjectStatusCheck(AppContext &ctx)
+        : check_(ctx.db, ctx.settings, heldWarnings(), PrimaryOpening::AtFirstCheck)
+    {
+    }
+    bool hasWorkbook() const { return check_.hasWorkbook(); }
+    void prepare() override { check_.open(); }
     int status(const ObjectEntry &entry) override { return check_.check(entry); }
+    void close() override { check_.close(); }
+    void showWarnings() override
+    {
+        for (const auto &[title, text] : std::exchange(held_, {}))
+            dialogs().warn(nullptr, title, text);
+    }
 
   private:
+    WarningSink heldWarnings()
+    {
+        return [this](const QString &title, const QString &text) { held_.append({title, text}); };
+    }
+
+    QList<std::pair<QString, QString>> held_; // written on the check's thread, read after it ended
     PrimaryStatusCheck check_;
 };
 
@@ -39,8 +58,8 @@ WarningSink dialogWarnings(QWidget *parent)
 
 std::unique_ptr<ObjectStatusCheck> makePrimaryStatusCheck(AppContext &ctx)
 {
-    auto check = std::make_unique<PrimaryObjectStatusCheck>(ctx, dialogWarnings(nullptr));
-    if (!check->isActive())
+    auto check = std::make_unique<PrimaryObjectStatusCheck>(ctx);
+    if (!check->hasWorkbook())
         return nullptr;
     return check;
 }

@@ -35,8 +35,9 @@ int CheckObjectStatus(AutomationObject *app, int keyColumn, const QString &keyAt
     return StatusUpToDate;
 }
 
-PrimaryStatusCheck::PrimaryStatusCheck(Database &db, const Settings &settings, const WarningSink &warn)
-    : settings_(settings), patterns_(settings)
+PrimaryStatusCheck::PrimaryStatusCheck(Database &db, const Settings &settings, const WarningSink &warn,
+                                       PrimaryOpening opening)
+    : settings_(settings), warn_(warn), patterns_(settings)
 {
     db.query(QStringLiteral("SELECT id, filename FROM excelfiles WHERE primary_flag = '1'"));
     if (!db.next_row())
@@ -49,11 +50,23 @@ PrimaryStatusCheck::PrimaryStatusCheck(Database &db, const Settings &settings, c
     bindings_ = loadWorkbookBindings(db, BindingStatement::StatusBindings, id);
     keyColumn_ = key->column;
     keyAttribute_ = key->attribute;
-    app_ = OpenWorkbook(filename, warn);
+    filename_ = filename;
+    if (opening == PrimaryOpening::Now)
+        open();
+}
+
+void PrimaryStatusCheck::open()
+{
+    if (opened_)
+        return;
+    opened_ = true;
+    if (!filename_.isEmpty())
+        app_ = OpenWorkbook(filename_, warn_);
 }
 
 int PrimaryStatusCheck::check(const ObjectEntry &object)
 {
+    open();
     if (!app_)
         return -1;
     return CheckObjectStatus(app_.get(), keyColumn_, keyAttribute_, object, bindings_, settings_, patterns_);

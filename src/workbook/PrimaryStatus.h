@@ -35,26 +35,41 @@ int CheckObjectStatus(AutomationObject *app, int keyColumn, const QString &keyAt
                       const ObjectEntry &object, const QList<WorkbookBinding> &bindings,
                       const Settings &settings, ReplacementPatterns &patterns);
 
+/// When PrimaryStatusCheck opens its workbook: at once, or at the first
+/// check(), so that the caller can have it parsed meanwhile on another thread.
+enum class PrimaryOpening { Now, AtFirstCheck };
+
 /// The primary workbook opened once for checking many users.
 class PrimaryStatusCheck
 {
   public:
-    /// Finds the primary workbook and its first key pair and opens it; a
-    /// missing or unopenable workbook is reported to `warn` and leaves the
-    /// check inactive. `settings` must outlive the check.
-    PrimaryStatusCheck(Database &db, const Settings &settings, const WarningSink &warn);
+    /// Finds the primary workbook and its first key pair and opens it (now or
+    /// at the first check, as `opening` says); a missing or unopenable
+    /// workbook is reported to `warn` and leaves the check inactive.
+    /// `settings` must outlive the check.
+    PrimaryStatusCheck(Database &db, const Settings &settings, const WarningSink &warn,
+                       PrimaryOpening opening = PrimaryOpening::Now);
 
     /// True when the workbook is open and every check() gives a status.
     bool isActive() const { return static_cast<bool>(app_); }
+    /// True when there is a primary workbook with a key pair to open.
+    bool hasWorkbook() const { return !filename_.isEmpty(); }
+    /// Opens the workbook unless that was done or tried already.
+    void open();
+    /// Closes the workbook; check() then answers -1.
+    void close() { app_.close(); }
     /// The status of `object`, or -1 when the check is inactive.
     int check(const ObjectEntry &object);
 
   private:
     const Settings &settings_;
+    WarningSink warn_;
     ReplacementPatterns patterns_;
+    QString filename_;
     int keyColumn_ = 0;
     QString keyAttribute_;
     QList<WorkbookBinding> bindings_;
+    bool opened_ = false;
     ExcelInstance app_;
 };
 

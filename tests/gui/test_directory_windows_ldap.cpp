@@ -6,10 +6,12 @@
 #include "GuiFixture.h"
 #include "TestDirectory.h"
 #include "TestJpeg.h"
+#include "WorkbookSetup.h"
 #include "app/AttributeEditDialogs.h"
 #include "app/ImageDialog.h"
 #include "app/MainWindow.h"
 #include "app/ObjectListLoader.h"
+#include "app/ObjectView.h"
 #include "app/ReviewWindow.h"
 #include "directory/AccountState.h"
 #include "directory/FailureReason.h"
@@ -270,6 +272,64 @@ TEST_F(DirectoryWindowTest, StatusFieldShowsTheSearchThenTheCount)
     EXPECT_EQ(selectingProgressText(1200, 2058), "Selecting AD objects... 1200 of 2058 entries read");
     EXPECT_EQ(objectCountText(1), "1 object");
     EXPECT_EQ(objectCountText(0), "0 objects");
+}
+
+TEST_F(DirectoryWindowTest, RowsAreListedWhileTheSearchWalksAndTheIconsFollow)
+{
+    // Progress at every entry read: each progress text is shown with the rows listed by then.
+    QList<std::pair<long, int>> seen; // entries read, rows listed
+    bool released = false;
+    const int n = loadObjectList(
+        *ctx, objectList, "",
+        [&](const QString &text, const QString &) {
+            const QString prefix = QStringLiteral("Selecting AD objects... ");
+            if (text.startsWith(prefix))
+                seen.append(
+                    {text.mid(prefix.size()).section(u' ', 0, 0).toLong(), objectList->topLevelItemCount()});
+        },
+        [&](AppContext &) {
+            return std::make_unique<FixedStatusCheck>("fixture.disabled", "fixture.sparse", &released);
+        },
+        0);
+    ASSERT_GT(n, 200);
+    ASSERT_GT(seen.size(), 200);
+    bool partlyListed = false;
+    for (qsizetype i = 0; i < seen.size(); ++i) {
+        EXPECT_LE(seen[i].second, seen[i].first);
+        if (i > 0) {
+            EXPECT_GE(seen[i].second, seen[i - 1].second);
+        }
+        partlyListed = partlyListed || (seen[i].second > 0 && seen[i].second < n);
+    }
+    EXPECT_TRUE(partlyListed);
+    EXPECT_EQ(seen.last().second, n);
+
+    // Every row has its icon once the Find returns, and the check was released.
+    EXPECT_TRUE(released);
+    ASSERT_EQ(objectList->topLevelItemCount(), n);
+    for (int i = 0; i < n; ++i) {
+        const QString sam = ctx->objects[i].sAMAccountName;
+        const QIcon icon = objectList->topLevelItem(i)->icon(0);
+        if (sam == "fixture.disabled")
+            EXPECT_TRUE(isImage(icon, ImageUpToDate));
+        else if (sam == "fixture.sparse")
+            EXPECT_TRUE(isImage(icon, ImageDiffers));
+        else
+            EXPECT_TRUE(icon.isNull()) << sam.toStdString();
+    }
+
+    // A primary workbook that cannot be opened is reported once, after the rows, which get no icon.
+    orvane::test::registerWorkbookWith(
+        ctx->db, home + QStringLiteral("/gone.xlsx"), QStringLiteral("HR"),
+        {{1, orvane::test::attr::employeeID, true}, {2, orvane::test::attr::title}}, true);
+    boxes.shown.clear();
+    EXPECT_EQ(loadObjectList(
+                  *ctx, objectList, "", [](const QString &, const QString &) {}, makePrimaryStatusCheck),
+              n);
+    EXPECT_EQ(boxes.texts(),
+              QStringList{"Excel file " + home + QStringLiteral("/gone.xlsx") + " not found."});
+    for (int i = 0; i < n; ++i)
+        EXPECT_TRUE(objectList->topLevelItem(i)->icon(0).isNull());
 }
 
 TEST_F(DirectoryWindowTest, WithSeveralServersListedTheCountNamesTheOneThatAnswered)

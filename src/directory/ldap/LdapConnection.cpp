@@ -4,6 +4,7 @@
 #include "directory/ldap/LdapErrors.h"
 #include "directory/ldap/LdapHandle.h"
 #include "directory/ldap/SearchAnswers.h"
+#include "directory/ldap/SearchPulse.h"
 
 #include <atomic>
 #include <csignal>
@@ -369,6 +370,7 @@ HRESULT LdapConnection::search(const QString &base, SearchScope scope, const QSt
         const HRESULT hr = awaitSearch(msgid, visitor, pageSize > 0 ? &cookie : nullptr);
         if (FAILED(hr))
             return hr;
+        pulseSearch();
     } while (!cookie.isEmpty());
     return S_OK;
 }
