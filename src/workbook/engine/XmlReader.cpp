@@ -131,19 +131,25 @@ XmlReader::Token XmlReader::starve()
 
 void XmlReader::pushOpen(std::string_view name)
 {
-    openStarts_.push_back(static_cast<uint32_t>(openNames_.size()));
-    openNames_.append(name);
+    // A plain buffer: an element opens and closes per cell and per value, and
+    // std::string's append and resize cost several times the copy.
+    if (openUsed_ + name.size() > openNames_.size()) {
+        openNames_.resize(std::max(openNames_.size() * 2, openUsed_ + name.size() + 64));
+    }
+    std::memcpy(openNames_.data() + openUsed_, name.data(), name.size());
+    openStarts_.push_back(static_cast<uint32_t>(openUsed_));
+    openUsed_ += name.size();
 }
 
 void XmlReader::popOpen()
 {
-    openNames_.resize(openStarts_.back());
+    openUsed_ = openStarts_.back();
     openStarts_.pop_back();
 }
 
 std::string_view XmlReader::topOpen() const
 {
-    return std::string_view(openNames_).substr(openStarts_.back());
+    return std::string_view(openNames_.data() + openStarts_.back(), openUsed_ - openStarts_.back());
 }
 
 bool XmlReader::refill()

@@ -138,7 +138,8 @@ class XmlReader
     std::vector<Attribute> attributes_;
     /// The open elements' names, end to end, and where each begins: owned,
     /// since a streamed buffer drops the tags they came from.
-    std::string openNames_;
+    std::vector<char> openNames_;
+    size_t openUsed_ = 0;
     std::vector<uint32_t> openStarts_;
     XmlSource *source_ = nullptr;
     std::string buffer_; ///< a streamed reader's window on the document
