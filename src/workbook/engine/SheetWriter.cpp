@@ -6,6 +6,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <zlib.h>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -68,7 +73,7 @@ void appendNumber(uint32_t value, std::string *out)
 // True when the OOXML and XML escaping would leave `text` as it is: printable
 // ASCII without the escaped characters, or tab and newline. Directory values
 // mostly are, and they skip the per-character UTF-8 walk.
-bool needsNoEscape(const std::string &text)
+bool needsNoEscape(std::string_view text)
 {
     for (unsigned char c : text) {
         if (c >= 0x7F || (c < 0x20 && c != '\t' && c != '\n') || c == '&' || c == '<' || c == '>' ||
@@ -190,7 +195,7 @@ void SheetRewriter::updateDimension()
     }
     Bounds grown = bounds;
     for (const Worksheet::Edit &edit : edits_) {
-        if (!edit.text->empty()) {
+        if (!edit.text.empty()) {
             grown.add(edit.row, edit.column);
         }
     }
@@ -215,7 +220,7 @@ const std::string &SheetRewriter::columnName(uint32_t column)
     return name;
 }
 
-void SheetRewriter::appendCellText(const std::string &text, std::string *out)
+void SheetRewriter::appendCellText(std::string_view text, std::string *out)
 {
     if (needsNoEscape(text)) {
         out->append(text);
@@ -227,24 +232,14 @@ void SheetRewriter::appendCellText(const std::string &text, std::string *out)
 namespace
 {
 
-// The pieces of a written cell and a created row, shared by the writer and
-// by the size it announces beforehand, which must agree byte for byte.
+// The fixed pieces of a written cell and a created row.
 constexpr std::string_view kCellOpen = "c r=\"";
 constexpr std::string_view kStyle = " s=\"";
 constexpr std::string_view kInline = " t=\"inlineStr\"><";
 constexpr std::string_view kPreserve = " xml:space=\"preserve\">";
 constexpr std::string_view kRowOpen = "row r=\"";
 
-size_t digitCount(uint32_t value)
-{
-    size_t n = 1;
-    for (; value >= 10; value /= 10) {
-        ++n;
-    }
-    return n;
-}
-
-bool preservesSpace(const std::string &text)
+bool preservesSpace(std::string_view text)
 {
     const std::string_view space = " \t\n\r";
     return space.find(text.front()) != std::string_view::npos ||
@@ -255,7 +250,7 @@ bool preservesSpace(const std::string &text)
 
 void SheetRewriter::addCell(const Worksheet::Edit &edit, uint32_t style, std::string *out)
 {
-    const std::string &text = *edit.text;
+    const std::string_view text = edit.text;
     if (text.empty() && style == 0) {
         return;
     }
@@ -276,57 +271,6 @@ void SheetRewriter::addCell(const Worksheet::Edit &edit, uint32_t style, std::st
     appendCellText(text, out);
     out->append("</").append(prefix_).append("t></").append(prefix_).append("is></").append(prefix_).append(
         "c>");
-}
-
-uint64_t SheetRewriter::cellSize(const Worksheet::Edit &edit)
-{
-    const std::string &text = *edit.text;
-    if (text.empty()) {
-        return 0; // created cells carry no format
-    }
-    const size_t p = prefix_.size();
-    uint64_t n = 1 + p + kCellOpen.size() + columnName(edit.column).size() + digitCount(edit.row) + 1;
-    n += kInline.size() + p + 4 + p + 1 + (preservesSpace(text) ? kPreserve.size() : 1);
-    if (needsNoEscape(text)) {
-        n += text.size();
-    } else {
-        scratch_.clear();
-        appendOoxmlText(text, &scratch_);
-        n += scratch_.size();
-    }
-    return n + 2 + p + 4 + p + 5 + p + 2;
-}
-
-uint64_t SheetRewriter::newRowSize(size_t group)
-{
-    uint64_t cells = 0;
-    for (size_t i = newRowStart_[group]; i < newRowStart_[group + 1]; ++i) {
-        cells += cellSize(edits_[newEdits_[i]]);
-    }
-    if (cells == 0) {
-        return 0;
-    }
-    const size_t p = prefix_.size();
-    const uint32_t row = edits_[newEdits_[newRowStart_[group]]].row;
-    return 1 + p + kRowOpen.size() + digitCount(row) + 2 + cells + 2 + p + 4;
-}
-
-uint64_t SheetRewriter::size()
-{
-    uint64_t total = xml_.size();
-    for (const Splice &splice : splices_) {
-        total -= splice.end - splice.begin;
-        if (splice.kind == Splice::Text) {
-            total += splice.text.size();
-        } else if (splice.kind == Splice::Row) {
-            total += rowText(splice.element).size();
-        } else if (withNewRows_) {
-            for (size_t g = splice.firstGroup; g < splice.lastGroup; ++g) {
-                total += newRowSize(g);
-            }
-        }
-    }
-    return total;
 }
 
 std::string SheetRewriter::rowText(uint32_t element)
@@ -489,19 +433,163 @@ SheetRewrite rewriteWorksheetPart(const Worksheet &sheet, std::string_view partX
 namespace
 {
 
-// What libzip reads the new part through: the rewriter's stretches, one after another.
-struct PartSource {
-    explicit PartSource(const Worksheet &sheet, std::string_view partXml) : rewriter(sheet, partXml)
-    {
-        zip_error_init(&error);
+// The new part deflated ahead of zip_close, in stretches of 1 MB deflated on
+// worker threads at once: on sheet XML deflating costs several times what
+// producing it does. Each stretch is primed with the 32 KB before it and ends
+// on a sync flush (the last one finishes the stream), so the stretches joined
+// are one raw deflate stream that compresses as well as a single pass does.
+// libzip copies it into the entry as it is, with the size and CRC given.
+struct DeflatedPart {
+    std::vector<std::string> pieces;
+    uint64_t size = 0;
+    uint64_t compressedSize = 0;
+    uint32_t crc = 0;
+};
+
+constexpr size_t kDeflateStretch = 1 << 20;
+constexpr size_t kWindow = 32 * 1024;
+
+bool deflateStretch(const std::string &input, const std::string &dictionary, bool last, std::string *out)
+{
+    z_stream z{};
+    // libzip's own parameters: level 6, a raw stream with the largest window, the default memory.
+    if (deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        return false;
     }
+    bool ok = dictionary.empty() ||
+              deflateSetDictionary(&z, reinterpret_cast<const Bytef *>(dictionary.data()),
+                                   static_cast<uInt>(dictionary.size())) == Z_OK;
+    out->resize(deflateBound(&z, input.size()) + 64);
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(input.data()));
+    z.avail_in = static_cast<uInt>(input.size());
+    z.next_out = reinterpret_cast<Bytef *>(out->data());
+    z.avail_out = static_cast<uInt>(out->size());
+    const int rc = ok ? ::deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH) : Z_STREAM_ERROR;
+    ok = ok && (last ? rc == Z_STREAM_END : rc == Z_OK && z.avail_in == 0);
+    out->resize(z.total_out);
+    deflateEnd(&z);
+    return ok;
+}
+
+class StretchDeflater
+{
+  public:
+    StretchDeflater()
+    {
+        const unsigned workers = std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
+        for (unsigned i = 0; i < workers; ++i) {
+            threads_.emplace_back([this] { work(); });
+        }
+        limit_ = 2 * workers + 1;
+    }
+    ~StretchDeflater()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closing_ = true;
+        }
+        wake_.notify_all();
+        for (std::thread &t : threads_) {
+            t.join();
+        }
+    }
+
+    // Queues the next stretch, waiting while too many are still to be deflated.
+    void add(std::string input, bool last)
+    {
+        part_.crc = static_cast<uint32_t>(
+            crc32(part_.crc, reinterpret_cast<const Bytef *>(input.data()), static_cast<uInt>(input.size())));
+        part_.size += input.size();
+        std::string dictionary = previousTail_;
+        previousTail_.assign(input, input.size() > kWindow ? input.size() - kWindow : 0);
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [this] { return pending_ < limit_; });
+        part_.pieces.emplace_back();
+        tasks_.push_back({part_.pieces.size() - 1, std::move(input), std::move(dictionary), last});
+        ++pending_;
+        wake_.notify_one();
+    }
+
+    // Waits for every stretch; false when one could not be deflated.
+    bool finish(DeflatedPart *part)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [this] { return pending_ == 0; });
+        for (const std::string &piece : part_.pieces) {
+            part_.compressedSize += piece.size();
+        }
+        *part = std::move(part_);
+        return !failed_;
+    }
+
+  private:
+    struct Task {
+        size_t index;
+        std::string input;
+        std::string dictionary;
+        bool last;
+    };
+
+    void work()
+    {
+        for (;;) {
+            Task task;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                wake_.wait(lock, [this] { return closing_ || !tasks_.empty(); });
+                if (tasks_.empty()) {
+                    return;
+                }
+                task = std::move(tasks_.front());
+                tasks_.pop_front();
+            }
+            std::string out;
+            const bool ok = deflateStretch(task.input, task.dictionary, task.last, &out);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                part_.pieces[task.index] = std::move(out);
+                failed_ = failed_ || !ok;
+                --pending_;
+            }
+            done_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    std::deque<Task> tasks_;
+    std::vector<std::thread> threads_;
+    DeflatedPart part_;
+    std::string previousTail_;
+    size_t pending_ = 0;
+    size_t limit_ = 1;
+    bool closing_ = false;
+    bool failed_ = false;
+};
+
+bool deflatePart(SheetRewriter &rewriter, DeflatedPart *part)
+{
+    StretchDeflater deflater;
+    std::string stretch, piece;
+    bool more = rewriter.next(&piece);
+    while (more) {
+        stretch += piece;
+        more = rewriter.next(&piece);
+        if (stretch.size() >= kDeflateStretch || !more) {
+            deflater.add(std::move(stretch), !more);
+            stretch.clear();
+        }
+    }
+    return deflater.finish(part);
+}
+
+// What libzip reads the entry through: the deflated stretches, one after another.
+struct PartSource {
+    PartSource() { zip_error_init(&error); }
     ~PartSource() { zip_error_fini(&error); }
-    SheetRewriter rewriter;
-    uint64_t size = 0; ///< what STAT announces, so the entry needs no ZIP64 sizes
-    uint64_t delivered = 0;
-    std::string stretch;
+    DeflatedPart part;
+    size_t piece = 0;
     size_t offset = 0;
-    bool done = false;
     time_t mtime = std::time(nullptr);
     zip_error_t error;
 };
@@ -510,24 +598,17 @@ zip_int64_t readPart(PartSource &source, void *data, zip_uint64_t length)
 {
     zip_uint64_t copied = 0;
     char *to = static_cast<char *>(data);
-    while (copied < length) {
-        if (source.offset == source.stretch.size()) {
-            if (source.done) {
-                break;
-            }
-            source.done = !source.rewriter.next(&source.stretch);
-            source.offset = 0;
-            continue;
-        }
-        const size_t n = std::min<size_t>(length - copied, source.stretch.size() - source.offset);
-        std::memcpy(to + copied, source.stretch.data() + source.offset, n);
+    const std::vector<std::string> &pieces = source.part.pieces;
+    while (copied < length && source.piece < pieces.size()) {
+        const std::string &piece = pieces[source.piece];
+        const size_t n = std::min<size_t>(length - copied, piece.size() - source.offset);
+        std::memcpy(to + copied, piece.data() + source.offset, n);
         source.offset += n;
         copied += n;
-    }
-    source.delivered += copied;
-    if (source.done && copied == 0 && source.delivered != source.size) {
-        zip_error_set(&source.error, ZIP_ER_INCONS, 0); // never expected: the sizes are computed alike
-        return -1;
+        if (source.offset == piece.size()) {
+            ++source.piece;
+            source.offset = 0;
+        }
     }
     return static_cast<zip_int64_t>(copied);
 }
@@ -537,11 +618,8 @@ zip_int64_t partCallback(void *state, void *data, zip_uint64_t length, zip_sourc
     PartSource &source = *static_cast<PartSource *>(state);
     switch (command) {
     case ZIP_SOURCE_OPEN:
-        source.rewriter.restart();
-        source.stretch.clear();
+        source.piece = 0;
         source.offset = 0;
-        source.done = false;
-        source.delivered = 0;
         return 0;
     case ZIP_SOURCE_READ:
         return readPart(source, data, length);
@@ -550,9 +628,12 @@ zip_int64_t partCallback(void *state, void *data, zip_uint64_t length, zip_sourc
     case ZIP_SOURCE_STAT: {
         zip_stat_t *st = static_cast<zip_stat_t *>(data);
         zip_stat_init(st);
-        st->size = source.size;
+        st->size = source.part.size;
+        st->comp_size = source.part.compressedSize;
+        st->crc = source.part.crc;
+        st->comp_method = ZIP_CM_DEFLATE;
         st->mtime = source.mtime;
-        st->valid |= ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+        st->valid |= ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD | ZIP_STAT_MTIME;
         return sizeof(zip_stat_t);
     }
     case ZIP_SOURCE_ERROR:
@@ -574,29 +655,26 @@ zip_int64_t partCallback(void *state, void *data, zip_uint64_t length, zip_sourc
 bool replaceSheetEntry(zip_t *archive, zip_int64_t index, const Worksheet &sheet, std::string_view partXml,
                        bool *replacedFormula, std::string *detail)
 {
-    auto state = std::make_unique<PartSource>(sheet, partXml);
+    SheetRewriter rewriter(sheet, partXml);
     std::string why;
-    if (!state->rewriter.check(&why)) {
+    if (!rewriter.check(&why)) {
         *detail = "the rewritten " + sheet.part()->name + " would not be well-formed (" + why + ")";
         return false;
     }
-    *replacedFormula = state->rewriter.replacedFormula();
-    state->size = state->rewriter.size();
+    *replacedFormula = rewriter.replacedFormula();
+    auto state = std::make_unique<PartSource>();
+    if (!deflatePart(rewriter, &state->part)) {
+        *detail = "cannot compress the rewritten " + sheet.part()->name;
+        return false;
+    }
     zip_source_t *source = zip_source_function(archive, partCallback, state.get());
     if (!source) {
         *detail = std::string("cannot update the copy (") + zip_strerror(archive) + ")";
         return false;
     }
     state.release(); // the source frees it
-    // libzip 1.7 drops the level when the method asked for is the entry's old
-    // one (deflate) and then deflates at level 9, ten times slower on sheet
-    // XML; asking for the default method, which is deflate, keeps level 6.
     if (zip_file_replace(archive, static_cast<zip_uint64_t>(index), source, 0) != 0) {
         zip_source_free(source);
-        *detail = std::string("cannot update the copy (") + zip_strerror(archive) + ")";
-        return false;
-    }
-    if (zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFAULT, 6) != 0) {
         *detail = std::string("cannot update the copy (") + zip_strerror(archive) + ")";
         return false;
     }

@@ -35,8 +35,6 @@ class SheetRewriter
     /// Replaces `out` with the next stretch of the new part (about 256 KB, or
     /// the rest); false, with `out` empty, once the whole part was produced.
     bool next(std::string *out);
-    /// The new part's length in bytes, computed without producing it.
-    uint64_t size();
     /// Starts the part again from its first byte.
     void restart();
     /// True when a written cell held a formula, so the calculation chain
@@ -64,9 +62,7 @@ class SheetRewriter
     void placeNewRows();
     void updateDimension();
     void addCell(const Worksheet::Edit &edit, uint32_t style, std::string *out);
-    void appendCellText(const std::string &text, std::string *out);
-    uint64_t cellSize(const Worksheet::Edit &edit);
-    uint64_t newRowSize(size_t group);
+    void appendCellText(std::string_view text, std::string *out);
     const std::string &columnName(uint32_t column);
     std::string rowText(uint32_t element);
     void appendNewRow(size_t group, std::string *out);
@@ -83,7 +79,6 @@ class SheetRewriter
     std::vector<uint32_t> newRowStart_;
     std::vector<Splice> splices_;
     std::vector<std::string> columnNames_;
-    std::string scratch_;
     bool replacedFormula_ = false;
     bool withNewRows_ = true;
     // Where the next stretch starts.
@@ -104,10 +99,10 @@ struct SheetRewrite {
 SheetRewrite rewriteWorksheetPart(const Worksheet &sheet, std::string_view partXml);
 
 /// Replaces entry `index` of `archive` by the new part of `partXml` for the
-/// pending writes of `sheet`, deflated at level 6 while zip_close writes it,
-/// so the part is never held whole. False with `detail` set when the new part
-/// would not be well-formed or libzip refuses; `replacedFormula` tells whether
-/// a formula cell was written. The sheet and part must live until zip_close.
+/// pending writes of `sheet`, deflated at level 6 on worker threads as it is
+/// produced, so only the compressed part is held until zip_close writes it.
+/// False with `detail` set when the new part would not be well-formed or
+/// libzip refuses; `replacedFormula` tells whether a formula cell was written.
 bool replaceSheetEntry(zip_t *archive, zip_int64_t index, const Worksheet &sheet, std::string_view partXml,
                        bool *replacedFormula, std::string *detail);
 

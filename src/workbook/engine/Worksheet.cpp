@@ -87,13 +87,24 @@ long long Worksheet::findCell(uint32_t row, uint32_t column) const
     return content_.cells[index].column == column ? static_cast<long long>(index) : -1;
 }
 
-const std::string *Worksheet::writtenText(uint32_t row, uint32_t column) const
+const Worksheet::Written *Worksheet::findWritten(uint32_t row, uint32_t column) const
 {
-    if (written_.empty()) {
-        return nullptr;
+    const uint64_t key = cellKey(row, column);
+    if (!ordered_.empty() && key <= cellKey(ordered_.back().row, ordered_.back().column)) {
+        auto at = std::lower_bound(ordered_.begin(), ordered_.end(), key, [](const Written &w, uint64_t k) {
+            return cellKey(w.row, w.column) < k;
+        });
+        if (at != ordered_.end() && at->row == row && at->column == column) {
+            return &*at;
+        }
     }
-    auto found = written_.find(cellKey(row, column));
-    return found == written_.end() ? nullptr : &found->second;
+    if (!late_.empty()) {
+        auto found = late_.find(key);
+        if (found != late_.end()) {
+            return &found->second;
+        }
+    }
+    return nullptr;
 }
 
 CellValue Worksheet::cellValue(const Cell &cell) const
@@ -131,11 +142,11 @@ CellValue Worksheet::cellValue(const Cell &cell) const
 
 CellValue Worksheet::value(uint32_t row, uint32_t column) const
 {
-    if (const std::string *written = writtenText(row, column)) {
+    if (const Written *written = findWritten(row, column)) {
         CellValue v;
-        if (!written->empty()) {
+        if (written->length > 0) {
             v.kind = CellValue::Kind::Text;
-            v.text = *written;
+            v.text = textOf(*written);
         }
         return v;
     }
@@ -176,9 +187,9 @@ Worksheet::ColumnIndex &Worksheet::columnIndex(uint32_t column) const
     auto &rows = slot->rows;
     // One bucket per row at most: rehashing a growing table moved every entry again and again.
     rows.reserve(std::min<size_t>(lastRow_, content_.cells.size()));
-    const bool written = !written_.empty();
+    const bool written = isModified();
     for (const Cell &cell : content_.cells) {
-        if (cell.column != column || (written && writtenText(cell.row, column))) {
+        if (cell.column != column || (written && findWritten(cell.row, column))) {
             continue;
         }
         std::string shown;
@@ -191,10 +202,16 @@ Worksheet::ColumnIndex &Worksheet::columnIndex(uint32_t column) const
             rows[std::move(shown)].push_back(cell.row);
         }
     }
-    for (const auto &[key, text] : written_) {
-        if ((key & 0xFFFF) == column && !text.empty()) {
-            rows[foldCase(text)].push_back(static_cast<uint32_t>(key >> 16));
+    auto addWritten = [&](const Written &w) {
+        if (w.column == column && w.length > 0) {
+            rows[foldCase(textOf(w))].push_back(w.row);
         }
+    };
+    for (const Written &w : ordered_) {
+        addWritten(w);
+    }
+    for (const auto &[key, w] : late_) {
+        addWritten(w);
     }
     for (auto &[text, list] : rows) {
         if (!std::is_sorted(list.begin(), list.end())) {
@@ -232,7 +249,8 @@ uint32_t Worksheet::lastUsedColumn() const
 
 bool Worksheet::setText(uint32_t row, uint32_t column, std::string_view text)
 {
-    if (row < 1 || row > kMaxRow || column < 1 || column > kMaxColumn) {
+    if (row < 1 || row > kMaxRow || column < 1 || column > kMaxColumn ||
+        writtenText_.size() + text.size() > UINT32_MAX) {
         return false;
     }
     auto found = indexes_.find(column);
@@ -257,7 +275,17 @@ bool Worksheet::setText(uint32_t row, uint32_t column, std::string_view text)
             }
         }
     }
-    written_[cellKey(row, column)] = std::string(text);
+    const Written w{row, static_cast<uint16_t>(column), static_cast<uint32_t>(writtenText_.size()),
+                    static_cast<uint32_t>(text.size())};
+    writtenText_.append(text);
+    const uint64_t key = cellKey(row, column);
+    if (ordered_.empty() || key > cellKey(ordered_.back().row, ordered_.back().column)) {
+        ordered_.push_back(w);
+    } else if (const Written *found = findWritten(row, column)) {
+        *const_cast<Written *>(found) = w;
+    } else {
+        late_[key] = w;
+    }
     lastWrittenRow_ = std::max(lastWrittenRow_, row);
     lastWrittenColumn_ = std::max(lastWrittenColumn_, column);
     return true;
@@ -265,15 +293,27 @@ bool Worksheet::setText(uint32_t row, uint32_t column, std::string_view text)
 
 std::vector<Worksheet::Edit> Worksheet::edits() const
 {
-    std::vector<Edit> list;
-    list.reserve(written_.size());
-    for (const auto &[key, text] : written_) {
-        uint32_t row = static_cast<uint32_t>(key >> 16), column = static_cast<uint32_t>(key & 0xFFFF);
-        list.push_back({row, column, &text, findCell(row, column)});
+    // The ordered writes are sorted already; only the late ones are sorted, then merged in.
+    std::vector<const Written *> late;
+    late.reserve(late_.size());
+    for (const auto &[key, w] : late_) {
+        late.push_back(&w);
     }
-    std::sort(list.begin(), list.end(), [](const Edit &a, const Edit &b) {
-        return cellKey(a.row, a.column) < cellKey(b.row, b.column);
-    });
+    auto keyOf = [](const Written &w) { return cellKey(w.row, w.column); };
+    std::sort(late.begin(), late.end(), [&](const Written *a, const Written *b) { return keyOf(*a) < keyOf(*b); });
+    std::vector<Edit> list;
+    list.reserve(ordered_.size() + late.size());
+    auto add = [&](const Written &w) { list.push_back({w.row, w.column, textOf(w), findCell(w.row, w.column)}); };
+    size_t j = 0;
+    for (const Written &w : ordered_) {
+        for (; j < late.size() && keyOf(*late[j]) < keyOf(w); ++j) {
+            add(*late[j]);
+        }
+        add(w);
+    }
+    for (; j < late.size(); ++j) {
+        add(*late[j]);
+    }
     return list;
 }
 

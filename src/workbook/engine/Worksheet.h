@@ -124,16 +124,17 @@ class Worksheet
     bool isWritable() const { return part_ != nullptr; }
     /// Sets the cell to the text as a string cell (empty text clears its value,
     /// keeping its format). Works on every sheet; only a writable one can be
-    /// saved. False, changing nothing, for a cell outside Excel's grid.
+    /// saved. False, changing nothing, for a cell outside Excel's grid or once
+    /// the written texts would pass 4 GiB.
     bool setText(uint32_t row, uint32_t column, std::string_view text);
-    bool isModified() const { return !written_.empty(); }
+    bool isModified() const { return !ordered_.empty() || !late_.empty(); }
 
     /// One pending write, for the writer.
     struct Edit {
         uint32_t row;
         uint32_t column;
-        const std::string *text;
-        long long cell; ///< index into cells() of the cell it replaces, -1 for a new cell
+        std::string_view text; ///< valid until the sheet is written to again
+        long long cell;        ///< index into cells() of the cell it replaces, -1 for a new cell
     };
     /// The pending writes ordered by row, then column.
     std::vector<Edit> edits() const;
@@ -148,7 +149,18 @@ class Worksheet
 
     long long findCell(uint32_t row, uint32_t column) const;
     CellValue cellValue(const Cell &cell) const;
-    const std::string *writtenText(uint32_t row, uint32_t column) const;
+    /// A cell's pending write: its text in writtenText_.
+    struct Written {
+        uint32_t row;
+        uint16_t column;
+        uint32_t offset;
+        uint32_t length;
+    };
+    const Written *findWritten(uint32_t row, uint32_t column) const;
+    std::string_view textOf(const Written &w) const
+    {
+        return std::string_view(writtenText_).substr(w.offset, w.length);
+    }
     ColumnIndex &columnIndex(uint32_t column) const;
     void buildLookup();
 
@@ -163,7 +175,14 @@ class Worksheet
     std::vector<uint32_t> rowStart_;
     uint32_t lastRow_ = 0;
     uint32_t lastColumn_ = 0;
-    std::unordered_map<uint64_t, std::string> written_;
+    /// Pending writes, one per cell. Writes that come in (row, column) order,
+    /// as a program filling a sheet makes them, are appended to ordered_ at 16
+    /// bytes each; a write to a cell before the last ordered one that is not
+    /// among them goes to late_. Texts live end to end in writtenText_ (an
+    /// overwritten one stays there unused).
+    std::vector<Written> ordered_;
+    std::unordered_map<uint64_t, Written> late_;
+    std::string writtenText_;
     uint32_t lastWrittenRow_ = 0;
     uint32_t lastWrittenColumn_ = 0;
     mutable std::unordered_map<uint32_t, std::unique_ptr<ColumnIndex>> indexes_;

@@ -1,0 +1,129 @@
+// Saving many written rows, as an export of a whole directory does: the part
+// is produced and deflated in stretches, and what the file holds must be the
+// rewritten part byte for byte, readable cell for cell; a save that cannot
+// finish writing leaves the old file as it was.
+
+#include "WorkbookFixtures.h"
+#include "workbook/engine/SheetWriter.h"
+#include "workbook/engine/Workbook.h"
+
+#include <csignal>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+namespace orvane
+{
+namespace
+{
+
+namespace fs = std::filesystem;
+
+constexpr uint32_t kRows = 25000;
+constexpr uint32_t kColumns = 5;
+const char *const kSheet = "xl/worksheets/sheet1.xml";
+
+// Plain ASCII, accented and Cyrillic letters, text that needs escaping, edge
+// spaces, and an empty value, spread over the rows.
+std::string cellText(uint32_t row, uint32_t column)
+{
+    switch ((row + column) % 6) {
+    case 0:
+        return "user" + std::to_string(row * 7 + column);
+    case 1:
+        return "Ren\xC3\xA9" "e M\xC3\xBCller " + std::to_string(row);
+    case 2:
+        return "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2 " + std::to_string(column);
+    case 3:
+        return "a<b & \"c\" _x0041_ " + std::to_string(row);
+    case 4:
+        return " padded " + std::to_string(row) + " ";
+    default:
+        return row % 2 ? std::string() : "+1 555 0100 " + std::to_string(row);
+    }
+}
+
+std::unique_ptr<Workbook> headerWorkbook(const std::string &path)
+{
+    test::writeColumnWorkbook(path, 1, {{1, "employeeID"}});
+    WorkbookError error;
+    auto book = Workbook::open(path, &error);
+    EXPECT_TRUE(book) << error.message;
+    return book;
+}
+
+void writeRows(Worksheet &sheet)
+{
+    for (uint32_t row = 2; row <= kRows + 1; ++row) {
+        for (uint32_t column = 1; column <= kColumns; ++column) {
+            ASSERT_TRUE(sheet.setText(row, column, cellText(row, column)));
+        }
+    }
+}
+
+TEST(LargeSave, ManyRowsAreStoredAsTheRewrittenPartAndReadBackCellForCell)
+{
+    const std::string path = test::scratchDir("large-save") + "/export.xlsx";
+    auto book = headerWorkbook(path);
+    ASSERT_TRUE(book);
+    writeRows(book->activeSheet());
+    const std::string expected =
+        rewriteWorksheetPart(book->activeSheet(), test::zipEntryText(path, kSheet)).xml;
+    ASSERT_GT(expected.size(), 4u << 20); // several stretches
+    WorkbookError error;
+    ASSERT_TRUE(book->save(&error)) << error.message;
+
+    EXPECT_TRUE(test::zipEntryText(path, kSheet) == expected);
+    auto again = Workbook::open(path, &error);
+    ASSERT_TRUE(again) << error.message;
+    const Worksheet &sheet = again->activeSheet();
+    EXPECT_EQ(sheet.text(1, 1), "employeeID");
+    EXPECT_EQ(sheet.lastUsedRow(), kRows + 1);
+    size_t differing = 0;
+    for (uint32_t row = 2; row <= kRows + 1; ++row) {
+        for (uint32_t column = 1; column <= kColumns; ++column) {
+            differing += sheet.text(row, column) != cellText(row, column);
+        }
+    }
+    EXPECT_EQ(differing, 0u);
+}
+
+TEST(LargeSave, ASaveThatCannotFinishWritingLeavesTheOldFile)
+{
+    const std::string dir = test::scratchDir("large-save-full");
+    const std::string path = dir + "/export.xlsx";
+    auto book = headerWorkbook(path);
+    ASSERT_TRUE(book);
+    const std::string before = test::readFile(path);
+    writeRows(book->activeSheet());
+
+    // Files may grow to a little more than the old workbook: the copy is made,
+    // the new package's writing fails partway, as on a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = before.size() + 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    WorkbookError error;
+    const bool saved = book->save(&error);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old), 0);
+
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(error.status, WorkbookStatus::SaveFailed);
+    EXPECT_NE(error.message.find("The file is unchanged."), std::string::npos) << error.message;
+    EXPECT_TRUE(test::readFile(path) == before);
+    std::vector<std::string> others;
+    for (const auto &entry : fs::directory_iterator(dir)) {
+        if (entry.path().filename() != "export.xlsx") {
+            others.push_back(entry.path().filename().string());
+        }
+    }
+    EXPECT_TRUE(others.empty()) << (others.empty() ? std::string() : others.front());
+    // Nothing written was lost: with room again the same writes are saved.
+    ASSERT_TRUE(book->save(&error)) << error.message;
+    EXPECT_EQ(Workbook::open(path, &error)->activeSheet().text(kRows + 1, 3), cellText(kRows + 1, 3));
+}
+
+} // namespace
+} // namespace orvane
