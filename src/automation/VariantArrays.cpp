@@ -77,12 +77,19 @@ std::optional<QStringList> variantArrayTexts(const VARIANT *value)
         return std::nullopt;
     QStringList texts;
     const ULONG count = array->rgsabound[0].cElements;
+    texts.reserve(static_cast<qsizetype>(count));
     for (ULONG i = 0; i < count; ++i) {
         if (array->vt == VT_BSTR) {
             texts.append(qStringFromBstr(static_cast<BSTR *>(array->pvData)[i]));
             continue;
         }
         const VARIANT *element = static_cast<const VARIANT *>(array->pvData) + i;
+        // A text element (a multi-valued attribute's values) is read as it is:
+        // converting it to text would only copy it first.
+        if (element->vt == VT_BSTR) {
+            texts.append(qStringFromBstr(element->bstrVal));
+            continue;
+        }
         VARIANT text;
         VariantInit(&text);
         texts.append(SUCCEEDED(VariantChangeType(&text, element, 0, VT_BSTR)) ? qStringFromBstr(text.bstrVal)

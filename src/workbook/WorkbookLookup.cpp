@@ -10,6 +10,7 @@
 
 #include <QFileInfo>
 #include <QSet>
+#include <iterator>
 
 namespace orvane
 {
@@ -174,35 +175,35 @@ int FindNextRow(AutomationObject *app, int column, int previous, const QString &
 namespace
 {
 
-void appendNumber(QString &text, int number)
+// Writes the decimal digits of `number` (not negative) ending before `end`; returns where they begin.
+char16_t *digitsBefore(char16_t *end, int number)
 {
-    if (number < 0) {
-        text += QString::number(number);
-        return;
-    }
-    char16_t digits[12];
-    int n = 0;
     do {
-        digits[n++] = static_cast<char16_t>(u'0' + number % 10);
+        *--end = static_cast<char16_t>(u'0' + number % 10);
         number /= 10;
     } while (number > 0);
-    while (n > 0)
-        text += QChar(digits[--n]);
+    return end;
 }
 
 } // namespace
 
 QString ReadCell(AutomationObject *app, int row, int column)
 {
-    // Built in one buffer: a plan reads several cells of every listed user's row.
-    QString command;
-    command.reserve(32);
-    command += QLatin1String("Cells(");
-    appendNumber(command, row);
-    command += QLatin1String(", ");
-    appendNumber(command, column);
-    command += u')';
-    return getStringProperty(app, command);
+    if (row < 0 || column < 0)
+        return getStringProperty(app, QStringLiteral("Cells(") + QString::number(row) + QStringLiteral(", ") +
+                                          QString::number(column) + u')');
+    // Written back to front into one buffer and copied once: a plan reads
+    // several cells of every listed user's row.
+    char16_t text[40];
+    char16_t *at = text + std::size(text);
+    *--at = u')';
+    at = digitsBefore(at, column);
+    *--at = u' ';
+    *--at = u',';
+    at = digitsBefore(at, row);
+    for (const char16_t c : {u'(', u's', u'l', u'l', u'e', u'C'})
+        *--at = c;
+    return getStringProperty(app, QString(reinterpret_cast<const QChar *>(at), text + std::size(text) - at));
 }
 
 QList<FoundSource> FindSources(Database &db, const ObjectEntry &object, const WarningSink &warn)

@@ -58,12 +58,30 @@ HRESULT textToVariant(QByteArrayView utf8, VARIANT *out)
 }
 
 // One column of the record set; reads the current record at each read.
-class AdoField : public DispatchObject
+class AdoField : public PathReadingObject
 {
   public:
     AdoField(std::shared_ptr<RecordSetData> data, int column)
-        : DispatchObject(table()), data_(std::move(data)), column_(column)
+        : PathReadingObject(table()), data_(std::move(data)), column_(column)
     {
+    }
+
+    // "value" in one call, as the join of a multi-valued field reads it; off
+    // a record or closed it declines, and Invoke reports why.
+    HRESULT ReadPath(const PathMember *path, UINT count, bool, VARIANT *result) override
+    {
+        if (count != 1 || !data_->open || data_->position < 0 || data_->position >= data_->recordCount())
+            return S_FALSE;
+        DISPID id = exactMember(path[0].name, {{u"value", DISPID_VALUE}, {u"Value", DISPID_VALUE}});
+        if (id == DISPID_UNKNOWN || path[0].params.cArgs != 0)
+            id = pathMemberId(table(), path[0], 0);
+        if (id != DISPID_VALUE)
+            return S_FALSE;
+        if (data_->value(column_, result) != S_OK) {
+            VariantClear(result);
+            return S_FALSE;
+        }
+        return S_OK;
     }
 
     HRESULT GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID lcid, DISPID *ids) override
