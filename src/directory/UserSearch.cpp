@@ -211,7 +211,8 @@ QString catalogueValue(AutomationObject *recordSet, const CatalogueField &f, con
 
 SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, const QString &pickAttribute,
                           const QString &prefix, const QString &displayAttribute, const UserSink &sink,
-                          const QString &delimiter, const SearchProgress &progress, AccountStates states)
+                          const QString &delimiter, const SearchProgress &progress, AccountStates states,
+                          const QSet<QString> &onlyValues)
 {
     SearchOutcome outcome;
     QList<CatalogueField> catalogue;
@@ -221,7 +222,8 @@ SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, c
         names.append(a.attribute);
         if (a.attribute.compare(displayAttribute, Qt::CaseInsensitive) == 0)
             displayMultivalued = a.multivalued != 0;
-        if (a.multivalued == 0 || a.multivalued == 1)
+        const bool wanted = onlyValues.isEmpty() || onlyValues.contains(a.attribute.toLower());
+        if (wanted && (a.multivalued == 0 || a.multivalued == 1))
             catalogue.append({a.attribute, a.multivalued, fieldValue(a.attribute),
                               QStringLiteral("Fields(") + quoteArgument(a.attribute) + QLatin1Char(')')});
     }

@@ -19,6 +19,7 @@
 #include "directory/OperationMessages.h"
 #include "directory/ObjectTable.h"
 
+#include <QSet>
 #include <QString>
 #include <atomic>
 #include <functional>
@@ -128,11 +129,14 @@ using UserSink = std::function<void(ObjectEntry &entry)>;
 
 /// Hands to `sink`, in directory order, the users whose `pickAttribute`
 /// begins with `prefix`, read as the table form below reads them; `count` is
-/// the number handed over.
+/// the number handed over. When `onlyValues` (lower-case attribute names) is
+/// not empty, only those catalogue values are read into each entry's values:
+/// the search still asks for every catalogue attribute, a job that compares
+/// a few of them just leaves the others unread.
 SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, const QString &pickAttribute,
                           const QString &prefix, const QString &displayAttribute, const UserSink &sink,
                           const QString &delimiter, const SearchProgress &progress = {},
-                          AccountStates states = AccountStates::Read);
+                          AccountStates states = AccountStates::Read, const QSet<QString> &onlyValues = {});
 
 /// Appends to `table` the users whose `pickAttribute` begins with `prefix`
 /// (every user with the attribute when `prefix` is empty), skipping child

@@ -104,6 +104,14 @@ bool SyncPlanBuilder::ready() const
     return plan_.problem.isEmpty();
 }
 
+QSet<QString> SyncPlanBuilder::comparedAttributes() const
+{
+    QSet<QString> names{keyAttribute_.toLower()};
+    for (const WorkbookBinding &binding : bindings_)
+        names.insert(binding.attribute.toLower());
+    return names;
+}
+
 void SyncPlanBuilder::add(const ObjectEntry &user)
 {
     if (!ready())

@@ -16,6 +16,7 @@
 #include "workbook/WorkbookLookup.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -86,6 +87,8 @@ class SyncPlanBuilder
 
     /// True when users can be compared.
     bool ready() const;
+    /// The directory attributes a comparison reads (lower case): the key's and the bound ones.
+    QSet<QString> comparedAttributes() const;
     /// Compares `user` with its row and adds its changes and counts (nothing when not ready()).
     void add(const ObjectEntry &user);
     /// The plan so far.

@@ -192,11 +192,21 @@ TEST_F(SyncPlanTest, APlanBuiltAsTheSearchHandsOverEachUserIsTheListedUsersPlan)
     SyncPlanBuilder builder(db, settings, 0);
     ASSERT_TRUE(builder.ready()) << builder.plan().problem.toStdString();
     QList<int> comparedAtEachRecord;
+    QSet<QString> valuesRead;
     const SearchOutcome outcome = SearchUsers(
         slapd.connection(), db, QStringLiteral("sn"), QStringLiteral("Planwb"), QStringLiteral("displayName"),
-        UserSink([&](ObjectEntry &user) { builder.add(user); }), QStringLiteral(";"),
-        [&](long, long) { comparedAtEachRecord << builder.plan().usersChecked; });
+        UserSink([&](ObjectEntry &user) {
+            for (auto it = user.values.cbegin(); it != user.values.cend(); ++it)
+                valuesRead.insert(it.key().toLower());
+            builder.add(user);
+        }),
+        QStringLiteral(";"), [&](long, long) { comparedAtEachRecord << builder.plan().usersChecked; },
+        AccountStates::Skip, builder.comparedAttributes());
     EXPECT_EQ(outcome.count, 5);
+    // Only the key and the bound attributes are read for a plan.
+    EXPECT_EQ(valuesRead, QSet<QString>({QStringLiteral("employeeid"), QStringLiteral("title"),
+                                         QStringLiteral("department"), QStringLiteral("initials"),
+                                         QStringLiteral("othertelephone")}));
     // Each user is compared before the walk reads the next record: no list of users is kept.
     EXPECT_EQ(comparedAtEachRecord, (QList<int>{1, 2, 3, 4, 5}));
     // The walk's one entry, refilled per user, carries nothing from one user to the next.

@@ -48,7 +48,7 @@ int buildPlan(Session &session, const QCommandLineParser &parser, SyncPlan *plan
     SyncPlanBuilder builder(session.db, session.settings, fileId,
                             [&](const QString &, const QString &text) { warnings << oneLine(text); });
     const UserSink compare = builder.ready() ? UserSink([&](ObjectEntry &user) { builder.add(user); }) : UserSink();
-    if (const int code = session.listUsers(prefix, compare))
+    if (const int code = session.listUsers(prefix, compare, builder.comparedAttributes()))
         return code;
     *plan = std::move(builder.plan());
     if (!plan->problem.isEmpty()) {

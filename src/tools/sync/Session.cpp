@@ -123,7 +123,7 @@ DirectoryConnection Session::connection() const
     return connectionFromSettings(settings);
 }
 
-int Session::listUsers(const QString &prefix, const UserSink &sink)
+int Session::listUsers(const QString &prefix, const UserSink &sink, const QSet<QString> &onlyValues)
 {
     const ObjectListAttributes attributes = objectListAttributes(db);
     console.detail(QStringLiteral("listing the users whose %1 begins with \"%2\" on %3")
@@ -134,7 +134,7 @@ int Session::listUsers(const QString &prefix, const UserSink &sink)
                         console.progress(QStringLiteral("Listing users"), visited, total);
                     },
                     // A plan compares values: a bind per listed user for its state would buy it nothing.
-                    AccountStates::Skip);
+                    AccountStates::Skip, onlyValues);
     console.endProgress();
     if (outcome.failure.failed())
         return console.fail(ExitConfiguration, searchFailureLine(outcome.failure, connection()));

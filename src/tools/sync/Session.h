@@ -38,8 +38,8 @@ class Session
 
     /// Lists the users as Find does for `prefix` of the pick attribute (every
     /// user with the attribute when empty), each handed to `sink` as it is
-    /// read; returns 0 or an exit code.
-    int listUsers(const QString &prefix, const UserSink &sink);
+    /// read with the values of `onlyValues` (all when empty); returns 0 or an exit code.
+    int listUsers(const QString &prefix, const UserSink &sink, const QSet<QString> &onlyValues = {});
 
     /// The registered workbook `text` names, by id or by path; 0 after saying why.
     long long registeredWorkbook(const QString &text);
