@@ -4,13 +4,17 @@
 // it prints the open's own time, the sheet's size and the last row's texts so
 // that two builds can be compared on the same file.
 //
-// usage: orvane_bench_open WORKBOOK [save]   (save: writes one cell past the
-//        last row into a copy beside the file and saves it)
+// usage: orvane_bench_open WORKBOOK [save | fill ROWS]
+//        save: writes one cell past the last row into a copy beside the file
+//        and saves it; fill: writes ROWS rows of 9 texts past the last row, as
+//        an export does, and prints the peak memory after the writes.
 
 #include "workbook/engine/Workbook.h"
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <sys/resource.h>
 #include <filesystem>
 #include <string>
 
@@ -46,6 +50,23 @@ int main(int argc, char **argv)
         std::printf(" [%s]", sheet.text(last, column).c_str());
     }
     std::printf("\n");
+    if (argc > 3 && std::string(argv[2]) == "fill") {
+        const uint32_t rows = static_cast<uint32_t>(std::strtoul(argv[3], nullptr, 10));
+        const auto fillStart = std::chrono::steady_clock::now();
+        char text[64];
+        for (uint32_t r = 1; r <= rows && last + r <= Worksheet::kMaxRow; ++r) {
+            for (uint32_t column = 1; column <= 9; ++column) {
+                std::snprintf(text, sizeof text, "value %u of row %u", column, r);
+                sheet.setText(last + r, column, text);
+            }
+        }
+        struct rusage usage;
+        getrusage(RUSAGE_SELF, &usage);
+        std::printf("wrote %u rows of 9 cells in %.3f s; peak RSS %ld KB\n", rows,
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - fillStart).count(),
+                    usage.ru_maxrss);
+        return 0;
+    }
     if (save) {
         const auto saveStart = std::chrono::steady_clock::now();
         sheet.setText(last < Worksheet::kMaxRow ? last + 1 : last, 1, "written by the open benchmark");

@@ -249,8 +249,7 @@ uint32_t Worksheet::lastUsedColumn() const
 
 bool Worksheet::setText(uint32_t row, uint32_t column, std::string_view text)
 {
-    if (row < 1 || row > kMaxRow || column < 1 || column > kMaxColumn ||
-        writtenText_.size() + text.size() > UINT32_MAX) {
+    if (row < 1 || row > kMaxRow || column < 1 || column > kMaxColumn || !hasRoomFor(text.size())) {
         return false;
     }
     auto found = indexes_.find(column);
@@ -275,9 +274,8 @@ bool Worksheet::setText(uint32_t row, uint32_t column, std::string_view text)
             }
         }
     }
-    const Written w{row, static_cast<uint16_t>(column), static_cast<uint32_t>(writtenText_.size()),
-                    static_cast<uint32_t>(text.size())};
-    writtenText_.append(text);
+    Written w{row, static_cast<uint16_t>(column), 0, 0, 0};
+    storeText(text, &w);
     const uint64_t key = cellKey(row, column);
     if (ordered_.empty() || key > cellKey(ordered_.back().row, ordered_.back().column)) {
         ordered_.push_back(w);
@@ -289,6 +287,34 @@ bool Worksheet::setText(uint32_t row, uint32_t column, std::string_view text)
     lastWrittenRow_ = std::max(lastWrittenRow_, row);
     lastWrittenColumn_ = std::max(lastWrittenColumn_, column);
     return true;
+}
+
+namespace
+{
+constexpr size_t kTextBlock = 4u << 20;
+constexpr size_t kMaxTextBlocks = 65536;
+} // namespace
+
+bool Worksheet::hasRoomFor(size_t length) const
+{
+    if (length > UINT32_MAX) {
+        return false;
+    }
+    const bool fits = !textBlocks_.empty() && textBlocks_.back().capacity() - textBlocks_.back().size() >= length;
+    return fits || textBlocks_.size() < kMaxTextBlocks;
+}
+
+void Worksheet::storeText(std::string_view text, Written *w)
+{
+    if (textBlocks_.empty() || textBlocks_.back().capacity() - textBlocks_.back().size() < text.size()) {
+        textBlocks_.emplace_back();
+        textBlocks_.back().reserve(std::max(kTextBlock, text.size()));
+    }
+    std::string &block = textBlocks_.back();
+    w->block = static_cast<uint16_t>(textBlocks_.size() - 1);
+    w->offset = static_cast<uint32_t>(block.size());
+    w->length = static_cast<uint32_t>(text.size());
+    block.append(text);
 }
 
 std::vector<Worksheet::Edit> Worksheet::edits() const

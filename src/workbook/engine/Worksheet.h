@@ -16,6 +16,7 @@
 #include "workbook/engine/CellValue.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -124,8 +125,8 @@ class Worksheet
     bool isWritable() const { return part_ != nullptr; }
     /// Sets the cell to the text as a string cell (empty text clears its value,
     /// keeping its format). Works on every sheet; only a writable one can be
-    /// saved. False, changing nothing, for a cell outside Excel's grid or once
-    /// the written texts would pass 4 GiB.
+    /// saved. False, changing nothing, for a cell outside Excel's grid or a
+    /// text of 4 GiB or more.
     bool setText(uint32_t row, uint32_t column, std::string_view text);
     bool isModified() const { return !ordered_.empty() || !late_.empty(); }
 
@@ -149,18 +150,21 @@ class Worksheet
 
     long long findCell(uint32_t row, uint32_t column) const;
     CellValue cellValue(const Cell &cell) const;
-    /// A cell's pending write: its text in writtenText_.
+    /// A cell's pending write: its text in textBlocks_[block].
     struct Written {
         uint32_t row;
         uint16_t column;
+        uint16_t block;
         uint32_t offset;
         uint32_t length;
     };
     const Written *findWritten(uint32_t row, uint32_t column) const;
     std::string_view textOf(const Written &w) const
     {
-        return std::string_view(writtenText_).substr(w.offset, w.length);
+        return std::string_view(textBlocks_[w.block].data() + w.offset, w.length);
     }
+    bool hasRoomFor(size_t length) const;
+    void storeText(std::string_view text, Written *w);
     ColumnIndex &columnIndex(uint32_t column) const;
     void buildLookup();
 
@@ -178,11 +182,12 @@ class Worksheet
     /// Pending writes, one per cell. Writes that come in (row, column) order,
     /// as a program filling a sheet makes them, are appended to ordered_ at 16
     /// bytes each; a write to a cell before the last ordered one that is not
-    /// among them goes to late_. Texts live end to end in writtenText_ (an
-    /// overwritten one stays there unused).
-    std::vector<Written> ordered_;
+    /// among them goes to late_. Texts live end to end in blocks that never
+    /// move (an overwritten one stays there unused): neither store is ever
+    /// copied whole to grow, which at millions of writes doubled the peak.
+    std::deque<Written> ordered_;
     std::unordered_map<uint64_t, Written> late_;
-    std::string writtenText_;
+    std::vector<std::string> textBlocks_;
     uint32_t lastWrittenRow_ = 0;
     uint32_t lastWrittenColumn_ = 0;
     mutable std::unordered_map<uint32_t, std::unique_ptr<ColumnIndex>> indexes_;
