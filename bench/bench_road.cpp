@@ -200,6 +200,8 @@ struct PaintWatch {
     QElapsedTimer clock;
     qint64 last = 0;
     qint64 longestGap = 0;
+    qint64 longestGapEnd = 0; ///< when the longest gap ended
+    int rowsAfterLongestGap = 0;
     qint64 firstRowMs = -1; ///< when the list first held a row
     int turns = 0;
     int turnsWithRows = 0; ///< turns that saw rows while the Find was still running
@@ -252,7 +254,7 @@ int main(int argc, char **argv)
     const QString primary = givenWorkbook.isEmpty() ? work + QStringLiteral("/source0.xlsx") : givenWorkbook;
     const int users = givenWorkbook.isEmpty() ? writeSourceWorkbook(d, primary) : -1;
     for (int i = 0; i < (findOnly ? 1 : 3); ++i) {
-        const QString path = work + QStringLiteral("/source%1.xlsx").arg(i);
+        const QString path = i == 0 ? primary : work + QStringLiteral("/source%1.xlsx").arg(i);
         if (i > 0) {
             QFile::remove(path);
             QFile::copy(primary, path);
@@ -298,7 +300,11 @@ int main(int argc, char **argv)
         tick.setInterval(1);
         QObject::connect(&tick, &QTimer::timeout, [&] {
             const qint64 now = watch.clock.elapsed();
-            watch.longestGap = std::max(watch.longestGap, now - watch.last);
+            if (now - watch.last > watch.longestGap) {
+                watch.longestGap = now - watch.last;
+                watch.longestGapEnd = now;
+                watch.rowsAfterLongestGap = objectList->topLevelItemCount();
+            }
             watch.last = now;
             ++watch.turns;
             if (running && objectList->topLevelItemCount() > 0) {
@@ -325,9 +331,11 @@ int main(int argc, char **argv)
             const qint64 end = watch.clock.elapsed();
             watch.longestGap = std::max(watch.longestGap, end - watch.last);
             std::printf(
-                "Find of %d users: %.0f ms; event loop turned %d times, longest gap %lld ms; first row "
-                "at %lld ms, %d turns saw rows before the end; memory %lld MB before, peak %lld MB\n",
+                "Find of %d users: %.0f ms; event loop turned %d times, longest gap %lld ms (ending at %lld "
+                "ms, %d rows listed); first row at %lld ms, %d turns saw rows before the end; memory %lld MB "
+                "before, peak %lld MB\n",
                 listed, ms, watch.turns, static_cast<long long>(watch.longestGap),
+                static_cast<long long>(watch.longestGapEnd), watch.rowsAfterLongestGap,
                 static_cast<long long>(watch.firstRowMs), watch.turnsWithRows, before / 1024,
                 memoryKb("VmHWM") / 1024);
             std::fflush(stdout);
