@@ -87,18 +87,12 @@ bool needsNoEscape(std::string_view text)
 } // namespace
 
 SheetRewriter::SheetRewriter(const Worksheet &sheet, std::string_view partXml)
-    : sheet_(sheet), xml_(partXml), prefix_(sheet.part()->prefix), edits_(sheet.edits())
+    : sheet_(sheet), xml_(partXml), prefix_(sheet.part()->prefix)
 {
-    if (edits_.empty()) {
+    takeEdits();
+    if (placed_.empty() && newCells_.empty()) {
         return;
     }
-    const auto &cells = sheet_.cells();
-    for (const Worksheet::Edit &edit : edits_) {
-        if (edit.cell >= 0 && (cells[static_cast<size_t>(edit.cell)].flags & Worksheet::kHasFormula)) {
-            replacedFormula_ = true;
-        }
-    }
-    groupEdits();
     for (const auto &[element, list] : byElement_) {
         const Worksheet::Row &row = sheet_.rows()[element];
         splices_.push_back({row.begin, row.end, Splice::Row, {}, element, 0, 0});
@@ -118,16 +112,26 @@ uint32_t SheetRewriter::rowElementOf(uint32_t cell) const
     return static_cast<uint32_t>(it - rows.begin()) - 1;
 }
 
-void SheetRewriter::groupEdits()
+void SheetRewriter::takeEdits()
 {
+    const auto &cells = sheet_.cells();
     std::unordered_map<uint32_t, uint32_t> elementOfRow;
     bool mapped = false;
-    uint32_t lastNewRow = 0;
-    for (size_t i = 0; i < edits_.size(); ++i) {
-        const Worksheet::Edit &edit = edits_[i];
+    std::vector<uint32_t> placedElement;
+    auto take = [&](const Worksheet::Edit &edit) {
+        if (!edit.text.empty()) {
+            grownTop_ = std::min(grownTop_, edit.row);
+            grownBottom_ = std::max(grownBottom_, edit.row);
+            grownLeft_ = std::min(grownLeft_, edit.column);
+            grownRight_ = std::max(grownRight_, edit.column);
+        }
         if (edit.cell >= 0) {
-            byElement_[rowElementOf(static_cast<uint32_t>(edit.cell))].push_back(&edit);
-            continue;
+            if (cells[static_cast<size_t>(edit.cell)].flags & Worksheet::kHasFormula) {
+                replacedFormula_ = true;
+            }
+            placed_.push_back(edit);
+            placedElement.push_back(rowElementOf(static_cast<uint32_t>(edit.cell)));
+            return;
         }
         if (!mapped) {
             const auto &rows = sheet_.rows();
@@ -138,27 +142,33 @@ void SheetRewriter::groupEdits()
         }
         auto found = elementOfRow.find(edit.row);
         if (found != elementOfRow.end()) {
-            byElement_[found->second].push_back(&edit);
-            continue;
+            placed_.push_back(edit);
+            placedElement.push_back(found->second);
+            return;
         }
         // Edits come ordered by row, so a created row's edits follow one another.
-        if (newEdits_.empty() || edit.row != lastNewRow) {
-            newRowStart_.push_back(static_cast<uint32_t>(newEdits_.size()));
-            lastNewRow = edit.row;
+        if (newRows_.empty() || newRows_.back().row != edit.row) {
+            newRows_.push_back({edit.row, static_cast<uint32_t>(newCells_.size())});
         }
-        newEdits_.push_back(static_cast<uint32_t>(i));
+        newCells_.push_back({edit.text.data(), static_cast<uint32_t>(edit.text.size()), edit.column});
+    };
+    for (const Worksheet::Edit &edit : sheet_.edits()) {
+        take(edit);
     }
-    newRowStart_.push_back(static_cast<uint32_t>(newEdits_.size()));
+    newRows_.push_back({0, static_cast<uint32_t>(newCells_.size())}); // the end of the last row's cells
+    for (size_t i = 0; i < placed_.size(); ++i) {
+        byElement_[placedElement[i]].push_back(&placed_[i]);
+    }
 }
 
 void SheetRewriter::placeNewRows()
 {
-    const size_t groups = newRowStart_.size() - 1;
+    const size_t groups = newRows_.size() - 1;
     if (groups == 0) {
         return;
     }
     const Worksheet::Part &part = *sheet_.part();
-    auto rowOf = [&](size_t group) { return edits_[newEdits_[newRowStart_[group]]].row; };
+    auto rowOf = [&](size_t group) { return newRows_[group].row; };
     if (part.dataSelfClosing) {
         splices_.push_back({part.dataBegin, part.dataEnd, Splice::Text, "<" + prefix_ + "sheetData>", 0, 0, 0});
         splices_.push_back({part.dataEnd, part.dataEnd, Splice::NewRows, {}, 0, 0, groups});
@@ -194,10 +204,9 @@ void SheetRewriter::updateDimension()
         }
     }
     Bounds grown = bounds;
-    for (const Worksheet::Edit &edit : edits_) {
-        if (!edit.text.empty()) {
-            grown.add(edit.row, edit.column);
-        }
+    if (grownBottom_ != 0) {
+        grown.add(grownTop_, grownLeft_);
+        grown.add(grownBottom_, grownRight_);
     }
     if (grown.empty()) {
         return;
@@ -331,14 +340,15 @@ std::string SheetRewriter::rowText(uint32_t element)
 
 void SheetRewriter::appendNewRow(size_t group, std::string *out)
 {
-    const size_t begin = newRowStart_[group], end = newRowStart_[group + 1];
+    const NewRow &row = newRows_[group];
     const size_t mark = out->size();
     out->append("<").append(prefix_).append(kRowOpen);
-    appendNumber(edits_[newEdits_[begin]].row, out);
+    appendNumber(row.row, out);
     out->append("\">");
     const size_t cellsAt = out->size();
-    for (size_t i = begin; i < end; ++i) {
-        addCell(edits_[newEdits_[i]], 0, out);
+    for (uint32_t i = row.firstCell; i < newRows_[group + 1].firstCell; ++i) {
+        const NewCell &cell = newCells_[i];
+        addCell({row.row, cell.column, std::string_view(cell.text, cell.length), -1}, 0, out);
     }
     if (out->size() == cellsAt) {
         out->resize(mark); // a row of empty writes is no row at all
@@ -459,14 +469,17 @@ bool deflateStretch(const std::string &input, const std::string &dictionary, boo
     bool ok = dictionary.empty() ||
               deflateSetDictionary(&z, reinterpret_cast<const Bytef *>(dictionary.data()),
                                    static_cast<uInt>(dictionary.size())) == Z_OK;
-    out->resize(deflateBound(&z, input.size()) + 64);
+    // Deflated into a buffer kept by the thread and copied out at its size: a
+    // piece left at the worst-case capacity would hold eight times its bytes.
+    thread_local std::string buffer;
+    buffer.resize(deflateBound(&z, input.size()) + 64);
     z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(input.data()));
     z.avail_in = static_cast<uInt>(input.size());
-    z.next_out = reinterpret_cast<Bytef *>(out->data());
-    z.avail_out = static_cast<uInt>(out->size());
+    z.next_out = reinterpret_cast<Bytef *>(buffer.data());
+    z.avail_out = static_cast<uInt>(buffer.size());
     const int rc = ok ? ::deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH) : Z_STREAM_ERROR;
     ok = ok && (last ? rc == Z_STREAM_END : rc == Z_OK && z.avail_in == 0);
-    out->resize(z.total_out);
+    out->assign(buffer.data(), z.total_out);
     deflateEnd(&z);
     return ok;
 }

@@ -57,7 +57,7 @@ class SheetRewriter
         size_t lastGroup;
     };
 
-    void groupEdits();
+    void takeEdits();
     uint32_t rowElementOf(uint32_t cell) const;
     void placeNewRows();
     void updateDimension();
@@ -71,12 +71,27 @@ class SheetRewriter
     const Worksheet &sheet_;
     std::string_view xml_;
     std::string prefix_;
-    std::vector<Worksheet::Edit> edits_;
+    /// A written cell of a row the part does not hold, in 16 bytes (a sheet
+    /// filled by an export has millions); its text stays in the sheet.
+    struct NewCell {
+        const char *text;
+        uint32_t length;
+        uint32_t column;
+    };
+    /// A created row: its number and where its cells begin in newCells_.
+    struct NewRow {
+        uint32_t row;
+        uint32_t firstCell;
+    };
+
+    /// Edits of rows the part holds, and by row element.
+    std::vector<Worksheet::Edit> placed_;
     std::map<uint32_t, std::vector<const Worksheet::Edit *>> byElement_;
-    /// Edits (indexes into edits_) of rows the part does not hold, in order;
-    /// newRowStart_[g] .. newRowStart_[g + 1] are those of the g-th created row.
-    std::vector<uint32_t> newEdits_;
-    std::vector<uint32_t> newRowStart_;
+    /// The created rows in order, then one more whose firstCell ends the last.
+    std::vector<NewRow> newRows_;
+    std::vector<NewCell> newCells_;
+    /// The extent of the non-empty writes (grownBottom_ 0: none).
+    uint32_t grownTop_ = UINT32_MAX, grownLeft_ = UINT32_MAX, grownBottom_ = 0, grownRight_ = 0;
     std::vector<Splice> splices_;
     std::vector<std::string> columnNames_;
     bool replacedFormula_ = false;
