@@ -277,15 +277,20 @@ class RunRecord
         journal_.setOldValues(ids_.value(i), values);
         commit();
     }
+    // Outcomes wait in memory for the next commit, which records them in a few statements.
     void done(int i, const Outcome &out)
     {
         const bool keepOld = !out.read || (out.code == JournalSkipped && !out.already);
-        journal_.complete(ids_.value(i), out.code, out.text, keepOld ? nullptr : &out.before);
+        JournalCompletion c{ids_.value(i), out.code, out.text, std::nullopt};
+        if (!keepOld)
+            c.oldValues = out.before;
+        outcomes_ << std::move(c);
         if (sinceCommit_.elapsed() >= kOutcomeMs)
             commit();
     }
     bool finish()
     {
+        journal_.completeAll(outcomes_);
         journal_.finishSet(setId_);
         return journal_.endBatch();
     }
@@ -301,6 +306,8 @@ class RunRecord
     }
     void commit()
     {
+        journal_.completeAll(outcomes_);
+        outcomes_.clear();
         journal_.endBatch();
         journal_.beginBatch();
         sinceCommit_.restart();
@@ -311,6 +318,7 @@ class RunRecord
     const QList<long long> &ids_;
     int startedThrough_ = -1;
     int window_ = kFirstWindow;
+    QList<JournalCompletion> outcomes_; ///< not yet recorded
     QElapsedTimer sinceCommit_;
 };
 

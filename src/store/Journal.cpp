@@ -261,6 +261,24 @@ void Journal::complete(long long id, int outcome, const QString &text, const QSt
     db_.execute(statement + QStringLiteral(" WHERE id = ") + sqlQuote(id));
 }
 
+void Journal::completeAll(const QList<JournalCompletion> &completions)
+{
+    for (qsizetype first = 0; first < completions.size(); first += kRowsPerInsert) {
+        QString statement = QStringLiteral("UPDATE journal_changes SET outcome = v.column2, outcome_text = "
+                                           "v.column3, old_values = coalesce(v.column4, old_values) FROM (VALUES ");
+        const qsizetype end = std::min(completions.size(), first + kRowsPerInsert);
+        for (qsizetype i = first; i < end; ++i) {
+            const JournalCompletion &c = completions[i];
+            if (i > first)
+                statement += u',';
+            statement += u'(' + QString::number(c.id) + u',' + QString::number(c.outcome) + u',' +
+                         sqlQuote(c.text) + u',' +
+                         (c.oldValues ? sqlQuote(valuesText(*c.oldValues)) : QStringLiteral("NULL")) + u')';
+        }
+        db_.execute(statement + QStringLiteral(") AS v WHERE journal_changes.id = v.column1"));
+    }
+}
+
 QList<JournalSet> Journal::sets(int limit)
 {
     QList<JournalSet> result;

@@ -27,6 +27,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace orvane
 {
@@ -86,6 +87,14 @@ QString journalOutcomeText(const JournalChange &change);
 /// logged-on user when the program binds with the current credentials.
 QString journalOperator(const Settings &settings);
 
+/// What one write came to, for Journal::completeAll.
+struct JournalCompletion {
+    long long id = 0;
+    int outcome = JournalPending;
+    QString text;
+    std::optional<QStringList> oldValues; ///< when given, replace the recorded old values
+};
+
 class Journal
 {
   public:
@@ -116,6 +125,8 @@ class Journal
     /// Records what the write of change `id` came to; `oldValues`, when given,
     /// replace the recorded old values with those read just before the write.
     void complete(long long id, int outcome, const QString &text, const QStringList *oldValues = nullptr);
+    /// Records each of `completions` as complete() does, a few hundred to a statement.
+    void completeAll(const QList<JournalCompletion> &completions);
 
     /// The change sets, newest first, at most `limit`.
     QList<JournalSet> sets(int limit = 500);

@@ -144,3 +144,41 @@ TEST_F(JournalTest, ASetsChangesRecordedTogetherKeepTheirOrderAndValues)
     }
     EXPECT_EQ(journal.changes(earlier).size(), 1) << "the other set keeps only its own change";
 }
+
+TEST_F(JournalTest, OutcomesRecordedTogetherAreThoseEachCompletionGives)
+{
+    ASSERT_EQ(createIfMissing(path, seedCharacterLists()), CreateOutcome::Created);
+    Database db;
+    ASSERT_TRUE(db.open(path));
+    Journal journal(db);
+    journal.beginBatch();
+    const long long set = journal.beginSet(QStringLiteral("admin"), QStringLiteral("orvane-sync apply"));
+    QList<JournalChange> given;
+    for (int i = 0; i < 403; ++i) {
+        JournalChange c;
+        c.cn = QStringLiteral("User %1").arg(i);
+        c.oldValues = {QStringLiteral("planned %1").arg(i)};
+        given << c;
+    }
+    const QList<long long> ids = journal.addChanges(set, given);
+    ASSERT_EQ(ids.size(), given.size());
+    // Written with the values found before, failed keeping the planned ones, skipped with a quote in its text.
+    QList<JournalCompletion> done;
+    for (int i = 0; i < ids.size(); ++i) {
+        JournalCompletion c{ids[i], JournalWritten + i % 3, QStringLiteral("it's %1").arg(i), std::nullopt};
+        if (i % 3 == 0)
+            c.oldValues = QStringList{QStringLiteral("found %1").arg(i), QStringLiteral("Ёж")};
+        done << c;
+    }
+    journal.completeAll(done);
+    EXPECT_TRUE(journal.endBatch());
+
+    const QList<JournalChange> stored = journal.changes(set);
+    ASSERT_EQ(stored.size(), given.size());
+    for (int i = 0; i < stored.size(); ++i) {
+        EXPECT_EQ(stored[i].outcome, JournalWritten + i % 3) << i;
+        EXPECT_EQ(stored[i].outcomeText, QStringLiteral("it's %1").arg(i));
+        const QStringList found{QStringLiteral("found %1").arg(i), QStringLiteral("Ёж")};
+        EXPECT_EQ(stored[i].oldValues, i % 3 == 0 ? found : given[i].oldValues);
+    }
+}
