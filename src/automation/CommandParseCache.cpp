@@ -124,14 +124,18 @@ HRESULT CommandParse::parse(const QString &command)
         current_ = kept_.get();
         return S_OK;
     }
-    if (std::shared_ptr<ParsedCommand> found = cache.find(command)) {
+    // A text not seen before (a row's cell) is parsed at once, without a
+    // look in the kept parses: a kept text was seen, and should its mark have
+    // been overwritten since, it is only parsed afresh once.
+    const size_t hash = qHash(command);
+    const bool seen = cache.seenBefore(hash);
+    if (std::shared_ptr<ParsedCommand> found = seen ? cache.find(command) : nullptr) {
         cache.rememberAddress(command, found);
         kept_ = std::move(found);
         current_ = kept_.get();
         return S_OK;
     }
-    const size_t hash = qHash(command);
-    if (!cache.seenBefore(hash)) {
+    if (!seen) {
         const HRESULT hr = parseCommandInto(command, &local_);
         if (SUCCEEDED(hr) && local_.fromTextAlone)
             cache.markSeen(hash);

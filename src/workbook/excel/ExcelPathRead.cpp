@@ -88,10 +88,26 @@ HRESULT cellValue(Workbook &book, uint32_t row, uint32_t column, VARIANT *result
 }
 
 // "Cells(r, c)" on `table`'s object: the cell's row and column within the sheet.
+// True when `member` is named exactly `name` (the common spelling), found
+// without the member table's hashing.
+bool namedExactly(const PathMember &member, const char16_t *name)
+{
+    const char16_t *at = member.name;
+    if (!at)
+        return false;
+    while (*at && *at == *name) {
+        ++at;
+        ++name;
+    }
+    return *at == *name;
+}
+
 bool cellMember(const MemberTable &table, DISPID cells, const PathMember &member, uint32_t *row,
                 uint32_t *column)
 {
-    return pathMemberId(table, member, 2) == cells &&
+    const bool named = member.params.cArgs == 2 && member.params.cNamedArgs == 0 &&
+                       (namedExactly(member, u"Cells") || pathMemberId(table, member, 2) == cells);
+    return named &&
            boundedInteger(argument(member, 0), Worksheet::kMaxRow, row) &&
            boundedInteger(argument(member, 1), Worksheet::kMaxColumn, column);
 }
