@@ -152,9 +152,7 @@ void SheetRewriter::takeEdits()
         }
         newCells_.push_back({edit.text.data(), static_cast<uint32_t>(edit.text.size()), edit.column});
     };
-    for (const Worksheet::Edit &edit : sheet_.edits()) {
-        take(edit);
-    }
+    sheet_.forEachEdit(take);
     newRows_.push_back({0, static_cast<uint32_t>(newCells_.size())}); // the end of the last row's cells
     for (size_t i = 0; i < placed_.size(); ++i) {
         byElement_[placedElement[i]].push_back(&placed_[i]);

@@ -317,7 +317,7 @@ void Worksheet::storeText(std::string_view text, Written *w)
     block.append(text);
 }
 
-std::vector<Worksheet::Edit> Worksheet::edits() const
+void Worksheet::forEachEdit(const std::function<void(const Edit &)> &visit) const
 {
     // The ordered writes are sorted already; only the late ones are sorted, then merged in.
     std::vector<const Written *> late;
@@ -327,9 +327,7 @@ std::vector<Worksheet::Edit> Worksheet::edits() const
     }
     auto keyOf = [](const Written &w) { return cellKey(w.row, w.column); };
     std::sort(late.begin(), late.end(), [&](const Written *a, const Written *b) { return keyOf(*a) < keyOf(*b); });
-    std::vector<Edit> list;
-    list.reserve(ordered_.size() + late.size());
-    auto add = [&](const Written &w) { list.push_back({w.row, w.column, textOf(w), findCell(w.row, w.column)}); };
+    auto add = [&](const Written &w) { visit({w.row, w.column, textOf(w), findCell(w.row, w.column)}); };
     size_t j = 0;
     for (const Written &w : ordered_) {
         for (; j < late.size() && keyOf(*late[j]) < keyOf(w); ++j) {
@@ -340,6 +338,13 @@ std::vector<Worksheet::Edit> Worksheet::edits() const
     for (; j < late.size(); ++j) {
         add(*late[j]);
     }
+}
+
+std::vector<Worksheet::Edit> Worksheet::edits() const
+{
+    std::vector<Edit> list;
+    list.reserve(ordered_.size() + late_.size());
+    forEachEdit([&](const Edit &edit) { list.push_back(edit); });
     return list;
 }
 

@@ -16,6 +16,7 @@
 #include "workbook/engine/CellValue.h"
 
 #include <cstdint>
+#include <functional>
 #include <deque>
 #include <memory>
 #include <string>
@@ -41,6 +42,9 @@ class Worksheet
     /// holds the value (Date: an automation date); SharedString uses
     /// `sharedIndex`; Text and Error use `text` (a span of the text buffer).
     /// `xmlBegin`/`xmlEnd` delimit the <c> element in an .xlsx sheet part.
+    /// Packed to 4-byte alignment: 28 bytes instead of 32 for each of a full
+    /// sheet's millions of cells (so no pointer to `number` may be taken).
+#pragma pack(push, 4)
     struct Cell {
         uint32_t row = 0;
         uint16_t column = 0;
@@ -59,6 +63,8 @@ class Worksheet
         };
         Cell() : number(0) {}
     };
+#pragma pack(pop)
+    static_assert(sizeof(Cell) == 28);
 
     /// One <row> element of an .xlsx sheet part: its number, the span of the
     /// whole element and of its start tag, and its cells in `cells`.
@@ -139,6 +145,8 @@ class Worksheet
     };
     /// The pending writes ordered by row, then column.
     std::vector<Edit> edits() const;
+    /// Hands the pending writes to `visit` in that order, without a list of them all.
+    void forEachEdit(const std::function<void(const Edit &)> &visit) const;
     const std::vector<Cell> &cells() const { return content_.cells; }
     const std::vector<Row> &rows() const { return content_.rows; }
     const Part *part() const { return part_.get(); }
