@@ -410,6 +410,88 @@ bool parseTwoNumberCall(const QString &command, ParsedCommand *parsed)
     return true;
 }
 
+// Whether `text` at `*at` continues with `literal` (ASCII); moves past it when so.
+bool skipLiteral(QStringView text, qsizetype *at, const char *literal)
+{
+    const qsizetype length = static_cast<qsizetype>(std::strlen(literal));
+    if (text.size() - *at < length)
+        return false;
+    for (qsizetype i = 0; i < length; ++i) {
+        if (text[*at + i].unicode() != static_cast<unsigned char>(literal[i]))
+            return false;
+    }
+    *at += length;
+    return true;
+}
+
+// "ActiveSheet\Columns(n)\Find('text', #optional, #optional, 1)\Row" exactly so
+// written, with a text holding no "'" or "$" (nothing to decode): the lookup of
+// one user's value in a workbook column, a different text for every user.
+// Parsed in one pass into exactly the slots the general parse gives; false,
+// with nothing set, for any other text.
+bool parseColumnFind(const QString &command, ParsedCommand *parsed)
+{
+    const QStringView text(command);
+    qsizetype at = 0;
+    if (!skipLiteral(text, &at, "ActiveSheet\\Columns("))
+        return false;
+    const qsizetype digits = at;
+    while (at < text.size() && isAsciiDigit(text[at].unicode()))
+        ++at;
+    if (at == digits || at - digits > 9)
+        return false;
+    const QStringView column = text.mid(digits, at - digits);
+    if (!skipLiteral(text, &at, ")\\Find('"))
+        return false;
+    const qsizetype valueStart = at;
+    while (at < text.size() && text[at] != u'\'' && text[at] != u'$')
+        ++at;
+    const QStringView value = text.mid(valueStart, at - valueStart);
+    if (!skipLiteral(text, &at, "', #optional, #optional, 1)\\Row") || at != text.size())
+        return false;
+    const std::optional<VARIANT> columnNumber = parseNumber(column);
+    const std::optional<VARIANT> lookAt = parseNumber(u"1");
+    if (!columnNumber || !lookAt)
+        return false;
+    // Names and the text in the order the general parse lays them out.
+    BSTR names[3];
+    if (!(names[0] = commandString(parsed, u"ActiveSheet")) || !(names[1] = commandString(parsed, u"Columns")) ||
+        !(names[2] = commandString(parsed, u"Find"))) {
+        parsed->inlineTextUsed = 0;
+        return false;
+    }
+    BSTR what = commandString(parsed, value);
+    BSTR row = what ? commandString(parsed, u"Row") : nullptr;
+    if (!row) {
+        if (what && !isInlineText(*parsed, what))
+            SysFreeString(what);
+        parsed->inlineTextUsed = 0;
+        return false;
+    }
+    ParsedMember *m = parsed->members;
+    m[0].name = names[0];
+    m[0].argumentCount = 0;
+    m[1].name = names[1];
+    m[1].argumentCount = 1;
+    m[1].arguments[kMaxArguments - 1] = *columnNumber;
+    m[2].name = names[2];
+    m[2].argumentCount = 4;
+    VARIANT *findArguments = m[2].arguments;
+    VariantInit(&findArguments[kMaxArguments - 1]);
+    findArguments[kMaxArguments - 1].vt = VT_BSTR;
+    findArguments[kMaxArguments - 1].bstrVal = what;
+    for (int i = 2; i <= 3; ++i) {
+        VariantInit(&findArguments[kMaxArguments - i]);
+        findArguments[kMaxArguments - i].vt = VT_ERROR;
+        findArguments[kMaxArguments - i].scode = DISP_E_PARAMNOTFOUND;
+    }
+    findArguments[kMaxArguments - 4] = *lookAt;
+    m[3].name = row;
+    m[3].argumentCount = 0;
+    parsed->memberCount = 4;
+    return true;
+}
+
 } // namespace
 
 QString quoteArgument(const QString &text)
@@ -445,7 +527,7 @@ HRESULT parseCommandInto(const QString &command, ParsedCommand *parsed)
     parsed->fromTextAlone = true;
     if (command.isEmpty())
         return E_INVALIDARG;
-    if (parseTwoNumberCall(command, parsed))
+    if (parseTwoNumberCall(command, parsed) || parseColumnFind(command, parsed))
         return S_OK;
     TokenTable table;
     if (!tokenize(command, &table))

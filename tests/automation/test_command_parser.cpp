@@ -387,3 +387,44 @@ TEST(CommandParser, NameWithTwoNumbersParsesAsWithSpacesAround)
     };
     expectRows(rows, std::size(rows));
 }
+
+TEST(CommandParser, ColumnFindParsesAsWithSpacesAround)
+{
+    // A workbook lookup takes a short route; written with spaces inside its
+    // argument lists it takes the general one: both must give the same slots.
+    EXPECT_EQ(parseToText(QStringLiteral("ActiveSheet\\Columns(3)\\Find('user42', #optional, #optional, 1)\\Row")),
+              QStringLiteral("ActiveSheet \\ Columns[19:VT_I1 3] \\ Find[16:VT_I1 1, 17:VT_ERROR 0x80020004, "
+                             "18:VT_ERROR 0x80020004, 19:VT_BSTR user42] \\ Row"));
+    const char *values[] = {"", "x", "user0004711", "Zo\u00eb \u0160\u0165astn\u00fd", "a\\b,c=(d)", "it's", "$0041",
+                            "#optional", "  spaced  "};
+    const char *columns[] = {"1", "9", "127", "128", "16384", "0"};
+    for (const char *value : values) {
+        for (const char *column : columns) {
+            const QString quoted = quoteArgument(QString::fromUtf8(value)), c = QString::fromLatin1(column);
+            const QString general =
+                parseToText(QStringLiteral("ActiveSheet\\Columns( ") + c + QStringLiteral(" )\\Find( ") + quoted +
+                            QStringLiteral(" , #optional , #optional , 1 )\\Row"));
+            EXPECT_NE(general, kInvalid) << value << column;
+            EXPECT_EQ(parseToText(QStringLiteral("ActiveSheet\\Columns(") + c + QStringLiteral(")\\Find(") + quoted +
+                                  QStringLiteral(", #optional, #optional, 1)\\Row")),
+                      general)
+                << value << column;
+        }
+    }
+    const Row rows[] = {
+        {"ActiveSheet\\Columns(3)\\Find('x', #optional, #optional, 1)\\Row ", nullptr},
+        {"ActiveSheet\\Columns(3)\\Find('x', #optional, #optional, 1)", nullptr},
+        {"ActiveSheet\\Columns(3)\\Find('x, #optional, #optional, 1)\\Row", "0x80070057"},
+        {"ActiveSheet\\Columns()\\Find('x', #optional, #optional, 1)\\Row",
+         "ActiveSheet \\ Columns \\ Find[16:VT_I1 1, 17:VT_ERROR 0x80020004, 18:VT_ERROR 0x80020004, 19:VT_BSTR x] "
+         "\\ Row"},
+    };
+    for (const Row &row : rows) {
+        const QString text = parseToText(QString::fromUtf8(row.command));
+        if (row.expected) {
+            EXPECT_EQ(text, QString::fromUtf8(row.expected)) << row.command;
+        } else {
+            EXPECT_NE(text, kInvalid) << row.command;
+        }
+    }
+}
