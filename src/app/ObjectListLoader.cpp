@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTreeWidget>
+#include <algorithm>
 
 namespace orvane
 {
@@ -66,11 +67,13 @@ class ListFill
         addFound();
         if (!statuses_)
             return;
-        while (!statuses_->waitAnswered(kPaintIntervalMs)) {
-            showAnswered();
+        bool answered = false;
+        bool iconsWaiting = true;
+        while (!answered || iconsWaiting) {
+            answered = statuses_->waitAnswered(answered ? 0 : kPaintIntervalMs);
+            iconsWaiting = showAnswered();
             keepPainting();
         }
-        showAnswered();
         statuses_->finish();
     }
 
@@ -92,18 +95,38 @@ class ListFill
         return row;
     }
 
-    void showAnswered()
+    // Sets the icons of answered rows for at most half a paint interval (an icon
+    // set on a listed row costs a model update, and a check that has just
+    // opened its workbook answers many thousands at once); true when some wait.
+    bool showAnswered()
     {
         if (!statuses_)
-            return;
-        for (const RowStatus &answer : statuses_->take())
-            setObjectRowStatus(list_->topLevelItem(answer.row), answer.state, ctx_.images);
+            return false;
+        answered_.append(statuses_->take());
+        QElapsedTimer spent;
+        spent.start();
+        while (shown_ < answered_.size() && spent.elapsed() < kPaintIntervalMs / 2) {
+            const qsizetype end = std::min(answered_.size(), shown_ + kIconSlice);
+            for (; shown_ < end; ++shown_)
+                setObjectRowStatus(list_->topLevelItem(answered_[shown_].row), answered_[shown_].state,
+                                   ctx_.images);
+        }
+        if (shown_ == answered_.size()) {
+            answered_.clear();
+            shown_ = 0;
+        }
+        return shown_ < answered_.size();
     }
+
+    // Icons set between two looks at the clock.
+    static constexpr qsizetype kIconSlice = 256;
 
     AppContext &ctx_;
     QTreeWidget *list_;
     const QHash<QString, int> markerImages_;
     std::unique_ptr<StatusCheckThread> statuses_;
+    QList<RowStatus> answered_; // answers taken, their icons set up to shown_
+    qsizetype shown_ = 0;
     int added_ = 0; // rows in the list
 };
 
