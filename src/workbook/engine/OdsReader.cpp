@@ -177,23 +177,26 @@ class TableReader
     {
         std::string_view type, raw;
         reader_.attribute("value-type", &type);
+        // Parsed into a local: a cell's number is not aligned for a pointer to it.
+        double number = 0;
+        bool parsed = false;
+        Worksheet::CellType kind = Worksheet::CellType::Date;
         if (type == "float" || type == "percentage" || type == "currency") {
-            if (reader_.attribute("value", &raw) && parseNumber(raw, &cell->number)) {
-                cell->type = Worksheet::CellType::Number;
-            }
+            kind = Worksheet::CellType::Number;
+            parsed = reader_.attribute("value", &raw) && parseNumber(raw, &number);
         } else if (type == "date") {
-            if (reader_.attribute("date-value", &raw) && parseIsoDate(raw, &cell->number)) {
-                cell->type = Worksheet::CellType::Date;
-            }
+            parsed = reader_.attribute("date-value", &raw) && parseIsoDate(raw, &number);
         } else if (type == "time") {
-            if (reader_.attribute("time-value", &raw) && parseDuration(raw, &cell->number)) {
-                cell->type = Worksheet::CellType::Date;
-            }
+            parsed = reader_.attribute("time-value", &raw) && parseDuration(raw, &number);
         } else if (type == "boolean") {
             if (reader_.attribute("boolean-value", &raw)) {
                 cell->type = Worksheet::CellType::Boolean;
                 cell->number = raw == "true" ? 1 : 0;
             }
+        }
+        if (parsed) {
+            cell->type = kind;
+            cell->number = number;
         }
         // A string value given apart from the shown text wins; a formula's
         // error is such a cell with an empty value (shown empty, as in .xlsx).
