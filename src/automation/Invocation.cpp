@@ -132,6 +132,37 @@ bool readWholePath(IDispatch *first, ParsedCommand &parsed, VARTYPE resultType, 
     return false;
 }
 
+// Lets a server that takes whole property writes (IPathWrite) do the write of
+// `parsed` in one call; false when it declines, nothing then written. The put
+// value is the last member's last written argument (its first slot).
+bool writeWholePath(IDispatch *first, ParsedCommand &parsed)
+{
+    ParsedMember &last = parsed.members[parsed.memberCount - 1];
+    if (last.argumentCount < 1)
+        return false;
+    IPathWrite *writer = nullptr;
+    if (FAILED(first->QueryInterface(IID_IPathWrite, reinterpret_cast<void **>(&writer))) || !writer)
+        return false;
+    union Path {
+        Path() {}
+        PathMember members[kMaxMembers];
+    } path;
+    for (int i = 0; i < parsed.memberCount; ++i) {
+        ParsedMember &member = parsed.members[i];
+        PathMember *slot = new (&path.members[i]) PathMember;
+        slot->name = member.name;
+        const bool isLast = i == parsed.memberCount - 1;
+        // Without the value, which sits in the first slot (arguments run last-first).
+        slot->params.rgvarg = isLast ? (member.argumentCount > 1 ? member.firstArgument() + 1 : nullptr)
+                                     : member.firstArgument();
+        slot->params.cArgs = static_cast<UINT>(member.argumentCount - (isLast ? 1 : 0));
+    }
+    const HRESULT hr =
+        writer->WritePath(path.members, static_cast<UINT>(parsed.memberCount), last.firstArgument());
+    writer->Release();
+    return hr == S_OK;
+}
+
 // Runs the whole path of `command`: intermediate members are read as objects,
 // the last is invoked with `flags` into `result` and converted to `resultType`
 // (0: as returned). Returns the code, or kOutcomeRecorded when a null object in
@@ -155,6 +186,10 @@ HRESULT invokeCommand(AutomationObject *obj, WORD flags, VARTYPE resultType, VAR
     if (flags == kReadFlags && result && wholePathReads && readWholePath(current, parsed, resultType, result)) {
         current->Release();
         return convertResult(result, resultType);
+    }
+    if (flags == DISPATCH_PROPERTYPUT && !result && wholePathReads && writeWholePath(current, parsed)) {
+        current->Release();
+        return S_OK;
     }
     for (int i = 0; i < parsed.memberCount - 1 && current; ++i) {
         VARIANT working;

@@ -51,9 +51,10 @@ void freeVariant(VARIANT *value);
 HRESULT setProperty(AutomationObject *obj, const QString &command);
 
 /// With true (the default), a read on an object that answers whole paths
-/// (IPathRead, Interfaces.h) is made in one call to it; with false, the
-/// calling thread reads every path member by member. For tests that compare
-/// the two routes, which give the same values, codes and texts.
+/// (IPathRead, Interfaces.h) is made in one call to it, and so is a property
+/// write on one that takes whole writes (IPathWrite); with false, the calling
+/// thread reads and writes every path member by member. For tests that
+/// compare the two routes, which give the same values, codes and texts.
 void setWholePathReads(bool enabled);
 
 } // namespace orvane

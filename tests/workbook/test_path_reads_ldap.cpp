@@ -229,3 +229,55 @@ TEST_F(PathReadsTest, WorkbookCellsAndFindReadAlikeBothWays)
     invoke(app, QStringLiteral("Quit()"));
     releaseObject(app);
 }
+
+// A write taken in one call stores what the range's Value write stores, and a
+// write it declines fails or succeeds as the member route says.
+TEST_F(PathReadsTest, WorkbookCellWritesStoreAlikeBothWays)
+{
+    registerExcelServer();
+    const std::string path = scratchDir("path-writes") + "/typed.xlsx";
+    writeXlsxWriterWorkbook(path);
+    struct Write {
+        const char *command;
+        const char *cell; ///< read back afterwards
+        bool fails;
+        const char *value;
+    };
+    const std::vector<Write> writes = {
+        {"Cells(2, 1)\\Value = 'Bob'", "Cells(2, 1)", false, "Bob"},
+        {"ActiveSheet\\Cells(7, 3)\\Value = 'Zo\u00eb \u2713 <&>'", "Cells(7, 3)", false, "Zo\u00eb \u2713 <&>"},
+        {"cells(2, 2)\\VALUE = ''", "Cells(2, 2)", false, ""},
+        {"Cells(3, 1)\\Value = 7", "Cells(3, 1)", false, "7"},
+        {"Cells(1048576, 16384)\\Value = 'corner'", "Cells(1048576, 16384)", false, "corner"},
+        {"Cells(0, 1)\\Value = 'x'", "Cells(1, 1)", true, nullptr},
+        {"Cells(2, 16385)\\Value = 'x'", "Cells(2, 1)", true, nullptr},
+        {"Cells(2, 1)\\Text = 'x'", "Cells(2, 1)", true, "Alice"},
+        {"Cells(2)\\Value = 'x'", "Cells(2, 1)", true, "Alice"},
+    };
+    for (const Write &w : writes) {
+        Outcome routes[2];
+        QString cells[2];
+        for (int fast = 0; fast < 2; ++fast) {
+            AutomationObject *app = createObject(QStringLiteral("Excel.Application"));
+            ASSERT_TRUE(app);
+            setWholePathReads(fast == 1);
+            const HRESULT before = setProperty(app, QString::fromUtf8(w.command));
+            EXPECT_NE(before, S_OK) << "written without a workbook: " << w.command;
+            ASSERT_EQ(invoke(app, QStringLiteral("Workbooks\\Open('") + QString::fromStdString(path) + QStringLiteral("')")),
+                      S_OK);
+            setProperty(app, QString::fromUtf8(w.command));
+            routes[fast].code = lastErrorCode();
+            routes[fast].text = lastErrorText();
+            setWholePathReads(false);
+            cells[fast] = getStringProperty(app, QString::fromUtf8(w.cell));
+            invoke(app, QStringLiteral("Quit()"));
+            releaseObject(app);
+        }
+        EXPECT_EQ(routes[1], routes[0]) << w.command;
+        EXPECT_EQ(cells[1], cells[0]) << w.command;
+        EXPECT_EQ(routes[1].code != 0, w.fails) << w.command << ": " << routes[1];
+        if (w.value) {
+            EXPECT_EQ(cells[1], QString::fromUtf8(w.value)) << w.command;
+        }
+    }
+}

@@ -104,6 +104,20 @@ struct IPathRead : IUnknown {
     virtual HRESULT ReadPath(const PathMember *path, UINT count, bool valueOfObject, VARIANT *result) = 0;
 };
 
+/// Offered by servers that can take a whole property write in one call
+/// ("Cells(4, 2)\Value = 'text'" straight into the cell store, without the
+/// range object the path would hand out). As with IPathRead, a caller tries it
+/// first and goes member by member when it declines.
+inline constexpr IID IID_IPathWrite{0x3b8e5f21, 0x7c4a, 0x4d92, {0x8e, 0x03, 0x5a, 0xc1, 0x96, 0x2f, 0x7d, 0x48}};
+struct IPathWrite : IUnknown {
+    /// Does what writing `value` to the last of `path[0..count)` would do,
+    /// the members before it read as objects one after another (the last
+    /// member's params hold its arguments without the value). S_OK when done;
+    /// any other code declines with nothing changed, and the caller then
+    /// writes member by member (which also reports every failure).
+    virtual HRESULT WritePath(const PathMember *path, UINT count, const VARIANT *value) = 0;
+};
+
 struct IClassFactory : IUnknown {
     /// Makes a new instance and gives its interface `iid`; CLASS_E_NOAGGREGATION
     /// when `outer` is not null.

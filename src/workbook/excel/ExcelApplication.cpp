@@ -19,6 +19,18 @@ HRESULT ExcelApplication::ReadPath(const PathMember *path, UINT count, bool valu
     return readExcelPath(session_->workbook, path, count, valueOfObject, result);
 }
 
+HRESULT ExcelApplication::WritePath(const PathMember *path, UINT count, const VARIANT *value)
+{
+    return writeExcelPath(session_->workbook, path, count, value);
+}
+
+IUnknown *ExcelApplication::queryOtherInterface(REFIID iid)
+{
+    if (iid == IID_IPathWrite)
+        return static_cast<IPathWrite *>(this);
+    return PathReadingObject::queryOtherInterface(iid);
+}
+
 const MemberTable &ExcelApplication::memberTable()
 {
     static const MemberTable table{{QStringLiteral("Workbooks"), Workbooks},

@@ -18,20 +18,28 @@
 namespace orvane
 {
 
-class ExcelApplication : public PathReadingObject
+class ExcelApplication : public PathReadingObject, public IPathWrite
 {
   public:
     ExcelApplication();
 
+    HRESULT QueryInterface(REFIID iid, void **object) override { return DispatchObject::QueryInterface(iid, object); }
+    ULONG AddRef() override { return DispatchObject::AddRef(); }
+    ULONG Release() override { return DispatchObject::Release(); }
+
     /// Answers a row's cell reads and a column's first match in one call
     /// (ExcelPathRead.h); declines every other path.
     HRESULT ReadPath(const PathMember *path, UINT count, bool valueOfObject, VARIANT *result) override;
+    /// Takes a text written into one cell in one call (ExcelPathRead.h);
+    /// declines every other write.
+    HRESULT WritePath(const PathMember *path, UINT count, const VARIANT *value) override;
 
     enum : DISPID { Workbooks = 1, ActiveWorkbook, ActiveSheet, Cells, Save, Quit, Name };
     static const MemberTable &memberTable();
 
   protected:
     HRESULT invoke(DispatchCall &call) override;
+    IUnknown *queryOtherInterface(REFIID iid) override;
 
   private:
     std::shared_ptr<ExcelSession> session_;

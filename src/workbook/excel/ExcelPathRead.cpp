@@ -142,7 +142,35 @@ HRESULT findRow(Workbook &book, const PathMember *path, VARIANT *result)
     return S_OK;
 }
 
+// The cell a write path names: Cells(r, c)\Value, or ActiveSheet\Cells(r, c)\Value.
+bool writtenCell(const PathMember *path, UINT count, uint32_t *row, uint32_t *column)
+{
+    if (count == 2)
+        return cellMember(ExcelApplication::memberTable(), ExcelApplication::Cells, path[0], row, column) &&
+               valueMember(path[1]);
+    return count == 3 &&
+           pathMemberId(ExcelApplication::memberTable(), path[0], 0) == ExcelApplication::ActiveSheet &&
+           cellMember(ExcelWorksheet::memberTable(), ExcelWorksheet::Cells, path[1], row, column) &&
+           valueMember(path[2]);
+}
+
 } // namespace
+
+HRESULT writeExcelPath(const std::shared_ptr<Workbook> &book, const PathMember *path, UINT count,
+                       const VARIANT *value)
+{
+    uint32_t row = 0, column = 0;
+    // Only a text: other values take the range's own conversion.
+    if (!book || !value || value->vt != VT_BSTR || !writtenCell(path, count, &row, &column))
+        return S_FALSE;
+    const QByteArray text =
+        QStringView(value->bstrVal, static_cast<qsizetype>(SysStringLen(value->bstrVal))).toUtf8();
+    // A refused text changes nothing, and the range then says why.
+    return book->activeSheet().setText(row, column,
+                                       std::string_view(text.constData(), static_cast<size_t>(text.size())))
+               ? S_OK
+               : S_FALSE;
+}
 
 HRESULT readExcelPath(const std::shared_ptr<Workbook> &book, const PathMember *path, UINT count,
                       bool valueOfObject, VARIANT *result)

@@ -5,8 +5,11 @@
 //   Cells(r, c)\Value
 //   ActiveSheet\Cells(r, c)\Value
 //   ActiveSheet\Columns(n)\Find('v', #optional, #optional, 1)\Row
-// Everything else, and every read that would fail or find nothing, is
-// declined, so that the member-by-member route gives its codes and texts.
+// and the writes an export is made of, a text put straight into the cell:
+//   Cells(r, c)\Value = 'text'
+//   ActiveSheet\Cells(r, c)\Value = 'text'
+// Everything else, and every read or write that would fail or find nothing,
+// is declined, so that the member-by-member route gives its codes and texts.
 
 #include "automation/com/Interfaces.h"
 #include "workbook/engine/Workbook.h"
@@ -21,5 +24,11 @@ namespace orvane
 /// S_FALSE with `*result` left VT_EMPTY.
 HRESULT readExcelPath(const std::shared_ptr<Workbook> &book, const PathMember *path, UINT count,
                       bool valueOfObject, VARIANT *result);
+
+/// Does the write `path` = `value` on the application whose open workbook is
+/// `book` as IPathWrite::WritePath does: S_OK when the text was stored,
+/// S_FALSE (nothing changed) for anything but a text put into one cell.
+HRESULT writeExcelPath(const std::shared_ptr<Workbook> &book, const PathMember *path, UINT count,
+                       const VARIANT *value);
 
 } // namespace orvane
