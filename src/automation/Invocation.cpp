@@ -99,6 +99,25 @@ HRESULT convertResult(VARIANT *result, VARTYPE resultType)
     return VariantChangeType(result, result, VARIANT_LOCALBOOL, resultType);
 }
 
+// The members of `parsed` laid out as a server's whole-path call takes them;
+// only the members written are set up (a read runs this for every field).
+// `withoutPutValue` leaves out the last member's put value, which sits in its
+// first slot (arguments run last-first).
+union WholePath {
+    WholePath(ParsedCommand &parsed, bool withoutPutValue)
+    {
+        for (int i = 0; i < parsed.memberCount; ++i) {
+            ParsedMember &member = parsed.members[i];
+            PathMember *slot = new (&members[i]) PathMember;
+            slot->name = member.name;
+            const int dropped = withoutPutValue && i == parsed.memberCount - 1 ? 1 : 0;
+            slot->params.rgvarg = member.argumentCount > dropped ? member.firstArgument() + dropped : nullptr;
+            slot->params.cArgs = static_cast<UINT>(member.argumentCount - dropped);
+        }
+    }
+    PathMember members[kMaxMembers];
+};
+
 // Lets a server that answers whole read paths (IPathRead) read `parsed` in
 // one call; false when it has no such answer, `*result` then untouched. Its
 // answer is what the member-by-member route would give, so codes and texts
@@ -108,18 +127,7 @@ bool readWholePath(IDispatch *first, ParsedCommand &parsed, VARTYPE resultType, 
     IPathRead *reader = nullptr;
     if (FAILED(first->QueryInterface(IID_IPathRead, reinterpret_cast<void **>(&reader))) || !reader)
         return false;
-    // Only the members written are set up (a read runs this for every field).
-    union Path {
-        Path() {}
-        PathMember members[kMaxMembers];
-    } path;
-    for (int i = 0; i < parsed.memberCount; ++i) {
-        ParsedMember &member = parsed.members[i];
-        PathMember *slot = new (&path.members[i]) PathMember;
-        slot->name = member.name;
-        slot->params.rgvarg = member.firstArgument();
-        slot->params.cArgs = static_cast<UINT>(member.argumentCount);
-    }
+    WholePath path(parsed, false);
     // A value the caller converts may come as an object's default value, as
     // the conversion would read it; an object or a VARIANT as returned may not.
     const bool valueOfObject = resultType != VT_EMPTY && resultType != VT_DISPATCH && resultType != VT_UNKNOWN;
@@ -143,20 +151,7 @@ bool writeWholePath(IDispatch *first, ParsedCommand &parsed)
     IPathWrite *writer = nullptr;
     if (FAILED(first->QueryInterface(IID_IPathWrite, reinterpret_cast<void **>(&writer))) || !writer)
         return false;
-    union Path {
-        Path() {}
-        PathMember members[kMaxMembers];
-    } path;
-    for (int i = 0; i < parsed.memberCount; ++i) {
-        ParsedMember &member = parsed.members[i];
-        PathMember *slot = new (&path.members[i]) PathMember;
-        slot->name = member.name;
-        const bool isLast = i == parsed.memberCount - 1;
-        // Without the value, which sits in the first slot (arguments run last-first).
-        slot->params.rgvarg = isLast ? (member.argumentCount > 1 ? member.firstArgument() + 1 : nullptr)
-                                     : member.firstArgument();
-        slot->params.cArgs = static_cast<UINT>(member.argumentCount - (isLast ? 1 : 0));
-    }
+    WholePath path(parsed, true);
     const HRESULT hr =
         writer->WritePath(path.members, static_cast<UINT>(parsed.memberCount), last.firstArgument());
     writer->Release();
