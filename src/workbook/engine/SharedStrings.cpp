@@ -1,6 +1,7 @@
 #include "workbook/engine/SharedStrings.h"
 
 #include "workbook/engine/LargePages.h"
+#include "workbook/engine/PartXmlSource.h"
 #include "workbook/engine/XmlReader.h"
 
 #include <charconv>
@@ -50,16 +51,6 @@ bool readItem(XmlReader &reader, std::string *out)
     }
 }
 
-class PartSource : public XmlSource
-{
-  public:
-    explicit PartSource(PartStream *stream) : stream_(stream) {}
-    long long read(char *into, size_t room) override { return stream_->read(into, room); }
-
-  private:
-    PartStream *stream_;
-};
-
 } // namespace
 
 bool SharedStrings::parse(std::string_view xml, std::string *detail)
@@ -79,7 +70,7 @@ bool SharedStrings::parse(PartStream *stream, std::string *detail, ZipPackage::R
     text_.clear();
     offsets_.clear();
     *why = ZipPackage::ReadError::Damaged;
-    PartSource source(stream);
+    PartXmlSource source(stream);
     XmlReader reader(&source, chunk > 0 ? chunk : XmlReader::kDefaultChunk);
     if (parseWith(reader, stream->sizeHint(), detail)) {
         *why = ZipPackage::ReadError::None;

@@ -1,6 +1,7 @@
 #include "workbook/engine/SheetParser.h"
 
 #include "workbook/engine/LargePages.h"
+#include "workbook/engine/PartXmlSource.h"
 #include "workbook/engine/SharedStrings.h"
 #include "workbook/engine/StyleTable.h"
 #include "workbook/engine/XmlReader.h"
@@ -455,16 +456,6 @@ std::unique_ptr<Worksheet> parseWith(const SheetParseInput &input, XmlReader &re
     return std::make_unique<Worksheet>(input.sheetName, std::move(content), input.strings, std::move(part));
 }
 
-class PartSource : public XmlSource
-{
-  public:
-    explicit PartSource(PartStream *stream) : stream_(stream) {}
-    long long read(char *into, size_t room) override { return stream_->read(into, room); }
-
-  private:
-    PartStream *stream_;
-};
-
 } // namespace
 
 std::unique_ptr<Worksheet> parseWorksheetPart(SheetParseInput input, std::string *detail)
@@ -481,7 +472,7 @@ std::unique_ptr<Worksheet> parseWorksheetStream(SheetParseInput input, PartStrea
                                                 ZipPackage::ReadError *why)
 {
     *why = ZipPackage::ReadError::Damaged;
-    PartSource source(stream);
+    PartXmlSource source(stream);
     XmlReader reader(&source, input.chunk > 0 ? input.chunk : XmlReader::kDefaultChunk);
     std::unique_ptr<Worksheet> sheet = parseWith(input, reader, stream->sizeHint(), detail);
     if (sheet) {
