@@ -3,6 +3,7 @@
 // entity and OOXML escape codecs.
 
 #include "workbook/engine/XmlReader.h"
+#include "workbook/engine/XmlText.h"
 
 #include <gtest/gtest.h>
 

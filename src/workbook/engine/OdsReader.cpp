@@ -3,6 +3,7 @@
 #include "workbook/engine/CellValue.h"
 #include "workbook/engine/PackageXml.h"
 #include "workbook/engine/XmlReader.h"
+#include "workbook/engine/XmlText.h"
 #include "workbook/engine/ZipPackage.h"
 
 #include <charconv>

@@ -3,6 +3,7 @@
 #include "workbook/engine/LargePages.h"
 #include "workbook/engine/PartXmlSource.h"
 #include "workbook/engine/XmlReader.h"
+#include "workbook/engine/XmlText.h"
 
 #include <charconv>
 

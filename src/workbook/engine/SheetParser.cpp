@@ -5,6 +5,7 @@
 #include "workbook/engine/SharedStrings.h"
 #include "workbook/engine/StyleTable.h"
 #include "workbook/engine/XmlReader.h"
+#include "workbook/engine/XmlText.h"
 
 #include <charconv>
 

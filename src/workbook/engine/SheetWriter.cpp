@@ -3,6 +3,7 @@
 #include "workbook/engine/SheetParser.h"
 #include "workbook/engine/Worksheet.h"
 #include "workbook/engine/XmlReader.h"
+#include "workbook/engine/XmlText.h"
 
 #include <algorithm>
 #include <charconv>
