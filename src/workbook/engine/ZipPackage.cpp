@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
@@ -149,12 +150,19 @@ unsigned long long ZipPackage::inflateBound(unsigned long long compressedSize)
     return std::min(kMaxPartSize, std::max(kFreePartSize, byRatio));
 }
 
-bool inflateEntry(zip_file *file, unsigned long long limit, std::string *out, std::string *error,
-                  unsigned long long sizeHint, bool *overLimit)
+namespace
 {
-    // Reserved once when the hint is right (+1 to see the end without a
-    // regrowth); pages are touched only as data inflates into them, a chunk at
-    // a time, so a hint that lies costs address space, not memory.
+
+enum class Filled { Done, Failed, OverLimit };
+
+// Fills `out` from `readSome(into, room)` (bytes read, 0 at the end, < 0 on a
+// failure) until the end, or until more than `limit` bytes came. Reserved
+// once when `sizeHint` is right (+1 to see the end without a regrowth); pages
+// are touched only as data arrives, a chunk at a time, so a hint that lies
+// costs address space, not memory. `out` is left empty unless Done.
+template <class ReadSome>
+Filled fillString(std::string *out, unsigned long long sizeHint, unsigned long long limit, ReadSome readSome)
+{
     constexpr size_t kChunk = 256 * 1024;
     out->clear();
     out->reserve(static_cast<size_t>(std::min(sizeHint, limit) + 1));
@@ -165,30 +173,40 @@ bool inflateEntry(zip_file *file, unsigned long long limit, std::string *out, st
         const size_t room = out->capacity() - filled;
         const size_t want = room > 0 ? std::min(room, kChunk) : kChunk;
         out->resize(filled + want);
-        const zip_int64_t n = zip_fread(file, out->data() + filled, want);
-        if (n < 0) {
-            out->clear();
-            zip_error_t *ze = zip_file_get_error(file);
-            *error = "cannot be inflated (" +
-                     std::string(zip_error_code_zip(ze) == ZIP_ER_OK ? "damaged compressed data"
-                                                                     : zip_error_strerror(ze)) +
-                     ")";
-            return false;
-        }
-        filled += static_cast<size_t>(n);
-        if (filled > limit) {
+        const long long n = readSome(out->data() + filled, want);
+        if (n >= 0)
+            filled += static_cast<size_t>(n);
+        if (n < 0 || filled > limit) {
             out->clear();
             out->shrink_to_fit();
-            *error = "inflates to more than " + mebibytes(limit);
-            if (overLimit)
-                *overLimit = true;
-            return false;
+            return n < 0 ? Filled::Failed : Filled::OverLimit;
         }
         if (n == 0) {
             out->resize(filled);
-            return true;
+            return Filled::Done;
         }
     }
+}
+
+} // namespace
+
+bool inflateEntry(zip_file *file, unsigned long long limit, std::string *out, std::string *error,
+                  unsigned long long sizeHint, bool *overLimit)
+{
+    const Filled result = fillString(out, sizeHint, limit, [file](char *into, size_t room) {
+        return static_cast<long long>(zip_fread(file, into, room));
+    });
+    if (result == Filled::Failed) {
+        zip_error_t *ze = zip_file_get_error(file);
+        *error = "cannot be inflated (" +
+                 std::string(zip_error_code_zip(ze) == ZIP_ER_OK ? "damaged compressed data" : zip_error_strerror(ze)) +
+                 ")";
+    } else if (result == Filled::OverLimit) {
+        *error = "inflates to more than " + mebibytes(limit);
+        if (overLimit)
+            *overLimit = true;
+    }
+    return result == Filled::Done;
 }
 
 PartStream::PartStream(zip_file *file, std::string name, unsigned long long declared,
@@ -308,33 +326,17 @@ bool ZipPackage::read(std::string_view name, std::string *out, std::string *deta
     if (!stream) {
         return false;
     }
-    // Reserved once when the hint is right (+1 to see the end without a
-    // regrowth); pages are touched only as data inflates into them, a chunk at
-    // a time, so a hint that lies costs address space, not memory.
-    constexpr size_t kChunk = 256 * 1024;
-    out->reserve(static_cast<size_t>(stream->sizeHint() + 1));
-    preferLargePages(out->data(), out->capacity());
-    size_t filled = 0;
-    for (;;) {
-        // Within the reservation while it lasts; past it the string doubles.
-        const size_t room = out->capacity() - filled;
-        const size_t want = room > 0 ? std::min(room, kChunk) : kChunk;
-        out->resize(filled + want);
-        const long long n = stream->read(out->data() + filled, want);
-        if (n < 0) {
-            out->clear();
-            out->shrink_to_fit();
-            *detail = stream->detail();
-            *why = stream->error();
-            return false;
-        }
-        filled += static_cast<size_t>(n);
-        if (n == 0) {
-            out->resize(filled);
-            *why = ReadError::None;
-            return true;
-        }
+    // The stream enforces the part's own bound; no second limit here.
+    constexpr unsigned long long kNoLimit = std::numeric_limits<unsigned long long>::max() - 1;
+    const Filled result = fillString(out, stream->sizeHint(), kNoLimit,
+                                     [&stream](char *into, size_t room) { return stream->read(into, room); });
+    if (result != Filled::Done) {
+        *detail = stream->detail();
+        *why = stream->error();
+        return false;
     }
+    *why = ReadError::None;
+    return true;
 }
 
 } // namespace orvane
