@@ -3,7 +3,6 @@
 // command strings the program always sends:
 // - AdoSearch: the shared "open an ADO search" sequence (connection, command,
 //   Execute, RecordCount) and its close; the export walks recordSet() itself.
-// - DomainExclusion: skips objects of child domains below the base DN.
 // - SearchUsers: the user list of the Find button, filling an ObjectTable or
 //   handing each user to a sink as the walk reaches it (a plan of a million
 //   users then holds its changes, not the users).
@@ -16,6 +15,7 @@
 // the window can show "0 objects" and say why.
 
 #include "directory/DirectoryConnection.h"
+#include "directory/DomainExclusion.h"
 #include "directory/OperationMessages.h"
 #include "directory/ObjectTable.h"
 
@@ -80,24 +80,6 @@ class AdoSearch
     AutomationObject *recordSet_ = nullptr;
     long recordCount_ = 0;
     DirectoryFailure failure_;
-};
-
-/// Tells objects of a domain below the base DN (a child domain) from objects
-/// of the base domain, by the distinguished name.
-class DomainExclusion
-{
-  public:
-    /// Compiles the expression for `baseDn` (taken literally, any case).
-    explicit DomainExclusion(const QString &baseDn);
-    ~DomainExclusion();
-    DomainExclusion(const DomainExclusion &) = delete;
-    DomainExclusion &operator=(const DomainExclusion &) = delete;
-    /// True when `distinguishedName` carries a domain component below the base DN.
-    bool excludes(const QString &distinguishedName) const;
-
-  private:
-    void *code_ = nullptr;
-    void *matchData_ = nullptr;
 };
 
 /// The pick and display attribute names of the object list (options
