@@ -9,6 +9,10 @@
 #include "workbook/WorkbookBinding.h"
 
 #include <QSet>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <vector>
 
 namespace orvane
 {
@@ -46,7 +50,29 @@ void addChanges(SyncPlan &plan, const ObjectEntry &user, const SyncRecordList &r
     }
 }
 
+// Users travel to a builder's own thread in batches, so that the lock and the
+// wake-up are paid once per batch; a bound on the batches in flight keeps a
+// walk faster than the comparisons from holding every user.
+constexpr size_t kBatchUsers = 64;
+constexpr size_t kBatchesInFlight = 16;
+
 } // namespace
+
+// A builder's own thread and what passes between it and the caller. The
+// thread owns app_ and plan_ from its start until settle() has seen it idle.
+struct SyncPlanBuilder::Beside {
+    std::thread thread;
+    std::mutex mutex;
+    std::condition_variable wake;    ///< for the thread: a batch, or the end
+    std::condition_variable settled; ///< for the caller: the open done, room, or every batch compared
+    std::deque<std::vector<ObjectEntry>> batches;
+    std::vector<ObjectEntry> filling; ///< the caller's, not yet handed over
+    QList<std::pair<QString, QString>> warnings;
+    WarningSink warn;
+    bool opened = false;
+    bool busy = false;
+    bool ending = false;
+};
 
 int changedUserCount(const QList<PlannedChange> &changes)
 {
@@ -68,7 +94,7 @@ long long primaryWorkbookId(Database &db)
 }
 
 SyncPlanBuilder::SyncPlanBuilder(Database &db, const Settings &settings, long long fileId,
-                                 const WarningSink &warn)
+                                 const WarningSink &warn, PlanComparing comparing)
     : settings_(settings)
 {
     if (fileId == 0)
@@ -87,21 +113,118 @@ SyncPlanBuilder::SyncPlanBuilder(Database &db, const Settings &settings, long lo
     }
     keyAttribute_ = key->attribute;
     keyColumn_ = key->column;
-    app_ = OpenWorkbook(plan_.sourceFile, warn ? warn : WarningSink([](auto &, auto &) {}));
-    if (!app_) {
-        plan_.problem = QStringLiteral("The workbook cannot be opened: ") + plan_.sourceFile;
-        return;
-    }
     plan_.fileId = fileId;
     patterns_ = std::make_unique<ReplacementPatterns>(settings);
     why_ = std::make_unique<PreparationWhy>(settings);
+    if (comparing == PlanComparing::OnCaller) {
+        openWorkbook(warn ? warn : WarningSink([](auto &, auto &) {}));
+        return;
+    }
+    beside_ = std::make_unique<Beside>();
+    beside_->warn = warn;
+    beside_->filling.reserve(kBatchUsers);
+    beside_->thread = std::thread([this] { compareBeside(); });
 }
 
-SyncPlanBuilder::~SyncPlanBuilder() = default;
-
-bool SyncPlanBuilder::ready() const
+SyncPlanBuilder::~SyncPlanBuilder()
 {
+    if (!beside_)
+        return;
+    {
+        // Users not compared yet are not wanted any more.
+        const std::lock_guard lock(beside_->mutex);
+        beside_->batches.clear();
+        beside_->ending = true;
+    }
+    beside_->wake.notify_one();
+    beside_->thread.join();
+}
+
+void SyncPlanBuilder::openWorkbook(const WarningSink &warn)
+{
+    app_ = OpenWorkbook(plan_.sourceFile, warn);
+    if (!app_) {
+        plan_.fileId = 0;
+        plan_.problem = QStringLiteral("The workbook cannot be opened: ") + plan_.sourceFile;
+    }
+}
+
+void SyncPlanBuilder::compareBeside()
+{
+    Beside &b = *beside_;
+    QList<std::pair<QString, QString>> warnings;
+    openWorkbook([&](const QString &title, const QString &text) { warnings.append({title, text}); });
+    {
+        const std::lock_guard lock(b.mutex);
+        b.warnings = std::move(warnings);
+        b.opened = true;
+    }
+    b.settled.notify_all();
+    for (;;) {
+        std::vector<ObjectEntry> batch;
+        {
+            std::unique_lock lock(b.mutex);
+            b.wake.wait(lock, [&] { return !b.batches.empty() || b.ending; });
+            if (b.batches.empty())
+                return;
+            batch = std::move(b.batches.front());
+            b.batches.pop_front();
+            b.busy = true;
+        }
+        b.settled.notify_all();
+        for (const ObjectEntry &user : batch)
+            compare(user);
+        {
+            const std::lock_guard lock(b.mutex);
+            b.busy = false;
+        }
+        b.settled.notify_all();
+    }
+}
+
+void SyncPlanBuilder::handOver()
+{
+    Beside &b = *beside_;
+    if (b.filling.empty())
+        return;
+    {
+        std::unique_lock lock(b.mutex);
+        b.settled.wait(lock, [&] { return b.batches.size() < kBatchesInFlight; });
+        b.batches.push_back(std::move(b.filling));
+    }
+    b.wake.notify_one();
+    b.filling = {};
+    b.filling.reserve(kBatchUsers);
+}
+
+void SyncPlanBuilder::settle()
+{
+    if (!beside_)
+        return;
+    Beside &b = *beside_;
+    handOver();
+    QList<std::pair<QString, QString>> warnings;
+    {
+        std::unique_lock lock(b.mutex);
+        b.settled.wait(lock, [&] { return b.opened && b.batches.empty() && !b.busy; });
+        warnings.swap(b.warnings);
+    }
+    // Told here, once, as an open on this thread would have told them.
+    if (b.warn)
+        for (const auto &[title, text] : warnings)
+            b.warn(title, text);
+}
+
+bool SyncPlanBuilder::ready()
+{
+    settle();
     return plan_.problem.isEmpty();
+}
+
+SyncPlan &SyncPlanBuilder::plan()
+{
+    settle();
+    return plan_;
 }
 
 QSet<QString> SyncPlanBuilder::comparedAttributes() const
@@ -114,7 +237,18 @@ QSet<QString> SyncPlanBuilder::comparedAttributes() const
 
 void SyncPlanBuilder::add(const ObjectEntry &user)
 {
-    if (!ready())
+    if (!beside_) {
+        compare(user);
+        return;
+    }
+    beside_->filling.push_back(user);
+    if (beside_->filling.size() >= kBatchUsers)
+        handOver();
+}
+
+void SyncPlanBuilder::compare(const ObjectEntry &user)
+{
+    if (!plan_.problem.isEmpty())
         return;
     const QString keyValue = user.values.value(keyAttribute_);
     const int row = keyValue.isEmpty() ? 0 : FindFirstRow(app_.get(), keyColumn_, keyValue);

@@ -7,7 +7,10 @@
 // user's view always agree. Each record that is not up to date becomes one
 // PlannedChange, with why its prepared value looks as it does.
 //
-// The workbook is opened once for the whole plan. Progress is reported after
+// The workbook is opened once for the whole plan. A builder that compares
+// beside its caller opens it and compares on a thread of its own, so that on a
+// machine with a second core the directory search and the walk go on while
+// the workbook is read and the rows are compared. Progress is reported after
 // each user; a set cancel flag ends the walk early and the plan says so.
 
 #include "directory/ObjectTable.h"
@@ -71,6 +74,12 @@ long long primaryWorkbookId(Database &db);
 class ReplacementPatterns;
 class PreparationWhy;
 
+/// Where a SyncPlanBuilder opens its workbook and compares the users handed to it.
+enum class PlanComparing {
+    OnCaller, ///< in the constructor and in add(), on the caller's thread
+    Beside,   ///< on a thread of its own, in the order handed over, while the caller goes on
+};
+
 /// A plan built one user at a time, as a directory walk hands the users
 /// over: its state is the plan so far, the open workbook, its key column and
 /// bindings, so a plan of many users holds their changes, not the users.
@@ -78,23 +87,34 @@ class SyncPlanBuilder
 {
   public:
     /// Finds workbook `fileId` (0: the primary one), its key pair and
-    /// bindings, and opens it (open failures go to `warn`); when any of that
-    /// fails, ready() is false and plan().problem says why.
-    SyncPlanBuilder(Database &db, const Settings &settings, long long fileId, const WarningSink &warn = {});
+    /// bindings, and opens it where `comparing` says (open failures go to
+    /// `warn`, always on the caller's thread: at once, or when Beside's open
+    /// is first waited for); when any of that fails, ready() is false and
+    /// plan().problem says why.
+    SyncPlanBuilder(Database &db, const Settings &settings, long long fileId, const WarningSink &warn = {},
+                    PlanComparing comparing = PlanComparing::OnCaller);
     ~SyncPlanBuilder();
     SyncPlanBuilder(const SyncPlanBuilder &) = delete;
     SyncPlanBuilder &operator=(const SyncPlanBuilder &) = delete;
 
-    /// True when users can be compared.
-    bool ready() const;
+    /// True when users can be compared (Beside: waits for the workbook's open).
+    bool ready();
     /// The directory attributes a comparison reads (lower case): the key's and the bound ones.
     QSet<QString> comparedAttributes() const;
-    /// Compares `user` with its row and adds its changes and counts (nothing when not ready()).
+    /// Compares `user` with its row and adds its changes and counts (nothing
+    /// when not ready()); Beside, a copy is queued and compared later.
     void add(const ObjectEntry &user);
-    /// The plan so far.
-    SyncPlan &plan() { return plan_; }
+    /// The plan of every user added so far (Beside: waits until each is compared).
+    SyncPlan &plan();
 
   private:
+    struct Beside;
+    void openWorkbook(const WarningSink &warn);
+    void compare(const ObjectEntry &user);
+    void compareBeside();
+    void handOver();
+    void settle();
+
     const Settings &settings_;
     SyncPlan plan_;
     QString keyAttribute_;
@@ -103,6 +123,7 @@ class SyncPlanBuilder
     ExcelInstance app_;
     std::unique_ptr<ReplacementPatterns> patterns_;
     std::unique_ptr<PreparationWhy> why_;
+    std::unique_ptr<Beside> beside_;
 };
 
 /// Builds the plan of `users` against workbook `fileId` (0: the primary

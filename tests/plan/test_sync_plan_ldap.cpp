@@ -22,6 +22,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace orvane;
 using namespace orvane::test;
@@ -215,6 +216,60 @@ TEST_F(SyncPlanTest, APlanBuiltAsTheSearchHandsOverEachUserIsTheListedUsersPlan)
     EXPECT_EQ(rows(walked), rows(listedPlan));
     EXPECT_EQ(QList<int>({walked.usersChecked, walked.usersChanged, walked.usersWithoutRow}),
               QList<int>({listedPlan.usersChecked, listedPlan.usersChanged, listedPlan.usersWithoutRow}));
+}
+
+TEST_F(SyncPlanTest, UsersComparedBesideTheCallerGiveTheCallersPlanInTheOrderHandedOver)
+{
+    // Enough users for many hand-overs, and for the caller to wait for room.
+    const ObjectTable users = listed();
+    SyncPlanBuilder onCaller(db, settings, 0);
+    SyncPlanBuilder beside(db, settings, 0, {}, PlanComparing::Beside);
+    for (int round = 0; round < 300; ++round)
+        for (const ObjectEntry &user : users) {
+            onCaller.add(user);
+            beside.add(user);
+        }
+    const auto inOrder = [](const SyncPlan &p) {
+        QStringList r;
+        for (const PlannedChange &c : p.changes)
+            r << c.cn + u'|' + c.attribute + u'|' + c.preparedValue + u'|' + QString::number(c.sourceRow);
+        return r;
+    };
+    const SyncPlan &expected = onCaller.plan();
+    const SyncPlan &got = beside.plan();
+    EXPECT_EQ(got.usersChecked, 1500);
+    EXPECT_EQ(inOrder(got), inOrder(expected));
+    EXPECT_EQ(QList<int>({got.usersChecked, got.usersChanged, got.usersWithoutRow}),
+              QList<int>({expected.usersChecked, expected.usersChanged, expected.usersWithoutRow}));
+    EXPECT_EQ(got.fileId, expected.fileId);
+    EXPECT_TRUE(got.problem.isEmpty()) << got.problem.toStdString();
+}
+
+TEST_F(SyncPlanTest, AWorkbookThatCannotBeOpenedIsToldOnTheCallersThreadAndNobodyIsCompared)
+{
+    ASSERT_TRUE(QFile::remove(workbook));
+    const ObjectTable users = listed();
+    for (const PlanComparing comparing : {PlanComparing::OnCaller, PlanComparing::Beside}) {
+        QStringList told;
+        bool onCallersThread = true;
+        const std::thread::id caller = std::this_thread::get_id();
+        SyncPlanBuilder builder(
+            db, settings, 0,
+            [&](const QString &title, const QString &text) {
+                told << title + QStringLiteral(": ") + text;
+                onCallersThread = onCallersThread && std::this_thread::get_id() == caller;
+            },
+            comparing);
+        for (const ObjectEntry &user : users)
+            builder.add(user);
+        EXPECT_FALSE(builder.ready());
+        EXPECT_EQ(builder.plan().problem, QStringLiteral("The workbook cannot be opened: ") + workbook);
+        EXPECT_EQ(builder.plan().usersChecked, 0);
+        EXPECT_EQ(builder.plan().fileId, 0);
+        EXPECT_EQ(told, QStringList{QStringLiteral("Excel file error: Excel file ") + workbook +
+                                    QStringLiteral(" not found.")});
+        EXPECT_TRUE(onCallersThread);
+    }
 }
 
 TEST_F(SyncPlanTest, ApplyUndoConflictAndRefusedWrite)

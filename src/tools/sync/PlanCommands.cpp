@@ -43,11 +43,13 @@ int buildPlan(Session &session, const QCommandLineParser &parser, SyncPlan *plan
     QString prefix;
     scopePrefix(session.console, parser, &prefix);
     QStringList warnings;
-    // The workbook opens before the walk so that each user is compared as it
-    // is read; a search failure is still told before a workbook problem.
+    // The workbook opens, and each user is compared, beside the search and
+    // the walk; a search failure is still told before a workbook problem
+    // (users handed over when the open has failed are not compared).
     SyncPlanBuilder builder(session.db, session.settings, fileId,
-                            [&](const QString &, const QString &text) { warnings << oneLine(text); });
-    const UserSink compare = builder.ready() ? UserSink([&](ObjectEntry &user) { builder.add(user); }) : UserSink();
+                            [&](const QString &, const QString &text) { warnings << oneLine(text); },
+                            PlanComparing::Beside);
+    const UserSink compare([&](ObjectEntry &user) { builder.add(user); });
     if (const int code = session.listUsers(prefix, compare, builder.comparedAttributes()))
         return code;
     *plan = std::move(builder.plan());
