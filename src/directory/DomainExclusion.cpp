@@ -6,6 +6,21 @@
 namespace orvane
 {
 
+namespace
+{
+
+bool printableAscii(char16_t c)
+{
+    return c >= 0x20 && c <= 0x7E;
+}
+
+char16_t lowerAscii(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
+}
+
+} // namespace
+
 DomainExclusion::DomainExclusion(const QString &baseDn)
 {
     // The base DN is quoted (\Q...\E) so that characters such as "(" or "+"
@@ -21,6 +36,14 @@ DomainExclusion::DomainExclusion(const QString &baseDn)
     code_ = code;
     if (code)
         matchData_ = pcre2_match_data_create_from_pattern(code, nullptr);
+    asciiBase_ = code && matchData_;
+    asciiTail_.assign(1, ',');
+    for (const QChar c : baseDn) {
+        asciiBase_ = asciiBase_ && printableAscii(c.unicode());
+        asciiTail_.push_back(static_cast<char>(lowerAscii(c.unicode())));
+    }
+    if (!asciiBase_)
+        asciiTail_.clear();
 }
 
 DomainExclusion::~DomainExclusion()
@@ -29,13 +52,42 @@ DomainExclusion::~DomainExclusion()
     pcre2_code_free(static_cast<pcre2_code *>(code_));
 }
 
-bool DomainExclusion::excludes(const QString &distinguishedName) const
+bool DomainExclusion::matchesExpression(const QString &distinguishedName) const
 {
     if (!code_ || !matchData_)
         return false;
     const QByteArray lower = distinguishedName.toLower().toUtf8();
     return pcre2_match(static_cast<pcre2_code *>(code_), reinterpret_cast<PCRE2_SPTR>(lower.constData()),
                        lower.size(), 0, 0, static_cast<pcre2_match_data *>(matchData_), nullptr) >= 0;
+}
+
+bool DomainExclusion::excludes(const QString &distinguishedName) const
+{
+    // A printable ASCII name against a printable ASCII base is decided here,
+    // as the expression would: it ends in "," + base, and "dc=" begins at
+    // least one character before that tail. Every other name (non-ASCII
+    // case folding, line ends before which "$" also matches) takes the
+    // expression itself. A walk of a million users pays this for each.
+    const auto *dn = reinterpret_cast<const char16_t *>(distinguishedName.utf16());
+    const qsizetype length = distinguishedName.size();
+    bool ascii = asciiBase_;
+    for (qsizetype i = 0; ascii && i < length; ++i)
+        ascii = printableAscii(dn[i]);
+    if (!ascii)
+        return matchesExpression(distinguishedName);
+    const auto tail = static_cast<qsizetype>(asciiTail_.size());
+    if (length < tail)
+        return false;
+    const qsizetype tailStart = length - tail;
+    for (qsizetype j = 0; j < tail; ++j) {
+        if (lowerAscii(dn[tailStart + j]) != static_cast<unsigned char>(asciiTail_[static_cast<size_t>(j)]))
+            return false;
+    }
+    for (qsizetype i = 0; i + 3 < tailStart; ++i) {
+        if (lowerAscii(dn[i]) == u'd' && lowerAscii(dn[i + 1]) == u'c' && dn[i + 2] == u'=')
+            return true;
+    }
+    return false;
 }
 
 } // namespace orvane

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <string>
+
 namespace orvane
 {
 
@@ -22,8 +24,14 @@ class DomainExclusion
     bool excludes(const QString &distinguishedName) const;
 
   private:
+    bool matchesExpression(const QString &distinguishedName) const;
+
     void *code_ = nullptr;
     void *matchData_ = nullptr;
+    /// "," + the base DN in lower case when the base is printable ASCII
+    /// (the expression's literal tail); empty when every DN takes the expression.
+    std::string asciiTail_;
+    bool asciiBase_ = false;
 };
 
 } // namespace orvane

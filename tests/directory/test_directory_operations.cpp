@@ -61,6 +61,19 @@ TEST(DomainExclusion, OnlyDomainsBelowTheBaseAreExcluded)
         {"O=Acme (UK)+,DC=x", "CN=A,OU=y,O=Acme (UK)+,DC=x", false},
         {"O=a\\E.*,DC=x", "CN=A,DC=sub,O=a\\E.*,DC=x", true},
         {"O=a\\E.*,DC=x", "CN=A,DC=sub,O=aXYZ,DC=x", false},
+        // A domain component needs a value before the base; the base itself and names above it stay.
+        {"DC=corp,DC=local", "CN=A,DC=x,DC=corp,DC=local", true},
+        {"DC=corp,DC=local", "CN=A,DC=,DC=corp,DC=local", false},
+        {"DC=corp,DC=local", "DC=corp,DC=local", false},
+        {"DC=corp,DC=local", "DC=local", false},
+        {"", "CN=A,DC=x,", true},
+        // "$" also matches before a final line end, and nowhere else.
+        {"DC=corp,DC=local", "CN=A,DC=child,DC=corp,DC=local\n", true},
+        {"DC=corp,DC=local", "CN=A,DC=child,DC=corp,DC=local\nX", false},
+        // Names and bases beyond ASCII, compared without regard to case.
+        {"DC=corp,DC=local", "CN=Ærø,DC=child,DC=corp,DC=local", true},
+        {"DC=corp,DC=local", "CN=Ærø,OU=Staff,DC=corp,DC=local", false},
+        {"DC=Ærø,DC=local", "CN=A,DC=sub,DC=ærø,DC=local", true},
     };
     for (const auto &c : cases)
         EXPECT_EQ(DomainExclusion(QString::fromUtf8(c.base)).excludes(QString::fromUtf8(c.dn)), c.excluded)
