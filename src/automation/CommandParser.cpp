@@ -492,6 +492,61 @@ bool parseColumnFind(const QString &command, ParsedCommand *parsed)
     return true;
 }
 
+// "Cells(r,c)\Value = 'text'" exactly so written (numbers of up to nine
+// digits, no blank after the comma), with a text holding no "'" or "$"
+// (nothing to decode): the export's write of one cell, a different text for
+// every cell. Parsed in one pass into exactly the slots the general parse
+// gives; false, with nothing set, for any other text.
+bool parseCellWrite(const QString &command, ParsedCommand *parsed)
+{
+    const QStringView text(command);
+    qsizetype at = 0;
+    if (!skipLiteral(text, &at, "Cells("))
+        return false;
+    QStringView numbers[2];
+    for (int a = 0; a < 2; ++a) {
+        const qsizetype start = at;
+        while (at < text.size() && isAsciiDigit(text[at].unicode()))
+            ++at;
+        if (at == start || at - start > 9)
+            return false;
+        numbers[a] = text.mid(start, at - start);
+        if (!skipLiteral(text, &at, a == 0 ? "," : ")\\Value = '"))
+            return false;
+    }
+    const qsizetype valueStart = at;
+    while (at < text.size() && text[at] != u'\'' && text[at] != u'$')
+        ++at;
+    if (at != text.size() - 1 || text[at] != u'\'')
+        return false;
+    const QStringView value = text.mid(valueStart, at - valueStart);
+    const std::optional<VARIANT> row = parseNumber(numbers[0]);
+    const std::optional<VARIANT> column = parseNumber(numbers[1]);
+    if (!row || !column)
+        return false;
+    // Names and the text in the order the general parse lays them out.
+    BSTR cells = commandString(parsed, u"Cells");
+    BSTR valueName = cells ? commandString(parsed, u"Value") : nullptr;
+    BSTR written = valueName ? commandString(parsed, value) : nullptr;
+    if (!written) {
+        parsed->inlineTextUsed = 0; // the names always fit the room
+        return false;
+    }
+    ParsedMember *m = parsed->members;
+    m[0].name = cells;
+    m[0].argumentCount = 2;
+    m[0].arguments[kMaxArguments - 1] = *row;
+    m[0].arguments[kMaxArguments - 2] = *column;
+    m[1].name = valueName;
+    m[1].argumentCount = 1;
+    VARIANT &put = m[1].arguments[kMaxArguments - 1];
+    VariantInit(&put);
+    put.vt = VT_BSTR;
+    put.bstrVal = written;
+    parsed->memberCount = 2;
+    return true;
+}
+
 } // namespace
 
 QString quoteArgument(const QString &text)
@@ -527,7 +582,8 @@ HRESULT parseCommandInto(const QString &command, ParsedCommand *parsed)
     parsed->fromTextAlone = true;
     if (command.isEmpty())
         return E_INVALIDARG;
-    if (parseTwoNumberCall(command, parsed) || parseColumnFind(command, parsed))
+    if (parseTwoNumberCall(command, parsed) || parseColumnFind(command, parsed) ||
+        parseCellWrite(command, parsed))
         return S_OK;
     TokenTable table;
     if (!tokenize(command, &table))

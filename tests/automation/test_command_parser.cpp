@@ -388,6 +388,36 @@ TEST(CommandParser, NameWithTwoNumbersParsesAsWithSpacesAround)
     expectRows(rows, std::size(rows));
 }
 
+TEST(CommandParser, CellWriteParsesAsWithSpacesAround)
+{
+    // The export's cell write takes a short route; written with spaces
+    // inside its argument list it takes the general one: both must give the
+    // same slots, a text too long for the command's own room included.
+    EXPECT_EQ(parseToText(QStringLiteral("Cells(12,3)\\Value = 'user42'")),
+              QStringLiteral("Cells[18:VT_I1 3, 19:VT_I1 12] \\ Value[19:VT_BSTR user42]"));
+    const QString values[] = {QString(), QStringLiteral("x"), QString::fromUtf8("Zo\u00eb \u0160\u0165astn\u00fd"),
+                              QStringLiteral("a\\b,c=(d)"), QStringLiteral("it's"), QStringLiteral("$0041"),
+                              QStringLiteral("  spaced  "), QString(300, u'w')};
+    const char *numbers[] = {"1", "007", "128", "1048576", "999999999"};
+    for (const QString &value : values) {
+        for (const char *number : numbers) {
+            const QString quoted = quoteArgument(value), n = QString::fromLatin1(number);
+            const QString general =
+                parseToText(QStringLiteral("Cells( ") + n + QStringLiteral(" , 2 )\\Value = ") + quoted);
+            EXPECT_NE(general, kInvalid) << number;
+            EXPECT_EQ(parseToText(QStringLiteral("Cells(") + n + QStringLiteral(",2)\\Value = ") + quoted), general)
+                << number;
+        }
+    }
+    const Row rows[] = {
+        {"Cells(1,2)\\Value = 'x'y'", "0x80070057"},
+        {"Cells(1,2)\\Value = 'x", "0x80070057"},
+        {"Cells(1,2)\\Value = 'x' ", "Cells[18:VT_I1 2, 19:VT_I1 1] \\ Value[19:VT_BSTR x]"},
+        {"Cells(1,2)\\Value = ", "0x80070057"},
+    };
+    expectRows(rows, std::size(rows));
+}
+
 TEST(CommandParser, ColumnFindParsesAsWithSpacesAround)
 {
     // A workbook lookup takes a short route; written with spaces inside its
