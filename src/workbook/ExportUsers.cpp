@@ -76,7 +76,15 @@ class CellCommand
         text_.clear();
         text_ += rowPart_;
         text_ += columnParts_[reader];
-        text_ += quoteArgument(value);
+        // quoteArgument's text, without its copy for the values (nearly all)
+        // that have nothing to escape.
+        if (value.contains(u'\'') || value.contains(u'$')) {
+            text_ += quoteArgument(value);
+        } else {
+            text_ += u'\'';
+            text_ += value;
+            text_ += u'\'';
+        }
         setProperty(app, text_);
     }
 

@@ -142,6 +142,25 @@ HRESULT findRow(Workbook &book, const PathMember *path, VARIANT *result)
     return S_OK;
 }
 
+// The UTF-8 form of `text`, in a buffer reused by the thread's next call: an
+// export converts millions of cell texts, nearly all of them ASCII.
+std::string_view utf8Text(BSTR text)
+{
+    thread_local std::string buffer;
+    const auto *units = reinterpret_cast<const char16_t *>(text);
+    const size_t length = SysStringLen(text);
+    buffer.resize(length);
+    for (size_t i = 0; i < length; ++i) {
+        if (units[i] >= 0x80) {
+            const QByteArray utf8 = QStringView(units, static_cast<qsizetype>(length)).toUtf8();
+            buffer.assign(utf8.constData(), static_cast<size_t>(utf8.size()));
+            return buffer;
+        }
+        buffer[i] = static_cast<char>(units[i]);
+    }
+    return buffer;
+}
+
 // The cell a write path names: Cells(r, c)\Value, or ActiveSheet\Cells(r, c)\Value.
 bool writtenCell(const PathMember *path, UINT count, uint32_t *row, uint32_t *column)
 {
@@ -163,13 +182,8 @@ HRESULT writeExcelPath(const std::shared_ptr<Workbook> &book, const PathMember *
     // Only a text: other values take the range's own conversion.
     if (!book || !value || value->vt != VT_BSTR || !writtenCell(path, count, &row, &column))
         return S_FALSE;
-    const QByteArray text =
-        QStringView(value->bstrVal, static_cast<qsizetype>(SysStringLen(value->bstrVal))).toUtf8();
     // A refused text changes nothing, and the range then says why.
-    return book->activeSheet().setText(row, column,
-                                       std::string_view(text.constData(), static_cast<size_t>(text.size())))
-               ? S_OK
-               : S_FALSE;
+    return book->activeSheet().setText(row, column, utf8Text(value->bstrVal)) ? S_OK : S_FALSE;
 }
 
 HRESULT readExcelPath(const std::shared_ptr<Workbook> &book, const PathMember *path, UINT count,
