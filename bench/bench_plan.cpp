@@ -170,7 +170,7 @@ void benchApply(const QString &folder, int count)
                 QStringLiteral("displayName"), &table, QStringLiteral(";"));
     // Every user gets one changed title: odd rows carry a new title, so make the even ones differ too.
     for (ObjectEntry &e : table)
-        e.values[QStringLiteral("title")] = QStringLiteral("Other");
+        e.values.insert(QStringLiteral("title"), QStringLiteral("Other"));
     const SyncPlan plan = BuildSyncPlan(db, settings, table, 0);
     QElapsedTimer t;
     t.start();

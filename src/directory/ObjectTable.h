@@ -3,8 +3,9 @@
 // carries i as its item data, so a list row leads to its entry; indexes stay
 // valid until the next search replaces the table.
 
+#include "directory/ObjectValues.h"
+
 #include <QList>
-#include <QMap>
 #include <QString>
 
 namespace orvane
@@ -17,7 +18,7 @@ struct ObjectEntry {
     int accountDisabled = 0;       ///< 1 disabled, 0 enabled
     QString guid;                  ///< 36 upper-case hex digits 8-4-4-4-12, no braces
     int selected = 0;              ///< 1 only for the entry open in the main window
-    QMap<QString, QString> values; ///< LDAP attribute name -> value text (multi-valued joined)
+    ObjectValues values;           ///< LDAP attribute name -> value text (multi-valued joined)
 };
 
 using ObjectTable = QList<ObjectEntry>;

@@ -1,6 +1,8 @@
 #include "directory/UserSearch.h"
 
 #include "automation/CommandEngine.h"
+#include "automation/VariantArrays.h"
+#include "automation/com/Bstr.h"
 #include "directory/CommandTrace.h"
 #include "directory/ObjectBinding.h"
 #include "store/AttributeCatalogue.h"
@@ -162,14 +164,62 @@ QString singleValue(AutomationObject *recordSet, const QString &command, const Q
     return lastErrorCode() == 0 ? text : readValueText(recordSet, command, delimiter);
 }
 
-QString catalogueValue(AutomationObject *recordSet, const CatalogueField &f, const QString &delimiter)
+// True when every element of `array` is text, the array a multi-valued
+// attribute's values arrive in.
+bool holdsTexts(const SAFEARRAY *array)
 {
-    if (f.multivalued == 0)
-        return singleValue(recordSet, f.valueCommand, delimiter);
+    if (array->vt == VT_BSTR)
+        return true;
+    if (array->vt != VT_VARIANT)
+        return false;
+    const auto *elements = static_cast<const VARIANT *>(array->pvData);
+    for (ULONG i = 0; i < array->rgsabound[0].cElements; ++i) {
+        if (elements[i].vt != VT_BSTR)
+            return false;
+    }
+    return true;
+}
+
+// The values of the field object `field` joined as JoinValues joins them,
+// into `joined` (kept from field to field, so that its room is reused): the
+// texts of the array are appended as they are, without a list of copies.
+void joinFieldValues(AutomationObject *field, const QString &delimiter, QString *joined)
+{
+    VARIANT *value = getVariantProperty(field, QStringLiteral("value"));
+    const SAFEARRAY *array = value ? variantArray(value) : nullptr;
+    if (!array || !holdsTexts(array)) {
+        *joined = variantText(value, delimiter);
+        freeVariant(value);
+        return;
+    }
+    joined->resize(0);
+    for (ULONG i = 0; i < array->rgsabound[0].cElements; ++i) {
+        const BSTR text = array->vt == VT_BSTR ? static_cast<const BSTR *>(array->pvData)[i]
+                                               : static_cast<const VARIANT *>(array->pvData)[i].bstrVal;
+        joined->append(QStringView(text, qsizetype(SysStringLen(text))));
+        joined->append(delimiter);
+    }
+    // Trailing empty values are dropped, as joinMultiValued drops them.
+    while (!delimiter.isEmpty() && joined->endsWith(delimiter))
+        joined->chop(delimiter.size());
+    freeVariant(value);
+}
+
+// Appends the value of catalogue field `f` of the current record to `values`;
+// a single value is also returned, for the display text.
+QString appendCatalogueValue(AutomationObject *recordSet, const CatalogueField &f, const QString &delimiter,
+                             QString *joined, ObjectValues::Writer *values)
+{
+    if (f.multivalued == 0) {
+        QString text = singleValue(recordSet, f.valueCommand, delimiter);
+        values->append(text);
+        return text;
+    }
     AutomationObject *field = getObjectProperty(recordSet, f.fieldCommand);
-    const QString joined = JoinValues(field, delimiter);
+    joinFieldValues(field, delimiter, joined);
     releaseObject(field);
-    return joined;
+    values->append(*joined);
+    return QString();
 }
 
 } // namespace
@@ -193,6 +243,15 @@ SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, c
                               QStringLiteral("Fields(") + quoteArgument(a.attribute) + QLatin1Char(')')});
     }
     const QString displayCommand = fieldValue(displayAttribute);
+    // A single-valued display attribute that is also read as a catalogue
+    // value is the same command on the same record: its text is read once.
+    qsizetype displaySlot = -1;
+    for (qsizetype i = 0; i < catalogue.size() && !displayMultivalued; ++i) {
+        if (catalogue[i].multivalued == 0 && catalogue[i].attribute == displayAttribute) {
+            displaySlot = i;
+            break;
+        }
+    }
     const QString query = adoQueryText(
         connection.serverAddress, connection.baseDn, userListFilter(pickAttribute, prefix),
         names.join(QLatin1Char(',')) + QStringLiteral(",cn,sAMAccountName,objectGUID,distinguishedName"));
@@ -204,8 +263,14 @@ SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, c
     const DomainExclusion exclusion(connection.baseDn);
     AutomationObject *rs = search.recordSet();
     const long n = search.recordCount();
-    // One entry for the whole walk: a sink that only reads it leaves its map
-    // nodes to be refilled in place, so a user costs its value texts alone.
+    // Every entry of the walk shares one table of the names read; a user's
+    // values are packed into one buffer.
+    QStringList valueNames;
+    valueNames.reserve(catalogue.size());
+    for (const CatalogueField &f : catalogue)
+        valueNames.append(f.attribute);
+    ObjectValues::Writer values(std::make_shared<const ObjectValueNames>(std::move(valueNames)));
+    QString joined;
     ObjectEntry entry;
     for (long i = 0; i < n; ++i) {
         const QString dn = getStringProperty(rs, QStringLiteral("Fields('distinguishedName')\\Value"));
@@ -215,8 +280,9 @@ SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, c
         if (!exclusion.excludes(dn) && !sam.isEmpty()) {
             // A display attribute the catalogue calls single-valued reads as
             // its values joined when the schema makes it multi-valued.
-            entry.displayValue = displayMultivalued ? getStringProperty(rs, displayCommand)
-                                                    : singleValue(rs, displayCommand, delimiter);
+            if (displaySlot < 0)
+                entry.displayValue = displayMultivalued ? getStringProperty(rs, displayCommand)
+                                                        : singleValue(rs, displayCommand, delimiter);
             entry.sAMAccountName = std::move(sam);
             entry.guid = FormatObjectGuid(guidValue);
             entry.accountDisabled = 0;
@@ -228,8 +294,12 @@ SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, c
                     outcome.stateFailure = stateFailure;
             }
             entry.cn = std::move(cn);
-            for (const CatalogueField &f : catalogue)
-                entry.values[f.attribute] = catalogueValue(rs, f, delimiter);
+            for (qsizetype c = 0; c < catalogue.size(); ++c) {
+                QString single = appendCatalogueValue(rs, catalogue[c], delimiter, &joined, &values);
+                if (c == displaySlot)
+                    entry.displayValue = std::move(single);
+            }
+            entry.values = values.take();
             if (sink)
                 sink(entry);
             ++outcome.count;

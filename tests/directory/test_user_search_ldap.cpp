@@ -137,6 +137,18 @@ TEST_P(UserSearchTest, EntriesCarryJoinedValuesDisplayTextAndState)
         EXPECT_EQ(values[i].values, table[i].values) << values[i].sAMAccountName.toStdString();
         EXPECT_EQ(values[i].accountDisabled, 0) << values[i].sAMAccountName.toStdString();
     }
+
+    // The display text is the display attribute's value, whether the
+    // catalogue reads that attribute too (displayName) or not (cn).
+    ObjectTable byCn;
+    SearchUsers(connection(), *db, QStringLiteral("sAMAccountName"), QStringLiteral("fixture."),
+                QStringLiteral("cn"), &byCn, QStringLiteral(";"), {}, AccountStates::Skip);
+    ASSERT_EQ(byCn.size(), table.size());
+    for (qsizetype i = 0; i < table.size(); ++i) {
+        EXPECT_EQ(table[i].displayValue, table[i].values.value(QStringLiteral("displayName")))
+            << table[i].sAMAccountName.toStdString();
+        EXPECT_EQ(byCn[i].displayValue, byCn[i].cn) << byCn[i].sAMAccountName.toStdString();
+    }
 }
 
 TEST_P(UserSearchTest, ABadPasswordFindsNothingAndSaysWhy)
