@@ -1,16 +1,19 @@
 // Saving many written rows, as an export of a whole directory does: the part
-// is produced and deflated in stretches, and what the file holds must be the
-// rewritten part byte for byte, readable cell for cell; a save that cannot
-// finish writing leaves the old file as it was.
+// is produced and deflated in stretches from the old part read front to back,
+// and what the file holds must be the rewritten part byte for byte, readable
+// cell for cell; a save that cannot finish writing, or finds the old part
+// damaged as it reads it, leaves the old file as it was.
 
 #include "WorkbookFixtures.h"
 #include "workbook/engine/SheetWriter.h"
 #include "workbook/engine/Workbook.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace orvane
 {
@@ -123,6 +126,118 @@ TEST(LargeSave, ASaveThatCannotFinishWritingLeavesTheOldFile)
     // Nothing written was lost: with room again the same writes are saved.
     ASSERT_TRUE(book->save(&error)) << error.message;
     EXPECT_EQ(Workbook::open(path, &error)->activeSheet().text(kRows + 1, 3), cellText(kRows + 1, 3));
+}
+
+std::vector<std::string> othersBeside(const std::string &dir)
+{
+    std::vector<std::string> others;
+    for (const auto &entry : fs::directory_iterator(dir)) {
+        if (entry.path().filename() != "export.xlsx") {
+            others.push_back(entry.path().filename().string());
+        }
+    }
+    return others;
+}
+
+// A sheet of many rows (several megabytes of part, read in many chunks) with
+// cells overwritten and added in rows here and there and rows added below.
+TEST(LargeSave, WritesAmongManyRowsAreSavedFromThePartAsItIsRead)
+{
+    constexpr int kHeld = 60000;
+    const std::string path = test::scratchDir("large-save-among") + "/export.xlsx";
+    std::vector<std::pair<int, std::string>> cells;
+    for (int row = 1; row <= kHeld; ++row) {
+        cells.emplace_back(row, "held " + std::to_string(row));
+    }
+    test::writeColumnWorkbook(path, 2, cells);
+    WorkbookError error;
+    auto book = Workbook::open(path, &error);
+    ASSERT_TRUE(book) << error.message;
+    auto expected = [](uint32_t row, uint32_t column) -> std::string {
+        if (row > kHeld) {
+            return column == 1 ? cellText(row, column) : std::string();
+        }
+        if (column == 2) {
+            return row % 997 == 0 ? cellText(row, 2) : "held " + std::to_string(row);
+        }
+        return column == 3 && row % 1009 == 0 ? cellText(row, 3) : std::string();
+    };
+    Worksheet &sheet = book->activeSheet();
+    for (uint32_t row = 1; row <= kHeld + 500; ++row) {
+        for (uint32_t column = 1; column <= 3; ++column) {
+            const bool written = (row > kHeld && column == 1) || (column == 2 && row % 997 == 0) ||
+                                 (column == 3 && row % 1009 == 0);
+            if (written) {
+                ASSERT_TRUE(sheet.setText(row, column, cellText(row, column)));
+            }
+        }
+    }
+    const std::string rewritten = rewriteWorksheetPart(sheet, test::zipEntryText(path, kSheet)).xml;
+    ASSERT_GT(test::zipEntryText(path, kSheet).size(), 2u << 20);
+    ASSERT_TRUE(book->save(&error)) << error.message;
+
+    EXPECT_TRUE(test::zipEntryText(path, kSheet) == rewritten);
+    auto again = Workbook::open(path, &error);
+    ASSERT_TRUE(again) << error.message;
+    EXPECT_EQ(again->activeSheet().lastUsedRow(), uint32_t(kHeld + 500));
+    size_t differing = 0;
+    for (uint32_t row = 1; row <= kHeld + 500; ++row) {
+        for (uint32_t column = 1; column <= 3; ++column) {
+            differing += again->activeSheet().text(row, column) != expected(row, column);
+        }
+    }
+    EXPECT_EQ(differing, 0u);
+}
+
+TEST(LargeSave, AnOldPartFoundDamagedAsItIsReadLeavesTheOldFile)
+{
+    const std::string dir = test::scratchDir("large-save-damaged");
+    const std::string path = dir + "/export.xlsx";
+    std::vector<std::pair<int, std::string>> cells;
+    for (int row = 1; row <= 20000; ++row) {
+        cells.emplace_back(row, "held " + std::to_string(row * 31));
+    }
+    test::writeColumnWorkbook(path, 1, cells);
+    WorkbookError error;
+    auto book = Workbook::open(path, &error);
+    ASSERT_TRUE(book) << error.message;
+    ASSERT_TRUE(book->activeSheet().setText(20001, 1, "written"));
+
+    // The sheet's compressed bytes are spoilt in place after the open, its
+    // size and modification time kept, so the save only finds out as it
+    // reads the part again.
+    std::string bytes = test::readFile(path);
+    const std::string name = kSheet;
+    size_t header = std::string::npos;
+    for (size_t at = bytes.find("PK\x03\x04"); at != std::string::npos; at = bytes.find("PK\x03\x04", at + 4)) {
+        if (bytes.compare(at + 30, name.size(), name) == 0) {
+            header = at;
+            break;
+        }
+    }
+    ASSERT_NE(header, std::string::npos);
+    const auto u16 = [&](size_t at) { return size_t(uint8_t(bytes[at])) | size_t(uint8_t(bytes[at + 1])) << 8; };
+    const size_t data = header + 30 + u16(header + 26) + u16(header + 28);
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    for (size_t i = 0; i < 64; ++i) {
+        bytes[data + 2000 + i] = static_cast<char>(~bytes[data + 2000 + i]);
+    }
+    {
+        const int fd = ::open(path.c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
+        const struct timespec times[2] = {before.st_atim, before.st_mtim};
+        ASSERT_EQ(::futimens(fd, times), 0);
+        ::close(fd);
+    }
+
+    EXPECT_FALSE(book->save(&error));
+    EXPECT_EQ(error.status, WorkbookStatus::SaveFailed);
+    EXPECT_NE(error.message.find("The file is unchanged."), std::string::npos) << error.message;
+    EXPECT_TRUE(test::readFile(path) == bytes);
+    const std::vector<std::string> others = othersBeside(dir);
+    EXPECT_TRUE(others.empty()) << (others.empty() ? std::string() : others.front());
 }
 
 } // namespace

@@ -6,10 +6,10 @@
 // dimension grows to cover new cells. The shared string table is never
 // touched, so no other part changes.
 //
-// The part is produced piece by piece (SheetRewriter), so that a sheet of a
-// million new rows is deflated as it is generated instead of being held
-// whole; rewriteWorksheetPart gathers the pieces for callers that want the
-// whole text.
+// The part is produced piece by piece (SheetRewriter) from the old part read
+// front to back, so that neither the old part nor the new one is ever held
+// whole: a sheet of a million rows is deflated as it is generated.
+// rewriteWorksheetPart gathers the pieces for callers that want the whole text.
 
 #include <cstdint>
 #include <map>
@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "workbook/engine/Worksheet.h"
+#include "workbook/engine/XmlReader.h"
 
 #include <zip.h>
 
@@ -27,31 +28,56 @@ namespace orvane
 class SheetRewriter
 {
   public:
-    /// A rewriter of `partXml` (the sheet's part as the file holds it) for
-    /// the pending writes of `sheet`, which must be writable. Both must
-    /// outlive it and stay unchanged while it runs.
-    SheetRewriter(const Worksheet &sheet, std::string_view partXml);
+    /// A rewriter of the sheet's part, read front to back from `part` (the
+    /// bytes the file holds, the ones `sheet` was parsed from), for the
+    /// pending writes of `sheet`, which must be writable. Both must outlive
+    /// it and stay unchanged while it runs.
+    SheetRewriter(const Worksheet &sheet, XmlSource *part);
 
     /// Replaces `out` with the next stretch of the new part (about 256 KB, or
-    /// the rest); false, with `out` empty, once the whole part was produced.
+    /// the rest); false, with `out` empty, once the whole part was produced
+    /// or once it failed.
     bool next(std::string *out);
-    /// Starts the part again from its first byte.
-    void restart();
     /// True when a written cell held a formula, so the calculation chain
     /// part, which lists formula cells, no longer matches the sheet.
     bool replacedFormula() const { return replacedFormula_; }
-    /// True when the new part is well-formed XML; otherwise false with `why`
-    /// set. Reads everything but the rows it creates, which are well-formed
-    /// by construction (fixed tags around escaped text). Leaves it at the start.
-    bool check(std::string *why);
+    /// True once the old part could not be read to its end, or a rewritten
+    /// row would not be well-formed; failure() says which.
+    bool failed() const { return !failure_.empty(); }
+    const std::string &failure() const { return failure_; }
 
   private:
+    /// The old part front to back: holds the bytes from the last position
+    /// handed out on, at most a chunk more than one splice needs.
+    class PartWindow
+    {
+      public:
+        static constexpr size_t kToEnd = SIZE_MAX;
+        explicit PartWindow(XmlSource *source) : source_(source) {}
+        /// Appends the bytes up to `until` to `out` (kToEnd: to the part's
+        /// end); false when the part cannot be read or ends before `until`.
+        bool copyTo(size_t until, std::string *out);
+        /// The bytes [position(), end), moved past; valid until the next call.
+        bool take(size_t end, std::string_view *bytes);
+        size_t position() const { return pos_; }
+        bool ended() const { return ended_; }
+
+      private:
+        bool pull();
+
+        XmlSource *source_;
+        std::string buffer_;
+        size_t base_ = 0; ///< the part offset of buffer_[0]
+        size_t pos_ = 0;
+        bool ended_ = false;
+    };
+
     struct Splice {
-        enum Kind : uint8_t { Text, Row, NewRows };
+        enum Kind : uint8_t { Text, Row, NewRows, Dimension };
         size_t begin;
         size_t end;
         Kind kind;
-        std::string text;   ///< Text: what replaces [begin, end)
+        std::string text;   ///< Text: what replaces [begin, end); Dimension: the ref over [begin, end)
         uint32_t element;   ///< Row: the index of the rewritten row element
         size_t firstGroup;  ///< NewRows: the created rows [firstGroup, lastGroup)
         size_t lastGroup;
@@ -60,16 +86,18 @@ class SheetRewriter
     void takeEdits();
     uint32_t rowElementOf(uint32_t cell) const;
     void placeNewRows();
-    void updateDimension();
+    void addDimension();
+    std::string grownDimension(std::string_view ref) const;
     void addCell(const Worksheet::Edit &edit, uint32_t style, std::string *out);
     void appendCellText(std::string_view text, std::string *out);
     const std::string &columnName(uint32_t column);
-    std::string rowText(uint32_t element);
+    void appendRow(uint32_t element, std::string_view xml, std::string *out);
     void appendNewRow(size_t group, std::string *out);
-    void appendSplice(const Splice &splice, std::string *out);
+    bool appendSplice(const Splice &splice, std::string *out);
+    void fail(std::string why);
 
     const Worksheet &sheet_;
-    std::string_view xml_;
+    PartWindow window_;
     std::string prefix_;
     /// A written cell of a row the part does not hold, in 16 bytes (a sheet
     /// filled by an export has millions); its text stays in the sheet.
@@ -95,9 +123,8 @@ class SheetRewriter
     std::vector<Splice> splices_;
     std::vector<std::string> columnNames_;
     bool replacedFormula_ = false;
-    bool withNewRows_ = true;
-    // Where the next stretch starts.
-    size_t pos_ = 0;
+    std::string failure_;
+    // Where the next stretch starts (the window says where in the old part).
     size_t splice_ = 0;
     size_t group_ = 0;
     bool inGroups_ = false;
@@ -110,15 +137,18 @@ struct SheetRewrite {
 };
 
 /// Builds the whole new part of `partXml` for the pending writes of `sheet`,
-/// which must be writable. Without pending writes the result is the part unchanged.
+/// which must be writable. Without pending writes the result is the part
+/// unchanged; `xml` is empty when a rewritten row would not be well-formed.
 SheetRewrite rewriteWorksheetPart(const Worksheet &sheet, std::string_view partXml);
 
-/// Replaces entry `index` of `archive` by the new part of `partXml` for the
-/// pending writes of `sheet`, deflated at level 6 on worker threads as it is
-/// produced, so only the compressed part is held until zip_close writes it.
-/// False with `detail` set when the new part would not be well-formed or
-/// libzip refuses; `replacedFormula` tells whether a formula cell was written.
-bool replaceSheetEntry(zip_t *archive, zip_int64_t index, const Worksheet &sheet, std::string_view partXml,
+/// Replaces entry `index` of `archive` by the new part for the pending writes
+/// of `sheet`, rewritten from the old part as `part` gives it front to back
+/// and deflated on worker threads as it is produced, so only the compressed
+/// part is held until zip_close writes it. False with `detail` set when the
+/// old part cannot be read to its end, a rewritten row would not be
+/// well-formed or libzip refuses; `replacedFormula` tells whether a formula
+/// cell was written.
+bool replaceSheetEntry(zip_t *archive, zip_int64_t index, const Worksheet &sheet, XmlSource *part,
                        bool *replacedFormula, std::string *detail);
 
 } // namespace orvane

@@ -4,6 +4,7 @@
 #include "workbook/engine/FileReplacement.h"
 #include "workbook/engine/OdsReader.h"
 #include "workbook/engine/PackageXml.h"
+#include "workbook/engine/PartXmlSource.h"
 #include "workbook/engine/SharedStrings.h"
 #include "workbook/engine/SheetParser.h"
 #include "workbook/engine/SheetWriter.h"
@@ -257,32 +258,56 @@ class StringsLoader
     ZipPackage::ReadError why_ = ZipPackage::ReadError::Damaged;
 };
 
-// The sheet part as the file open on `fd` holds it, for a save: the open
-// kept only the part's spans, which fit the bytes it parsed and no others.
-bool readPartForSave(int fd, const std::string &part, unsigned long long size, unsigned long crc,
-                     std::string *xml, std::string *detail)
+// The sheet part as the file open on `fd` holds it, for a save, read front
+// to back as the rewriter copies it: the open kept only the part's spans,
+// which fit the bytes it parsed and no others.
+class PartForSave
 {
-    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (own < 0 || ::lseek(own, 0, SEEK_SET) != 0) {
-        *detail = std::string("cannot read the workbook again (") + std::strerror(errno) + ")";
-        if (own >= 0)
-            ::close(own);
-        return false;
+  public:
+    bool open(int fd, const std::string &part, unsigned long long size, unsigned long crc, std::string *detail)
+    {
+        const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (own < 0 || ::lseek(own, 0, SEEK_SET) != 0) {
+            *detail = std::string("cannot read the workbook again (") + std::strerror(errno) + ")";
+            if (own >= 0)
+                ::close(own);
+            return false;
+        }
+        ZipPackage::OpenError error = ZipPackage::OpenError::None;
+        zip_ = ZipPackage::openDescriptor(own, &error, detail);
+        if (!zip_) {
+            *detail = "cannot read the workbook again (" + *detail + ")";
+            return false;
+        }
+        unsigned long long nowSize = 0;
+        unsigned long nowCrc = 0;
+        if (!zip_->entryChecksum(part, &nowSize, &nowCrc) || nowSize != size || nowCrc != crc) {
+            *detail = "the part " + part + " is no longer the one that was opened";
+            return false;
+        }
+        stream_ = zip_->openPart(part, detail);
+        if (!stream_) {
+            *detail = "cannot read the workbook again (" + *detail + ")";
+            return false;
+        }
+        source_ = std::make_unique<PartXmlSource>(stream_.get());
+        return true;
     }
-    ZipPackage::OpenError error = ZipPackage::OpenError::None;
-    std::unique_ptr<ZipPackage> zip = ZipPackage::openDescriptor(own, &error, detail);
-    if (!zip) {
-        *detail = "cannot read the workbook again (" + *detail + ")";
-        return false;
+    XmlSource *source() { return source_.get(); }
+    /// Why the part stopped reading partway, when it did.
+    bool failed(std::string *detail) const
+    {
+        if (!stream_ || !stream_->failed())
+            return false;
+        *detail = "cannot read the workbook again (" + stream_->detail() + ")";
+        return true;
     }
-    unsigned long long nowSize = 0;
-    unsigned long nowCrc = 0;
-    if (!zip->entryChecksum(part, &nowSize, &nowCrc) || nowSize != size || nowCrc != crc) {
-        *detail = "the part " + part + " is no longer the one that was opened";
-        return false;
-    }
-    return zip->read(part, xml, detail);
-}
+
+  private:
+    std::unique_ptr<ZipPackage> zip_;
+    std::unique_ptr<PartStream> stream_;
+    std::unique_ptr<PartXmlSource> source_;
+};
 
 } // namespace
 
@@ -516,9 +541,8 @@ bool Workbook::openXlsx(WorkbookError *error)
 
 bool Workbook::writePackage(const std::string &tempPath, int originalFd, std::string *detail)
 {
-    // Lives until zip_close, which deflates the new part from it.
-    std::string partXml;
-    if (!readPartForSave(originalFd, parts_->sheetPart, parts_->sheetSize, parts_->sheetCrc, &partXml, detail)) {
+    PartForSave part;
+    if (!part.open(originalFd, parts_->sheetPart, parts_->sheetSize, parts_->sheetCrc, detail)) {
         return false;
     }
     int code = 0;
@@ -533,12 +557,14 @@ bool Workbook::writePackage(const std::string &tempPath, int originalFd, std::st
     // Buffers handed to libzip must live until zip_close has written them.
     std::string contentTypes, workbookRels;
     zip_int64_t sheetIndex = zip_name_locate(archive, parts_->sheetPart.c_str(), 0);
-    // The new part is generated while zip_close deflates it. A part that does
-    // not parse would leave a workbook no program can open: such a save is
-    // refused and the file stays as it was.
+    // The new part is generated and deflated from the old one as it is read.
+    // A part that does not parse would leave a workbook no program can open,
+    // and one read short would lose rows: such a save is refused and the
+    // file stays as it was.
     bool replacedFormula = false;
     if (sheetIndex >= 0 &&
-        !replaceSheetEntry(archive, sheetIndex, *sheet_, partXml, &replacedFormula, detail)) {
+        !replaceSheetEntry(archive, sheetIndex, *sheet_, part.source(), &replacedFormula, detail)) {
+        part.failed(detail);
         zip_discard(archive);
         return false;
     }
