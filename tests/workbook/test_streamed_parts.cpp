@@ -181,5 +181,79 @@ TEST(StreamedParts, SheetAndStringsReadTheSameWhereverTheChunksEnd)
     }
 }
 
+// Row, column, type and shown text of every cell: what a reader of the sheet sees.
+std::string valuesOf(const Worksheet &sheet)
+{
+    std::string out;
+    for (const Worksheet::Cell &c : sheet.cells())
+        out += std::to_string(c.row) + "," + std::to_string(c.column) + " t" +
+               std::to_string(static_cast<int>(c.type)) + " " + cellDisplayText(sheet.value(c.row, c.column)) +
+               "\n";
+    return out;
+}
+
+TEST(StreamedParts, CellsSpeltTheUsualWayReadAsTheirLongerSpellings)
+{
+    // Each value spelt as writers usually do, and at greater length (runs,
+    // white space, attributes, CDATA, other children), which is read token by
+    // token; both must read alike wherever a chunk ends.
+    const std::string longText(300, 'w');
+    const std::vector<std::pair<std::string, std::string>> spellings = {
+        {"<c r=\"A1\" t=\"inlineStr\"><is><t>plain</t></is></c>",
+         "<c r=\"A1\" t=\"inlineStr\"><is><r><t>plain</t></r></is></c>"},
+        {"<c r=\"B1\" t=\"inlineStr\"><is><t>A&amp;B_x0041_</t></is></c>",
+         "<c r=\"B1\" t=\"inlineStr\"><is> <t xml:space=\"preserve\">A&amp;B_x0041_</t> </is></c>"},
+        {"<c r=\"C1\" t=\"inlineStr\"><is><t></t></is></c>", "<c r=\"C1\" t=\"inlineStr\"><is><t/></is></c>"},
+        {"<c r=\"D1\" t=\"s\"><v>1</v></c>", "<c r=\"D1\" t=\"s\"><v>1</v><extLst/></c>"},
+        {"<c r=\"E1\"><v>12.5</v></c>", "<c r=\"E1\"> <v>12.5</v> </c>"},
+        {"<c r=\"F1\" t=\"str\"><v>&lt;calc&gt;</v></c>", "<c r=\"F1\" t=\"str\"><v><![CDATA[<calc>]]></v></c>"},
+        {"<c r=\"G1\" t=\"inlineStr\"><is><t>" + longText + "</t></is></c>",
+         "<c r=\"G1\" t=\"inlineStr\"><is><r><t>" + longText + "</t></r></is></c>"},
+        {"<c r=\"H1\" t=\"inlineStr\"><v>shown</v></c>", "<c r=\"H1\" t=\"inlineStr\"><v>shown</v><f/></c>"},
+        {"<c r=\"I1\" t=\"s\"><v>0</v></c>", "<c r=\"I1\" t=\"s\"><v>0</v><is><t>unused</t></is></c>"},
+    };
+    const std::string ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+    const auto sheetOf = [&](bool usual) {
+        std::string row;
+        for (const auto &[shortForm, longForm] : spellings)
+            row += usual ? shortForm : longForm;
+        return "<worksheet xmlns=\"" + ns + "\"><sheetData><row r=\"1\">" + row + "</row></sheetData></worksheet>";
+    };
+    const std::string dir = test::scratchDir("spellings");
+    const auto read = [&](const std::string &xml, size_t chunk, std::string *detail) {
+        const std::string path = dir + "/sheet.xlsx";
+        test::writeZip(path, test::minimalPackage(xml));
+        ZipPackage::OpenError openError;
+        std::unique_ptr<ZipPackage> zip = ZipPackage::open(path, &openError, detail);
+        EXPECT_TRUE(zip) << *detail;
+        SheetParseInput input;
+        input.sheetName = "Sheet1";
+        input.partName = "xl/worksheets/sheet1.xml";
+        input.chunk = chunk;
+        ZipPackage::ReadError why = ZipPackage::ReadError::None;
+        std::unique_ptr<PartStream> stream = zip->openPart(input.partName, detail, &why);
+        std::unique_ptr<Worksheet> sheet = parseWorksheetStream(input, stream.get(), detail, &why);
+        return sheet ? valuesOf(*sheet) : "failed: " + *detail;
+    };
+    std::string detail;
+    const std::string expected = read(sheetOf(false), 0, &detail);
+    EXPECT_NE(expected.find("1,7 t"), std::string::npos) << expected;
+    EXPECT_NE(expected.find("A&BA"), std::string::npos) << expected;
+    for (size_t chunk : {1, 2, 7, 100, 0})
+        EXPECT_EQ(read(sheetOf(true), chunk, &detail), expected) << "chunk " << chunk;
+
+    // A text that does not decode fails alike both ways.
+    const std::string bad = "<worksheet xmlns=\"" + ns + "\"><sheetData><row r=\"1\"><c t=\"inlineStr\"><is>%s"
+                            "</is></c></row></sheetData></worksheet>";
+    const auto badSheet = [&](const char *t) {
+        std::string xml = bad;
+        return xml.replace(xml.find("%s"), 2, t);
+    };
+    const std::string longBad = read(badSheet("<r><t>a&bogus;</t></r>"), 0, &detail);
+    EXPECT_EQ(longBad.rfind("failed: ", 0), 0u) << longBad;
+    for (size_t chunk : {1, 7, 0})
+        EXPECT_EQ(read(badSheet("<t>a&bogus;</t>"), chunk, &detail), longBad) << "chunk " << chunk;
+}
+
 } // namespace
 } // namespace orvane

@@ -59,8 +59,10 @@ class SheetPass
     bool readSheetData();
     bool readRow(uint32_t *previousRow);
     bool readCell(uint32_t rowNumber, uint32_t *previousColumn);
+    bool readCommonCell(ValueType type, bool *hasValue, bool *hasInline, bool *read);
     bool readCellChildren(Worksheet::Cell *cell, bool *hasValue, bool *hasInline);
     bool readInline();
+    bool readInlineText();
     void setValue(Worksheet::Cell *cell, ValueType type, bool hasValue, bool hasInline);
     void setText(Worksheet::Cell *cell, Worksheet::CellType type, std::string_view text);
     void keepText(Worksheet::Cell *cell, Worksheet::CellType type, size_t start);
@@ -250,13 +252,38 @@ bool SheetPass::readCell(uint32_t rowNumber, uint32_t *previousColumn)
     // The previous cell's value must never show through a cell without one.
     value_.clear();
     inlineStart_ = content_.text.size();
-    if (!readCellChildren(&cell, &hasValue, &hasInline)) {
+    bool read = false;
+    if (!readCommonCell(type, &hasValue, &hasInline, &read) ||
+        (!read && !readCellChildren(&cell, &hasValue, &hasInline))) {
         return false;
     }
     cell.xmlEnd = static_cast<uint32_t>(reader_.end());
     setValue(&cell, type, hasValue, hasInline);
     content_.cells.push_back(cell);
     return true;
+}
+
+// A cell written the usual way, <v>value</v> or <is><t>text</t></is> alone,
+// is read in one step, as readCellChildren would read it: *read says whether
+// it was (nothing is read otherwise); false when its text does not decode.
+bool SheetPass::readCommonCell(ValueType type, bool *hasValue, bool *hasInline, bool *read)
+{
+    std::string_view raw;
+    const bool inlineText = type == ValueType::InlineString;
+    *read = inlineText ? reader_.readWrappedText({"is", "t"}, &raw) : reader_.readWrappedText({"v"}, &raw);
+    if (!*read) {
+        return true;
+    }
+    if (inlineText) {
+        *hasInline = true;
+        return appendXmlDecoded(raw, &content_.text) || fail("");
+    }
+    *hasValue = true;
+    if (raw.find('&') == std::string_view::npos) {
+        value_.assign(raw);
+        return true;
+    }
+    return appendXmlDecoded(raw, &value_) || fail("");
 }
 
 bool SheetPass::readCellChildren(Worksheet::Cell *cell, bool *hasValue, bool *hasInline)
@@ -315,13 +342,24 @@ bool SheetPass::readInline()
             continue;
         }
         std::string_view local = reader_.localName();
-        bool ok = local == "t"   ? reader_.readElementText(&content_.text)
+        bool ok = local == "t"   ? readInlineText()
                   : local == "r" ? true
                                  : reader_.skipElement();
         if (!ok) {
             return false;
         }
     }
+}
+
+// A <t> of plain text, the usual, is taken whole with its end tag; any other
+// content goes the general way.
+bool SheetPass::readInlineText()
+{
+    std::string_view raw;
+    if (reader_.readTextOnly(&raw)) {
+        return appendXmlDecoded(raw, &content_.text);
+    }
+    return reader_.readElementText(&content_.text);
 }
 
 // The cell's text is content_.text from `start` on; OOXML escapes in it are decoded in place.

@@ -2,6 +2,7 @@
 #include "workbook/engine/XmlText.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace orvane
@@ -10,14 +11,30 @@ namespace orvane
 namespace
 {
 
+// The classes the tag scans test, one table load per byte instead of a
+// chain of compares: the scans of names run over every tag of a part.
+enum : uint8_t { kSpace = 1, kNameEnd = 2, kAttributeNameStop = 4 };
+
+constexpr std::array<uint8_t, 256> kClasses = [] {
+    std::array<uint8_t, 256> classes{};
+    for (const char c : {' ', '\t', '\n', '\r'})
+        classes[static_cast<uint8_t>(c)] = kSpace | kNameEnd | kAttributeNameStop;
+    for (const char c : {'/', '>', '='})
+        classes[static_cast<uint8_t>(c)] = kNameEnd | kAttributeNameStop;
+    // An attribute name also stops at a quote, and at a colon, whose place is its local name's start.
+    for (const char c : {'"', '\'', ':'})
+        classes[static_cast<uint8_t>(c)] = kAttributeNameStop;
+    return classes;
+}();
+
 inline bool isSpace(char c)
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+    return kClasses[static_cast<uint8_t>(c)] & kSpace;
 }
 
 inline bool isNameEnd(char c)
 {
-    return isSpace(c) || c == '/' || c == '>' || c == '=';
+    return kClasses[static_cast<uint8_t>(c)] & kNameEnd;
 }
 
 bool allSpace(std::string_view s)
@@ -309,11 +326,14 @@ XmlReader::Token XmlReader::readStartTag()
             return fail("attributes without white space between them");
         }
         size_t attrStart = i, localStart = i;
-        while (i < n && !isNameEnd(doc_[i]) && doc_[i] != '"' && doc_[i] != '\'') {
-            if (doc_[i] == ':') {
-                localStart = i + 1;
+        for (;;) {
+            while (i < n && !(kClasses[static_cast<uint8_t>(doc_[i])] & kAttributeNameStop)) {
+                ++i;
             }
-            ++i;
+            if (i >= n || doc_[i] != ':') {
+                break;
+            }
+            localStart = ++i;
         }
         std::string_view attrName = doc_.substr(attrStart, i - attrStart);
         std::string_view local = doc_.substr(localStart, i - localStart);
@@ -359,8 +379,21 @@ XmlReader::Token XmlReader::readStartTag()
 
 XmlReader::Token XmlReader::readEndTag()
 {
-    size_t i = pos_ + 2;
     const size_t n = doc_.size();
+    if (!openStarts_.empty()) {
+        // Nearly always the tag is "</" and the open element's name and ">":
+        // one compare instead of scanning the name, with the same outcome.
+        const std::string_view open = topOpen();
+        const size_t close = pos_ + 2 + open.size();
+        if (close < n && doc_[close] == '>' && doc_.compare(pos_ + 2, open.size(), open) == 0) {
+            name_ = doc_.substr(pos_ + 2, open.size());
+            popOpen();
+            pos_ = close + 1;
+            token_ = EndElement;
+            return token_;
+        }
+    }
+    size_t i = pos_ + 2;
     size_t nameStart = i;
     while (i < n && !isNameEnd(doc_[i])) {
         ++i;
@@ -476,6 +509,68 @@ bool XmlReader::readTextOnly(std::string_view *raw)
     popOpen();
     token_ = EndElement;
     return true;
+}
+
+bool XmlReader::readWrappedText(std::initializer_list<std::string_view> wrappers, std::string_view *raw)
+{
+    if (token_ != StartElement || selfClosing_) {
+        return false;
+    }
+    for (;;) {
+        // "<a><b>" ... "</b></a></name>", compared where they must stand; a
+        // part that ends too soon is refilled (keeping this start tag) and
+        // looked at again.
+        size_t at = pos_;
+        bool matches = true, complete = true;
+        for (const std::string_view w : wrappers) {
+            if (at + w.size() + 2 > doc_.size()) {
+                complete = false;
+                break;
+            }
+            if (doc_[at] != '<' || doc_.compare(at + 1, w.size(), w) != 0 || doc_[at + 1 + w.size()] != '>') {
+                matches = false;
+                break;
+            }
+            at += w.size() + 2;
+        }
+        const void *lt = complete && matches ? std::memchr(doc_.data() + at, '<', doc_.size() - at) : nullptr;
+        const size_t textEnd = lt ? static_cast<size_t>(static_cast<const char *>(lt) - doc_.data()) : 0;
+        size_t end = textEnd;
+        if (lt) {
+            for (auto w = std::rbegin(wrappers); w != std::rend(wrappers) && matches; ++w) {
+                if (end + w->size() + 3 > doc_.size()) {
+                    complete = false;
+                    break;
+                }
+                matches = doc_[end] == '<' && doc_[end + 1] == '/' && doc_.compare(end + 2, w->size(), *w) == 0 &&
+                          doc_[end + 2 + w->size()] == '>';
+                end += w->size() + 3;
+            }
+            if (complete && matches && end + name_.size() + 3 > doc_.size()) {
+                complete = false;
+            } else if (complete && matches) {
+                matches = doc_[end] == '<' && doc_[end + 1] == '/' &&
+                          doc_.compare(end + 2, name_.size(), name_) == 0 && doc_[end + 2 + name_.size()] == '>';
+            }
+        } else if (complete && matches) {
+            complete = false;
+        }
+        if (!matches) {
+            return false;
+        }
+        if (!complete) {
+            if (more() && refill()) {
+                continue;
+            }
+            return false;
+        }
+        *raw = doc_.substr(at, textEnd - at);
+        begin_ = end;
+        pos_ = end + name_.size() + 3;
+        popOpen();
+        token_ = EndElement;
+        return true;
+    }
 }
 
 bool XmlReader::readElementText(std::string *out)

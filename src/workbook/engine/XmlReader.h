@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,6 +91,13 @@ class XmlReader
     /// its end tag (the common <v>12</v>): sets `raw` to that text, undecoded,
     /// and moves to the EndElement. False, moving nothing, for any other content.
     bool readTextOnly(std::string_view *raw);
+    /// After a StartElement whose whole content is plain text wrapped in the
+    /// elements `wrappers`, outermost first, each written without attributes,
+    /// prefix or white space (a cell's <v>12</v> or <is><t>text</t></is>):
+    /// sets `raw` to that text, undecoded, and moves to the current element's
+    /// EndElement, as reading each token would. False, moving nothing, for
+    /// any other content.
+    bool readWrappedText(std::initializer_list<std::string_view> wrappers, std::string_view *raw);
     /// After a StartElement: appends the decoded text of all descendant text
     /// nodes to `out` and moves to its EndElement. False if malformed.
     bool readElementText(std::string *out);
