@@ -14,6 +14,18 @@ bool printableAscii(char16_t c)
     return c >= 0x20 && c <= 0x7E;
 }
 
+// A unit of a name that the quick decision can take as it is: printable
+// ASCII, or beyond ASCII and neither lowering to ASCII nor matching an ASCII
+// letter without regard to case (dotted I, long s, the Kelvin and Angstrom
+// signs do). Such a unit beyond ASCII never equals a unit of "dc=" or of an
+// ASCII base, as in the expression.
+bool plainUnit(char16_t c)
+{
+    if (c < 0x80)
+        return printableAscii(c);
+    return c != 0x0130 && c != 0x017F && c != 0x212A && c != 0x212B;
+}
+
 char16_t lowerAscii(char16_t c)
 {
     return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
@@ -63,17 +75,18 @@ bool DomainExclusion::matchesExpression(const QString &distinguishedName) const
 
 bool DomainExclusion::excludes(const QString &distinguishedName) const
 {
-    // A printable ASCII name against a printable ASCII base is decided here,
+    // A name of plain units against a printable ASCII base is decided here,
     // as the expression would: it ends in "," + base, and "dc=" begins at
-    // least one character before that tail. Every other name (non-ASCII
-    // case folding, line ends before which "$" also matches) takes the
-    // expression itself. A walk of a million users pays this for each.
+    // least one character before that tail. Every other name (case folding
+    // into ASCII, control characters, line ends before which "$" also
+    // matches) takes the expression itself. A walk of a million users pays
+    // this for each.
     const auto *dn = reinterpret_cast<const char16_t *>(distinguishedName.utf16());
     const qsizetype length = distinguishedName.size();
-    bool ascii = asciiBase_;
-    for (qsizetype i = 0; ascii && i < length; ++i)
-        ascii = printableAscii(dn[i]);
-    if (!ascii)
+    bool plain = asciiBase_;
+    for (qsizetype i = 0; plain && i < length; ++i)
+        plain = plainUnit(dn[i]);
+    if (!plain)
         return matchesExpression(distinguishedName);
     const auto tail = static_cast<qsizetype>(asciiTail_.size());
     if (length < tail)

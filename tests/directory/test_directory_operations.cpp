@@ -74,6 +74,12 @@ TEST(DomainExclusion, OnlyDomainsBelowTheBaseAreExcluded)
         {"DC=corp,DC=local", "CN=Ærø,DC=child,DC=corp,DC=local", true},
         {"DC=corp,DC=local", "CN=Ærø,OU=Staff,DC=corp,DC=local", false},
         {"DC=Ærø,DC=local", "CN=A,DC=sub,DC=ærø,DC=local", true},
+        {"DC=corp,DC=local", "CN=Иванов,DC=ветка,DC=corp,DC=local", true},
+        {"DC=corp,DC=local", "CN=Иванов,OU=DC=x,DC=corp,DC=locał", false},
+        // Letters that lower to ASCII (the Kelvin sign, dotted I) count as those letters.
+        {"DC=corp,DC=lok", "CN=A,DC=x,DC=corp,DC=lo\u212A", true},
+        {"DC=corp,DC=lok", "CN=\u212A,OU=x,DC=corp,DC=lo\u212A", false},
+        {"DC=corp,DC=local", "CN=\u0130,DC=x,DC=corp,DC=local", true},
     };
     for (const auto &c : cases)
         EXPECT_EQ(DomainExclusion(QString::fromUtf8(c.base)).excludes(QString::fromUtf8(c.dn)), c.excluded)
