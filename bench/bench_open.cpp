@@ -5,12 +5,14 @@
 // that two builds can be compared on the same file.
 //
 // usage: orvane_bench_open WORKBOOK [save | fill ROWS]
-//        save: writes one cell past the last row into a copy beside the file
-//        and saves it; fill: writes ROWS rows of 9 texts past the last row, as
+//        save: writes one cell past the last row into a copy beside the file,
+//        saves it, prints the peak memory so far, reopens the copy and compares
+//        it with the saved workbook cell for cell; fill: writes ROWS rows of 9 texts past the last row, as
 //        an export does, and prints the peak memory after the writes.
 
 #include "workbook/engine/Workbook.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -75,8 +77,26 @@ int main(int argc, char **argv)
             std::chrono::duration<double>(std::chrono::steady_clock::now() - saveStart).count();
         std::printf("%s in %.3f s%s%s\n", saved ? "saved" : "save refused", saveSeconds, saved ? "" : ": ",
                     saved ? "" : error.message.c_str());
+        struct rusage usage;
+        getrusage(RUSAGE_SELF, &usage);
+        std::printf("peak RSS up to the save's end %ld KB\n", usage.ru_maxrss);
+        // What was saved must read back as what the workbook held, cell for cell.
+        std::unique_ptr<Workbook> again = saved ? Workbook::open(path, &error) : nullptr;
+        size_t differing = 0;
+        if (again) {
+            const Worksheet &read = again->activeSheet();
+            const uint32_t rows = std::max(sheet.lastUsedRow(), read.lastUsedRow());
+            const uint32_t columns = std::max(sheet.lastUsedColumn(), read.lastUsedColumn());
+            for (uint32_t row = 1; row <= rows; ++row) {
+                for (uint32_t column = 1; column <= columns; ++column) {
+                    differing += sheet.text(row, column) != read.text(row, column);
+                }
+            }
+            std::printf("reopened: %zu cells, %zu of %u x %u cells differ\n", read.cells().size(), differing, rows,
+                        columns);
+        }
         std::filesystem::remove(path);
-        return saved ? 0 : 1;
+        return saved && again && differing == 0 ? 0 : 1;
     }
     return 0;
 }
