@@ -117,14 +117,25 @@ inline bool waitForJournal(const QString &path, const QString &statement, long l
 class CutProxy
 {
   public:
-    /// `dropFirst`: that many first connections are closed at once.
-    CutProxy(const QString &state, int ldapsPort, int outageSeconds, int dropFirst = 0)
+    /// `dropFirst`: that many first connections are closed at once. `hold`
+    /// (hex of objectGUID bytes): answers to searches for that object are
+    /// kept back until the cut (see heldAtCut).
+    CutProxy(const QString &state, int ldapsPort, int outageSeconds, int dropFirst = 0,
+             const QString &hold = QString())
     {
-        process_.start(QStringLiteral("python3"),
-                       {QStringLiteral(ORVANE_SOURCE_DIR "/tests/tools/cut_proxy.py"), state,
-                        QString::number(ldapsPort), QString::number(outageSeconds), QString::number(dropFirst)});
+        QStringList args{QStringLiteral(ORVANE_SOURCE_DIR "/tests/tools/cut_proxy.py"), state,
+                         QString::number(ldapsPort), QString::number(outageSeconds), QString::number(dropFirst)};
+        if (!hold.isEmpty())
+            args << hold;
+        process_.start(QStringLiteral("python3"), args);
         if (process_.waitForReadyRead(10000))
             port = process_.readLine().trimmed().toInt();
+    }
+    /// True when the cut came while a held search was unanswered on the connection cut.
+    bool heldAtCut()
+    {
+        process_.waitForReadyRead(200);
+        return process_.readAll().contains("held");
     }
     ~CutProxy()
     {

@@ -2,6 +2,7 @@
 
 #include "automation/CommandEngine.h"
 #include "automation/com/Guid.h"
+#include "automation/com/OpenAhead.h"
 #include "automation/com/VariantChangeType.h"
 #include "directory/CommandTrace.h"
 #include "store/AttributeCatalogue.h"
@@ -103,6 +104,23 @@ BindResult BindObject(const DirectoryConnection &connection, const QString &guid
     }
     out->adopt(object, ns);
     return finish(BindResult::Bound);
+}
+
+void AnnounceBind(const DirectoryConnection &connection, const QString &guid)
+{
+    if (!isGuidText(guid) || (connection.useCurrentCredentials != 0 && connection.useCurrentCredentials != 1))
+        return;
+    AutomationObject *ns = getObject(QStringLiteral("LDAP:"));
+    IOpenAhead *ahead = nullptr;
+    if (ns && SUCCEEDED(ns->dispatch->QueryInterface(IID_IOpenAhead, reinterpret_cast<void **>(&ahead))) && ahead) {
+        const QString path = objectPath(connection.serverAddress, guid);
+        const bool stored = connection.useCurrentCredentials == 0;
+        const auto text = [](const QString &s) { return reinterpret_cast<LPCOLESTR>(s.utf16()); };
+        ahead->OpenAhead(text(path), stored ? text(connection.userName) : nullptr,
+                         stored ? text(connection.password) : nullptr);
+        ahead->Release();
+    }
+    releaseObject(ns);
 }
 
 bool BindForReport(const DirectoryConnection &connection, const QString &guid, const QString &title,

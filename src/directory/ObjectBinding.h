@@ -8,6 +8,9 @@
 // by its path (current credentials). A BoundObject releases the object and
 // then the namespace when it goes away.
 //
+// AnnounceBind names the object a caller binds next, for a server that can
+// start reading it beside the caller's current requests.
+//
 // Readers: FormatObjectGuid (objectGUID bytes to GUID text), JoinValues (a
 // record-set field's values joined), readValueText (one attribute of a bound
 // object as text), ReadAccountDisabled and ReloadObject.
@@ -71,6 +74,12 @@ enum class BindResult {
 /// silent stop, its cause.
 BindResult BindObject(const DirectoryConnection &connection, const QString &guid, BoundObject *out,
                       DirectoryFailure *failure = nullptr, bool spacedArguments = false);
+
+/// Tells the directory that `guid` will be bound soon (as BindObject binds
+/// it), so that a server able to (IOpenAhead) starts reading it while the
+/// caller's current requests are answered. Sends no command and reports
+/// nothing; the bind that follows reads and reports as it always does.
+void AnnounceBind(const DirectoryConnection &connection, const QString &guid);
 
 /// BindObject for an operation whose messages are titled `title`: true when
 /// the object is bound (`report->failure` then empty). An open failure adds

@@ -222,6 +222,23 @@ Outcome attemptAgain(Binding &binding, const QString &delimiter, const WriteItem
     return attempt(binding, delimiter, item);
 }
 
+// At the first write of an object, names the next object to the directory,
+// so that the read of its values before (the one search a bind makes) is
+// answered while this object's writes are, not after them. That read is made
+// one object's writes earlier than otherwise, still after every write made to
+// its object, and its Started marks and old values are still committed before
+// its own writes.
+void announceNextObject(const DirectoryConnection &connection, const QList<WriteItem> &items, qsizetype i)
+{
+    if (i > 0 && items[i - 1].guid == items[i].guid)
+        return;
+    qsizetype next = i + 1;
+    while (next < items.size() && items[next].guid == items[i].guid)
+        ++next;
+    if (next < items.size())
+        AnnounceBind(connection, items[next].guid);
+}
+
 void count(WriteSummary &s, const WriteItem &item, const Outcome &out)
 {
     const QString who = item.cn + QStringLiteral(": ") + item.attribute;
@@ -430,6 +447,8 @@ WriteSummary RunJournaledWrites(Database &db, const DirectoryConnection &connect
         } else {
             record->aboutToTry(i);
             const Reading now = readNow(binding, delimiter, item);
+            if (now.ok)
+                announceNextObject(connection, items, i);
             if (now.ok && !sameValues(now.values, item.plannedOld, item.multivalued))
                 record->foundBefore(i, now.values);
             if (!now.ok)

@@ -8,6 +8,7 @@
 #include "automation/LastError.h"
 #include "automation/PassedAddress.h"
 #include "automation/VariantArrays.h"
+#include "directory/ObjectBinding.h"
 #include "directory/ldap/RegisterServers.h"
 
 #include <QRandomGenerator>
@@ -232,6 +233,39 @@ TEST_P(AdsWriteTest, ARefusedValueIsReportedAndNotSentAgain)
     EXPECT_EQ(invoke(user.get(), QStringLiteral("SetInfo")), 0) << lastErrorText().toStdString();
     EXPECT_EQ(valuesOf(6, "title"), bytesList({"After a refusal"}));
     EXPECT_EQ(valuesOf(6, "initials"), bytesList({"AB"}));
+}
+
+// A bind announced beforehand (as journaled writes announce the next user)
+// reads what the directory holds when it binds: also what this process wrote
+// to the object after the announcement, and also when another object was
+// bound in between.
+TEST_P(AdsWriteTest, AnAnnouncedBindReadsWhatTheDirectoryHoldsWhenItBinds)
+{
+    DirectoryConnection connection;
+    connection.serverAddress = dir.serverAddress();
+    connection.userName = dir.admin;
+    connection.password = dir.password;
+    Handle ns;
+    Handle writer = bindWriter(2, &ns);
+    ASSERT_TRUE(writer);
+    for (const QString &company : {QStringLiteral("Announced Ltd"), QStringLiteral("Announced again Ltd")}) {
+        AnnounceBind(connection, guidTextOf(dir, writerDn(2)));
+        EXPECT_EQ(invoke(writer.get(), QStringLiteral("Put('company', '") + company + QStringLiteral("')")), 0);
+        EXPECT_EQ(invoke(writer.get(), QStringLiteral("SetInfo")), 0) << lastErrorText().toStdString();
+        Handle ns2;
+        Handle again = bindWriter(2, &ns2);
+        EXPECT_EQ(getStringProperty(again.get(), QStringLiteral("company")), company);
+    }
+    AnnounceBind(connection, guidTextOf(dir, writerDn(3)));
+    Handle ns3;
+    Handle other = bindWriter(2, &ns3);
+    EXPECT_EQ(getStringProperty(other.get(), QStringLiteral("company")), QStringLiteral("Announced again Ltd"));
+    AnnounceBind(connection, guidTextOf(dir, writerDn(3)));
+    Handle ns4;
+    Handle announced = bindWriter(3, &ns4);
+    EXPECT_EQ(getStringProperty(announced.get(), QStringLiteral("title")).toUtf8(),
+              valuesOf(3, "title").at(0));
+    EXPECT_EQ(getStringProperty(announced.get(), QStringLiteral("givenName")), QStringLiteral("W03"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Directories, AdsWriteTest, ::testing::ValuesIn(testDirectoryNames()),

@@ -10,7 +10,12 @@
 # With DROP_FIRST, the first DROP_FIRST connections are closed at once (a
 # directory that does not answer the first time it is asked).
 #
-#   cut_proxy.py STATE_DIR UPSTREAM_LDAPS_PORT OUTAGE_SECONDS [DROP_FIRST]
+# With HOLD (the hex of an objectGUID's 16 bytes), until the cut the answers to
+# a search request that holds those bytes are kept back, never forwarded; when
+# such a search was sent on the connection cut, "held" is printed: it was still
+# in flight when the cut came.
+#
+#   cut_proxy.py STATE_DIR UPSTREAM_LDAPS_PORT OUTAGE_SECONDS [DROP_FIRST [HOLD]]
 # prints the port it listens on, then serves until killed.
 import socket
 import ssl
@@ -20,7 +25,8 @@ import time
 
 STATE, UPSTREAM, OUTAGE = sys.argv[1], int(sys.argv[2]), float(sys.argv[3])
 DROP_FIRST = [int(sys.argv[4]) if len(sys.argv) > 4 else 0]
-MODIFY, EXTENDED = 0x66, 0x77
+HOLD = bytes.fromhex(sys.argv[5]) if len(sys.argv) > 5 else b""
+MODIFY, EXTENDED, SEARCH = 0x66, 0x77, 0x63
 cut_done = threading.Event()
 cut_at = [0.0]
 
@@ -71,6 +77,23 @@ def pump(source, target):
             pass
 
 
+def pump_holding(source, target, held_ids):
+    """Forwards message by message, keeping back the answers to held searches until the cut."""
+    try:
+        while True:
+            raw, _, message_id = read_message(source)
+            if message_id in held_ids and not cut_done.is_set():
+                continue
+            target.sendall(raw)
+    except (OSError, ConnectionError, ssl.SSLError, IndexError):
+        pass
+    for s in (source, target):
+        try:
+            s.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+
+
 def serve(client):
     try:
         raw, op, message_id = read_message(client)
@@ -84,13 +107,20 @@ def serve(client):
         client_side = ssl.create_default_context(cafile=f"{STATE}/tls/ca.pem")
         upstream = client_side.wrap_socket(socket.create_connection(("127.0.0.1", UPSTREAM)),
                                            server_hostname="127.0.0.1")
-        threading.Thread(target=pump, args=(upstream, tls_client), daemon=True).start()
+        held_ids = set()  # of this connection
+        threading.Thread(target=pump_holding if HOLD else pump,
+                         args=(upstream, tls_client, held_ids) if HOLD else (upstream, tls_client),
+                         daemon=True).start()
         previous = None
         while True:
-            raw, op, _ = read_message(tls_client)
+            raw, op, message_id = read_message(tls_client)
+            if HOLD and op == SEARCH and HOLD in raw and not cut_done.is_set():
+                held_ids.add(message_id)
             if op == MODIFY and previous == MODIFY and not cut_done.is_set():
                 cut_at[0] = time.monotonic()
                 cut_done.set()
+                if held_ids:
+                    print("held", flush=True)
                 tls_client.close()
                 upstream.close()
                 return

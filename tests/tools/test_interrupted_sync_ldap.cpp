@@ -6,6 +6,7 @@
 
 #include "DirectoryRequirement.h"
 #include "InterruptedSyncSetup.h"
+#include "automation/com/Guid.h"
 #include "directory/ldap/RegisterServers.h"
 #include "store/Journal.h"
 
@@ -69,6 +70,27 @@ class InterruptedSync : public ::testing::Test
                                         << undo.err.toStdString();
             EXPECT_FALSE(undo.out.contains(QStringLiteral("conflicts"))) << undo.out.toStdString();
         }
+    }
+
+    // The users of the surname in the order their writes go (by GUID text): DN and objectGUID bytes.
+    QList<std::pair<QString, QByteArray>> usersInWriteOrder() const
+    {
+        QList<std::pair<QString, QByteArray>> users;
+        const QByteArray out = ldapTool(slapd, QStringLiteral("ldapsearch"),
+                                        {QStringLiteral("-LLL"), QStringLiteral("-o"), QStringLiteral("ldif-wrap=no"),
+                                         QStringLiteral("-b"), slapd.base, QStringLiteral("(sn=%1)").arg(surname),
+                                         QStringLiteral("objectGUID")});
+        for (const QByteArray &line : out.split('\n')) {
+            if (line.startsWith("dn: "))
+                users.append({QString::fromUtf8(line.mid(4)), QByteArray()});
+            else if (line.startsWith("objectGUID:: ") && !users.isEmpty())
+                users.last().second = QByteArray::fromBase64(line.mid(13));
+        }
+        const auto text = [](const QByteArray &b) {
+            return guidToString(guidFromBytes(reinterpret_cast<const std::uint8_t *>(b.constData()))).toUpper();
+        };
+        std::sort(users.begin(), users.end(), [&](const auto &a, const auto &b) { return text(a.second) < text(b.second); });
+        return users;
     }
 
     // Every attribute holds its old or its new value: none left empty.
@@ -184,6 +206,59 @@ TEST_F(InterruptedSync, ConnectionCutBetweenClearAndSetIsWrittenOnReconnectOrLef
     EXPECT_EQ(titlesAndDepartments(slapd, surname), before);
     EXPECT_EQ(tool(applyArgs(0)).exitCode, 0);
     undoEverySet();
+    EXPECT_EQ(titlesAndDepartments(slapd, surname), before);
+}
+
+// The read of the next user's values goes out while the current user's
+// writes are made; a cut with that read unanswered loses nothing either, and
+// every outcome is the one of the user it belongs to.
+TEST_F(InterruptedSync, ConnectionCutWithTheNextUsersReadInFlightLosesNothing)
+{
+    prepare(QStringLiteral("Ahead"), 3);
+    const auto before = titlesAndDepartments(slapd, surname);
+    const auto users = usersInWriteOrder();
+    ASSERT_EQ(users.size(), 3);
+    const QString second = QString::fromLatin1(users[1].second.toHex());
+    const QString state = qEnvironmentVariable("ORVANE_DIRECTORY_STATE");
+    const int ldaps = qEnvironmentVariableIntValue("ORVANE_SLAPD_LDAPS_PORT");
+    {
+        CutProxy proxy(state, ldaps, 2, 0, second);
+        ASSERT_NE(proxy.port, 0);
+        db.setOption(QStringLiteral("dcserverport"), QString::number(proxy.port));
+        const SyncToolRun run = tool(applyArgs(20));
+        EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains(QStringLiteral("Written: 6, failed: 0, skipped: 0"))) << run.out.toStdString();
+        EXPECT_TRUE(proxy.heldAtCut()) << "the second user's read was not in flight at the cut";
+        for (const QString &pair : titlesAndDepartments(slapd, surname))
+            EXPECT_TRUE(pair.startsWith(QStringLiteral("New title "))) << pair.toStdString();
+        EXPECT_EQ(journalCount(dbPath(), QStringLiteral("SELECT count(*) FROM journal_changes WHERE set_id = 1 "
+                                                        "AND outcome = 1")),
+                  6);
+    }
+    db.setOption(QStringLiteral("dcserverport"), QString::number(slapd.port));
+    ASSERT_EQ(tool({QStringLiteral("undo"), QStringLiteral("1")}).exitCode, 0);
+    ASSERT_EQ(titlesAndDepartments(slapd, surname), before);
+    {
+        CutProxy proxy(state, ldaps, 60, 0, second);
+        db.setOption(QStringLiteral("dcserverport"), QString::number(proxy.port));
+        const SyncToolRun run = tool(applyArgs(0));
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_TRUE(run.out.contains(QStringLiteral("Written: 0, failed: 0, skipped: 5, left for recovery: 1")))
+            << run.out.toStdString() << run.err.toStdString();
+        EXPECT_TRUE(proxy.heldAtCut());
+    }
+    // Only the first user's attribute between its clear and its set is touched.
+    const auto cut = titlesAndDepartments(slapd, surname);
+    EXPECT_EQ(emptyValues(cut), 1);
+    EXPECT_TRUE(cut.value(users[0].first).startsWith(u'|')) << cut.value(users[0].first).toStdString();
+    EXPECT_EQ(cut.value(users[1].first), before.value(users[1].first));
+    EXPECT_EQ(cut.value(users[2].first), before.value(users[2].first));
+    const QString outcomes = QStringLiteral("SELECT count(*) FROM journal_changes WHERE set_id = 3 AND outcome = %1");
+    EXPECT_EQ(journalCount(dbPath(), outcomes.arg(JournalCleared)), 1);
+    EXPECT_EQ(journalCount(dbPath(), outcomes.arg(JournalSkipped)), 5);
+    db.setOption(QStringLiteral("dcserverport"), QString::number(slapd.port));
+    const SyncToolRun recover = tool({QStringLiteral("recover"), QStringLiteral("--yes")});
+    EXPECT_EQ(recover.exitCode, 0) << recover.out.toStdString() << recover.err.toStdString();
     EXPECT_EQ(titlesAndDepartments(slapd, surname), before);
 }
 

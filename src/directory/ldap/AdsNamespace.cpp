@@ -1,5 +1,6 @@
 #include "directory/ldap/AdsNamespace.h"
 
+#include "automation/com/Bstr.h"
 #include "automation/com/ComPtr.h"
 #include "directory/ldap/AdsObject.h"
 #include "directory/ldap/LdapErrors.h"
@@ -30,6 +31,25 @@ const MemberTable &AdsNamespace::table()
 {
     static const MemberTable t{{"OpenDSObject", OpenDSObject}, {"Name", Name}, {"GetObject", GetObject}};
     return t;
+}
+
+IUnknown *AdsNamespace::queryOtherInterface(REFIID iid)
+{
+    return iid == IID_IOpenAhead ? static_cast<IOpenAhead *>(this) : nullptr;
+}
+
+void AdsNamespace::OpenAhead(LPCOLESTR path, LPCOLESTR user, LPCOLESTR password)
+{
+    DirectoryPath parsed;
+    if (!path || !parseDirectoryPath(qStringFromOleString(path), &parsed) || parsed.host.isEmpty() ||
+        !parsed.byGuid)
+        return;
+    Credentials credentials;
+    if (user)
+        credentials.user = qStringFromOleString(user);
+    if (password)
+        credentials.password = qStringFromOleString(password);
+    AdsObject::readAhead(parsed, credentials);
 }
 
 HRESULT AdsNamespace::invoke(DispatchCall &call)

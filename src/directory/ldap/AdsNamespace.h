@@ -6,21 +6,32 @@
 // are accepted and need no action: stored credentials always travel inside
 // TLS and current credentials by Kerberos (LdapConnection.h).
 //
+// IOpenAhead lets a caller that binds one object after another announce the
+// next GUID path, whose search then travels beside the current object's writes.
+//
 // The moniker "LDAP://host:port/<GUID=...>" (or any other ADsPath) binds that
 // object as the current user; see resolveLdapMoniker.
 
 #include "automation/com/DispatchObject.h"
+#include "automation/com/OpenAhead.h"
 
 namespace orvane
 {
 
-class AdsNamespace : public DispatchObject
+class AdsNamespace : public DispatchObject, public IOpenAhead
 {
   public:
     AdsNamespace();
 
+    HRESULT QueryInterface(REFIID iid, void **object) override { return DispatchObject::QueryInterface(iid, object); }
+    ULONG AddRef() override { return DispatchObject::AddRef(); }
+    ULONG Release() override { return DispatchObject::Release(); }
+    /// Sends the search of a GUID path's bind ahead (AdsObject::readAhead); other paths are ignored.
+    void OpenAhead(LPCOLESTR path, LPCOLESTR user, LPCOLESTR password) override;
+
   protected:
     HRESULT invoke(DispatchCall &call) override;
+    IUnknown *queryOtherInterface(REFIID iid) override;
 
   private:
     enum : DISPID { OpenDSObject = 1, Name, GetObject };

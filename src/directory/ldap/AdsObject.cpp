@@ -71,6 +71,12 @@ void applyToCache(LdapEntry *entry, const LdapModification &m)
     }
 }
 
+QString guidFilter(const DirectoryPath &path)
+{
+    return QStringLiteral("(objectGUID=%1)")
+        .arg(filterEscapeBytes(path.guid.data(), static_cast<int>(path.guid.size())));
+}
+
 } // namespace
 
 AdsObject::AdsObject(const ServerAddress &server, const Credentials &credentials)
@@ -112,8 +118,8 @@ HRESULT AdsObject::bind(const DirectoryPath &path, const Credentials &credential
         *out = object.detach();
         return S_OK;
     }
-    const HRESULT hr = LdapPool::instance().run(
-        server, credentials, [&](LdapConnection &connection) { return object->load(connection, path); });
+    const HRESULT hr = LdapPool::instance().run(object->poolKey(), server, credentials,
+                                                [&](LdapConnection &connection) { return object->load(connection, path); });
     if (FAILED(hr))
         return hr;
     *out = object.detach();
@@ -134,9 +140,7 @@ HRESULT AdsObject::load(LdapConnection &connection, const DirectoryPath &path)
         }
     };
     if (path.byGuid) {
-        const QString filter =
-            QStringLiteral("(objectGUID=%1)")
-                .arg(filterEscapeBytes(path.guid.data(), static_cast<int>(path.guid.size())));
+        const QString filter = guidFilter(path);
         for (const QString &base : info_->searchBases()) {
             hr = connection.search(base, SearchScope::Subtree, filter, {}, 0, take);
             if (FAILED(hr) || found)
@@ -154,6 +158,31 @@ HRESULT AdsObject::load(LdapConnection &connection, const DirectoryPath &path)
     }
     pending_.clear();
     return S_OK;
+}
+
+void AdsObject::readAhead(const DirectoryPath &path, const Credentials &credentials)
+{
+    if (!path.byGuid)
+        return;
+    LdapLease lease;
+    if (!LdapPool::instance().lendIdle({path.host, path.port}, credentials, &lease))
+        return;
+    const DirectoryError before = lastDirectoryError(); // the announcement leaves no trace
+    HRESULT hr = S_OK;
+    const std::shared_ptr<const ServerInfo> info = LdapPool::instance().serverInfo(*lease.get(), &hr);
+    const QStringList bases = info ? info->searchBases() : QStringList();
+    // The first naming context holds the object nearly always; a bind that
+    // does not find it there searches the others as before.
+    if (!bases.isEmpty())
+        lease->searchAhead(bases.first(), SearchScope::Subtree, guidFilter(path), {});
+    setDirectoryError(before);
+}
+
+const std::string &AdsObject::poolKey()
+{
+    if (poolKey_.empty()) // not before the first request: a bind answered from a search makes none
+        poolKey_ = LdapPool::keyOf(server_, credentials_);
+    return poolKey_;
 }
 
 bool AdsObject::fetched(const QString &name) const
@@ -192,7 +221,7 @@ HRESULT AdsObject::reload()
     path.host = server_.host;
     path.port = server_.port;
     path.dn = entry_.dn;
-    return LdapPool::instance().run(server_, credentials_,
+    return LdapPool::instance().run(poolKey(), server_, credentials_,
                                     [&](LdapConnection &connection) { return load(connection, path); });
 }
 
@@ -360,7 +389,7 @@ HRESULT AdsObject::commit()
         return S_OK;
     std::vector<LdapModification> changes;
     changes.swap(pending_);
-    const HRESULT hr = LdapPool::instance().run(server_, credentials_, [&](LdapConnection &connection) {
+    const HRESULT hr = LdapPool::instance().run(poolKey(), server_, credentials_, [&](LdapConnection &connection) {
         return connection.modify(entry_.dn, changes);
     });
     if (SUCCEEDED(hr))

@@ -24,6 +24,12 @@
 // that search (SearchAnswers.h): the object then holds only the attributes the
 // search fetched and reads the whole entry before anything else is asked.
 //
+// A GUID bind that the caller announced (readAhead, reached through the
+// namespace's IOpenAhead) takes the answer of the search sent then, which
+// travelled while the caller's earlier requests were answered; it is still a
+// read of the whole entry from the directory, made after every write this
+// connection made to that object.
+//
 // A failed SetInfo drops the queued changes and re-reads the entry, so that
 // the cache again shows what the directory holds and a later SetInfo does not
 // resend the refused change.
@@ -43,6 +49,13 @@ class AdsObject : public DispatchObject
     /// (one reference for the caller); on failure `*out` is null and the
     /// HRESULT says why (0x80072030 when no object has that GUID or DN).
     static HRESULT bind(const DirectoryPath &path, const Credentials &credentials, AdsObject **out);
+
+    /// Sends the search a bind of the GUID path `path` as `credentials`
+    /// makes on an idle pooled connection without waiting for it, so that
+    /// such a bind following soon on that connection takes its answer instead
+    /// of asking then. Never opens a connection and never reports; a bind
+    /// that does not follow costs only the abandoned search.
+    static void readAhead(const DirectoryPath &path, const Credentials &credentials);
 
     HRESULT GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID lcid, DISPID *ids) override;
 
@@ -80,9 +93,11 @@ class AdsObject : public DispatchObject
     HRESULT commit();
     HRESULT accountDisabled(DispatchCall &call);
     QString pathText() const;
+    const std::string &poolKey();
 
     ServerAddress server_;
     Credentials credentials_;
+    std::string poolKey_; ///< LdapPool::keyOf(server_, credentials_), digested on first need
     std::shared_ptr<const ServerInfo> info_;
     LdapEntry entry_;                       ///< the property cache
     std::vector<LdapModification> pending_; ///< changes not yet sent

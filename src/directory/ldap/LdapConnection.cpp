@@ -7,6 +7,7 @@
 #include "directory/ldap/SearchPulse.h"
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <ldap.h>
 #include <mutex>
@@ -20,6 +21,18 @@ namespace
 
 std::atomic<int> connectTimeoutMs{DirectoryTimeouts().connectMs};
 std::atomic<int> operationTimeoutMs{DirectoryTimeouts().operationMs};
+
+// A search sent ahead answers only a search made this soon after it: the
+// caller that sent it asks within a few requests, and anything asked later
+// must read what the directory holds then.
+constexpr std::int64_t kAheadMs = 2000;
+
+std::int64_t steadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 constexpr std::uint32_t kErrorLogonFailure = 1326;
 constexpr std::uint32_t kErrorConfidentialityRequired = 8237;
@@ -164,6 +177,52 @@ class CStrings
   private:
     std::vector<QByteArray> storage_;
     std::vector<char *> pointers_;
+};
+
+int ldapScopeOf(SearchScope scope)
+{
+    return scope == SearchScope::Base       ? LDAP_SCOPE_BASE
+           : scope == SearchScope::OneLevel ? LDAP_SCOPE_ONELEVEL
+                                            : LDAP_SCOPE_SUBTREE;
+}
+
+// Hands a search sent ahead on to the caller's visitor, unless what it found
+// was modified on this connection after it was sent: that entry, and what
+// follows, is held back, and the search is sent again.
+class FreshEntries : public EntryVisitor
+{
+  public:
+    FreshEntries(EntryVisitor &target, const std::vector<QByteArray> &modified)
+        : target_(target), modified_(modified)
+    {
+    }
+    void beginEntry(QByteArrayView dn) override
+    {
+        for (const QByteArray &m : modified_)
+            stale_ = stale_ || qstrnicmp(m.constData(), m.size(), dn.data(), dn.size()) == 0;
+        if (!stale_) {
+            target_.beginEntry(dn);
+            ++handed_;
+        }
+    }
+    void attribute(const AttributeView &a) override
+    {
+        if (!stale_)
+            target_.attribute(a);
+    }
+    void endEntry() override
+    {
+        if (!stale_)
+            target_.endEntry();
+    }
+    bool stale() const { return stale_; }
+    int handed() const { return handed_; }
+
+  private:
+    EntryVisitor &target_;
+    const std::vector<QByteArray> &modified_;
+    bool stale_ = false;
+    int handed_ = 0;
 };
 
 } // namespace
@@ -342,13 +401,14 @@ HRESULT LdapConnection::search(const QString &base, SearchScope scope, const QSt
 HRESULT LdapConnection::search(const QString &base, SearchScope scope, const QString &filter,
                                const QStringList &attributes, int pageSize, EntryVisitor &visitor)
 {
+    HRESULT answered = S_OK;
+    if (ahead_ && answerAhead(base, scope, filter, attributes, pageSize, visitor, &answered))
+        return answered;
     const QByteArray baseBytes = base.toUtf8();
     const QByteArray filterBytes = filter.toUtf8();
     CStrings attrs(attributes);
     QByteArray cookie;
-    const int ldapScope = scope == SearchScope::Base       ? LDAP_SCOPE_BASE
-                          : scope == SearchScope::OneLevel ? LDAP_SCOPE_ONELEVEL
-                                                           : LDAP_SCOPE_SUBTREE;
+    const int ldapScope = ldapScopeOf(scope);
     do {
         LDAPControl *page = nullptr;
         if (pageSize > 0) {
@@ -429,6 +489,8 @@ HRESULT LdapConnection::awaitSearch(int msgid, EntryVisitor &visitor, QByteArray
 HRESULT LdapConnection::modify(const QString &dn, const std::vector<LdapModification> &changes)
 {
     forgetSearches(); // a bind after this write must read the directory again
+    if (ahead_)       // nor may a search sent before it answer for this object
+        ahead_->modified.push_back(dn.toUtf8());
     std::vector<LDAPMod> mods(changes.size());
     std::vector<QByteArray> names;
     std::vector<std::vector<berval>> values(changes.size());
@@ -455,6 +517,53 @@ HRESULT LdapConnection::modify(const QString &dn, const std::vector<LdapModifica
     const QByteArray dnBytes = dn.toUtf8();
     const int rc = ldap_modify_ext_s(ld_, dnBytes.constData(), modPointers.data(), nullptr, nullptr);
     return rc == LDAP_SUCCESS ? S_OK : fail(rc);
+}
+
+void LdapConnection::searchAhead(const QString &base, SearchScope scope, const QString &filter,
+                                 const QStringList &attributes)
+{
+    dropAhead();
+    if (!usable_)
+        return;
+    CStrings attrs(attributes);
+    int msgid = 0;
+    if (ldap_search_ext(ld_, base.toUtf8().constData(), ldapScopeOf(scope), filter.toUtf8().constData(),
+                        attrs.get(), 0, nullptr, nullptr, nullptr, LDAP_NO_LIMIT, &msgid) != LDAP_SUCCESS)
+        return;
+    ahead_ = std::make_unique<Ahead>(Ahead{base, scope, filter, attributes, msgid, {}, steadyMs()});
+}
+
+// A search that asks what was sent ahead, soon after, takes its answer; any
+// other drops it.
+// When the answer failed before anything was handed over and the connection
+// is still usable, or found an object modified since, the caller searches
+// afresh, as though nothing had been sent ahead. A connection lost meanwhile
+// is this search's failure, as it would have been had it been sent now.
+bool LdapConnection::answerAhead(const QString &base, SearchScope scope, const QString &filter,
+                                 const QStringList &attributes, int pageSize, EntryVisitor &visitor, HRESULT *hr)
+{
+    const std::unique_ptr<Ahead> ahead = std::move(ahead_);
+    if (pageSize > 0 || ahead->scope != scope || ahead->base != base || ahead->filter != filter ||
+        ahead->attributes != attributes || steadyMs() - ahead->sentMs > kAheadMs) {
+        if (usable_)
+            ldap_abandon_ext(ld_, ahead->msgid, nullptr, nullptr);
+        return false;
+    }
+    const DirectoryError before = lastDirectoryError();
+    FreshEntries fresh(visitor, ahead->modified);
+    *hr = awaitSearch(ahead->msgid, fresh, nullptr);
+    if (FAILED(*hr) && usable_ && fresh.handed() == 0) {
+        setDirectoryError(before);
+        return false;
+    }
+    return !(SUCCEEDED(*hr) && fresh.stale() && fresh.handed() == 0);
+}
+
+void LdapConnection::dropAhead()
+{
+    if (ahead_ && usable_)
+        ldap_abandon_ext(ld_, ahead_->msgid, nullptr, nullptr);
+    ahead_.reset();
 }
 
 HRESULT LdapConnection::readRootDse(RootDse *out)

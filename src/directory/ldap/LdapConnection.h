@@ -30,6 +30,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -154,6 +155,16 @@ class LdapConnection
     /// Applies `changes` to `dn` as one modify request.
     HRESULT modify(const QString &dn, const std::vector<LdapModification> &changes);
 
+    /// Sends the search for one object (no paging) without waiting for it, so
+    /// that its answer travels while the caller's next requests are made; the
+    /// next search on this connection, when it asks exactly the same within a
+    /// moment, is answered from it (and any other search abandons it), unless
+    /// the object it found was modified on this connection since. Any search
+    /// sent ahead before is abandoned. Meant for reads of one object. Nothing
+    /// is reported: a failure to send leaves the next search to go as usual.
+    void searchAhead(const QString &base, SearchScope scope, const QString &filter,
+                     const QStringList &attributes);
+
     /// Reads the root DSE.
     HRESULT readRootDse(RootDse *out);
     /// Reads the attributeTypes descriptions of the subschema entry `dn`.
@@ -165,13 +176,27 @@ class LdapConnection
     const ServerAddress &server() const { return server_; }
 
   private:
+    /// A search sent by searchAhead and not yet collected.
+    struct Ahead {
+        QString base;
+        SearchScope scope = SearchScope::Base;
+        QString filter;
+        QStringList attributes;
+        int msgid = 0;
+        std::vector<QByteArray> modified; ///< DNs this connection modified since it was sent
+        std::int64_t sentMs = 0;          ///< steady clock
+    };
     LdapConnection(ldap *handle, const ServerAddress &server);
     HRESULT fail(int ldapCode, const QString &text = QString());
     HRESULT awaitSearch(int msgid, EntryVisitor &visitor, QByteArray *cookie);
+    bool answerAhead(const QString &base, SearchScope scope, const QString &filter,
+                     const QStringList &attributes, int pageSize, EntryVisitor &visitor, HRESULT *hr);
+    void dropAhead();
 
     ldap *ld_;
     ServerAddress server_;
     bool usable_ = true;
+    std::unique_ptr<Ahead> ahead_;
 };
 
 } // namespace orvane

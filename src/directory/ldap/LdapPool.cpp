@@ -96,28 +96,50 @@ void LdapPool::reapLocked(std::chrono::steady_clock::time_point now,
         it = now - it->second.used >= idleTimeout_ ? infos_.erase(it) : it + 1;
 }
 
-HRESULT LdapPool::acquire(const ServerAddress &server, const Credentials &credentials, LdapLease *lease)
+bool LdapPool::takeIdle(const std::string &key, LdapLease *lease)
 {
-    const std::string key = connectionKey(server, credentials);
     std::vector<std::unique_ptr<LdapConnection>> closed; // unbound outside the lock
-    {
-        std::lock_guard lock(mutex_);
-        reapLocked(std::chrono::steady_clock::now(), &closed);
-        // The most recently returned connection first: the likeliest to be alive.
-        for (auto it = idle_.rbegin(); it != idle_.rend(); ++it) {
-            if (it->key == key) {
-                LdapLease l;
-                l.pool_ = this;
-                l.key_ = key;
-                l.connection_ = std::move(it->connection);
-                l.reused_ = true;
-                idle_.erase(std::next(it).base());
-                *lease = std::move(l);
-                return S_OK;
-            }
+    std::lock_guard lock(mutex_);
+    reapLocked(std::chrono::steady_clock::now(), &closed);
+    // The most recently returned connection first: the likeliest to be alive.
+    for (auto it = idle_.rbegin(); it != idle_.rend(); ++it) {
+        if (it->key == key) {
+            LdapLease l;
+            l.pool_ = this;
+            l.key_ = key;
+            l.connection_ = std::move(it->connection);
+            l.reused_ = true;
+            idle_.erase(std::next(it).base());
+            *lease = std::move(l);
+            return true;
         }
     }
-    closed.clear();
+    return false;
+}
+
+bool LdapPool::lendIdle(const ServerAddress &server, const Credentials &credentials, LdapLease *lease)
+{
+    if (takeIdle(connectionKey(server, credentials), lease))
+        return true;
+    *lease = LdapLease();
+    return false;
+}
+
+std::string LdapPool::keyOf(const ServerAddress &server, const Credentials &credentials)
+{
+    return connectionKey(server, credentials);
+}
+
+HRESULT LdapPool::acquire(const ServerAddress &server, const Credentials &credentials, LdapLease *lease)
+{
+    return acquire(connectionKey(server, credentials), server, credentials, lease);
+}
+
+HRESULT LdapPool::acquire(const std::string &key, const ServerAddress &server, const Credentials &credentials,
+                          LdapLease *lease)
+{
+    if (takeIdle(key, lease))
+        return S_OK;
     std::unique_ptr<LdapConnection> connection;
     const HRESULT hr = openConnection(server, credentials, &connection);
     if (FAILED(hr)) {
@@ -139,9 +161,15 @@ HRESULT LdapPool::acquire(const ServerAddress &server, const Credentials &creden
 HRESULT LdapPool::run(const ServerAddress &server, const Credentials &credentials,
                       const std::function<HRESULT(LdapConnection &)> &work)
 {
+    return run(connectionKey(server, credentials), server, credentials, work);
+}
+
+HRESULT LdapPool::run(const std::string &key, const ServerAddress &server, const Credentials &credentials,
+                      const std::function<HRESULT(LdapConnection &)> &work)
+{
     for (int attempt = 0;; ++attempt) {
         LdapLease lease;
-        HRESULT hr = acquire(server, credentials, &lease);
+        HRESULT hr = acquire(key, server, credentials, &lease);
         if (FAILED(hr))
             return hr;
         hr = work(*lease.get());

@@ -70,11 +70,23 @@ class LdapPool
     /// 0x8007203A (server down) naming every server when none answers.
     HRESULT acquire(const ServerAddress &server, const Credentials &credentials, LdapLease *lease);
 
+    /// Lends an idle connection to `server` bound with `credentials`, never
+    /// opening one: false (and `*lease` empty) when none is idle.
+    bool lendIdle(const ServerAddress &server, const Credentials &credentials, LdapLease *lease);
+
     /// Runs `work` on a connection for `server` and `credentials`. When a
     /// reused connection turns out to be gone (the server closed it), the
     /// work is run once more on a fresh connection. Returns `work`'s result.
     HRESULT run(const ServerAddress &server, const Credentials &credentials,
                 const std::function<HRESULT(LdapConnection &)> &work);
+    /// run() for a caller that keeps `key`, keyOf(server, credentials), so
+    /// that each request does not digest the credentials again.
+    HRESULT run(const std::string &key, const ServerAddress &server, const Credentials &credentials,
+                const std::function<HRESULT(LdapConnection &)> &work);
+
+    /// The name the pool gives connections to `server` bound with
+    /// `credentials` (a digest: it holds no password).
+    static std::string keyOf(const ServerAddress &server, const Credentials &credentials);
 
     /// Root DSE and schema of the server of `connection`, read through it on
     /// first need and kept for the process (refreshed after the idle timeout
@@ -114,6 +126,9 @@ class LdapPool
         ServerAddress server;
         std::chrono::steady_clock::time_point when;
     };
+    bool takeIdle(const std::string &key, LdapLease *lease);
+    HRESULT acquire(const std::string &key, const ServerAddress &server, const Credentials &credentials,
+                    LdapLease *lease);
     HRESULT openConnection(const ServerAddress &server, const Credentials &credentials,
                            std::unique_ptr<LdapConnection> *out);
     QList<ServerAddress> candidates(const ServerAddress &list);
