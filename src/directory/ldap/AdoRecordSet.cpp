@@ -228,6 +228,30 @@ bool RecordSetData::entryByGuid(QByteArrayView guid, const QSet<QString> &names,
     const int guidColumn = storedIndex_.value(QStringLiteral("objectguid"), -1);
     if (guidColumn < 0)
         return false;
+    const auto fill = [&](const Decoded &record) {
+        out->dn = QString::fromUtf8(record.dn);
+        out->attributes.clear();
+        for (const Value &v : record.values) {
+            const Column &column = columns_[v.column];
+            if (!names.contains(column.lowerName))
+                continue;
+            if (out->attributes.empty() || out->attributes.back().name != column.name)
+                out->attributes.push_back({column.name, {}});
+            out->attributes.back().values.emplace_back(record.data + v.offset, v.length);
+        }
+        return true;
+    };
+    // A bind made while the walk stands on its object's record (each
+    // account-state read of a Find) is answered from that record, without an
+    // index of every record first: building one for a million users held up
+    // the first listed row.
+    if (position >= released_ && position < recordCount()) {
+        const Decoded &current = currentRecord();
+        for (const Value &v : current.values) {
+            if (v.column == guidColumn && QByteArrayView(current.data + v.offset, v.length) == guid)
+                return fill(current);
+        }
+    }
     Decoded record;
     if (guidIndex_.empty()) {
         for (long r = released_; r < recordCount(); ++r) {
@@ -243,17 +267,7 @@ bool RecordSetData::entryByGuid(QByteArrayView guid, const QSet<QString> &names,
     // A record the walk has passed is freed: the bind then reads the directory.
     if (it == guidIndex_.end() || !decode(it->second, &record))
         return false;
-    out->dn = QString::fromUtf8(record.dn);
-    out->attributes.clear();
-    for (const Value &v : record.values) {
-        const Column &column = columns_[v.column];
-        if (!names.contains(column.lowerName))
-            continue;
-        if (out->attributes.empty() || out->attributes.back().name != column.name)
-            out->attributes.push_back({column.name, {}});
-        out->attributes.back().values.emplace_back(record.data + v.offset, v.length);
-    }
-    return true;
+    return fill(record);
 }
 
 int RecordSetData::column(QStringView name) const
