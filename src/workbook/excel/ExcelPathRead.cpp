@@ -114,6 +114,9 @@ bool cellMember(const MemberTable &table, DISPID cells, const PathMember &member
 
 bool valueMember(const PathMember &member)
 {
+    // "Value" as written is the range's default member: no hashing for the common spelling.
+    if (member.params.cArgs == 0 && member.params.cNamedArgs == 0 && namedExactly(member, u"Value"))
+        return true;
     return pathMemberId(ExcelRange::memberTable(), member, 0) == DISPID_VALUE;
 }
 
