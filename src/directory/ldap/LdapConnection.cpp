@@ -1,6 +1,7 @@
 #include "directory/ldap/LdapConnection.h"
 
 #include "automation/com/HResult.h"
+#include "directory/ldap/EntryAttributes.h"
 #include "directory/ldap/LdapErrors.h"
 #include "directory/ldap/LdapHandle.h"
 #include "directory/ldap/SearchAnswers.h"
@@ -119,17 +120,7 @@ void visitEntry(LDAP *ld, LDAPMessage *message, EntryVisitor &visitor)
     if (ldap_get_dn_ber(ld, message, &ber, &dn) != LDAP_SUCCESS)
         return;
     visitor.beginEntry(QByteArrayView(dn.bv_val, static_cast<qsizetype>(dn.bv_len)));
-    berval name{0, nullptr};
-    berval *values = nullptr;
-    while (ldap_get_attribute_ber(ld, message, ber, &name, &values) == LDAP_SUCCESS && name.bv_val) {
-        int count = 0;
-        while (values && values[count].bv_val)
-            ++count;
-        visitor.attribute(
-            AttributeView(QByteArrayView(name.bv_val, static_cast<qsizetype>(name.bv_len)), values, count));
-        ber_memfree(values);
-        values = nullptr;
-    }
+    visitAttributes(ber, visitor);
     ber_free(ber, 0);
     visitor.endEntry();
 }
