@@ -27,7 +27,6 @@ constexpr int kPaintIntervalMs = kFindProgressIntervalMs;
 // States of ObjectStatusCheck::status that show an icon.
 constexpr int kUpToDate = 0;
 constexpr int kDiffers = 1;
-constexpr int kNoStatus = -1;
 
 // Lets pending paint and timer events run; user input waits until the search ends.
 void keepPainting()
@@ -86,11 +85,13 @@ class ListFill
         auto *row = new QTreeWidgetItem;
         row->setText(3, entry.displayValue);
         setRowData(row, index);
-        setObjectRowDisabled(row, entry.accountDisabled, ctx_.images);
+        // A new row shows no icon until one is set: an enabled account and a
+        // Find without a status check leave their columns unset, which costs
+        // a million-user list no item data for them.
+        if (entry.accountDisabled == 1)
+            setObjectRowDisabled(row, entry.accountDisabled, ctx_.images);
         if (statuses_)
             statuses_->submit(index, entry);
-        else
-            setObjectRowStatus(row, kNoStatus, ctx_.images);
         row->setIcon(1, ctx_.images.icon(markerImages_.value(entry.guid, ImageNoMarker)));
         return row;
     }
