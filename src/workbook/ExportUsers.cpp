@@ -73,7 +73,10 @@ class CellCommand
 
     void write(AutomationObject *app, qsizetype reader, const QString &value)
     {
-        text_.clear();
+        // resize, not clear: the buffer is kept (unless the engine holds on
+        // to the text), where clear() dropped it and every cell's command
+        // was allocated and grown anew.
+        text_.resize(0);
         text_ += rowPart_;
         text_ += columnParts_[reader];
         // quoteArgument's text, without its copy for the values (nearly all)
