@@ -71,6 +71,22 @@ void applyToCache(LdapEntry *entry, const LdapModification &m)
     }
 }
 
+// The pool's key of the last server and credentials this thread used: a
+// change set binds one user after another with the same pair, and the key's
+// digest costs more than a request's own work on our side.
+const std::string &poolKeyOf(const ServerAddress &server, const Credentials &credentials)
+{
+    struct Last {
+        ServerAddress server;
+        Credentials credentials;
+        std::string key;
+    };
+    thread_local Last last;
+    if (last.key.empty() || !(last.server == server) || !(last.credentials == credentials))
+        last = {server, credentials, LdapPool::keyOf(server, credentials)};
+    return last.key;
+}
+
 QString guidFilter(const DirectoryPath &path)
 {
     return QStringLiteral("(objectGUID=%1)")
@@ -165,7 +181,8 @@ void AdsObject::readAhead(const DirectoryPath &path, const Credentials &credenti
     if (!path.byGuid)
         return;
     LdapLease lease;
-    if (!LdapPool::instance().lendIdle({path.host, path.port}, credentials, &lease))
+    const ServerAddress server{path.host, path.port};
+    if (!LdapPool::instance().lendIdle(poolKeyOf(server, credentials), &lease))
         return;
     const DirectoryError before = lastDirectoryError(); // the announcement leaves no trace
     HRESULT hr = S_OK;
@@ -181,7 +198,7 @@ void AdsObject::readAhead(const DirectoryPath &path, const Credentials &credenti
 const std::string &AdsObject::poolKey()
 {
     if (poolKey_.empty()) // not before the first request: a bind answered from a search makes none
-        poolKey_ = LdapPool::keyOf(server_, credentials_);
+        poolKey_ = poolKeyOf(server_, credentials_);
     return poolKey_;
 }
 

@@ -117,9 +117,9 @@ bool LdapPool::takeIdle(const std::string &key, LdapLease *lease)
     return false;
 }
 
-bool LdapPool::lendIdle(const ServerAddress &server, const Credentials &credentials, LdapLease *lease)
+bool LdapPool::lendIdle(const std::string &key, LdapLease *lease)
 {
-    if (takeIdle(connectionKey(server, credentials), lease))
+    if (takeIdle(key, lease))
         return true;
     *lease = LdapLease();
     return false;

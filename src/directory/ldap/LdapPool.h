@@ -70,9 +70,9 @@ class LdapPool
     /// 0x8007203A (server down) naming every server when none answers.
     HRESULT acquire(const ServerAddress &server, const Credentials &credentials, LdapLease *lease);
 
-    /// Lends an idle connection to `server` bound with `credentials`, never
-    /// opening one: false (and `*lease` empty) when none is idle.
-    bool lendIdle(const ServerAddress &server, const Credentials &credentials, LdapLease *lease);
+    /// Lends an idle connection of `key` (keyOf a server and credentials),
+    /// never opening one: false (and `*lease` empty) when none is idle.
+    bool lendIdle(const std::string &key, LdapLease *lease);
 
     /// Runs `work` on a connection for `server` and `credentials`. When a
     /// reused connection turns out to be gone (the server closed it), the
