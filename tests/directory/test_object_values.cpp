@@ -70,8 +70,8 @@ TEST(ObjectValues, InsertReplacesOrAddsAndLeavesCopiesAsTheyWere)
     ObjectValues edited = listed;
     edited.insert("title", QStringLiteral("Manager"));
     edited.insert("mail", QStringLiteral("smith@orvane.test"));
-    EXPECT_EQ(asMap(edited), (QMap<QString, QString>{
-                                 {"sn", "Smith"}, {"title", "Manager"}, {"mail", "smith@orvane.test"}}));
+    EXPECT_EQ(asMap(edited),
+              (QMap<QString, QString>{{"sn", "Smith"}, {"title", "Manager"}, {"mail", "smith@orvane.test"}}));
     EXPECT_EQ(asMap(listed), (QMap<QString, QString>{{"sn", "Smith"}, {"title", "Clerk"}}));
 
     // A value inserted from the entry's own text survives the repacking.

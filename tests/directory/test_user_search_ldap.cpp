@@ -4,6 +4,7 @@
 
 #include "DirectoryRequirement.h"
 #include "DirectoryOperationsFixture.h"
+#include "automation/CommandEngine.h"
 #include "automation/LastError.h"
 #include "directory/AccountState.h"
 #include "directory/AttributeWriting.h"
@@ -254,6 +255,37 @@ TEST_P(UserSearchTest, AccountStatesFollowWritesMadeDuringTheSearch)
     EXPECT_EQ(ReadAccountDisabled(connection(), guid), 1);
     EXPECT_EQ(EnableAccount(connection(), guid).result, 1);
     EXPECT_EQ(ReadAccountDisabled(connection(), guid), 0);
+}
+
+TEST_P(UserSearchTest, AccountStatesReadAtAnyRecordOfTheWalkAreTheBoundUsers)
+{
+    // A bind for the record the walk stands on and a bind for a record it has
+    // left behind read the same state, and the directory's own.
+    AdoSearch open;
+    ASSERT_TRUE(
+        open.open(connection(),
+                  adoQueryText(dir.serverAddress(), dir.base,
+                               userListFilter(QStringLiteral("sAMAccountName"), QStringLiteral("fixture.")),
+                               QStringLiteral("sAMAccountName,objectGUID")),
+                  100, true));
+    QMap<QString, QString> guidOf;
+    QMap<QString, int> onItsRecord;
+    for (long i = 0; i < open.recordCount(); ++i) {
+        const QString sam =
+            getStringProperty(open.recordSet(), QStringLiteral("Fields('sAMAccountName')\\Value"));
+        VARIANT *guid = getVariantProperty(open.recordSet(), QStringLiteral("Fields('objectGUID')\\Value"));
+        guidOf.insert(sam, FormatObjectGuid(guid));
+        freeVariant(guid);
+        onItsRecord.insert(sam, ReadAccountDisabled(connection(), guidOf.value(sam)));
+        if (i + 1 < open.recordCount())
+            open.moveNext();
+    }
+    ASSERT_GE(onItsRecord.size(), 3);
+    EXPECT_EQ(onItsRecord.value(QStringLiteral("fixture.disabled")), 1);
+    EXPECT_EQ(onItsRecord.value(QStringLiteral("fixture.full")), 0);
+    for (auto it = guidOf.cbegin(); it != guidOf.cend(); ++it)
+        EXPECT_EQ(ReadAccountDisabled(connection(), it.value()), onItsRecord.value(it.key()))
+            << it.key().toStdString();
 }
 
 TEST_P(UserSearchTest, AServerWithoutTlsIsNamedWithTheTrustInForce)
