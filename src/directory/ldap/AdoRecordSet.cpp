@@ -188,6 +188,7 @@ void RecordSetData::defineColumns(const QStringList &attributes, const LdapSchem
     askedIndex_.clear();
     askedByAddress_.fill(AskedSlot());
     returnedIndex_.clear();
+    returnedSlots_.fill({std::string(), -1});
     guidIndex_.clear();
     records_.clear();
     blocks_.clear();
@@ -355,7 +356,18 @@ void RecordSetData::beginEntry(QByteArrayView dn)
 
 void RecordSetData::attribute(const AttributeView &attribute)
 {
-    const int c = columnOfReturned(attribute.name());
+    const std::string_view name(attribute.name().data(), size_t(attribute.name().size()));
+    const size_t slot =
+        name.empty() ? 0
+                     : (name.size() + size_t(uchar(name.front())) * 3 + size_t(uchar(name[name.size() / 2])) * 5 +
+                        size_t(uchar(name.back())) * 7) %
+                           returnedSlots_.size();
+    std::pair<std::string, int> &known = returnedSlots_[slot];
+    if (known.first != name || known.first.empty()) {
+        known.first.assign(name);
+        known.second = columnOfReturned(attribute.name());
+    }
+    const int c = known.second;
     if (c < 0)
         return;
     for (int i = 0; i < attribute.count(); ++i) {
@@ -367,8 +379,17 @@ void RecordSetData::attribute(const AttributeView &attribute)
 
 void RecordSetData::endEntry()
 {
-    std::stable_sort(receivedValues_.begin(), receivedValues_.end(),
-                     [](const Value &a, const Value &b) { return a.column < b.column; });
+    // A stable counting sort by column: columns are few, and a comparison
+    // sort of an entry's forty-odd values cost more than storing them.
+    columnStarts_.assign(columns_.size() + 1, 0);
+    for (const Value &v : receivedValues_)
+        ++columnStarts_[size_t(v.column) + 1];
+    for (size_t c = 1; c < columnStarts_.size(); ++c)
+        columnStarts_[c] += columnStarts_[c - 1];
+    sortedValues_.resize(receivedValues_.size());
+    for (const Value &v : receivedValues_)
+        sortedValues_[size_t(columnStarts_[size_t(v.column)]++)] = v;
+    receivedValues_.swap(sortedValues_);
     // Layout: DN length, DN, value count, (column, length) per value, the values in column order.
     size_t size = varintSize(quint64(receivedDn_.size())) + size_t(receivedDn_.size()) +
                   varintSize(receivedValues_.size());

@@ -143,6 +143,12 @@ class RecordSetData : public EntryVisitor
     mutable std::unordered_map<std::u16string, int, Utf16ViewHash, std::equal_to<>> askedIndex_;
     std::unordered_map<std::string, int, ViewHash, std::equal_to<>>
         returnedIndex_; ///< names as the server sends them
+    /// Names as the server sends them with their columns, in slots chosen by
+    /// a few of their bytes: each name of each entry is then nearly always
+    /// found with one compare instead of a lookup in the general map.
+    std::array<std::pair<std::string, int>, 256> returnedSlots_{};
+    std::vector<int> columnStarts_;   ///< endEntry's counts of values per column
+    std::vector<Value> sortedValues_; ///< endEntry's values in column order
     std::vector<Block> blocks_;
     std::vector<Location> records_;
     long released_ = 0;       ///< records before this one are freed
