@@ -139,6 +139,62 @@ std::vector<std::string> othersBeside(const std::string &dir)
     return others;
 }
 
+// Rows written through the workbook below what the sheet holds, as the
+// export writes them, are made and deflated while the writes go on; whether
+// the save takes them so or makes every row itself (writes out of order, a
+// write straight into the sheet), the file holds the part the rewriter makes
+// from the pending writes, byte for byte.
+TEST(LargeSave, RowsWrittenBelowTheSheetAreSavedAsTheRewriterMakesThem)
+{
+    const std::string emptySheet = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><worksheet "
+                                   "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+                                   "<dimension ref=\"A1\"/><sheetData/></worksheet>";
+    enum class Then { Nothing, RewriteAnEarlierCell, WriteIntoTheSheet };
+    const struct {
+        const char *name;
+        bool emptySheet;
+        Then then;
+    } cases[] = {
+        {"in order below a header", false, Then::Nothing},
+        {"in order into an empty sheet", true, Then::Nothing},
+        {"an earlier cell written again", false, Then::RewriteAnEarlierCell},
+        {"a write straight into the sheet", false, Then::WriteIntoTheSheet},
+    };
+    for (const auto &c : cases) {
+        const std::string path = test::scratchDir("large-save-below") + "/export.xlsx";
+        if (c.emptySheet) {
+            test::writeZip(path, test::minimalPackage(emptySheet));
+        } else {
+            test::writeColumnWorkbook(path, 1, {{1, "employeeID"}});
+        }
+        WorkbookError error;
+        auto book = Workbook::open(path, &error);
+        ASSERT_TRUE(book) << c.name << ": " << error.message;
+        const uint32_t first = c.emptySheet ? 1 : 2;
+        for (uint32_t row = first; row < first + kRows; ++row) {
+            for (uint32_t column = 1; column <= kColumns; ++column) {
+                ASSERT_TRUE(book->writeText(row, column, cellText(row, column)));
+            }
+        }
+        if (c.then == Then::RewriteAnEarlierCell) {
+            ASSERT_TRUE(book->writeText(first + 7, 2, "written again"));
+        } else if (c.then == Then::WriteIntoTheSheet) {
+            ASSERT_TRUE(book->activeSheet().setText(first + kRows, 1, "straight in"));
+        }
+        const std::string expected = rewriteWorksheetPart(book->activeSheet(), test::zipEntryText(path, kSheet)).xml;
+        ASSERT_GT(expected.size(), 4u << 20) << c.name;
+        ASSERT_TRUE(book->save(&error)) << c.name << ": " << error.message;
+
+        EXPECT_TRUE(test::zipEntryText(path, kSheet) == expected) << c.name;
+        auto again = Workbook::open(path, &error);
+        ASSERT_TRUE(again) << c.name << ": " << error.message;
+        EXPECT_EQ(again->activeSheet().text(first + kRows - 1, 4), cellText(first + kRows - 1, 4)) << c.name;
+        EXPECT_EQ(again->activeSheet().text(first + 7, 2),
+                  c.then == Then::RewriteAnEarlierCell ? "written again" : cellText(first + 7, 2))
+            << c.name;
+    }
+}
+
 // A sheet of many rows (several megabytes of part, read in many chunks) with
 // cells overwritten and added in rows here and there and rows added below.
 TEST(LargeSave, WritesAmongManyRowsAreSavedFromThePartAsItIsRead)

@@ -88,7 +88,7 @@ bool needsNoEscape(std::string_view text)
 } // namespace
 
 SheetRewriter::SheetRewriter(const Worksheet &sheet, XmlSource *part)
-    : sheet_(sheet), window_(part), prefix_(sheet.part()->prefix)
+    : sheet_(sheet), window_(part), prefix_(sheet.part()->prefix), cellXml_(prefix_)
 {
     takeEdits();
     if (placed_.empty() && newCells_.empty()) {
@@ -99,6 +99,28 @@ SheetRewriter::SheetRewriter(const Worksheet &sheet, XmlSource *part)
         splices_.push_back({row.begin, row.end, Splice::Row, {}, element, 0, 0});
     }
     placeNewRows();
+    addDimension();
+    std::stable_sort(splices_.begin(), splices_.end(), [](const Splice &a, const Splice &b) {
+        return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
+    });
+}
+
+SheetRewriter::SheetRewriter(const Worksheet &sheet, XmlSource *part, const PreparedRows &prepared)
+    : sheet_(sheet), window_(part), prefix_(sheet.part()->prefix), cellXml_(prefix_)
+{
+    grownTop_ = prepared.top;
+    grownLeft_ = prepared.left;
+    grownBottom_ = prepared.bottom;
+    grownRight_ = prepared.right;
+    // Where placeNewRows puts rows below every row the part holds.
+    const Worksheet::Part &p = *sheet_.part();
+    if (p.dataSelfClosing) {
+        splices_.push_back({p.dataBegin, p.dataEnd, Splice::Text, "<" + prefix_ + "sheetData>", 0, 0, 0});
+        splices_.push_back({p.dataEnd, p.dataEnd, Splice::Prepared, {}, 0, 0, 0});
+        splices_.push_back({p.dataEnd, p.dataEnd, Splice::Text, "</" + prefix_ + "sheetData>", 0, 0, 0});
+    } else {
+        splices_.push_back({p.dataEnd, p.dataEnd, Splice::Prepared, {}, 0, 0, 0});
+    }
     addDimension();
     std::stable_sort(splices_.begin(), splices_.end(), [](const Splice &a, const Splice &b) {
         return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
@@ -218,27 +240,6 @@ std::string SheetRewriter::grownDimension(std::string_view ref) const
     return bounds.empty() || text != bounds.text() ? text : std::string(ref);
 }
 
-const std::string &SheetRewriter::columnName(uint32_t column)
-{
-    if (column >= columnNames_.size()) {
-        columnNames_.resize(column + 1);
-    }
-    std::string &name = columnNames_[column];
-    if (name.empty()) {
-        name = columnLetters(column);
-    }
-    return name;
-}
-
-void SheetRewriter::appendCellText(std::string_view text, std::string *out)
-{
-    if (needsNoEscape(text)) {
-        out->append(text);
-    } else {
-        appendOoxmlText(text, out);
-    }
-}
-
 namespace
 {
 
@@ -258,14 +259,26 @@ bool preservesSpace(std::string_view text)
 
 } // namespace
 
-void SheetRewriter::addCell(const Worksheet::Edit &edit, uint32_t style, std::string *out)
+const std::string &WrittenCellXml::columnName(uint32_t column)
 {
-    const std::string_view text = edit.text;
+    if (column >= columnNames_.size()) {
+        columnNames_.resize(column + 1);
+    }
+    std::string &name = columnNames_[column];
+    if (name.empty()) {
+        name = columnLetters(column);
+    }
+    return name;
+}
+
+void WrittenCellXml::appendCell(uint32_t row, uint32_t column, std::string_view text, uint32_t style,
+                                std::string *out)
+{
     if (text.empty() && style == 0) {
         return;
     }
-    out->append("<").append(prefix_).append(kCellOpen).append(columnName(edit.column));
-    appendNumber(edit.row, out);
+    out->append("<").append(prefix_).append(kCellOpen).append(columnName(column));
+    appendNumber(row, out);
     out->push_back('"');
     if (style != 0) {
         out->append(kStyle);
@@ -278,9 +291,36 @@ void SheetRewriter::addCell(const Worksheet::Edit &edit, uint32_t style, std::st
     }
     out->append(kInline).append(prefix_).append("is><").append(prefix_).append("t");
     out->append(preservesSpace(text) ? kPreserve : std::string_view(">"));
-    appendCellText(text, out);
+    if (needsNoEscape(text)) {
+        out->append(text);
+    } else {
+        appendOoxmlText(text, out);
+    }
     out->append("</").append(prefix_).append("t></").append(prefix_).append("is></").append(prefix_).append(
         "c>");
+}
+
+WrittenCellXml::RowMark WrittenCellXml::openRow(uint32_t row, std::string *out)
+{
+    const size_t mark = out->size();
+    out->append("<").append(prefix_).append(kRowOpen);
+    appendNumber(row, out);
+    out->append("\">");
+    return {mark, out->size()};
+}
+
+void WrittenCellXml::closeRow(RowMark mark, std::string *out)
+{
+    if (out->size() == mark.cells) {
+        out->resize(mark.begin); // a row of empty writes is no row at all
+        return;
+    }
+    out->append("</").append(prefix_).append("row>");
+}
+
+void SheetRewriter::addCell(const Worksheet::Edit &edit, uint32_t style, std::string *out)
+{
+    cellXml_.appendCell(edit.row, edit.column, edit.text, style, out);
 }
 
 // `xml` is the row element as the old part holds it, [row.begin, row.end).
@@ -349,20 +389,12 @@ void SheetRewriter::appendRow(uint32_t element, std::string_view xml, std::strin
 void SheetRewriter::appendNewRow(size_t group, std::string *out)
 {
     const NewRow &row = newRows_[group];
-    const size_t mark = out->size();
-    out->append("<").append(prefix_).append(kRowOpen);
-    appendNumber(row.row, out);
-    out->append("\">");
-    const size_t cellsAt = out->size();
+    const WrittenCellXml::RowMark mark = cellXml_.openRow(row.row, out);
     for (uint32_t i = row.firstCell; i < newRows_[group + 1].firstCell; ++i) {
         const NewCell &cell = newCells_[i];
-        addCell({row.row, cell.column, std::string_view(cell.text, cell.length), -1}, 0, out);
+        cellXml_.appendCell(row.row, cell.column, std::string_view(cell.text, cell.length), 0, out);
     }
-    if (out->size() == cellsAt) {
-        out->resize(mark); // a row of empty writes is no row at all
-        return;
-    }
-    out->append("</").append(prefix_).append("row>");
+    cellXml_.closeRow(mark, out);
 }
 
 void SheetRewriter::fail(std::string why)
@@ -389,6 +421,7 @@ bool SheetRewriter::appendSplice(const Splice &splice, std::string *out)
         out->append(grownDimension(old));
         break;
     case Splice::NewRows:
+    case Splice::Prepared:
         break;
     }
     return true;
@@ -436,6 +469,7 @@ bool SheetRewriter::PartWindow::take(size_t end, std::string_view *bytes)
 bool SheetRewriter::next(std::string *out)
 {
     out->clear();
+    passedPrepared_ = false;
     while (out->size() < kStretch && !failed()) {
         if (inGroups_) {
             const Splice &splice = splices_[splice_];
@@ -474,11 +508,16 @@ bool SheetRewriter::next(std::string *out)
             continue;
         }
         ++splice_;
+        if (splice.kind == Splice::Prepared) {
+            passedPrepared_ = true; // the caller puts the rows here
+            break;
+        }
     }
     if (failed()) {
         out->clear();
+        passedPrepared_ = false;
     }
-    return !out->empty();
+    return !out->empty() || passedPrepared_;
 }
 
 namespace
@@ -608,6 +647,20 @@ class StretchDeflater
         wake_.notify_one();
     }
 
+    // Puts `rows`, deflated already, after the stretches queued so far.
+    void addDeflated(PreparedRows &&rows)
+    {
+        part_.crc = static_cast<uint32_t>(crc32_combine(part_.crc, rows.crc, static_cast<z_off_t>(rows.size)));
+        part_.size += rows.size;
+        if (rows.size > 0) {
+            previousTail_ = std::move(rows.tail);
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (std::string &piece : rows.pieces) {
+            part_.pieces.push_back(std::move(piece));
+        }
+    }
+
     // Waits for every stretch; false when one could not be deflated.
     bool finish(DeflatedPart *part)
     {
@@ -665,14 +718,23 @@ class StretchDeflater
     bool failed_ = false;
 };
 
-bool deflatePart(SheetRewriter &rewriter, DeflatedPart *part)
+bool deflatePart(SheetRewriter &rewriter, PreparedRows *prepared, DeflatedPart *part)
 {
     StretchDeflater deflater;
     std::string stretch, piece;
     bool more = rewriter.next(&piece);
+    bool rowsAfter = rewriter.passedPrepared();
     while (more) {
         stretch += piece;
+        if (rowsAfter && prepared) {
+            // The head ends on a sync flush; the rows, deflated without
+            // looking back, follow it; the tail looks back into them.
+            deflater.add(std::move(stretch), false);
+            stretch.clear();
+            deflater.addDeflated(std::move(*prepared));
+        }
         more = rewriter.next(&piece);
+        rowsAfter = rewriter.passedPrepared();
         if (stretch.size() >= kDeflateStretch || !more) {
             deflater.add(std::move(stretch), !more);
             stretch.clear();
@@ -681,6 +743,138 @@ bool deflatePart(SheetRewriter &rewriter, DeflatedPart *part)
     // A failed rewrite ends early; what was deflated of it is thrown away.
     return deflater.finish(part) && !rewriter.failed();
 }
+
+} // namespace
+
+AppendedRows::AppendedRows(std::string prefix, uint32_t firstRow)
+    : cellXml_(std::move(prefix)), firstRow_(firstRow), thread_([this] { work(); })
+{
+}
+
+AppendedRows::~AppendedRows()
+{
+    {
+        // Rows nobody will save (the writes were dropped) are not deflated.
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.clear();
+        closing_ = true;
+        dropping_ = true;
+    }
+    done_.notify_all();
+    wake_.notify_all();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void AppendedRows::add(uint32_t row, uint32_t column, std::string_view text)
+{
+    const uint64_t key = (uint64_t(row) << 16) | column; // columns stop below 2^16
+    if (!valid_ || row < firstRow_ || (writes_ > 0 && key <= lastKey_) || text.size() > UINT32_MAX / 2) {
+        valid_ = false;
+        return;
+    }
+    // Batches end between rows, so the worker always has whole rows.
+    constexpr size_t kBatch = 1 << 20;
+    if (!batch_.cells.empty() && batch_.cells.back().row != row && batch_.texts.size() >= kBatch) {
+        handOver();
+    }
+    batch_.cells.push_back({row, column, static_cast<uint32_t>(batch_.texts.size()),
+                            static_cast<uint32_t>(text.size())});
+    batch_.texts.append(text);
+    lastKey_ = key;
+    ++writes_;
+    if (!text.empty()) {
+        rows_.top = std::min(rows_.top, row);
+        rows_.bottom = std::max(rows_.bottom, row);
+        rows_.left = std::min(rows_.left, column);
+        rows_.right = std::max(rows_.right, column);
+    }
+}
+
+void AppendedRows::handOver()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    // A few batches ahead at most: the writes wait rather than pile up.
+    done_.wait(lock, [this] { return queue_.size() < 4; });
+    queue_.push_back(std::move(batch_));
+    batch_ = Batch();
+    wake_.notify_one();
+}
+
+void AppendedRows::work()
+{
+    for (;;) {
+        Batch batch;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            wake_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+            if (queue_.empty()) {
+                break;
+            }
+            batch = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        done_.notify_all();
+        make(batch);
+    }
+    bool dropping = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        dropping = dropping_;
+    }
+    if (!stretch_.empty() && !dropping) {
+        deflateStretch();
+    }
+}
+
+void AppendedRows::make(const Batch &batch)
+{
+    for (size_t i = 0; i < batch.cells.size();) {
+        const uint32_t row = batch.cells[i].row;
+        const WrittenCellXml::RowMark mark = cellXml_.openRow(row, &stretch_);
+        for (; i < batch.cells.size() && batch.cells[i].row == row; ++i) {
+            const Cell &cell = batch.cells[i];
+            cellXml_.appendCell(row, cell.column, std::string_view(batch.texts).substr(cell.offset, cell.length),
+                                0, &stretch_);
+        }
+        cellXml_.closeRow(mark, &stretch_);
+        if (stretch_.size() >= kDeflateStretch) {
+            deflateStretch();
+        }
+    }
+}
+
+void AppendedRows::deflateStretch()
+{
+    // The first stretch looks back at nothing: what goes before it is only
+    // known at the save.
+    std::string piece;
+    failed_ = failed_ || !orvane::deflateStretch(stretch_, rows_.tail, false, &piece);
+    rows_.pieces.push_back(std::move(piece));
+    rows_.crc = static_cast<uint32_t>(
+        crc32(rows_.crc, reinterpret_cast<const Bytef *>(stretch_.data()), static_cast<uInt>(stretch_.size())));
+    rows_.size += stretch_.size();
+    rows_.tail.assign(stretch_, stretch_.size() > kWindow ? stretch_.size() - kWindow : 0);
+    stretch_.clear();
+}
+
+bool AppendedRows::finish(PreparedRows *rows)
+{
+    handOver();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closing_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+    *rows = std::move(rows_);
+    rows_ = PreparedRows();
+    return !failed_;
+}
+
+namespace
+{
 
 // What libzip reads the entry through: the deflated stretches, one after another.
 struct PartSource {
@@ -752,12 +946,14 @@ zip_int64_t partCallback(void *state, void *data, zip_uint64_t length, zip_sourc
 } // namespace
 
 bool replaceSheetEntry(zip_t *archive, zip_int64_t index, const Worksheet &sheet, XmlSource *part,
-                       bool *replacedFormula, std::string *detail)
+                       bool *replacedFormula, std::string *detail, PreparedRows *prepared)
 {
-    SheetRewriter rewriter(sheet, part);
+    std::unique_ptr<SheetRewriter> made = prepared ? std::make_unique<SheetRewriter>(sheet, part, *prepared)
+                                                   : std::make_unique<SheetRewriter>(sheet, part);
+    SheetRewriter &rewriter = *made;
     *replacedFormula = rewriter.replacedFormula();
     auto state = std::make_unique<PartSource>();
-    if (!deflatePart(rewriter, &state->part)) {
+    if (!deflatePart(rewriter, prepared, &state->part)) {
         *detail = rewriter.failed() ? rewriter.failure() : "cannot compress the rewritten " + sheet.part()->name;
         return false;
     }

@@ -11,8 +11,12 @@
 // whole: a sheet of a million rows is deflated as it is generated.
 // rewriteWorksheetPart gathers the pieces for callers that want the whole text.
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <map>
+#include <mutex>
+#include <thread>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +29,99 @@
 namespace orvane
 {
 
+/// The XML of written cells and of created rows, as a save writes them: one
+/// generator for the rewriter and for rows prepared ahead of a save.
+class WrittenCellXml
+{
+  public:
+    /// For a sheet whose elements carry the namespace `prefix` ("x:" or "").
+    explicit WrittenCellXml(std::string prefix) : prefix_(std::move(prefix)) {}
+    /// Appends cell (row, column) holding `text` as an inline string with the
+    /// format `style` (0: none); nothing for an empty text without a format.
+    void appendCell(uint32_t row, uint32_t column, std::string_view text, uint32_t style, std::string *out);
+    struct RowMark {
+        size_t begin;
+        size_t cells;
+    };
+    /// Appends the start tag of created row `row`; closeRow ends it, or takes
+    /// it back when no cell was appended in between.
+    RowMark openRow(uint32_t row, std::string *out);
+    void closeRow(RowMark mark, std::string *out);
+
+  private:
+    const std::string &columnName(uint32_t column);
+
+    std::string prefix_;
+    std::vector<std::string> columnNames_;
+};
+
+/// New rows deflated ahead of a save (see AppendedRows), and what the save
+/// needs to join them to the rest of the part.
+struct PreparedRows {
+    std::vector<std::string> pieces; ///< raw deflate, each ending on a sync flush
+    uint64_t size = 0;               ///< the rows' XML: bytes, CRC-32 and its last 32 KB
+    uint32_t crc = 0;
+    std::string tail;
+    /// The extent of the non-empty writes (bottom 0: none).
+    uint32_t top = UINT32_MAX, left = UINT32_MAX, bottom = 0, right = 0;
+};
+
+/// The rows an export writes below every row a sheet part holds, made into
+/// the part's XML and deflated on a thread of its own while the writes go
+/// on, so that the save is left with the part's head and tail. Takes the
+/// writes as the sheet takes them, in row and column order; from the first
+/// write that is not, it takes none and is no longer valid().
+class AppendedRows
+{
+  public:
+    /// Rows from `firstRow` on of a sheet whose elements carry `prefix`.
+    AppendedRows(std::string prefix, uint32_t firstRow);
+    ~AppendedRows();
+    AppendedRows(const AppendedRows &) = delete;
+    AppendedRows &operator=(const AppendedRows &) = delete;
+
+    /// Takes the write of `text` into (row, column) the sheet has just taken.
+    void add(uint32_t row, uint32_t column, std::string_view text);
+    bool valid() const { return valid_; }
+    /// How many writes it took.
+    uint64_t writes() const { return writes_; }
+    /// Waits for every row to be deflated; false when one could not be.
+    bool finish(PreparedRows *rows);
+
+  private:
+    struct Cell {
+        uint32_t row;
+        uint32_t column;
+        uint32_t offset;
+        uint32_t length;
+    };
+    struct Batch {
+        std::vector<Cell> cells;
+        std::string texts;
+    };
+    void handOver();
+    void work();
+    void make(const Batch &batch);
+    void deflateStretch();
+
+    WrittenCellXml cellXml_;
+    uint32_t firstRow_;
+    bool valid_ = true;
+    uint64_t writes_ = 0;
+    uint64_t lastKey_ = 0;
+    Batch batch_; ///< complete rows and the row being written
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    std::deque<Batch> queue_;
+    bool closing_ = false;
+    bool dropping_ = false;
+    // The worker's side.
+    std::string stretch_;
+    PreparedRows rows_;
+    bool failed_ = false;
+    std::thread thread_;
+};
+
 class SheetRewriter
 {
   public:
@@ -33,6 +130,12 @@ class SheetRewriter
     /// pending writes of `sheet`, which must be writable. Both must outlive
     /// it and stay unchanged while it runs.
     SheetRewriter(const Worksheet &sheet, XmlSource *part);
+    /// Same for a sheet whose pending writes are all in `prepared`, rows
+    /// below every row the part holds: the new part is the old one with its
+    /// dimension grown and a place for those rows, which next() marks.
+    SheetRewriter(const Worksheet &sheet, XmlSource *part, const PreparedRows &prepared);
+    /// After next(): true when the prepared rows go right after what it gave.
+    bool passedPrepared() const { return passedPrepared_; }
 
     /// Replaces `out` with the next stretch of the new part (about 256 KB, or
     /// the rest); false, with `out` empty, once the whole part was produced
@@ -73,7 +176,7 @@ class SheetRewriter
     };
 
     struct Splice {
-        enum Kind : uint8_t { Text, Row, NewRows, Dimension };
+        enum Kind : uint8_t { Text, Row, NewRows, Dimension, Prepared };
         size_t begin;
         size_t end;
         Kind kind;
@@ -89,8 +192,6 @@ class SheetRewriter
     void addDimension();
     std::string grownDimension(std::string_view ref) const;
     void addCell(const Worksheet::Edit &edit, uint32_t style, std::string *out);
-    void appendCellText(std::string_view text, std::string *out);
-    const std::string &columnName(uint32_t column);
     void appendRow(uint32_t element, std::string_view xml, std::string *out);
     void appendNewRow(size_t group, std::string *out);
     bool appendSplice(const Splice &splice, std::string *out);
@@ -99,6 +200,7 @@ class SheetRewriter
     const Worksheet &sheet_;
     PartWindow window_;
     std::string prefix_;
+    WrittenCellXml cellXml_;
     /// A written cell of a row the part does not hold, in 16 bytes (a sheet
     /// filled by an export has millions); its text stays in the sheet.
     struct NewCell {
@@ -121,8 +223,8 @@ class SheetRewriter
     /// The extent of the non-empty writes (grownBottom_ 0: none).
     uint32_t grownTop_ = UINT32_MAX, grownLeft_ = UINT32_MAX, grownBottom_ = 0, grownRight_ = 0;
     std::vector<Splice> splices_;
-    std::vector<std::string> columnNames_;
     bool replacedFormula_ = false;
+    bool passedPrepared_ = false;
     std::string failure_;
     // Where the next stretch starts (the window says where in the old part).
     size_t splice_ = 0;
@@ -148,7 +250,9 @@ SheetRewrite rewriteWorksheetPart(const Worksheet &sheet, std::string_view partX
 /// old part cannot be read to its end, a rewritten row would not be
 /// well-formed or libzip refuses; `replacedFormula` tells whether a formula
 /// cell was written.
+/// With `prepared` (all of the sheet's pending writes, see AppendedRows) the
+/// new part is the old one around those rows.
 bool replaceSheetEntry(zip_t *archive, zip_int64_t index, const Worksheet &sheet, XmlSource *part,
-                       bool *replacedFormula, std::string *detail);
+                       bool *replacedFormula, std::string *detail, PreparedRows *prepared = nullptr);
 
 } // namespace orvane

@@ -13,6 +13,7 @@
 #include "workbook/engine/XmlReader.h"
 #include "workbook/engine/ZipPackage.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -539,6 +540,33 @@ bool Workbook::openXlsx(WorkbookError *error)
     return true;
 }
 
+bool Workbook::writeText(uint32_t row, uint32_t column, std::string_view text)
+{
+    if (!sheet_->setText(row, column, text)) {
+        return false;
+    }
+    // Prepared from the first write on, or never: the save takes the rows
+    // only when they are every write the sheet took.
+    if (sheet_->writeCount() == 1 && format_ == Format::Xlsx && sheet_->isWritable()) {
+        uint32_t below = 1;
+        for (const Worksheet::Row &r : sheet_->rows()) {
+            below = std::max(below, r.number + 1);
+        }
+        try {
+            appended_ = std::make_unique<AppendedRows>(sheet_->part()->prefix, below);
+        } catch (const std::system_error &) {
+            appended_.reset(); // no thread to be had: the save makes the rows itself
+        }
+    }
+    if (appended_) {
+        appended_->add(row, column, text);
+        if (!appended_->valid()) {
+            appended_.reset();
+        }
+    }
+    return true;
+}
+
 bool Workbook::writePackage(const std::string &tempPath, int originalFd, std::string *detail)
 {
     PartForSave part;
@@ -562,8 +590,14 @@ bool Workbook::writePackage(const std::string &tempPath, int originalFd, std::st
     // and one read short would lose rows: such a save is refused and the
     // file stays as it was.
     bool replacedFormula = false;
-    if (sheetIndex >= 0 &&
-        !replaceSheetEntry(archive, sheetIndex, *sheet_, part.source(), &replacedFormula, detail)) {
+    // One save takes the prepared rows, whatever its outcome; a later save
+    // makes every row itself.
+    const std::unique_ptr<AppendedRows> appended = std::move(appended_);
+    PreparedRows prepared;
+    const bool usePrepared =
+        appended && appended->valid() && appended->writes() == sheet_->writeCount() && appended->finish(&prepared);
+    if (sheetIndex >= 0 && !replaceSheetEntry(archive, sheetIndex, *sheet_, part.source(), &replacedFormula,
+                                              detail, usePrepared ? &prepared : nullptr)) {
         part.failed(detail);
         zip_discard(archive);
         return false;

@@ -23,10 +23,13 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvane
 {
+
+class AppendedRows;
 
 enum class WorkbookStatus {
     Ok,
@@ -70,6 +73,14 @@ class Workbook
     Worksheet &activeSheet() { return *sheet_; }
     const Worksheet &activeSheet() const { return *sheet_; }
 
+    /// Writes `text` into cell (row, column) of the active sheet as
+    /// Worksheet::setText does (false, changing nothing, where it refuses).
+    /// Writes below every row of an .xlsx sheet's part, made in row and
+    /// column order from the first write on (as an export makes them), are
+    /// made into the part's new rows and deflated on a thread of their own as
+    /// they come, which the next save takes instead of producing them.
+    bool writeText(uint32_t row, uint32_t column, std::string_view text);
+
     /// Writes the pending cell writes into the file in place. Nothing to write
     /// succeeds without touching the file. False with `error` set when there
     /// are writes to an .xls workbook or to a sheet that is not a worksheet,
@@ -96,6 +107,8 @@ class Workbook
     int activeSheet_ = 0;
     std::unique_ptr<Worksheet> sheet_;
     std::unique_ptr<XlsxParts> parts_;
+    /// The writes below the sheet's rows, prepared for the save (see writeText).
+    std::unique_ptr<AppendedRows> appended_;
     FileIdentity identity_; ///< the version of the file this workbook was read from
     /// After a save, the version of the file the sheet was read from: the
     /// sheet's spans fit its part and no other, so later saves rewrite it.

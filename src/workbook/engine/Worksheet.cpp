@@ -286,6 +286,7 @@ bool Worksheet::setText(uint32_t row, uint32_t column, std::string_view text)
     }
     lastWrittenRow_ = std::max(lastWrittenRow_, row);
     lastWrittenColumn_ = std::max(lastWrittenColumn_, column);
+    ++writes_;
     return true;
 }
 

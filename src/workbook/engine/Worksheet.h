@@ -135,6 +135,8 @@ class Worksheet
     /// text of 4 GiB or more.
     bool setText(uint32_t row, uint32_t column, std::string_view text);
     bool isModified() const { return !ordered_.empty() || !late_.empty(); }
+    /// How many writes setText has taken since the sheet was read.
+    uint64_t writeCount() const { return writes_; }
 
     /// One pending write, for the writer.
     struct Edit {
@@ -196,6 +198,7 @@ class Worksheet
     std::deque<Written> ordered_;
     std::unordered_map<uint64_t, Written> late_;
     std::vector<std::string> textBlocks_;
+    uint64_t writes_ = 0;
     uint32_t lastWrittenRow_ = 0;
     uint32_t lastWrittenColumn_ = 0;
     mutable std::unordered_map<uint32_t, std::unique_ptr<ColumnIndex>> indexes_;

@@ -186,7 +186,7 @@ HRESULT writeExcelPath(const std::shared_ptr<Workbook> &book, const PathMember *
     if (!book || !value || value->vt != VT_BSTR || !writtenCell(path, count, &row, &column))
         return S_FALSE;
     // A refused text changes nothing, and the range then says why.
-    return book->activeSheet().setText(row, column, utf8Text(value->bstrVal)) ? S_OK : S_FALSE;
+    return book->writeText(row, column, utf8Text(value->bstrVal)) ? S_OK : S_FALSE;
 }
 
 HRESULT readExcelPath(const std::shared_ptr<Workbook> &book, const PathMember *path, UINT count,

@@ -89,7 +89,7 @@ HRESULT ExcelRange::value(DispatchCall &call)
         }
     }
     // A refused write must not read as done: the export would report a cell it never wrote.
-    if (!sheet().setText(cells_.top, cells_.left, text.toStdString())) {
+    if (!book_->writeText(cells_.top, cells_.left, text.toStdString())) {
         return raiseExcelError(call, QStringLiteral("The sheet cannot hold any more written text."));
     }
     return S_OK;
