@@ -230,11 +230,33 @@ bool SheetPass::readCell(uint32_t rowNumber, uint32_t *previousColumn)
 {
     Worksheet::Cell cell;
     cell.xmlBegin = static_cast<uint32_t>(reader_.begin());
-    std::string_view attr;
+    // r, s and t in one pass over the attributes, the first of each name
+    // counting, as three lookups would find them.
+    std::string_view reference, styleText, typeText;
+    bool hasReference = false, hasStyle = false, hasType = false;
+    for (size_t i = 0; i < reader_.attributeCount(); ++i) {
+        const std::string_view local = reader_.attributeLocalName(i);
+        if (local.size() != 1) {
+            continue;
+        }
+        const auto take = [&](bool *seen, std::string_view *value) {
+            if (!*seen) {
+                *seen = true;
+                *value = reader_.attributeValue(i);
+            }
+        };
+        if (local[0] == 'r') {
+            take(&hasReference, &reference);
+        } else if (local[0] == 's') {
+            take(&hasStyle, &styleText);
+        } else if (local[0] == 't') {
+            take(&hasType, &typeText);
+        }
+    }
     uint32_t column = *previousColumn + 1;
     uint32_t row = rowNumber;
-    if (reader_.attribute("r", &attr) && !parseCellReference(attr, &row, &column)) {
-        return fail("cell reference \"" + std::string(attr) + "\" lies outside the worksheet");
+    if (hasReference && !parseCellReference(reference, &row, &column)) {
+        return fail("cell reference \"" + std::string(reference) + "\" lies outside the worksheet");
     }
     if (column > Worksheet::kMaxColumn) {
         return fail("more cells in row " + std::to_string(rowNumber) + " than a worksheet holds");
@@ -243,11 +265,10 @@ bool SheetPass::readCell(uint32_t rowNumber, uint32_t *previousColumn)
     cell.row = row;
     cell.column = static_cast<uint16_t>(column);
     uint32_t style = 0;
-    if (reader_.attribute("s", &attr) && parseUnsigned(attr, &style)) {
+    if (hasStyle && parseUnsigned(styleText, &style)) {
         cell.style = style;
     }
-    std::string_view typeText;
-    const ValueType type = reader_.attribute("t", &typeText) ? valueTypeOf(typeText) : ValueType::Number;
+    const ValueType type = hasType ? valueTypeOf(typeText) : ValueType::Number;
     bool hasValue = false, hasInline = false;
     // The previous cell's value must never show through a cell without one.
     value_.clear();

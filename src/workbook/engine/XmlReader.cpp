@@ -37,6 +37,18 @@ inline bool isNameEnd(char c)
     return kClasses[static_cast<uint8_t>(c)] & kNameEnd;
 }
 
+// True when `name` stands at `at`: a byte loop, since the names compared
+// are a letter or two and a library compare costs more than they do.
+inline bool namesAt(const char *at, std::string_view name)
+{
+    for (const char c : name) {
+        if (*at++ != c) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool allSpace(std::string_view s)
 {
     for (char c : s) {
@@ -385,7 +397,7 @@ XmlReader::Token XmlReader::readEndTag()
         // one compare instead of scanning the name, with the same outcome.
         const std::string_view open = topOpen();
         const size_t close = pos_ + 2 + open.size();
-        if (close < n && doc_[close] == '>' && doc_.compare(pos_ + 2, open.size(), open) == 0) {
+        if (close < n && doc_[close] == '>' && namesAt(doc_.data() + pos_ + 2, open)) {
             name_ = doc_.substr(pos_ + 2, open.size());
             popOpen();
             pos_ = close + 1;
@@ -527,7 +539,8 @@ bool XmlReader::readWrappedText(std::initializer_list<std::string_view> wrappers
                 complete = false;
                 break;
             }
-            if (doc_[at] != '<' || doc_.compare(at + 1, w.size(), w) != 0 || doc_[at + 1 + w.size()] != '>') {
+            const char *p = doc_.data() + at;
+            if (p[0] != '<' || !namesAt(p + 1, w) || p[1 + w.size()] != '>') {
                 matches = false;
                 break;
             }
@@ -542,15 +555,15 @@ bool XmlReader::readWrappedText(std::initializer_list<std::string_view> wrappers
                     complete = false;
                     break;
                 }
-                matches = doc_[end] == '<' && doc_[end + 1] == '/' && doc_.compare(end + 2, w->size(), *w) == 0 &&
-                          doc_[end + 2 + w->size()] == '>';
+                const char *p = doc_.data() + end;
+                matches = p[0] == '<' && p[1] == '/' && namesAt(p + 2, *w) && p[2 + w->size()] == '>';
                 end += w->size() + 3;
             }
             if (complete && matches && end + name_.size() + 3 > doc_.size()) {
                 complete = false;
             } else if (complete && matches) {
-                matches = doc_[end] == '<' && doc_[end + 1] == '/' &&
-                          doc_.compare(end + 2, name_.size(), name_) == 0 && doc_[end + 2 + name_.size()] == '>';
+                const char *p = doc_.data() + end;
+                matches = p[0] == '<' && p[1] == '/' && namesAt(p + 2, name_) && p[2 + name_.size()] == '>';
             }
         } else if (complete && matches) {
             complete = false;

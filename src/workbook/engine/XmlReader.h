@@ -77,6 +77,12 @@ class XmlReader
     /// space before its name through its closing quote, so that removing that
     /// span leaves a well-formed tag.
     bool attributeSpan(std::string_view localName, size_t *begin, size_t *end) const;
+    /// The attributes of the current StartElement in document order: their
+    /// count, and the local name (empty for a namespace declaration) and
+    /// undecoded value of attribute `i`.
+    size_t attributeCount() const { return attributes_.size(); }
+    std::string_view attributeLocalName(size_t i) const { return attributes_[i].local; }
+    std::string_view attributeValue(size_t i) const { return attributes_[i].value; }
 
     /// Offsets of the current token in the document: [begin, end).
     size_t begin() const { return base_ + begin_; }
