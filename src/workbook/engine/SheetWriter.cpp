@@ -140,6 +140,7 @@ void SheetRewriter::takeEdits()
     const auto &cells = sheet_.cells();
     std::unordered_map<uint32_t, uint32_t> elementOfRow;
     bool mapped = false;
+    bool ascending = false;
     std::vector<uint32_t> placedElement;
     auto take = [&](const Worksheet::Edit &edit) {
         if (!edit.text.empty()) {
@@ -156,17 +157,33 @@ void SheetRewriter::takeEdits()
             placedElement.push_back(rowElementOf(static_cast<uint32_t>(edit.cell)));
             return;
         }
+        const auto &rows = sheet_.rows();
         if (!mapped) {
-            const auto &rows = sheet_.rows();
-            for (uint32_t r = 0; r < rows.size(); ++r) {
+            // Rows that ascend in the file, as every writer lays them out, are
+            // found by a binary search; only others need a map of every row
+            // (some 40 MB for a full-height sheet).
+            ascending = std::adjacent_find(rows.begin(), rows.end(), [](const auto &a, const auto &b) {
+                            return a.number >= b.number;
+                        }) == rows.end();
+            for (uint32_t r = 0; !ascending && r < rows.size(); ++r) {
                 elementOfRow.emplace(rows[r].number, r);
             }
             mapped = true;
         }
-        auto found = elementOfRow.find(edit.row);
-        if (found != elementOfRow.end()) {
+        uint32_t element = 0;
+        bool held = false;
+        if (ascending) {
+            auto at = std::lower_bound(rows.begin(), rows.end(), edit.row,
+                                       [](const Worksheet::Row &row, uint32_t number) { return row.number < number; });
+            held = at != rows.end() && at->number == edit.row;
+            element = static_cast<uint32_t>(at - rows.begin());
+        } else if (auto found = elementOfRow.find(edit.row); found != elementOfRow.end()) {
+            held = true;
+            element = found->second;
+        }
+        if (held) {
             placed_.push_back(edit);
-            placedElement.push_back(found->second);
+            placedElement.push_back(element);
             return;
         }
         // Edits come ordered by row, so a created row's edits follow one another.
