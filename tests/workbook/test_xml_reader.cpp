@@ -114,6 +114,7 @@ TEST(XmlReader, EntityDecoding)
     const Case cases[] = {
         {"a&lt;b&gt;c&amp;d&quot;e&apos;f", true, "a<b>c&d\"e'f"},
         {"&#65;&#x42;&#xe9;&#x1F600;", true, "AB\xC3\xA9\xF0\x9F\x98\x80"},
+        {"&#1040;&#x20AC;x&#1103;", true, "\xD0\x90\xE2\x82\xACx\xD1\x8F"},
         {"&unknown;", false, ""},
         {"&#0;", false, ""},
         {"&#xD800;", false, ""},

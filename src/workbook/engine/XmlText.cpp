@@ -24,21 +24,26 @@ int hexValue(char c)
 
 void appendUtf8(unsigned long cp, std::string *out)
 {
+    // One append of the whole sequence: writers that spell every letter
+    // beyond ASCII as a character reference make this a per-letter cost.
+    char bytes[4];
+    size_t n = 0;
     if (cp < 0x80) {
-        out->push_back(static_cast<char>(cp));
+        bytes[n++] = static_cast<char>(cp);
     } else if (cp < 0x800) {
-        out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        bytes[n++] = static_cast<char>(0xC0 | (cp >> 6));
+        bytes[n++] = static_cast<char>(0x80 | (cp & 0x3F));
     } else if (cp < 0x10000) {
-        out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        bytes[n++] = static_cast<char>(0xE0 | (cp >> 12));
+        bytes[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        bytes[n++] = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-        out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        bytes[n++] = static_cast<char>(0xF0 | (cp >> 18));
+        bytes[n++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        bytes[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        bytes[n++] = static_cast<char>(0x80 | (cp & 0x3F));
     }
+    out->append(bytes, n);
 }
 
 // Reads "_xHHHH_" at `s`; returns the unit or -1.
@@ -92,17 +97,8 @@ bool appendXmlDecoded(std::string_view raw, std::string *out)
             return false;
         }
         std::string_view ref = raw.substr(amp + 1, semi - amp - 1);
-        if (ref == "lt") {
-            out->push_back('<');
-        } else if (ref == "gt") {
-            out->push_back('>');
-        } else if (ref == "amp") {
-            out->push_back('&');
-        } else if (ref == "quot") {
-            out->push_back('"');
-        } else if (ref == "apos") {
-            out->push_back('\'');
-        } else if (ref.size() >= 2 && ref[0] == '#') {
+        // Numeric references first: the named five cannot begin with '#'.
+        if (ref.size() >= 2 && ref[0] == '#') {
             bool hex = ref[1] == 'x';
             std::string_view digits = ref.substr(hex ? 2 : 1);
             if (digits.empty()) {
@@ -123,6 +119,16 @@ bool appendXmlDecoded(std::string_view raw, std::string *out)
                 return false;
             }
             appendUtf8(cp, out);
+        } else if (ref == "lt") {
+            out->push_back('<');
+        } else if (ref == "gt") {
+            out->push_back('>');
+        } else if (ref == "amp") {
+            out->push_back('&');
+        } else if (ref == "quot") {
+            out->push_back('"');
+        } else if (ref == "apos") {
+            out->push_back('\'');
         } else {
             return false;
         }
