@@ -106,7 +106,7 @@ BindResult BindObject(const DirectoryConnection &connection, const QString &guid
     return finish(BindResult::Bound);
 }
 
-void AnnounceBind(const DirectoryConnection &connection, const QString &guid)
+void AnnounceBind(const DirectoryConnection &connection, const QString &guid, const QStringList &attributes)
 {
     if (!isGuidText(guid) || (connection.useCurrentCredentials != 0 && connection.useCurrentCredentials != 1))
         return;
@@ -116,8 +116,10 @@ void AnnounceBind(const DirectoryConnection &connection, const QString &guid)
         const QString path = objectPath(connection.serverAddress, guid);
         const bool stored = connection.useCurrentCredentials == 0;
         const auto text = [](const QString &s) { return reinterpret_cast<LPCOLESTR>(s.utf16()); };
+        const QString names = attributes.join(u',');
         ahead->OpenAhead(text(path), stored ? text(connection.userName) : nullptr,
-                         stored ? text(connection.password) : nullptr);
+                         stored ? text(connection.password) : nullptr,
+                         attributes.isEmpty() ? nullptr : text(names));
         ahead->Release();
     }
     releaseObject(ns);

@@ -76,10 +76,12 @@ BindResult BindObject(const DirectoryConnection &connection, const QString &guid
                       DirectoryFailure *failure = nullptr, bool spacedArguments = false);
 
 /// Tells the directory that `guid` will be bound soon (as BindObject binds
-/// it), so that a server able to (IOpenAhead) starts reading it while the
-/// caller's current requests are answered. Sends no command and reports
-/// nothing; the bind that follows reads and reports as it always does.
-void AnnounceBind(const DirectoryConnection &connection, const QString &guid);
+/// it) to read and write `attributes` (empty: any), so that a server able to
+/// (IOpenAhead) starts reading it while the caller's current requests are
+/// answered. Sends no command and reports nothing; the bind that follows
+/// reads and reports as it always does.
+void AnnounceBind(const DirectoryConnection &connection, const QString &guid,
+                  const QStringList &attributes = {});
 
 /// BindObject for an operation whose messages are titled `title`: true when
 /// the object is bound (`report->failure` then empty). An open failure adds

@@ -235,8 +235,17 @@ void announceNextObject(const DirectoryConnection &connection, const QList<Write
     qsizetype next = i + 1;
     while (next < items.size() && items[next].guid == items[i].guid)
         ++next;
-    if (next < items.size())
-        AnnounceBind(connection, items[next].guid);
+    if (next >= items.size())
+        return;
+    // Only the attributes its writes read and write: the search that reads
+    // them costs the directory a fraction of the whole entry's.
+    QStringList attributes;
+    for (qsizetype j = next; j < items.size() && items[j].guid == items[next].guid; ++j)
+        if (items[j].attribute != kAccountDisabledAttribute)
+            attributes << items[j].attribute;
+    if (attributes.isEmpty())
+        attributes << QStringLiteral("objectGUID");
+    AnnounceBind(connection, items[next].guid, attributes);
 }
 
 void count(WriteSummary &s, const WriteItem &item, const Outcome &out)

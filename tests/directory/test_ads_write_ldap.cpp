@@ -260,12 +260,22 @@ TEST_P(AdsWriteTest, AnAnnouncedBindReadsWhatTheDirectoryHoldsWhenItBinds)
     Handle ns3;
     Handle other = bindWriter(2, &ns3);
     EXPECT_EQ(getStringProperty(other.get(), QStringLiteral("company")), QStringLiteral("Announced again Ltd"));
-    AnnounceBind(connection, guidTextOf(dir, writerDn(3)));
+    // Announced with the attributes it will use: those are read and written
+    // at once; anything else reads the whole entry, keeping a change not yet sent.
+    const QByteArray title = valuesOf(3, "title").at(0);
+    AnnounceBind(connection, guidTextOf(dir, writerDn(3)), {QStringLiteral("title")});
     Handle ns4;
     Handle announced = bindWriter(3, &ns4);
-    EXPECT_EQ(getStringProperty(announced.get(), QStringLiteral("title")).toUtf8(),
-              valuesOf(3, "title").at(0));
+    EXPECT_EQ(getStringProperty(announced.get(), QStringLiteral("title")).toUtf8(), title);
+    EXPECT_EQ(invoke(announced.get(), QStringLiteral("Put('title', 'Read ahead')")), 0);
     EXPECT_EQ(getStringProperty(announced.get(), QStringLiteral("givenName")), QStringLiteral("W03"));
+    EXPECT_EQ(invoke(announced.get(), QStringLiteral("SetInfo")), 0) << lastErrorText().toStdString();
+    EXPECT_EQ(valuesOf(3, "title"), bytesList({"Read ahead"}));
+    EXPECT_EQ(invoke(announced.get(), QStringLiteral("Put('title', '") + QString::fromUtf8(title) +
+                                          QStringLiteral("')")),
+              0);
+    EXPECT_EQ(invoke(announced.get(), QStringLiteral("SetInfo")), 0);
+    EXPECT_EQ(valuesOf(3, "title"), std::vector<QByteArray>{title});
 }
 
 INSTANTIATE_TEST_SUITE_P(Directories, AdsWriteTest, ::testing::ValuesIn(testDirectoryNames()),

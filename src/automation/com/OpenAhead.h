@@ -15,9 +15,12 @@ inline constexpr IID IID_IOpenAhead{0x9c41e7b2, 0x5d08, 0x4f6a, {0xb3, 0x7e, 0x1
 struct IOpenAhead : IUnknown {
     /// Lets the server start reading the object at `path` for an open of it
     /// with `user` and `password` (as OpenDSObject takes them; both null: the
-    /// current user) that follows on the calling thread. Never reports: the
-    /// open reads as it would have, and a read no open takes is dropped.
-    virtual void OpenAhead(LPCOLESTR path, LPCOLESTR user, LPCOLESTR password) = 0;
+    /// current user) that follows on the calling thread. `attributes`, when
+    /// not null, names (comma-separated) the attributes the caller will read
+    /// and write through it; the server may read only those first and the
+    /// rest when anything else is asked. Never reports: the open reads as it
+    /// would have, and a read no open takes is dropped.
+    virtual void OpenAhead(LPCOLESTR path, LPCOLESTR user, LPCOLESTR password, LPCOLESTR attributes) = 0;
 };
 
 } // namespace orvane

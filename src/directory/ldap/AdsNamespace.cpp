@@ -38,7 +38,7 @@ IUnknown *AdsNamespace::queryOtherInterface(REFIID iid)
     return iid == IID_IOpenAhead ? static_cast<IOpenAhead *>(this) : nullptr;
 }
 
-void AdsNamespace::OpenAhead(LPCOLESTR path, LPCOLESTR user, LPCOLESTR password)
+void AdsNamespace::OpenAhead(LPCOLESTR path, LPCOLESTR user, LPCOLESTR password, LPCOLESTR attributes)
 {
     DirectoryPath parsed;
     if (!path || !parseDirectoryPath(qStringFromOleString(path), &parsed) || parsed.host.isEmpty() ||
@@ -49,7 +49,11 @@ void AdsNamespace::OpenAhead(LPCOLESTR path, LPCOLESTR user, LPCOLESTR password)
         credentials.user = qStringFromOleString(user);
     if (password)
         credentials.password = qStringFromOleString(password);
-    AdsObject::readAhead(parsed, credentials);
+    QStringList names;
+    if (attributes)
+        for (const QString &name : qStringFromOleString(attributes).split(u',', Qt::SkipEmptyParts))
+            names << name.trimmed();
+    AdsObject::readAhead(parsed, credentials, names);
 }
 
 HRESULT AdsNamespace::invoke(DispatchCall &call)

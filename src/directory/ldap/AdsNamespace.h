@@ -27,7 +27,7 @@ class AdsNamespace : public DispatchObject, public IOpenAhead
     ULONG AddRef() override { return DispatchObject::AddRef(); }
     ULONG Release() override { return DispatchObject::Release(); }
     /// Sends the search of a GUID path's bind ahead (AdsObject::readAhead); other paths are ignored.
-    void OpenAhead(LPCOLESTR path, LPCOLESTR user, LPCOLESTR password) override;
+    void OpenAhead(LPCOLESTR path, LPCOLESTR user, LPCOLESTR password, LPCOLESTR attributes) override;
 
   protected:
     HRESULT invoke(DispatchCall &call) override;

@@ -155,10 +155,14 @@ HRESULT AdsObject::load(LdapConnection &connection, const DirectoryPath &path)
             found = true;
         }
     };
+    QStringList asked; // the attributes a read sent ahead fetched (none: the whole entry)
     if (path.byGuid) {
         const QString filter = guidFilter(path);
-        for (const QString &base : info_->searchBases()) {
-            hr = connection.search(base, SearchScope::Subtree, filter, {}, 0, take);
+        const QStringList bases = info_->searchBases();
+        for (qsizetype i = 0; i < bases.size(); ++i) {
+            asked.clear();
+            if (i > 0 || !connection.takeAhead(bases[i], SearchScope::Subtree, filter, take, &asked, &hr))
+                hr = connection.search(bases[i], SearchScope::Subtree, filter, {}, 0, take);
             if (FAILED(hr) || found)
                 break;
         }
@@ -173,10 +177,15 @@ HRESULT AdsObject::load(LdapConnection &connection, const DirectoryPath &path)
         return kNoSuchObject;
     }
     pending_.clear();
+    partial_ = aheadPartial_ = !asked.isEmpty();
+    fetched_.clear();
+    for (const QString &name : std::as_const(asked))
+        fetched_.insert(name.toLower());
     return S_OK;
 }
 
-void AdsObject::readAhead(const DirectoryPath &path, const Credentials &credentials)
+void AdsObject::readAhead(const DirectoryPath &path, const Credentials &credentials,
+                          const QStringList &attributes)
 {
     if (!path.byGuid)
         return;
@@ -190,8 +199,13 @@ void AdsObject::readAhead(const DirectoryPath &path, const Credentials &credenti
     const QStringList bases = info ? info->searchBases() : QStringList();
     // The first naming context holds the object nearly always; a bind that
     // does not find it there searches the others as before.
+    // Named attributes come with what any bound object is asked for by the
+    // program (its GUID, and the account flags for AccountDisabled).
+    QStringList asked = attributes;
+    if (!asked.isEmpty())
+        asked << QStringLiteral("objectGUID") << QStringLiteral("userAccountControl");
     if (!bases.isEmpty())
-        lease->searchAhead(bases.first(), SearchScope::Subtree, guidFilter(path), {});
+        lease->searchAhead(bases.first(), SearchScope::Subtree, guidFilter(path), asked);
     setDirectoryError(before);
 }
 
@@ -228,8 +242,28 @@ bool AdsObject::answerable(DispatchCall &call) const
     case Get:
     case GetEx:
         return SUCCEEDED(call.stringArg(0, &name)) && fetched(name);
+    // Changes of a read-ahead's attributes need nothing else of the entry
+    // (the DN is known); those of an object answered from a search read it
+    // first, as the account flags they may compute from must be current.
+    case Put:
+        return aheadPartial_ && SUCCEEDED(call.stringArg(0, &name)) && fetched(name);
+    case PutEx:
+        return aheadPartial_ && SUCCEEDED(call.stringArg(1, &name)) && fetched(name);
+    case SetInfo:
+        return aheadPartial_;
     }
     return false;
+}
+
+HRESULT AdsObject::completeCache()
+{
+    std::vector<LdapModification> pending = std::move(pending_);
+    const HRESULT hr = reload(); // clears pending_
+    for (const LdapModification &m : pending)
+        if (SUCCEEDED(hr))
+            applyToCache(&entry_, m);
+    pending_ = std::move(pending);
+    return hr;
 }
 
 HRESULT AdsObject::reload()
@@ -254,7 +288,7 @@ HRESULT AdsObject::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID l
         members().find(qStringFromOleString(names[0])) != DISPID_UNKNOWN)
         return hr;
     const QString name = qStringFromOleString(names[0]);
-    if (partial_ && !fetched(name) && SUCCEEDED(reload()))
+    if (partial_ && !fetched(name) && SUCCEEDED(completeCache()))
         partial_ = false; // an attribute the search did not fetch: the entry tells whether it exists
     const bool known = attributeInfo(name) || entry_.find(name) || isDistinguishedName(name) ||
                        (info_ && info_->schema.size() == 0);
@@ -272,7 +306,7 @@ HRESULT AdsObject::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID l
 HRESULT AdsObject::invoke(DispatchCall &call)
 {
     if (partial_ && !answerable(call)) {
-        const HRESULT loaded = reload();
+        const HRESULT loaded = completeCache();
         if (FAILED(loaded))
             return loaded;
         partial_ = false;

@@ -26,9 +26,11 @@
 //
 // A GUID bind that the caller announced (readAhead, reached through the
 // namespace's IOpenAhead) takes the answer of the search sent then, which
-// travelled while the caller's earlier requests were answered; it is still a
-// read of the whole entry from the directory, made after every write this
-// connection made to that object.
+// travelled while the caller's earlier requests were answered: a read from
+// the directory made after every write this connection made to that object.
+// When the caller named the attributes it will use, only those were read;
+// reading and changing them, and SetInfo, need nothing more, and anything
+// else reads the whole entry first (keeping changes not yet sent).
 //
 // A failed SetInfo drops the queued changes and re-reads the entry, so that
 // the cache again shows what the directory holds and a later SetInfo does not
@@ -53,9 +55,12 @@ class AdsObject : public DispatchObject
     /// Sends the search a bind of the GUID path `path` as `credentials`
     /// makes on an idle pooled connection without waiting for it, so that
     /// such a bind following soon on that connection takes its answer instead
-    /// of asking then. Never opens a connection and never reports; a bind
-    /// that does not follow costs only the abandoned search.
-    static void readAhead(const DirectoryPath &path, const Credentials &credentials);
+    /// of asking then; with `attributes`, only those (the object then reads
+    /// the whole entry when anything else is asked). Never opens a connection
+    /// and never reports; a bind that does not follow costs only the
+    /// abandoned search.
+    static void readAhead(const DirectoryPath &path, const Credentials &credentials,
+                          const QStringList &attributes = {});
 
     HRESULT GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID lcid, DISPID *ids) override;
 
@@ -83,6 +88,8 @@ class AdsObject : public DispatchObject
     AdsObject(const ServerAddress &server, const Credentials &credentials);
     HRESULT load(LdapConnection &connection, const DirectoryPath &path);
     HRESULT reload();
+    /// Reads the whole entry for a partial cache, keeping the changes not yet sent.
+    HRESULT completeCache();
     /// True when `call` can be answered from the attributes a search fetched.
     bool answerable(DispatchCall &call) const;
     bool fetched(const QString &name) const;
@@ -103,6 +110,7 @@ class AdsObject : public DispatchObject
     std::vector<LdapModification> pending_; ///< changes not yet sent
     std::vector<QString> dynamicNames_;     ///< attribute names given DISPIDs from FirstAttribute on
     bool partial_ = false;                  ///< the cache holds only what a search fetched
+    bool aheadPartial_ = false;             ///< ...and that search was a read ahead of named attributes
     QSet<QString> fetched_;                 ///< lower-case names of those attributes
 };
 

@@ -550,6 +550,16 @@ bool LdapConnection::answerAhead(const QString &base, SearchScope scope, const Q
     return !(SUCCEEDED(*hr) && fresh.stale() && fresh.handed() == 0);
 }
 
+bool LdapConnection::takeAhead(const QString &base, SearchScope scope, const QString &filter,
+                               const std::function<void(LdapEntry &&)> &onEntry, QStringList *asked, HRESULT *hr)
+{
+    if (!ahead_)
+        return false;
+    *asked = ahead_->attributes;
+    EntryCollector collector(onEntry);
+    return answerAhead(base, scope, filter, *asked, 0, collector, hr);
+}
+
 void LdapConnection::dropAhead()
 {
     if (ahead_ && usable_)

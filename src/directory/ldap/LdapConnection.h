@@ -164,6 +164,12 @@ class LdapConnection
     /// is reported: a failure to send leaves the next search to go as usual.
     void searchAhead(const QString &base, SearchScope scope, const QString &filter,
                      const QStringList &attributes);
+    /// Answers a search of `base`, `scope` and `filter` from the one sent
+    /// ahead whatever attributes it asked (`*asked`; empty: all), under the
+    /// rules above: true, with the outcome in `*hr`, when it did; false when
+    /// there is none to take, and the caller searches as usual.
+    bool takeAhead(const QString &base, SearchScope scope, const QString &filter,
+                   const std::function<void(LdapEntry &&)> &onEntry, QStringList *asked, HRESULT *hr);
 
     /// Reads the root DSE.
     HRESULT readRootDse(RootDse *out);
