@@ -140,6 +140,19 @@ bool readWholePath(IDispatch *first, ParsedCommand &parsed, VARTYPE resultType, 
     return false;
 }
 
+// Lets a server that hands text over as text (IPathReadText) answer a text
+// read of `parsed`; false when it declines, `*text` then untouched.
+bool readWholePathText(IDispatch *first, ParsedCommand &parsed, QString *text)
+{
+    IPathReadText *reader = nullptr;
+    if (FAILED(first->QueryInterface(IID_IPathReadText, reinterpret_cast<void **>(&reader))) || !reader)
+        return false;
+    WholePath path(parsed, false);
+    const HRESULT hr = reader->ReadPathText(path.members, static_cast<UINT>(parsed.memberCount), text);
+    reader->Release();
+    return hr == S_OK;
+}
+
 // Lets a server that takes whole property writes (IPathWrite) do the write of
 // `parsed` in one call; false when it declines, nothing then written. The put
 // value is the last member's last written argument (its first slot).
@@ -161,9 +174,10 @@ bool writeWholePath(IDispatch *first, ParsedCommand &parsed)
 // Runs the whole path of `command`: intermediate members are read as objects,
 // the last is invoked with `flags` into `result` and converted to `resultType`
 // (0: as returned). Returns the code, or kOutcomeRecorded when a null object in
-// the path has been recorded already.
+// the path has been recorded already. With `text`, a text read the server
+// answers as text lands there, `*textAnswered` set and `*result` left empty.
 HRESULT invokeCommand(AutomationObject *obj, WORD flags, VARTYPE resultType, VARIANT *result,
-                      const QString &command)
+                      const QString &command, QString *text = nullptr, bool *textAnswered = nullptr)
 {
     // A command sent again runs from this thread's parse of the same text;
     // its parse is read here, never changed (the servers read arguments only).
@@ -178,6 +192,11 @@ HRESULT invokeCommand(AutomationObject *obj, WORD flags, VARTYPE resultType, VAR
     IDispatch *current = dispatchOfHandle(reinterpret_cast<quintptr>(obj));
     if (!current)
         return obj ? E_HANDLE : E_POINTER;
+    if (text && wholePathReads && readWholePathText(current, parsed, text)) {
+        current->Release();
+        *textAnswered = true;
+        return S_OK;
+    }
     if (flags == kReadFlags && result && wholePathReads && readWholePath(current, parsed, resultType, result)) {
         current->Release();
         return convertResult(result, resultType);
@@ -240,11 +259,14 @@ HRESULT runWithoutResult(AutomationObject *obj, WORD flags, const QString &comma
 }
 
 // Reads the command into `value` as `resultType`; `value` is cleared on failure.
-HRESULT read(AutomationObject *obj, VARTYPE resultType, VARIANT *value, const QString &command)
+// `text` and `textAnswered` as invokeCommand's.
+HRESULT read(AutomationObject *obj, VARTYPE resultType, VARIANT *value, const QString &command,
+             QString *text = nullptr, bool *textAnswered = nullptr)
 {
     VariantInit(value);
-    HRESULT hr =
-        command.isEmpty() ? E_INVALIDARG : invokeCommand(obj, kReadFlags, resultType, value, command);
+    HRESULT hr = command.isEmpty()
+                     ? E_INVALIDARG
+                     : invokeCommand(obj, kReadFlags, resultType, value, command, text, textAnswered);
     if (FAILED(hr) || hr == kOutcomeRecorded)
         VariantClear(value);
     return hr;
@@ -305,8 +327,12 @@ IUnknown *getUnknownProperty(AutomationObject *obj, const QString &command)
 QString getStringProperty(AutomationObject *obj, const QString &command)
 {
     VARIANT value;
-    HRESULT hr = read(obj, VT_BSTR, &value, command);
+    QString text;
+    bool textAnswered = false;
+    HRESULT hr = read(obj, VT_BSTR, &value, command, &text, &textAnswered);
     finish(obj, hr);
+    if (textAnswered)
+        return text;
     const QString result =
         (SUCCEEDED(hr) && hr != kOutcomeRecorded) ? qStringFromBstr(value.bstrVal) : QString();
     VariantClear(&value);

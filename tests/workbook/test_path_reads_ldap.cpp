@@ -138,7 +138,7 @@ TEST_F(PathReadsTest, RecordSetFieldsReadAlikeBothWays)
     ASSERT_TRUE(search.open(c,
                             adoQueryText(c.serverAddress, c.baseDn, QStringLiteral("(cn=pathread1)"),
                                          QStringLiteral("givenName,sn,info,otherTelephone,objectGUID,cn,"
-                                                        "distinguishedName")),
+                                                        "distinguishedName,ADsPath")),
                             100, true))
         << lastErrorText().toStdString();
     ASSERT_EQ(search.recordCount(), 1);
@@ -148,6 +148,8 @@ TEST_F(PathReadsTest, RecordSetFieldsReadAlikeBothWays)
                                {Read::Text, "fields('GIVENNAME')\\value", false, "Zo\u00eb"},
                                {Read::Text, "Fields('sn')\\Value", false, "\u0160\u0165astn\u00fd"},
                                {Read::Text, "Fields('distinguishedName')\\Value", false, nullptr},
+                               {Read::Text, "Fields('ADsPath')\\Value", false, nullptr},
+                               {Read::Text, "Fields('adspath')\\VALUE", false, nullptr},
                                {Read::Text, "Fields('cn')", false, "pathread1"},
                                {Read::Text, "Fields(5)\\Value", false, "pathread1"},
                                {Read::Variant, "Fields('info')\\Value", false, "<null>"},

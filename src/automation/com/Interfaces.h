@@ -13,6 +13,8 @@
 #include "automation/com/Guid.h"
 #include "automation/com/Variant.h"
 
+#include <QString>
+
 namespace orvane
 {
 
@@ -102,6 +104,18 @@ struct IPathRead : IUnknown {
     /// declines, with nothing changed and `*result` still VT_EMPTY, and the
     /// caller then reads member by member (which also reports every failure).
     virtual HRESULT ReadPath(const PathMember *path, UINT count, bool valueOfObject, VARIANT *result) = 0;
+};
+
+/// Offered by servers that hold a text value in a form of their own (a record's
+/// UTF-8 bytes) and can hand a text read of a whole path over as the QString
+/// the caller keeps, without the BSTR a VARIANT would carry in between.
+inline constexpr IID IID_IPathReadText{0x9a41c7e3, 0x2d58, 0x4b6f, {0x91, 0x0c, 0x5e, 0x73, 0xa2, 0x84, 0x6b, 0xd9}};
+struct IPathReadText : IUnknown {
+    /// Gives in `*text` what reading `path[0..count)` member by member and
+    /// converting the result to VT_BSTR would give; S_OK when answered, any
+    /// other code declines with `*text` unchanged and the caller then reads
+    /// as before (which also reports every failure).
+    virtual HRESULT ReadPathText(const PathMember *path, UINT count, QString *text) = 0;
 };
 
 /// Offered by servers that can take a whole property write in one call

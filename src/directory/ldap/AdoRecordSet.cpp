@@ -493,6 +493,30 @@ HRESULT RecordSetData::value(int c, VARIANT *out) const
     return valuesToVariant(views, static_cast<size_t>(last - first), col.kind, col.multiValued, out);
 }
 
+bool RecordSetData::text(int c, QString *out) const
+{
+    const Column &col = columns_[c];
+    if (col.kind != ValueKind::Text || col.multiValued)
+        return false;
+    const Decoded &record = currentRecord();
+    const auto first = std::lower_bound(record.values.begin(), record.values.end(), c,
+                                        [](const Value &v, int column) { return v.column < column; });
+    const bool none = first == record.values.end() || first->column != c;
+    if (none) {
+        // The names value() makes up for a record without the attribute.
+        if (record.dn.isEmpty() || col.special == Special::None)
+            return false;
+        const QString dn = QString::fromUtf8(record.dn);
+        *out = col.special == Special::AdsPath ? pathPrefix + dn : dn;
+        return true;
+    }
+    const auto next = first + 1;
+    if ((next != record.values.end() && next->column == c) || first->length == 0)
+        return false;
+    *out = QString::fromUtf8(record.data + first->offset, first->length);
+    return true;
+}
+
 AdoRecordSet::AdoRecordSet() : PathReadingObject(table()) {}
 
 AdoRecordSet::AdoRecordSet(std::shared_ptr<RecordSetData> data)
@@ -593,6 +617,34 @@ IDispatch *AdoRecordSet::fieldObject(int column)
     if (!fields_[column])
         fields_[column] = ComPtr<IDispatch>::attach(new AdoField(data_, column));
     return fields_[column].get();
+}
+
+IUnknown *AdoRecordSet::queryOtherInterface(REFIID iid)
+{
+    if (iid == IID_IPathReadText)
+        return static_cast<IPathReadText *>(this);
+    return PathReadingObject::queryOtherInterface(iid);
+}
+
+int AdoRecordSet::valueColumn(const PathMember *path, UINT count) const
+{
+    if (!data_ || !data_->open || count != 2)
+        return -1;
+    const int column = namedColumn(path[0]);
+    if (column < 0)
+        return -1;
+    DISPID id = exactMember(path[1].name, {{u"Value", DISPID_VALUE}, {u"value", DISPID_VALUE}});
+    if (id == DISPID_UNKNOWN || path[1].params.cArgs != 0)
+        id = pathMemberId(AdoField::table(), path[1], 0);
+    if (id != DISPID_VALUE || data_->position < 0 || data_->position >= data_->recordCount())
+        return -1;
+    return column;
+}
+
+HRESULT AdoRecordSet::ReadPathText(const PathMember *path, UINT count, QString *text)
+{
+    const int column = valueColumn(path, count);
+    return column >= 0 && data_->text(column, text) ? S_OK : S_FALSE;
 }
 
 HRESULT AdoRecordSet::ReadPath(const PathMember *path, UINT count, bool valueOfObject, VARIANT *result)

@@ -79,6 +79,9 @@ class RecordSetData : public EntryVisitor
     int column(QStringView name) const;
     /// Builds the value of `column` in the current record into `*out`.
     HRESULT value(int column, VARIANT *out) const;
+    /// Gives the value of `column` in the current record as the text value()
+    /// would carry in its BSTR, when it is one non-empty text; false otherwise.
+    bool text(int column, QString *out) const;
 
     void beginEntry(QByteArrayView dn) override;
     void attribute(const AttributeView &attribute) override;
@@ -160,9 +163,13 @@ class RecordSetData : public EntryVisitor
     mutable Decoded decoded_;
 };
 
-class AdoRecordSet : public PathReadingObject
+class AdoRecordSet : public PathReadingObject, public IPathReadText
 {
   public:
+    HRESULT QueryInterface(REFIID iid, void **object) override { return DispatchObject::QueryInterface(iid, object); }
+    ULONG AddRef() override { return DispatchObject::AddRef(); }
+    ULONG Release() override { return DispatchObject::Release(); }
+
     /// An empty, closed record set (what "ADODB.RecordSet" creates).
     AdoRecordSet();
     /// An open record set over `data`, positioned on the first record.
@@ -175,9 +182,14 @@ class AdoRecordSet : public PathReadingObject
     /// as its field object, when they read a named field of an open record set
     /// on a record; declines everything else.
     HRESULT ReadPath(const PathMember *path, UINT count, bool valueOfObject, VARIANT *result) override;
+    /// Answers "Fields('name')\Value" as text straight from the current
+    /// record's bytes when ReadPath would give one non-empty text; declines
+    /// everything else.
+    HRESULT ReadPathText(const PathMember *path, UINT count, QString *text) override;
 
   protected:
     HRESULT invoke(DispatchCall &call) override;
+    IUnknown *queryOtherInterface(REFIID iid) override;
 
   private:
     enum : DISPID {
@@ -195,6 +207,7 @@ class AdoRecordSet : public PathReadingObject
     static const MemberTable &table();
     HRESULT field(DispatchCall &call);
     int namedColumn(const PathMember &fields) const;
+    int valueColumn(const PathMember *path, UINT count) const;
     IDispatch *fieldObject(int column);
     HRESULT move(DispatchCall &call, long to);
 
