@@ -61,6 +61,14 @@ def starttls_response(message_id):
     return b"\x30" + bytes([len(mid) + len(op)]) + mid + op
 
 
+def shut_both(source, target):
+    for s in (source, target):
+        try:
+            s.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+
+
 def pump(source, target):
     try:
         while True:
@@ -70,11 +78,7 @@ def pump(source, target):
             target.sendall(data)
     except OSError:
         pass
-    for s in (source, target):
-        try:
-            s.shutdown(socket.SHUT_RDWR)
-        except OSError:
-            pass
+    shut_both(source, target)
 
 
 def pump_holding(source, target, held_ids):
@@ -87,11 +91,7 @@ def pump_holding(source, target, held_ids):
             target.sendall(raw)
     except (OSError, ConnectionError, ssl.SSLError, IndexError):
         pass
-    for s in (source, target):
-        try:
-            s.shutdown(socket.SHUT_RDWR)
-        except OSError:
-            pass
+    shut_both(source, target)
 
 
 def serve(client):
