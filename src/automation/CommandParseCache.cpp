@@ -25,19 +25,35 @@ class ParseCache
     // The kept parse of `text` when it was last asked for by this very
     // string (the same characters at the same address, as a caller's command
     // text built once and sent for every user is): found without hashing it.
+    // A text may sit in any of kFrontProbes slots from its own: the forty-odd
+    // commands of a walk then rarely push each other out, which one slot per
+    // address did often enough to send a tenth of every read through a hash.
     const std::shared_ptr<ParsedCommand> *findByAddress(const QString &text) const
     {
-        const FrontSlot &slot = front_[frontSlot(text)];
-        if (slot.parsed && slot.text.constData() == text.constData() && slot.text.size() == text.size() &&
-            QStringView(slot.text) == QStringView(text))
-            return &slot.parsed;
+        const size_t first = frontSlot(text);
+        for (size_t probe = 0; probe < kFrontProbes; ++probe) {
+            const FrontSlot &slot = front_[(first + probe) % kFrontSlots];
+            if (slot.parsed && slot.text.constData() == text.constData() && slot.text.size() == text.size() &&
+                QStringView(slot.text) == QStringView(text))
+                return &slot.parsed;
+        }
         return nullptr;
     }
     void rememberAddress(const QString &text, const std::shared_ptr<ParsedCommand> &parsed)
     {
-        FrontSlot &slot = front_[frontSlot(text)];
-        slot.text = text;
-        slot.parsed = parsed;
+        const size_t first = frontSlot(text);
+        FrontSlot *target = &front_[first];
+        for (size_t probe = 0; probe < kFrontProbes; ++probe) {
+            FrontSlot &slot = front_[(first + probe) % kFrontSlots];
+            if (!slot.parsed) {
+                target = &slot;
+                break;
+            }
+        }
+        if (target->parsed) // all taken: the one after the home slot goes, in turn
+            target = &front_[(first + 1 + (nextEviction_++ % (kFrontProbes - 1))) % kFrontSlots];
+        target->text = text;
+        target->parsed = parsed;
     }
 
     // The kept parse of `text`, made the most recently used; null when none.
@@ -83,7 +99,9 @@ class ParseCache
         const auto address = reinterpret_cast<quintptr>(text.constData());
         return ((address >> 4) ^ (address >> 10) ^ static_cast<quintptr>(text.size())) % kFrontSlots;
     }
-    static constexpr size_t kFrontSlots = 64;
+    static constexpr size_t kFrontSlots = 128;
+    static constexpr size_t kFrontProbes = 4;
+    size_t nextEviction_ = 0;
 
     std::array<FrontSlot, kFrontSlots> front_{};
     std::list<KeptParse> order_;
@@ -106,18 +124,34 @@ void freeKept(ParsedCommand *parsed)
 
 CommandParse::~CommandParse()
 {
-    if (current_ == &local_)
-        clearParsedCommand(&local_);
+    if (local_) {
+        clearParsedCommand(local_);
+        local_->~ParsedCommand();
+    }
+}
+
+ParsedCommand &CommandParse::local()
+{
+    if (!local_)
+        local_ = new (localRoom_) ParsedCommand;
+    current_ = local_;
+    return *local_;
+}
+
+const QString &CommandParse::failureDetail() const
+{
+    static const QString none;
+    return local_ ? local_->failureDetail : none;
 }
 
 HRESULT CommandParse::parse(const QString &command)
 {
-    if (current_ == &local_)
-        clearParsedCommand(&local_);
+    if (local_)
+        clearParsedCommand(local_);
     kept_.reset();
-    current_ = &local_;
+    current_ = nullptr;
     if (command.isEmpty())
-        return parseCommandInto(command, &local_);
+        return parseCommandInto(command, &local());
     ParseCache &cache = threadCache();
     if (const std::shared_ptr<ParsedCommand> *found = cache.findByAddress(command)) {
         kept_ = *found;
@@ -136,18 +170,19 @@ HRESULT CommandParse::parse(const QString &command)
         return S_OK;
     }
     if (!seen) {
-        const HRESULT hr = parseCommandInto(command, &local_);
-        if (SUCCEEDED(hr) && local_.fromTextAlone)
+        ParsedCommand &fresh = local();
+        const HRESULT hr = parseCommandInto(command, &fresh);
+        if (SUCCEEDED(hr) && fresh.fromTextAlone)
             cache.markSeen(hash);
         return hr;
     }
     ParsedCommand *fresh = new (std::nothrow) ParsedCommand;
     if (!fresh)
-        return parseCommandInto(command, &local_);
+        return parseCommandInto(command, &local());
     const HRESULT hr = parseCommandInto(command, fresh);
     if (FAILED(hr)) {
         // Errors are never kept; the record says why, as a fresh parse does.
-        local_.failureDetail = fresh->failureDetail;
+        local().failureDetail = fresh->failureDetail;
         delete fresh;
         return hr;
     }

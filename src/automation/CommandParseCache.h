@@ -40,12 +40,18 @@ class CommandParse
     /// The parsed command after a successful parse(); not to be changed.
     ParsedCommand &command() { return *current_; }
     /// Why the failed parse refused a number (empty otherwise).
-    const QString &failureDetail() const { return local_.failureDetail; }
+    const QString &failureDetail() const;
 
   private:
-    ParsedCommand local_;
+    ParsedCommand &local();
+
+    // Made only for a parse that is not kept: a run from a kept parse (every
+    // field read of a walk) does not lay out a record of twenty members. Raw
+    // room rather than std::optional, whose construction zeroes all of it.
+    alignas(ParsedCommand) unsigned char localRoom_[sizeof(ParsedCommand)];
+    ParsedCommand *local_ = nullptr;
     std::shared_ptr<ParsedCommand> kept_;
-    ParsedCommand *current_ = &local_;
+    ParsedCommand *current_ = nullptr;
 };
 
 /// Forgets the calling thread's kept parses; for tests.

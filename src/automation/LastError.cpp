@@ -129,6 +129,14 @@ void recordError(AutomationObject *, HRESULT hr, bool fromException, const QStri
 {
     if (hr == kOutcomeRecorded || (hr == DISP_E_EXCEPTION && !fromException))
         return;
+    // A success after a success of this epoch leaves the record as it is: its
+    // text is already "Okay.", and a release racing with this call could have
+    // come just after it anyway, which reads the same.
+    if (hr == S_OK && record.present && record.code == S_OK && !record.unreadFailure &&
+        record.epoch == currentEpoch.load()) {
+        record.textHeld = false;
+        return;
+    }
     QString text = errorTextFor(hr, detail);
     quint64 epoch = 0;
     {

@@ -267,3 +267,37 @@ TEST_F(LastError, UnreadFailureSurvivesAnotherThreadsLastRelease)
     EXPECT_EQ(seen.code, CO_E_CLASSSTRING);
     EXPECT_EQ(seen.text, kClassText);
 }
+
+TEST_F(LastError, SuccessesInARowReadAsOkayAcrossFailuresAndReleases)
+{
+    AutomationObject *obj = createObject(QStringLiteral("Test.Recorder"));
+    ASSERT_NE(obj, nullptr);
+    const Outcome okay{S_OK, QStringLiteral("Okay.")};
+    auto succeed = [&] { getIntegerProperty(obj, QStringLiteral("Count")); };
+    auto expectOutcome = [](const Outcome &got, const Outcome &want, const char *step) {
+        EXPECT_EQ(got.code, want.code) << step;
+        EXPECT_EQ(got.text, want.text) << step;
+    };
+
+    succeed();
+    succeed();
+    expectOutcome(lastOutcome(), okay, "two successes");
+    succeed(); // after the code and text were read
+    expectOutcome(lastOutcome(), okay, "a success after a read");
+    succeed();
+    EXPECT_EQ(lastErrorCode(), S_OK);
+    succeed(); // between the code read and the text read
+    EXPECT_EQ(lastErrorText(), okay.text) << "a success between the code and the text";
+
+    getIntegerProperty(obj, QStringLiteral("NoSuchMember"));
+    succeed(); // a failure not read, then a success
+    expectOutcome(lastOutcome(), okay, "a success after a failure");
+
+    releaseObject(obj); // the last release: the recorded success reads as none
+    expectOutcome(lastOutcome(), {0, QString()}, "after the last release");
+    obj = createObject(QStringLiteral("Test.Recorder"));
+    ASSERT_NE(obj, nullptr);
+    succeed();
+    expectOutcome(lastOutcome(), okay, "successes after the last release");
+    releaseObject(obj);
+}
