@@ -1,4 +1,5 @@
 #include "workbook/engine/Workbook.h"
+#include "workbook/engine/WorkbookInternals.h"
 
 #include "workbook/engine/CompoundFile.h"
 #include "workbook/engine/FileReplacement.h"
@@ -69,24 +70,12 @@ std::string messageFor(WorkbookStatus status, const std::string &path, const std
     return std::string();
 }
 
-bool fail(WorkbookError *error, WorkbookStatus status, const std::string &path, const std::string &detail)
-{
-    error->status = status;
-    error->message = messageFor(status, path, detail);
-    return false;
-}
-
 // A part that could not be read: over a bound, or damaged.
 bool failRead(WorkbookError *error, ZipPackage::ReadError why, const std::string &path,
               const std::string &detail)
 {
     const bool over = why == ZipPackage::ReadError::OverBound;
-    return fail(error, over ? WorkbookStatus::OverBound : WorkbookStatus::Damaged, path, detail);
-}
-
-bool endsWith(std::string_view text, std::string_view tail)
-{
-    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+    return failWorkbook(error, over ? WorkbookStatus::OverBound : WorkbookStatus::Damaged, path, detail);
 }
 
 bool hasExtension(const std::string &path, const char *extension)
@@ -133,67 +122,11 @@ const Relationship *relationshipOfType(const std::unordered_map<std::string, Rel
                                        std::string_view typeTail)
 {
     for (const auto &[id, rel] : rels) {
-        if (endsWith(rel.type, typeTail)) {
+        if (std::string_view(rel.type).ends_with(typeTail)) {
             return &rel;
         }
     }
     return nullptr;
-}
-
-// Removes every element `local` whose attribute `attr` satisfies `match`.
-template <typename Match>
-bool removeElements(std::string_view xml, std::string_view local, std::string_view attr, Match match,
-                    std::string *out)
-{
-    XmlReader reader(xml);
-    std::vector<std::pair<size_t, size_t>> spans;
-    for (XmlReader::Token t = reader.next(); t != XmlReader::EndOfDocument; t = reader.next()) {
-        if (t == XmlReader::Malformed) {
-            return false;
-        }
-        std::string_view value;
-        if (t == XmlReader::StartElement && reader.localName() == local && reader.attribute(attr, &value) &&
-            match(value)) {
-            size_t begin = reader.begin();
-            if (!reader.skipElement()) {
-                return false;
-            }
-            spans.emplace_back(begin, reader.end());
-        }
-    }
-    out->clear();
-    size_t pos = 0;
-    for (const auto &[begin, end] : spans) {
-        out->append(xml.substr(pos, begin - pos));
-        pos = end;
-    }
-    out->append(xml.substr(pos));
-    return !spans.empty();
-}
-
-bool readEntry(zip_t *archive, zip_int64_t index, std::string *out)
-{
-    zip_file_t *file = zip_fopen_index(archive, static_cast<zip_uint64_t>(index), 0);
-    if (!file) {
-        return false;
-    }
-    std::string error;
-    const bool ok = inflateEntry(file, 1u << 26, out, &error);
-    zip_fclose(file);
-    return ok;
-}
-
-bool replaceEntry(zip_t *archive, zip_int64_t index, const std::string &data)
-{
-    zip_source_t *source = zip_source_buffer(archive, data.data(), data.size(), 0);
-    if (!source) {
-        return false;
-    }
-    if (zip_file_replace(archive, static_cast<zip_uint64_t>(index), source, 0) != 0) {
-        zip_source_free(source);
-        return false;
-    }
-    return true;
 }
 
 // Reads and parses the shared string table, on its own thread with its own
@@ -259,66 +192,14 @@ class StringsLoader
     ZipPackage::ReadError why_ = ZipPackage::ReadError::Damaged;
 };
 
-// The sheet part as the file open on `fd` holds it, for a save, read front
-// to back as the rewriter copies it: the open kept only the part's spans,
-// which fit the bytes it parsed and no others.
-class PartForSave
-{
-  public:
-    bool open(int fd, const std::string &part, unsigned long long size, unsigned long crc, std::string *detail)
-    {
-        const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-        if (own < 0 || ::lseek(own, 0, SEEK_SET) != 0) {
-            *detail = std::string("cannot read the workbook again (") + std::strerror(errno) + ")";
-            if (own >= 0)
-                ::close(own);
-            return false;
-        }
-        ZipPackage::OpenError error = ZipPackage::OpenError::None;
-        zip_ = ZipPackage::openDescriptor(own, &error, detail);
-        if (!zip_) {
-            *detail = "cannot read the workbook again (" + *detail + ")";
-            return false;
-        }
-        unsigned long long nowSize = 0;
-        unsigned long nowCrc = 0;
-        if (!zip_->entryChecksum(part, &nowSize, &nowCrc) || nowSize != size || nowCrc != crc) {
-            *detail = "the part " + part + " is no longer the one that was opened";
-            return false;
-        }
-        stream_ = zip_->openPart(part, detail);
-        if (!stream_) {
-            *detail = "cannot read the workbook again (" + *detail + ")";
-            return false;
-        }
-        source_ = std::make_unique<PartXmlSource>(stream_.get());
-        return true;
-    }
-    XmlSource *source() { return source_.get(); }
-    /// Why the part stopped reading partway, when it did.
-    bool failed(std::string *detail) const
-    {
-        if (!stream_ || !stream_->failed())
-            return false;
-        *detail = "cannot read the workbook again (" + stream_->detail() + ")";
-        return true;
-    }
-
-  private:
-    std::unique_ptr<ZipPackage> zip_;
-    std::unique_ptr<PartStream> stream_;
-    std::unique_ptr<PartXmlSource> source_;
-};
-
 } // namespace
 
-struct Workbook::XlsxParts {
-    std::string sheetPart;
-    unsigned long long sheetSize = 0; ///< what the sheet part's entry declared when it was parsed
-    unsigned long sheetCrc = 0;
-    std::string calcChainPart; ///< empty when the workbook has none
-    std::string workbookRelsPart;
-};
+bool failWorkbook(WorkbookError *error, WorkbookStatus status, const std::string &path, const std::string &detail)
+{
+    error->status = status;
+    error->message = messageFor(status, path, detail);
+    return false;
+}
 
 Workbook::~Workbook()
 {
@@ -334,18 +215,18 @@ std::unique_ptr<Workbook> Workbook::open(const std::string &path, WorkbookError 
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {
         bool missing = errno == ENOENT || errno == ENOTDIR;
-        fail(error, missing ? WorkbookStatus::NotFound : WorkbookStatus::Unreadable, path,
+        failWorkbook(error, missing ? WorkbookStatus::NotFound : WorkbookStatus::Unreadable, path,
              std::strerror(errno));
         return nullptr;
     }
     if (S_ISDIR(st.st_mode)) {
-        fail(error, WorkbookStatus::NotWorkbook, path, "it is a folder");
+        failWorkbook(error, WorkbookStatus::NotWorkbook, path, "it is a folder");
         return nullptr;
     }
     char head[96] = {}; // an OpenDocument package names its type at byte 38
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        fail(error, WorkbookStatus::Unreadable, path, std::strerror(errno));
+        failWorkbook(error, WorkbookStatus::Unreadable, path, std::strerror(errno));
         return nullptr;
     }
     ssize_t got = ::read(fd, head, sizeof head);
@@ -355,23 +236,23 @@ std::unique_ptr<Workbook> Workbook::open(const std::string &path, WorkbookError 
     std::string detail;
     if (hasExtension(path, ".csv")) {
         WorkbookStatus status = book->openCsv(&detail);
-        ok = status == WorkbookStatus::Ok || fail(error, status, path, detail);
+        ok = status == WorkbookStatus::Ok || failWorkbook(error, status, path, detail);
     } else if (magic.empty()) {
-        fail(error, WorkbookStatus::NotWorkbook, path, "the file is empty");
+        failWorkbook(error, WorkbookStatus::NotWorkbook, path, "the file is empty");
     } else if (hasOdsSignature(magic) || (magic.starts_with("PK") && hasExtension(path, ".ods"))) {
         WorkbookStatus status = book->openOds(&detail);
-        ok = status == WorkbookStatus::Ok || fail(error, status, path, detail);
+        ok = status == WorkbookStatus::Ok || failWorkbook(error, status, path, detail);
     } else if (magic.starts_with("PK")) {
         ok = book->openXlsx(error);
     } else if (CompoundFile::hasSignature(magic)) {
         ok = book->openCompound(error);
     } else {
-        fail(error, WorkbookStatus::NotWorkbook, path,
+        failWorkbook(error, WorkbookStatus::NotWorkbook, path,
              "its content is neither an .xlsx package nor an .xls file");
     }
     if (!ok || !fileIdentityOf(path, &book->identity_)) {
         if (ok) {
-            fail(error, WorkbookStatus::Unreadable, path, std::strerror(errno));
+            failWorkbook(error, WorkbookStatus::Unreadable, path, std::strerror(errno));
         }
         return nullptr;
     }
@@ -384,7 +265,7 @@ bool Workbook::openCompound(WorkbookError *error)
     std::string data;
     int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        return fail(error, WorkbookStatus::Unreadable, path_, std::strerror(errno));
+        return failWorkbook(error, WorkbookStatus::Unreadable, path_, std::strerror(errno));
     }
     char buffer[1 << 16];
     for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
@@ -393,18 +274,18 @@ bool Workbook::openCompound(WorkbookError *error)
                 continue;
             }
             ::close(fd);
-            return fail(error, WorkbookStatus::Unreadable, path_, std::strerror(errno));
+            return failWorkbook(error, WorkbookStatus::Unreadable, path_, std::strerror(errno));
         }
         data.append(buffer, static_cast<size_t>(n));
     }
     ::close(fd);
     CompoundFile file;
     if (!file.open(std::move(data))) {
-        return fail(error, WorkbookStatus::Damaged, path_, "its compound document structure is broken");
+        return failWorkbook(error, WorkbookStatus::Damaged, path_, "its compound document structure is broken");
     }
     // An encrypted .xlsx is a compound document that wraps the encrypted package.
     if (file.hasStream("EncryptedPackage") || file.hasStream("EncryptionInfo")) {
-        return fail(error, WorkbookStatus::Encrypted, path_, std::string());
+        return failWorkbook(error, WorkbookStatus::Encrypted, path_, std::string());
     }
     XlsContent content;
     std::string detail;
@@ -412,13 +293,13 @@ bool Workbook::openCompound(WorkbookError *error)
     case XlsOutcome::Ok:
         break;
     case XlsOutcome::NotWorkbook:
-        return fail(error, WorkbookStatus::NotWorkbook, path_, detail);
+        return failWorkbook(error, WorkbookStatus::NotWorkbook, path_, detail);
     case XlsOutcome::Damaged:
-        return fail(error, WorkbookStatus::Damaged, path_, detail);
+        return failWorkbook(error, WorkbookStatus::Damaged, path_, detail);
     case XlsOutcome::Encrypted:
-        return fail(error, WorkbookStatus::Encrypted, path_, detail);
+        return failWorkbook(error, WorkbookStatus::Encrypted, path_, detail);
     case XlsOutcome::Unreadable:
-        return fail(error, WorkbookStatus::Unreadable, path_, detail);
+        return failWorkbook(error, WorkbookStatus::Unreadable, path_, detail);
     }
     sheetNames_ = std::move(content.sheetNames);
     activeSheet_ = content.activeSheet;
@@ -434,14 +315,14 @@ bool Workbook::openXlsx(WorkbookError *error)
     std::unique_ptr<ZipPackage> zip = ZipPackage::open(path_, &zipError, &detail);
     if (!zip) {
         if (zipError == ZipPackage::OpenError::Unreadable) {
-            return fail(error, WorkbookStatus::Unreadable, path_, detail);
+            return failWorkbook(error, WorkbookStatus::Unreadable, path_, detail);
         }
         // The file starts like a ZIP archive, so a missing directory means it was cut short.
-        return fail(error, WorkbookStatus::Damaged, path_,
+        return failWorkbook(error, WorkbookStatus::Damaged, path_,
                     "the ZIP archive is truncated or corrupt (" + detail + ")");
     }
     if (!zip->contains("_rels/.rels") || !zip->contains("[Content_Types].xml")) {
-        return fail(error, WorkbookStatus::NotWorkbook, path_,
+        return failWorkbook(error, WorkbookStatus::NotWorkbook, path_,
                     "a ZIP archive that is not an Office document");
     }
     ZipPackage::ReadError why = ZipPackage::ReadError::None;
@@ -451,7 +332,7 @@ bool Workbook::openXlsx(WorkbookError *error)
     }
     const Relationship *office = relationshipOfType(rootRels, "/officeDocument");
     if (!office || !zip->contains(office->target)) {
-        return fail(error, WorkbookStatus::NotWorkbook, path_, "an Office document without a workbook");
+        return failWorkbook(error, WorkbookStatus::NotWorkbook, path_, "an Office document without a workbook");
     }
     std::string workbookPart = office->target;
     std::string xml;
@@ -460,11 +341,11 @@ bool Workbook::openXlsx(WorkbookError *error)
         return failRead(error, why, path_, detail);
     }
     if (!parsePackageXml(xml, workbookPart, &doc, &detail)) {
-        return fail(error, WorkbookStatus::Damaged, path_, detail);
+        return failWorkbook(error, WorkbookStatus::Damaged, path_, detail);
     }
     pugi::xml_node root = doc.document_element();
     if (xmlLocalName(root) != "workbook") {
-        return fail(error, WorkbookStatus::NotWorkbook, path_, "an Office document that is not a workbook");
+        return failWorkbook(error, WorkbookStatus::NotWorkbook, path_, "an Office document that is not a workbook");
     }
     std::string_view date1904 = xmlAttribute(xmlChild(root, "workbookPr"), "date1904").value();
     bool is1904 = date1904 == "1" || date1904 == "true";
@@ -476,7 +357,7 @@ bool Workbook::openXlsx(WorkbookError *error)
         }
     }
     if (sheetNames_.empty()) {
-        return fail(error, WorkbookStatus::Damaged, path_, "it lists no sheets");
+        return failWorkbook(error, WorkbookStatus::Damaged, path_, "it lists no sheets");
     }
     int active = xmlAttribute(xmlChild(xmlChild(root, "bookViews"), "workbookView"), "activeTab").as_int(0);
     activeSheet_ = active >= 0 && static_cast<size_t>(active) < sheetNames_.size() ? active : 0;
@@ -489,7 +370,7 @@ bool Workbook::openXlsx(WorkbookError *error)
     }
     auto sheetRel = rels.find(sheetIds[static_cast<size_t>(activeSheet_)]);
     if (sheetRel == rels.end() || !zip->contains(sheetRel->second.target)) {
-        return fail(error, WorkbookStatus::Damaged, path_,
+        return failWorkbook(error, WorkbookStatus::Damaged, path_,
                     "the part of sheet \"" + sheetNames_[static_cast<size_t>(activeSheet_)] +
                         "\" is missing");
     }
@@ -497,7 +378,7 @@ bool Workbook::openXlsx(WorkbookError *error)
         parts_->calcChainPart = chain->target;
     }
     const std::string &sheetName = sheetNames_[static_cast<size_t>(activeSheet_)];
-    if (!endsWith(sheetRel->second.type, "/worksheet")) {
+    if (!std::string_view(sheetRel->second.type).ends_with("/worksheet")) {
         // A chart sheet or dialog sheet has no cells: it reads as empty and cannot be written.
         sheet_ = std::make_unique<Worksheet>(sheetName, Worksheet::Content(), nullptr, nullptr);
         return true;
@@ -510,7 +391,7 @@ bool Workbook::openXlsx(WorkbookError *error)
             return failRead(error, why, path_, detail);
         }
         if (!styles.parse(xml, &detail)) {
-            return fail(error, WorkbookStatus::Damaged, path_, detail);
+            return failWorkbook(error, WorkbookStatus::Damaged, path_, detail);
         }
     }
     // The sheet stores shared string numbers only, so a large string table is
@@ -537,167 +418,6 @@ bool Workbook::openXlsx(WorkbookError *error)
     }
     zip->entryChecksum(parts_->sheetPart, &parts_->sheetSize, &parts_->sheetCrc);
     sheet_ = std::move(sheet);
-    return true;
-}
-
-bool Workbook::writeText(uint32_t row, uint32_t column, std::string_view text)
-{
-    if (!sheet_->setText(row, column, text)) {
-        return false;
-    }
-    // Prepared from the first write on, or never: the save takes the rows
-    // only when they are every write the sheet took.
-    if (sheet_->writeCount() == 1 && format_ == Format::Xlsx && sheet_->isWritable()) {
-        uint32_t below = 1;
-        for (const Worksheet::Row &r : sheet_->rows()) {
-            below = std::max(below, r.number + 1);
-        }
-        try {
-            appended_ = std::make_unique<AppendedRows>(sheet_->part()->prefix, below);
-        } catch (const std::system_error &) {
-            appended_.reset(); // no thread to be had: the save makes the rows itself
-        }
-    }
-    if (appended_) {
-        appended_->add(row, column, text);
-        if (!appended_->valid()) {
-            appended_.reset();
-        }
-    }
-    return true;
-}
-
-bool Workbook::writePackage(const std::string &tempPath, int originalFd, std::string *detail)
-{
-    PartForSave part;
-    if (!part.open(originalFd, parts_->sheetPart, parts_->sheetSize, parts_->sheetCrc, detail)) {
-        return false;
-    }
-    int code = 0;
-    zip_t *archive = zip_open(tempPath.c_str(), 0, &code);
-    if (!archive) {
-        zip_error_t ze;
-        zip_error_init_with_code(&ze, code);
-        *detail = std::string("cannot reopen the copy (") + zip_error_strerror(&ze) + ")";
-        zip_error_fini(&ze);
-        return false;
-    }
-    // Buffers handed to libzip must live until zip_close has written them.
-    std::string contentTypes, workbookRels;
-    zip_int64_t sheetIndex = zip_name_locate(archive, parts_->sheetPart.c_str(), 0);
-    // The new part is generated and deflated from the old one as it is read.
-    // A part that does not parse would leave a workbook no program can open,
-    // and one read short would lose rows: such a save is refused and the
-    // file stays as it was.
-    bool replacedFormula = false;
-    // One save takes the prepared rows, whatever its outcome; a later save
-    // makes every row itself.
-    const std::unique_ptr<AppendedRows> appended = std::move(appended_);
-    PreparedRows prepared;
-    const bool usePrepared =
-        appended && appended->valid() && appended->writes() == sheet_->writeCount() && appended->finish(&prepared);
-    if (sheetIndex >= 0 && !replaceSheetEntry(archive, sheetIndex, *sheet_, part.source(), &replacedFormula,
-                                              detail, usePrepared ? &prepared : nullptr)) {
-        part.failed(detail);
-        zip_discard(archive);
-        return false;
-    }
-    bool ok = sheetIndex >= 0;
-    zip_int64_t chainIndex = parts_->calcChainPart.empty()
-                                 ? -1
-                                 : zip_name_locate(archive, parts_->calcChainPart.c_str(), ZIP_FL_NOCASE);
-    if (ok && replacedFormula && chainIndex >= 0) {
-        // The chain lists formula cells; one that no longer is makes Excel repair the file.
-        ok = zip_delete(archive, static_cast<zip_uint64_t>(chainIndex)) == 0;
-        std::string original, changed;
-        zip_int64_t typesIndex = zip_name_locate(archive, "[Content_Types].xml", ZIP_FL_NOCASE);
-        std::string chainName = "/" + parts_->calcChainPart;
-        if (ok && typesIndex >= 0 && readEntry(archive, typesIndex, &original) &&
-            removeElements(
-                original, "Override", "PartName",
-                [&](std::string_view v) {
-                    return strcasecmp(std::string(v).c_str(), chainName.c_str()) == 0;
-                },
-                &contentTypes)) {
-            ok = replaceEntry(archive, typesIndex, contentTypes);
-        }
-        zip_int64_t relsIndex = zip_name_locate(archive, parts_->workbookRelsPart.c_str(), ZIP_FL_NOCASE);
-        if (ok && relsIndex >= 0 && readEntry(archive, relsIndex, &original) &&
-            removeElements(
-                original, "Relationship", "Type",
-                [](std::string_view v) { return endsWith(v, "/calcChain"); }, &workbookRels)) {
-            ok = replaceEntry(archive, relsIndex, workbookRels);
-        }
-    }
-    if (!ok) {
-        *detail = std::string("cannot update the copy (") + zip_strerror(archive) + ")";
-        zip_discard(archive);
-        return false;
-    }
-    if (zip_close(archive) != 0) {
-        *detail = std::string("cannot write the copy (") + zip_strerror(archive) + ")";
-        zip_discard(archive);
-        return false;
-    }
-    return true;
-}
-
-bool Workbook::save(WorkbookError *error)
-{
-    *error = WorkbookError();
-    if (!sheet_->isModified()) {
-        return true;
-    }
-    if (format_ != Format::Xlsx) {
-        return fail(error, WorkbookStatus::ReadOnly, path_, readOnlyKind());
-    }
-    if (!sheet_->isWritable()) {
-        return fail(error, WorkbookStatus::SaveFailed, path_, "the active sheet is not a worksheet");
-    }
-    // Save through a symbolic link into the file it names, keeping the link.
-    char resolved[PATH_MAX];
-    std::string target = ::realpath(path_.c_str(), resolved) ? std::string(resolved) : path_;
-    FileIdentity now;
-    if (!fileIdentityOf(target, &now) || !(now == identity_)) {
-        return fail(error, WorkbookStatus::ChangedOnDisk, path_, std::string());
-    }
-    struct stat current;
-    if (::stat(target.c_str(), &current) == 0 && (current.st_mode & 0222) == 0) {
-        // Replacing the file would make a write-protected workbook writable behind its owner's back.
-        return fail(error, WorkbookStatus::SaveFailed, path_, "the file is write-protected");
-    }
-    // The first save reads the sheet part from the file as it was opened
-    // (the identity says it still is) and keeps that version open, since the
-    // sheet's spans fit only its part.
-    const int originalFd = originalFd_ >= 0 ? originalFd_ : ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
-    if (originalFd < 0) {
-        return fail(error, WorkbookStatus::SaveFailed, path_, std::strerror(errno));
-    }
-    auto release = [&] {
-        if (originalFd != originalFd_)
-            ::close(originalFd);
-    };
-    std::string tempPath, detail;
-    if (!copyToSiblingTemp(target, &tempPath, &detail)) {
-        release();
-        return fail(error, WorkbookStatus::SaveFailed, path_, detail);
-    }
-    struct stat st;
-    if (!writePackage(tempPath, originalFd, &detail) || ::stat(target.c_str(), &st) != 0 ||
-        ::chmod(tempPath.c_str(), st.st_mode & 07777) != 0) {
-        if (detail.empty()) {
-            detail = std::strerror(errno);
-        }
-        ::unlink(tempPath.c_str());
-        release();
-        return fail(error, WorkbookStatus::SaveFailed, path_, detail);
-    }
-    if (!commitSiblingTemp(tempPath, target, &detail)) {
-        release();
-        return fail(error, WorkbookStatus::SaveFailed, path_, detail);
-    }
-    originalFd_ = originalFd;
-    fileIdentityOf(target, &identity_);
     return true;
 }
 
