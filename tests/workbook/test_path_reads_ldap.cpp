@@ -130,6 +130,7 @@ TEST_F(PathReadsTest, RecordSetFieldsReadAlikeBothWays)
     const QByteArray guid = QByteArray::fromHex("00112233445566778899aabbccddeeff");
     addTestUser(*slapd, QStringLiteral("pathread1"),
                 QStringLiteral("sn: \u0160\u0165astn\u00fd\ngivenName: Zo\u00eb\nsAMAccountName: pathread1\n"
+                               "userAccountControl: 512\n"
                                "otherTelephone: +1 555 0101\notherTelephone: +1 555 0102\n"
                                "objectGUID:: ") +
                     QString::fromLatin1(guid.toBase64()));
