@@ -424,6 +424,28 @@ bool skipLiteral(QStringView text, qsizetype *at, const char *literal)
     return true;
 }
 
+// The run of one to nine ASCII digits at `*at` (moved past it); empty when
+// there is none or it is longer: every such number fits the parse's integer.
+QStringView takeDigits(QStringView text, qsizetype *at)
+{
+    const qsizetype start = *at;
+    while (*at < text.size() && isAsciiDigit(text[*at].unicode()))
+        ++*at;
+    if (*at == start || *at - start > 9)
+        return {};
+    return text.mid(start, *at - start);
+}
+
+// The text at `*at` up to the next "'" or "$" (moved up to it): a quoted
+// argument with nothing to decode, when a "'" follows.
+QStringView takePlainText(QStringView text, qsizetype *at)
+{
+    const qsizetype start = *at;
+    while (*at < text.size() && text[*at] != u'\'' && text[*at] != u'$')
+        ++*at;
+    return text.mid(start, *at - start);
+}
+
 // "ActiveSheet\Columns(n)\Find('text', #optional, #optional, 1)\Row" exactly so
 // written, with a text holding no "'" or "$" (nothing to decode): the lookup of
 // one user's value in a workbook column, a different text for every user.
@@ -435,18 +457,10 @@ bool parseColumnFind(const QString &command, ParsedCommand *parsed)
     qsizetype at = 0;
     if (!skipLiteral(text, &at, "ActiveSheet\\Columns("))
         return false;
-    const qsizetype digits = at;
-    while (at < text.size() && isAsciiDigit(text[at].unicode()))
-        ++at;
-    if (at == digits || at - digits > 9)
+    const QStringView column = takeDigits(text, &at);
+    if (column.isEmpty() || !skipLiteral(text, &at, ")\\Find('"))
         return false;
-    const QStringView column = text.mid(digits, at - digits);
-    if (!skipLiteral(text, &at, ")\\Find('"))
-        return false;
-    const qsizetype valueStart = at;
-    while (at < text.size() && text[at] != u'\'' && text[at] != u'$')
-        ++at;
-    const QStringView value = text.mid(valueStart, at - valueStart);
+    const QStringView value = takePlainText(text, &at);
     if (!skipLiteral(text, &at, "', #optional, #optional, 1)\\Row") || at != text.size())
         return false;
     const std::optional<VARIANT> columnNumber = parseNumber(column);
@@ -505,21 +519,13 @@ bool parseCellWrite(const QString &command, ParsedCommand *parsed)
         return false;
     QStringView numbers[2];
     for (int a = 0; a < 2; ++a) {
-        const qsizetype start = at;
-        while (at < text.size() && isAsciiDigit(text[at].unicode()))
-            ++at;
-        if (at == start || at - start > 9)
-            return false;
-        numbers[a] = text.mid(start, at - start);
-        if (!skipLiteral(text, &at, a == 0 ? "," : ")\\Value = '"))
+        numbers[a] = takeDigits(text, &at);
+        if (numbers[a].isEmpty() || !skipLiteral(text, &at, a == 0 ? "," : ")\\Value = '"))
             return false;
     }
-    const qsizetype valueStart = at;
-    while (at < text.size() && text[at] != u'\'' && text[at] != u'$')
-        ++at;
+    const QStringView value = takePlainText(text, &at);
     if (at != text.size() - 1 || text[at] != u'\'')
         return false;
-    const QStringView value = text.mid(valueStart, at - valueStart);
     const std::optional<VARIANT> row = parseNumber(numbers[0]);
     const std::optional<VARIANT> column = parseNumber(numbers[1]);
     if (!row || !column)
