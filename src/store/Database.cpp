@@ -41,6 +41,9 @@ bool Database::open(const QString &path, OpenMode mode)
 void Database::close()
 {
     finishResult();
+    for (sqlite3_stmt *statement : std::as_const(prepared_))
+        sqlite3_finalize(statement);
+    prepared_.clear();
     if (db_) {
         sqlite3_close(db_);
         db_ = nullptr;
@@ -71,6 +74,63 @@ bool Database::execute(const QString &statement)
     ++failedWrites_;
     lastError_ = QString::fromUtf8(sqlite3_errmsg(db_));
     return false;
+}
+
+void Database::countFailure(const QString &text)
+{
+    ++failedWrites_;
+    lastError_ = text;
+}
+
+sqlite3_stmt *Database::prepared(const QString &statement)
+{
+    if (sqlite3_stmt *found = prepared_.value(statement))
+        return found;
+    const QByteArray utf8 = statement.toUtf8();
+    sqlite3_stmt *made = nullptr;
+    if (sqlite3_prepare_v2(db_, utf8.constData(), int(utf8.size()), &made, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(made);
+        return nullptr;
+    }
+    prepared_.insert(statement, made);
+    return made;
+}
+
+bool Database::executeBound(const QString &statement, std::initializer_list<SqlValue> values)
+{
+    finishResult();
+    if (!db_) {
+        countFailure(QStringLiteral("the settings file is not open"));
+        return false;
+    }
+    sqlite3_stmt *s = prepared(statement);
+    if (!s) {
+        countFailure(QString::fromUtf8(sqlite3_errmsg(db_)));
+        return false;
+    }
+    int index = 1;
+    for (const SqlValue &value : values) {
+        if (const auto *number = std::get_if<long long>(&value)) {
+            sqlite3_bind_int64(s, index, *number);
+        } else if (const auto *text = std::get_if<QString>(&value)) {
+            // An empty text binds as '' (a null pointer would bind NULL), as sqlQuote quotes it.
+            const QByteArray utf8 = text->toUtf8();
+            sqlite3_bind_text(s, index, utf8.isEmpty() ? "" : utf8.constData(), int(utf8.size()),
+                              SQLITE_TRANSIENT);
+        } else {
+            sqlite3_bind_null(s, index);
+        }
+        ++index;
+    }
+    int step = SQLITE_ROW;
+    while (step == SQLITE_ROW)
+        step = sqlite3_step(s);
+    const bool ok = step == SQLITE_DONE;
+    if (!ok)
+        countFailure(QString::fromUtf8(sqlite3_errmsg(db_)));
+    // Reset at once: a statement left mid-run would hold its lock.
+    sqlite3_reset(s);
+    return ok;
 }
 
 bool Database::query(const QString &statement)

@@ -1,13 +1,18 @@
 #pragma once
 // The settings store's one SQLite connection. Statements are whole texts built
 // by concatenation; every value a user may have typed goes in through sqlQuote,
-// so that a quote inside it cannot end the literal. One result is open at a
+// so that a quote inside it cannot end the literal, or, for a statement run
+// many times (the journal's per-change rows), as a value bound to a parameter
+// of a text prepared once per connection. One result is open at a
 // time: a new query ends the previous one. A failed statement changes nothing
 // and a failed query yields no rows; callers that change stored state learn of
 // a failure from execute's flag or from failedWrites. Every connection waits
 // kBusyTimeoutMs for another writer (a second window, a tool) before failing.
 
+#include <QHash>
 #include <QString>
+#include <initializer_list>
+#include <variant>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -20,6 +25,11 @@ namespace orvane
 QString sqlQuote(const QString &value);
 /// Returns a number as a quoted decimal literal ('389').
 QString sqlQuote(long long value);
+
+/// A value bound to a statement parameter: NULL, an integer or a text. A
+/// text binds as the text sqlQuote would have quoted, an integer as the number
+/// a bare literal gives, so a column's affinity stores either as it stores the literal.
+using SqlValue = std::variant<std::monostate, long long, QString>;
 
 /// How long a statement waits for another connection's lock before it fails.
 inline constexpr int kBusyTimeoutMs = 5000;
@@ -47,6 +57,11 @@ class Database
     /// Runs one statement that returns no rows; true on success. A failure is
     /// counted in failedWrites and its text kept in lastError.
     bool execute(const QString &statement);
+    /// Runs `statement`, whose parameters (?) take `values` in order, as
+    /// execute runs a statement: no rows, a failure counted. The text is
+    /// prepared on its first run and kept until close, so that a statement run
+    /// for every change is parsed once.
+    bool executeBound(const QString &statement, std::initializer_list<SqlValue> values);
     /// Returns how many statements run by execute have failed on this connection.
     long long failedWrites() const { return failedWrites_; }
     /// Returns SQLite's text for the last failed execute ("" when none failed).
@@ -73,6 +88,9 @@ class Database
 
   private:
     void finishResult();
+    void countFailure(const QString &text);
+    sqlite3_stmt *prepared(const QString &statement);
+
 
     sqlite3 *db_ = nullptr;
     sqlite3_stmt *result_ = nullptr;
@@ -80,6 +98,7 @@ class Database
     bool readOnly_ = false;
     long long failedWrites_ = 0;
     QString lastError_;
+    QHash<QString, sqlite3_stmt *> prepared_; ///< executeBound's statements by text
 };
 
 } // namespace orvane

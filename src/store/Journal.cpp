@@ -4,7 +4,6 @@
 #include "store/Database.h"
 
 #include <QJsonArray>
-#include <algorithm>
 #include <QJsonDocument>
 #include <cerrno>
 #include <csignal>
@@ -16,10 +15,43 @@ namespace orvane
 namespace
 {
 
-QString valuesText(const QStringList &values)
+QString jsonValuesText(const QStringList &values)
 {
     return QString::fromUtf8(
         QJsonDocument(QJsonArray::fromStringList(values)).toJson(QJsonDocument::Compact));
+}
+
+// True when QJsonDocument writes `c` as itself: no escape, and no code unit
+// (a surrogate, a noncharacter) whose UTF-8 form it might spell otherwise.
+bool plainJsonUnit(char16_t c)
+{
+    return c >= 0x20 && c != u'"' && c != u'\\' && c < 0xD800;
+}
+
+// The compact JSON array QJsonDocument writes, put together directly when no
+// value needs an escape (directory values almost never do), which spares
+// every change the document's allocations.
+QString valuesText(const QStringList &values)
+{
+    qsizetype size = 2;
+    for (const QString &v : values) {
+        for (const QChar c : v)
+            if (!plainJsonUnit(c.unicode()))
+                return jsonValuesText(values);
+        size += v.size() + 3;
+    }
+    QString text;
+    text.reserve(size);
+    text += u'[';
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        if (i > 0)
+            text += u',';
+        text += u'"';
+        text += values[i];
+        text += u'"';
+    }
+    text += u']';
+    return text;
 }
 
 QStringList valuesFrom(const QString &text)
@@ -195,8 +227,8 @@ void Journal::markStarted(long long setId, long long firstId, long long lastId)
 
 void Journal::setOldValues(long long id, const QStringList &oldValues)
 {
-    db_.execute(QStringLiteral("UPDATE journal_changes SET old_values = ") + sqlQuote(valuesText(oldValues)) +
-                QStringLiteral(" WHERE id = ") + sqlQuote(id));
+    db_.executeBound(QStringLiteral("UPDATE journal_changes SET old_values = ? WHERE id = ?"),
+                     {valuesText(oldValues), id});
 }
 
 namespace
@@ -205,8 +237,14 @@ namespace
 const QString kInsertChange =
     QStringLiteral("INSERT INTO journal_changes(set_id, guid, cn, attribute, multivalued, binary, old_values, "
                    "new_values, source, outcome, outcome_text) VALUES");
-// Rows per INSERT of addChanges: one statement's parse and plan serve them all.
-constexpr int kRowsPerInsert = 200;
+// addChanges' row, its values bound: one parse serves every change of every set.
+const QString kInsertBoundChange = kInsertChange + QStringLiteral("(?,?,?,?,?,?,?,?,?,?,'')");
+// complete()'s statements, their values bound. One row's UPDATE is cheaper to
+// run than a join with a VALUES list, which builds two temporary tables each run.
+const QString kComplete =
+    QStringLiteral("UPDATE journal_changes SET outcome = ?, outcome_text = ? WHERE id = ?");
+const QString kCompleteWithOld =
+    QStringLiteral("UPDATE journal_changes SET outcome = ?, outcome_text = ?, old_values = ? WHERE id = ?");
 
 void appendRow(QString *statement, long long setId, const JournalChange &c)
 {
@@ -229,15 +267,11 @@ long long Journal::addChange(const JournalChange &c)
 
 QList<long long> Journal::addChanges(long long setId, const QList<JournalChange> &changes)
 {
-    for (qsizetype first = 0; first < changes.size(); first += kRowsPerInsert) {
-        QString statement = kInsertChange;
-        const qsizetype end = std::min(changes.size(), first + kRowsPerInsert);
-        for (qsizetype i = first; i < end; ++i) {
-            if (i > first)
-                statement += u',';
-            appendRow(&statement, setId, changes[i]);
-        }
-        if (!db_.execute(statement))
+    for (const JournalChange &c : changes) {
+        if (!db_.executeBound(kInsertBoundChange,
+                              {setId, c.guid, c.cn, c.attribute, (long long)c.multivalued,
+                               (long long)(c.binary ? 1 : 0), valuesText(c.oldValues), valuesText(c.newValues),
+                               c.source, (long long)JournalPending}))
             return {};
     }
     // The set's rows in id order are the rows in the order they were inserted.
@@ -254,29 +288,16 @@ QList<long long> Journal::addChanges(long long setId, const QList<JournalChange>
 
 void Journal::complete(long long id, int outcome, const QString &text, const QStringList *oldValues)
 {
-    QString statement = QStringLiteral("UPDATE journal_changes SET outcome = ") + sqlQuote(outcome) +
-                        QStringLiteral(", outcome_text = ") + sqlQuote(text);
     if (oldValues)
-        statement += QStringLiteral(", old_values = ") + sqlQuote(valuesText(*oldValues));
-    db_.execute(statement + QStringLiteral(" WHERE id = ") + sqlQuote(id));
+        db_.executeBound(kCompleteWithOld, {(long long)outcome, text, valuesText(*oldValues), id});
+    else
+        db_.executeBound(kComplete, {(long long)outcome, text, id});
 }
 
 void Journal::completeAll(const QList<JournalCompletion> &completions)
 {
-    for (qsizetype first = 0; first < completions.size(); first += kRowsPerInsert) {
-        QString statement = QStringLiteral("UPDATE journal_changes SET outcome = v.column2, outcome_text = "
-                                           "v.column3, old_values = coalesce(v.column4, old_values) FROM (VALUES ");
-        const qsizetype end = std::min(completions.size(), first + kRowsPerInsert);
-        for (qsizetype i = first; i < end; ++i) {
-            const JournalCompletion &c = completions[i];
-            if (i > first)
-                statement += u',';
-            statement += u'(' + QString::number(c.id) + u',' + QString::number(c.outcome) + u',' +
-                         sqlQuote(c.text) + u',' +
-                         (c.oldValues ? sqlQuote(valuesText(*c.oldValues)) : QStringLiteral("NULL")) + u')';
-        }
-        db_.execute(statement + QStringLiteral(") AS v WHERE journal_changes.id = v.column1"));
-    }
+    for (const JournalCompletion &c : completions)
+        complete(c.id, c.outcome, c.text, c.oldValues ? &*c.oldValues : nullptr);
 }
 
 QList<JournalSet> Journal::sets(int limit)

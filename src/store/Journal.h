@@ -125,7 +125,7 @@ class Journal
     /// Records what the write of change `id` came to; `oldValues`, when given,
     /// replace the recorded old values with those read just before the write.
     void complete(long long id, int outcome, const QString &text, const QStringList *oldValues = nullptr);
-    /// Records each of `completions` as complete() does, a few hundred to a statement.
+    /// Records each of `completions` as complete() does, in the order given.
     void completeAll(const QList<JournalCompletion> &completions);
 
     /// The change sets, newest first, at most `limit`.

@@ -7,6 +7,9 @@
 #include "store/Journal.h"
 #include "store/SettingsStore.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+
 using namespace orvane;
 
 class JournalTest : public StoreTest
@@ -181,4 +184,51 @@ TEST_F(JournalTest, OutcomesRecordedTogetherAreThoseEachCompletionGives)
         const QStringList found{QStringLiteral("found %1").arg(i), QStringLiteral("Ёж")};
         EXPECT_EQ(stored[i].oldValues, i % 3 == 0 ? found : given[i].oldValues);
     }
+}
+
+TEST_F(JournalTest, StoredValuesAreTheJsonTextOfTheValues)
+{
+    ASSERT_EQ(createIfMissing(path, seedCharacterLists()), CreateOutcome::Created);
+    Database db;
+    ASSERT_TRUE(db.open(path));
+    Journal journal(db);
+    journal.beginBatch();
+    const long long set = journal.beginSet(QStringLiteral("admin"), QStringLiteral("orvane-sync apply"));
+    const QList<QStringList> values = {
+        {},
+        {QString()},
+        {QStringLiteral("plain"), QStringLiteral("Пётр"), QStringLiteral("a;b"), QStringLiteral("€ 5")},
+        {QStringLiteral("\"quoted\""), QStringLiteral("back\\slash")},
+        {QStringLiteral("line\nbreak\ttab\x01")},
+        {QStringLiteral("emoji 😀"), QString(QChar(0xD800)), QString(QChar(0xFFFF))},
+    };
+    QList<JournalChange> given;
+    for (const QStringList &v : values) {
+        JournalChange c;
+        c.oldValues = v;
+        c.newValues = v;
+        given << c;
+    }
+    const QList<long long> ids = journal.addChanges(set, given);
+    ASSERT_EQ(ids.size(), given.size());
+    QList<JournalCompletion> done;
+    for (int i = 0; i < ids.size(); ++i)
+        done << JournalCompletion{ids[i], JournalWritten, QString(), values[(i + 1) % values.size()]};
+    journal.completeAll(done);
+    EXPECT_TRUE(journal.endBatch());
+    EXPECT_EQ(db.failedWrites(), 0) << db.lastError().toStdString();
+
+    // What another reader of the file finds: the compact JSON that QJsonDocument writes.
+    const auto json = [](const QStringList &v) {
+        return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(v)).toJson(QJsonDocument::Compact));
+    };
+    QStringList expected;
+    for (int i = 0; i < values.size(); ++i)
+        expected << json(values[(i + 1) % values.size()]) + u'|' + json(values[i]) + u'|';
+    EXPECT_EQ(rows(db,
+                   QStringLiteral("SELECT old_values, new_values, cn FROM journal_changes WHERE set_id = ") +
+                       QString::number(set) + QStringLiteral(" AND cn = '' ORDER BY id"),
+                   3),
+              expected)
+        << "an empty cn is stored as '', not NULL";
 }
