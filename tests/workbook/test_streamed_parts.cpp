@@ -211,6 +211,17 @@ TEST(StreamedParts, CellsSpeltTheUsualWayReadAsTheirLongerSpellings)
          "<c r=\"G1\" t=\"inlineStr\"><is><r><t>" + longText + "</t></r></is></c>"},
         {"<c r=\"H1\" t=\"inlineStr\"><v>shown</v></c>", "<c r=\"H1\" t=\"inlineStr\"><v>shown</v><f/></c>"},
         {"<c r=\"I1\" t=\"s\"><v>0</v></c>", "<c r=\"I1\" t=\"s\"><v>0</v><is><t>unused</t></is></c>"},
+        // Attributes in another order, quoted either way, unknown ones, none at all.
+        {"<c t=\"inlineStr\" s=\"3\" r=\"J1\"><is><t>order</t></is></c>",
+         "<c t = \"inlineStr\" s=\"3\" r=\"J1\"><is><t>order</t></is></c>"},
+        {"<c t='s'><v>2</v></c>", "<c t = 's'><v>2</v></c>"},
+        {"<c r=\"L1\" s=\"4\"/>", "<c r = \"L1\" s=\"4\"></c>"},
+        {"<c r=\"M1\" t=\"inlineStr\" ></c>", "<c r=\"M1\" t=\"inlineStr\"><!-- none --></c>"},
+        {"<c r=\"N1\" cm=\"1\" t=\"b\"><v>1</v></c>", "<c r = \"N1\" cm=\"1\" t=\"b\"><v>1</v></c>"},
+        {"<c r=\"O1\" t=\"inlineStr\"><is><t>&#1054;&#x442;&lt;_x0042_</t></is></c>",
+         "<c r=\"O1\" t=\"inlineStr\"><is><r><t>&#1054;&#x442;&lt;_x0042_</t></r></is></c>"},
+        {"<c r=\"P1\"><v>1&#48;</v></c>", "<c r=\"P1\"> <v>1&#48;</v></c>"},
+        {"<c r=\"Q1\" t=\"s\"><is><t>shown</t></is></c>", "<c r=\"Q1\" t=\"s\"><is><r><t>shown</t></r></is></c>"},
     };
     const std::string ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
     const auto sheetOf = [&](bool usual) {
@@ -239,6 +250,8 @@ TEST(StreamedParts, CellsSpeltTheUsualWayReadAsTheirLongerSpellings)
     const std::string expected = read(sheetOf(false), 0, &detail);
     EXPECT_NE(expected.find("1,7 t"), std::string::npos) << expected;
     EXPECT_NE(expected.find("A&BA"), std::string::npos) << expected;
+    EXPECT_NE(expected.find("1,11 t"), std::string::npos) << expected; // the cell without r follows J1
+    EXPECT_NE(expected.find("\u041e\u0442<B"), std::string::npos) << expected;
     for (size_t chunk : {1, 2, 7, 100, 0})
         EXPECT_EQ(read(sheetOf(true), chunk, &detail), expected) << "chunk " << chunk;
 

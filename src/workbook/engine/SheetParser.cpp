@@ -1,5 +1,6 @@
 #include "workbook/engine/SheetParser.h"
 
+#include "workbook/engine/CompactCell.h"
 #include "workbook/engine/LargePages.h"
 #include "workbook/engine/PartXmlSource.h"
 #include "workbook/engine/SharedStrings.h"
@@ -15,10 +16,25 @@ namespace orvane
 namespace
 {
 
+// Decimal digits only, as std::from_chars reads a whole unsigned text, with
+// no call: every cell reference and style goes through it.
 bool parseUnsigned(std::string_view s, uint32_t *value)
 {
-    auto result = std::from_chars(s.data(), s.data() + s.size(), *value);
-    return result.ec == std::errc() && result.ptr == s.data() + s.size();
+    if (s.empty()) {
+        return false;
+    }
+    uint64_t v = 0;
+    for (const char c : s) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        v = v * 10 + static_cast<uint64_t>(c - '0');
+        if (v > UINT32_MAX) {
+            return false;
+        }
+    }
+    *value = static_cast<uint32_t>(v);
+    return true;
 }
 
 // What a cell's t attribute says its value is; anything unknown reads as a number.
@@ -59,6 +75,9 @@ class SheetPass
     bool readSheetData();
     bool readRow(uint32_t *previousRow);
     bool readCell(uint32_t rowNumber, uint32_t *previousColumn);
+    bool readCompactCell(const CompactCell &compact, uint32_t rowNumber, uint32_t *previousColumn);
+    bool placeCell(const CompactCell &tags, uint32_t rowNumber, uint32_t *previousColumn,
+                   Worksheet::Cell *cell, ValueType *type);
     bool readCommonCell(ValueType type, bool *hasValue, bool *hasInline, bool *read);
     bool readCellChildren(Worksheet::Cell *cell, bool *hasValue, bool *hasInline);
     bool readInline();
@@ -72,6 +91,7 @@ class SheetPass
     XmlReader &reader_;
     size_t sizeHint_;
     Worksheet::Content content_;
+    CompactCellNames names_; ///< of the cells the compact scan reads
     std::string value_; ///< the cell's <v> text, decoded
     /// Where the cell's inline text begins in content_.text: it is decoded
     /// straight into the sheet's text and cut off again when unused.
@@ -118,6 +138,7 @@ bool SheetPass::run(Worksheet::Content *content, bool *hasSheetData, std::string
         } else if (local == "sheetData" && !*hasSheetData) {
             *hasSheetData = true;
             part_->prefix = std::string(reader_.prefix());
+            names_ = CompactCellNames(part_->prefix);
             // Sized once from the part (a cell takes 32 bytes or more of it, and
             // its text is never longer than its XML): growing by doubling
             // copied every cell some twenty times; capacity never written
@@ -202,6 +223,15 @@ bool SheetPass::readRow(uint32_t *previousRow)
     const int rowDepth = reader_.depth();
     uint32_t previousColumn = 0;
     for (;;) {
+        // Most cells are read in one scan; the rest, and cells the buffer
+        // does not hold whole, token by token.
+        CompactCell compact;
+        if (scanCompactCell(reader_.ahead(), names_, &compact)) {
+            if (!readCompactCell(compact, row.number, &previousColumn)) {
+                return false;
+            }
+            continue;
+        }
         XmlReader::Token t = reader_.next();
         if (t == XmlReader::Malformed || t == XmlReader::EndOfDocument) {
             return fail("");
@@ -232,8 +262,7 @@ bool SheetPass::readCell(uint32_t rowNumber, uint32_t *previousColumn)
     cell.xmlBegin = static_cast<uint32_t>(reader_.begin());
     // r, s and t in one pass over the attributes, the first of each name
     // counting, as three lookups would find them.
-    std::string_view reference, styleText, typeText;
-    bool hasReference = false, hasStyle = false, hasType = false;
+    CompactCell tags;
     for (size_t i = 0; i < reader_.attributeCount(); ++i) {
         const std::string_view local = reader_.attributeLocalName(i);
         if (local.size() != 1) {
@@ -246,33 +275,18 @@ bool SheetPass::readCell(uint32_t rowNumber, uint32_t *previousColumn)
             }
         };
         if (local[0] == 'r') {
-            take(&hasReference, &reference);
+            take(&tags.hasReference, &tags.reference);
         } else if (local[0] == 's') {
-            take(&hasStyle, &styleText);
+            take(&tags.hasStyle, &tags.style);
         } else if (local[0] == 't') {
-            take(&hasType, &typeText);
+            take(&tags.hasType, &tags.type);
         }
     }
-    uint32_t column = *previousColumn + 1;
-    uint32_t row = rowNumber;
-    if (hasReference && !parseCellReference(reference, &row, &column)) {
-        return fail("cell reference \"" + std::string(reference) + "\" lies outside the worksheet");
+    ValueType type = ValueType::Number;
+    if (!placeCell(tags, rowNumber, previousColumn, &cell, &type)) {
+        return false;
     }
-    if (column > Worksheet::kMaxColumn) {
-        return fail("more cells in row " + std::to_string(rowNumber) + " than a worksheet holds");
-    }
-    *previousColumn = column;
-    cell.row = row;
-    cell.column = static_cast<uint16_t>(column);
-    uint32_t style = 0;
-    if (hasStyle && parseUnsigned(styleText, &style)) {
-        cell.style = style;
-    }
-    const ValueType type = hasType ? valueTypeOf(typeText) : ValueType::Number;
     bool hasValue = false, hasInline = false;
-    // The previous cell's value must never show through a cell without one.
-    value_.clear();
-    inlineStart_ = content_.text.size();
     bool read = false;
     if (!readCommonCell(type, &hasValue, &hasInline, &read) ||
         (!read && !readCellChildren(&cell, &hasValue, &hasInline))) {
@@ -281,6 +295,63 @@ bool SheetPass::readCell(uint32_t rowNumber, uint32_t *previousColumn)
     cell.xmlEnd = static_cast<uint32_t>(reader_.end());
     setValue(&cell, type, hasValue, hasInline);
     content_.cells.push_back(cell);
+    return true;
+}
+
+// A cell the compact scan read whole: its text decoded as readCommonCell and
+// readCellChildren decode it, with the reader moved past it first.
+bool SheetPass::readCompactCell(const CompactCell &compact, uint32_t rowNumber, uint32_t *previousColumn)
+{
+    Worksheet::Cell cell;
+    cell.xmlBegin = static_cast<uint32_t>(reader_.end());
+    ValueType type = ValueType::Number;
+    if (!placeCell(compact, rowNumber, previousColumn, &cell, &type)) {
+        return false;
+    }
+    reader_.passElement(names_.cell.size(), compact.endTag, compact.length);
+    cell.xmlEnd = static_cast<uint32_t>(reader_.end());
+    const bool hasInline = compact.content == CompactCell::Content::InlineText;
+    const bool hasValue = compact.content == CompactCell::Content::Value;
+    const std::string_view raw = compact.raw;
+    if (hasInline && !appendXmlDecoded(raw, &content_.text)) {
+        return fail("");
+    }
+    if (hasValue) {
+        if (raw.find('&') == std::string_view::npos) {
+            value_.assign(raw);
+        } else if (!appendXmlDecoded(raw, &value_)) {
+            return fail("");
+        }
+    }
+    setValue(&cell, type, hasValue, hasInline);
+    content_.cells.push_back(cell);
+    return true;
+}
+
+// The cell's place and style from its r and s, and its type from its t: after
+// the previous cell when it has no r. It starts with no value and no text.
+bool SheetPass::placeCell(const CompactCell &tags, uint32_t rowNumber, uint32_t *previousColumn,
+                          Worksheet::Cell *cell, ValueType *type)
+{
+    uint32_t column = *previousColumn + 1;
+    uint32_t row = rowNumber;
+    if (tags.hasReference && !parseCellReference(tags.reference, &row, &column)) {
+        return fail("cell reference \"" + std::string(tags.reference) + "\" lies outside the worksheet");
+    }
+    if (column > Worksheet::kMaxColumn) {
+        return fail("more cells in row " + std::to_string(rowNumber) + " than a worksheet holds");
+    }
+    *previousColumn = column;
+    cell->row = row;
+    cell->column = static_cast<uint16_t>(column);
+    uint32_t style = 0;
+    if (tags.hasStyle && parseUnsigned(tags.style, &style)) {
+        cell->style = style;
+    }
+    *type = tags.hasType ? valueTypeOf(tags.type) : ValueType::Number;
+    // The previous cell's value must never show through a cell without one.
+    value_.clear();
+    inlineStart_ = content_.text.size();
     return true;
 }
 

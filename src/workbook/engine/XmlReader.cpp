@@ -586,6 +586,26 @@ bool XmlReader::readWrappedText(std::initializer_list<std::string_view> wrappers
     }
 }
 
+std::string_view XmlReader::ahead() const
+{
+    if (token_ == Malformed || token_ == EndOfDocument || pendingEnd_) {
+        return std::string_view();
+    }
+    return doc_.substr(pos_);
+}
+
+void XmlReader::passElement(size_t nameLength, size_t endTag, size_t length)
+{
+    name_ = doc_.substr(pos_ + 1, nameLength);
+    attributes_.clear();
+    selfClosing_ = endTag == length;
+    cdata_ = false;
+    seenRoot_ = true;
+    begin_ = pos_ + endTag;
+    pos_ += length;
+    token_ = EndElement;
+}
+
 bool XmlReader::readElementText(std::string *out)
 {
     const int target = depth() - 1;

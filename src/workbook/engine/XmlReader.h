@@ -108,6 +108,20 @@ class XmlReader
     /// nodes to `out` and moves to its EndElement. False if malformed.
     bool readElementText(std::string *out);
 
+    /// The document from the end of the current token on, as far as the
+    /// buffer holds it (valid until the reader moves); empty after
+    /// Malformed or EndOfDocument and while a self-closing element's
+    /// EndElement is still to come. It lets a caller read a run of markup it
+    /// knows the spelling of without tokenizing it.
+    std::string_view ahead() const;
+    /// Moves over the first `length` bytes of ahead(), which the caller has
+    /// found to be one whole element that next() would read as well-formed:
+    /// its name is the `nameLength` bytes after its '<', and its end tag
+    /// begins at `endTag` (== `length` for an element written <name/>). The
+    /// reader is then at that element's EndElement, as reading its tokens
+    /// one by one would leave it, without its attributes.
+    void passElement(size_t nameLength, size_t endTag, size_t length);
+
     /// Offset near which the document stopped being well-formed, and why.
     size_t errorOffset() const { return errorOffset_; }
     const std::string &errorText() const { return error_; }

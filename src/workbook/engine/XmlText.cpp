@@ -1,6 +1,8 @@
 #include "workbook/engine/XmlText.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace orvane
 {
@@ -22,28 +24,34 @@ int hexValue(char c)
     return -1;
 }
 
+// Writes the UTF-8 form of `cp` at *w, which then moves past it.
+void writeUtf8(unsigned long cp, char **w)
+{
+    char *p = *w;
+    if (cp < 0x80) {
+        *p++ = static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        *p++ = static_cast<char>(0xC0 | (cp >> 6));
+        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        *p++ = static_cast<char>(0xE0 | (cp >> 12));
+        *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        *p++ = static_cast<char>(0xF0 | (cp >> 18));
+        *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    *w = p;
+}
+
 void appendUtf8(unsigned long cp, std::string *out)
 {
-    // One append of the whole sequence: writers that spell every letter
-    // beyond ASCII as a character reference make this a per-letter cost.
     char bytes[4];
-    size_t n = 0;
-    if (cp < 0x80) {
-        bytes[n++] = static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        bytes[n++] = static_cast<char>(0xC0 | (cp >> 6));
-        bytes[n++] = static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        bytes[n++] = static_cast<char>(0xE0 | (cp >> 12));
-        bytes[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        bytes[n++] = static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        bytes[n++] = static_cast<char>(0xF0 | (cp >> 18));
-        bytes[n++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        bytes[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        bytes[n++] = static_cast<char>(0x80 | (cp & 0x3F));
-    }
-    out->append(bytes, n);
+    char *end = bytes;
+    writeUtf8(cp, &end);
+    out->append(bytes, static_cast<size_t>(end - bytes));
 }
 
 // Reads "_xHHHH_" at `s`; returns the unit or -1.
@@ -82,59 +90,99 @@ size_t utf8At(std::string_view s, size_t i, unsigned long *cp)
 
 } // namespace
 
+namespace
+{
+
+constexpr size_t kNotAReference = std::string_view::npos;
+
+// The reference at raw[amp] ('&'), whose ';' must come within 12 bytes:
+// writes what it stands for at *w (moving it on) and returns where the text
+// goes on after it; kNotAReference when it is no reference XML defines.
+size_t decodeReference(std::string_view raw, size_t amp, char **w)
+{
+    const size_t limit = std::min(raw.size(), amp + 13);
+    size_t semi = amp + 1;
+    while (semi < limit && raw[semi] != ';') {
+        ++semi;
+    }
+    if (semi >= limit) {
+        return kNotAReference;
+    }
+    const std::string_view ref = raw.substr(amp + 1, semi - amp - 1);
+    // Numeric references first: the named five cannot begin with '#'.
+    if (ref.size() >= 2 && ref[0] == '#') {
+        const bool hex = ref[1] == 'x';
+        const std::string_view digits = ref.substr(hex ? 2 : 1);
+        if (digits.empty()) {
+            return kNotAReference;
+        }
+        unsigned long cp = 0;
+        for (const char c : digits) {
+            const int d = hex ? hexValue(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
+            if (d < 0) {
+                return kNotAReference;
+            }
+            cp = cp * (hex ? 16 : 10) + static_cast<unsigned long>(d);
+            if (cp > 0x10FFFF) {
+                return kNotAReference;
+            }
+        }
+        if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            return kNotAReference;
+        }
+        writeUtf8(cp, w);
+        return semi + 1;
+    }
+    char named = 0;
+    if (ref == "lt") {
+        named = '<';
+    } else if (ref == "gt") {
+        named = '>';
+    } else if (ref == "amp") {
+        named = '&';
+    } else if (ref == "quot") {
+        named = '"';
+    } else if (ref == "apos") {
+        named = '\'';
+    } else {
+        return kNotAReference;
+    }
+    *(*w)++ = named;
+    return semi + 1;
+}
+
+} // namespace
+
 bool appendXmlDecoded(std::string_view raw, std::string *out)
 {
-    size_t i = 0;
-    while (i < raw.size()) {
-        size_t amp = raw.find('&', i);
-        if (amp == std::string_view::npos) {
-            out->append(raw.substr(i));
-            return true;
-        }
-        out->append(raw.substr(i, amp - i));
-        size_t semi = raw.find(';', amp);
-        if (semi == std::string_view::npos || semi - amp > 12) {
-            return false;
-        }
-        std::string_view ref = raw.substr(amp + 1, semi - amp - 1);
-        // Numeric references first: the named five cannot begin with '#'.
-        if (ref.size() >= 2 && ref[0] == '#') {
-            bool hex = ref[1] == 'x';
-            std::string_view digits = ref.substr(hex ? 2 : 1);
-            if (digits.empty()) {
-                return false;
-            }
-            unsigned long cp = 0;
-            for (char c : digits) {
-                int d = hex ? hexValue(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
-                if (d < 0) {
-                    return false;
-                }
-                cp = cp * (hex ? 16 : 10) + static_cast<unsigned long>(d);
-                if (cp > 0x10FFFF) {
-                    return false;
-                }
-            }
-            if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) {
-                return false;
-            }
-            appendUtf8(cp, out);
-        } else if (ref == "lt") {
-            out->push_back('<');
-        } else if (ref == "gt") {
-            out->push_back('>');
-        } else if (ref == "amp") {
-            out->push_back('&');
-        } else if (ref == "quot") {
-            out->push_back('"');
-        } else if (ref == "apos") {
-            out->push_back('\'');
-        } else {
-            return false;
-        }
-        i = semi + 1;
+    const void *first = std::memchr(raw.data(), '&', raw.size());
+    if (!first) {
+        out->append(raw);
+        return true;
     }
-    return true;
+    // Written in place: no reference is shorter than what it stands for, and
+    // writers that spell every letter beyond ASCII as one make a call per
+    // reference the larger part of a sheet's reading.
+    const size_t base = out->size();
+    size_t i = static_cast<size_t>(static_cast<const char *>(first) - raw.data());
+    out->resize(base + raw.size());
+    char *w = out->data() + base;
+    std::memcpy(w, raw.data(), i);
+    w += i;
+    bool ok = true;
+    while (i < raw.size()) {
+        if (raw[i] != '&') {
+            *w++ = raw[i++];
+            continue;
+        }
+        i = decodeReference(raw, i, &w);
+        if (i == kNotAReference) {
+            ok = false;
+            break;
+        }
+    }
+    out->resize(static_cast<size_t>(w - out->data()));
+    return ok;
 }
 
 void appendXmlEscaped(std::string_view text, std::string *out)
