@@ -1,5 +1,6 @@
 #include "store/Database.h"
 
+#include <QVarLengthArray>
 #include <sqlite3.h>
 
 namespace orvane
@@ -96,7 +97,7 @@ sqlite3_stmt *Database::prepared(const QString &statement)
     return made;
 }
 
-bool Database::executeBound(const QString &statement, std::initializer_list<SqlValue> values)
+bool Database::executeBound(const QString &statement, const SqlValue *values, qsizetype count)
 {
     finishResult();
     if (!db_) {
@@ -108,19 +109,21 @@ bool Database::executeBound(const QString &statement, std::initializer_list<SqlV
         countFailure(QString::fromUtf8(sqlite3_errmsg(db_)));
         return false;
     }
-    int index = 1;
-    for (const SqlValue &value : values) {
-        if (const auto *number = std::get_if<long long>(&value)) {
+    // The texts' UTF-8 stays here until the run ends, so SQLite need not copy it.
+    QVarLengthArray<QByteArray, 16> texts;
+    texts.reserve(count);
+    for (qsizetype i = 0; i < count; ++i) {
+        const int index = int(i) + 1;
+        if (const auto *number = std::get_if<long long>(&values[i])) {
             sqlite3_bind_int64(s, index, *number);
-        } else if (const auto *text = std::get_if<QString>(&value)) {
+        } else if (const auto *text = std::get_if<QString>(&values[i])) {
+            texts.append(text->toUtf8());
             // An empty text binds as '' (a null pointer would bind NULL), as sqlQuote quotes it.
-            const QByteArray utf8 = text->toUtf8();
-            sqlite3_bind_text(s, index, utf8.isEmpty() ? "" : utf8.constData(), int(utf8.size()),
-                              SQLITE_TRANSIENT);
+            const QByteArray &utf8 = texts.last();
+            sqlite3_bind_text(s, index, utf8.isEmpty() ? "" : utf8.constData(), int(utf8.size()), SQLITE_STATIC);
         } else {
             sqlite3_bind_null(s, index);
         }
-        ++index;
     }
     int step = SQLITE_ROW;
     while (step == SQLITE_ROW)
@@ -128,8 +131,10 @@ bool Database::executeBound(const QString &statement, std::initializer_list<SqlV
     const bool ok = step == SQLITE_DONE;
     if (!ok)
         countFailure(QString::fromUtf8(sqlite3_errmsg(db_)));
-    // Reset at once: a statement left mid-run would hold its lock.
+    // Reset at once: a statement left mid-run would hold its lock; and no
+    // binding may outlive the texts it points into.
     sqlite3_reset(s);
+    sqlite3_clear_bindings(s);
     return ok;
 }
 

@@ -61,7 +61,12 @@ class Database
     /// execute runs a statement: no rows, a failure counted. The text is
     /// prepared on its first run and kept until close, so that a statement run
     /// for every change is parsed once.
-    bool executeBound(const QString &statement, std::initializer_list<SqlValue> values);
+    bool executeBound(const QString &statement, std::initializer_list<SqlValue> values)
+    {
+        return executeBound(statement, values.begin(), qsizetype(values.size()));
+    }
+    /// executeBound of the `count` values at `values`.
+    bool executeBound(const QString &statement, const SqlValue *values, qsizetype count);
     /// Returns how many statements run by execute have failed on this connection.
     long long failedWrites() const { return failedWrites_; }
     /// Returns SQLite's text for the last failed execute ("" when none failed).

@@ -237,8 +237,29 @@ namespace
 const QString kInsertChange =
     QStringLiteral("INSERT INTO journal_changes(set_id, guid, cn, attribute, multivalued, binary, old_values, "
                    "new_values, source, outcome, outcome_text) VALUES");
-// addChanges' row, its values bound: one parse serves every change of every set.
-const QString kInsertBoundChange = kInsertChange + QStringLiteral("(?,?,?,?,?,?,?,?,?,?,'')");
+// addChanges' rows, their values bound: kRowsPerInsert rows to a statement
+// (one parse, and one statement's overhead, serves them all) and the last
+// few one at a time, so that every set reuses the same two texts.
+constexpr int kRowsPerInsert = 32;
+constexpr int kValuesPerRow = 10;
+const QString kBoundRow = QStringLiteral("(?,?,?,?,?,?,?,?,?,?,'')");
+
+QString boundInsert(int rows)
+{
+    QString statement = kInsertChange;
+    for (int i = 0; i < rows; ++i)
+        statement += (i > 0 ? QStringLiteral(",") : QString()) + kBoundRow;
+    return statement;
+}
+
+const QString kInsertOneChange = boundInsert(1);
+const QString kInsertChanges = boundInsert(kRowsPerInsert);
+
+void appendBoundRow(QList<SqlValue> *values, long long setId, const JournalChange &c)
+{
+    values->append({setId, c.guid, c.cn, c.attribute, (long long)c.multivalued, (long long)(c.binary ? 1 : 0),
+                    valuesText(c.oldValues), valuesText(c.newValues), c.source, (long long)JournalPending});
+}
 // complete()'s statements, their values bound. One row's UPDATE is cheaper to
 // run than a join with a VALUES list, which builds two temporary tables each run.
 const QString kComplete =
@@ -267,12 +288,16 @@ long long Journal::addChange(const JournalChange &c)
 
 QList<long long> Journal::addChanges(long long setId, const QList<JournalChange> &changes)
 {
-    for (const JournalChange &c : changes) {
-        if (!db_.executeBound(kInsertBoundChange,
-                              {setId, c.guid, c.cn, c.attribute, (long long)c.multivalued,
-                               (long long)(c.binary ? 1 : 0), valuesText(c.oldValues), valuesText(c.newValues),
-                               c.source, (long long)JournalPending}))
+    QList<SqlValue> values;
+    values.reserve(kRowsPerInsert * kValuesPerRow);
+    for (qsizetype first = 0; first < changes.size();) {
+        const int rows = changes.size() - first >= kRowsPerInsert ? kRowsPerInsert : 1;
+        values.clear();
+        for (qsizetype i = first; i < first + rows; ++i)
+            appendBoundRow(&values, setId, changes[i]);
+        if (!db_.executeBound(rows == 1 ? kInsertOneChange : kInsertChanges, values.constData(), values.size()))
             return {};
+        first += rows;
     }
     // The set's rows in id order are the rows in the order they were inserted.
     QList<long long> ids;
