@@ -153,6 +153,20 @@ bool readWholePathText(IDispatch *first, ParsedCommand &parsed, QString *text)
     return hr == S_OK;
 }
 
+// Lets a server that hands multi-valued texts over joined (IPathReadJoined)
+// answer a read of `parsed`; false when it declines, `*joined` then untouched.
+bool readWholePathJoined(IDispatch *first, ParsedCommand &parsed, QStringView delimiter, QString *joined)
+{
+    IPathReadJoined *reader = nullptr;
+    if (FAILED(first->QueryInterface(IID_IPathReadJoined, reinterpret_cast<void **>(&reader))) || !reader)
+        return false;
+    WholePath path(parsed, false);
+    const HRESULT hr =
+        reader->ReadPathJoined(path.members, static_cast<UINT>(parsed.memberCount), delimiter, joined);
+    reader->Release();
+    return hr == S_OK;
+}
+
 // Lets a server that takes whole property writes (IPathWrite) do the write of
 // `parsed` in one call; false when it declines, nothing then written. The put
 // value is the last member's last written argument (its first slot).
@@ -337,6 +351,23 @@ QString getStringProperty(AutomationObject *obj, const QString &command)
         (SUCCEEDED(hr) && hr != kOutcomeRecorded) ? qStringFromBstr(value.bstrVal) : QString();
     VariantClear(&value);
     return result;
+}
+
+bool getJoinedTexts(AutomationObject *obj, const QString &command, QStringView delimiter, QString *joined)
+{
+    if (command.isEmpty() || !wholePathReads)
+        return false;
+    CommandParse parse;
+    if (FAILED(parse.parse(command)))
+        return false;
+    IDispatch *current = dispatchOfHandle(reinterpret_cast<quintptr>(obj));
+    if (!current)
+        return false;
+    const bool answered = readWholePathJoined(current, parse.command(), delimiter, joined);
+    current->Release();
+    if (answered)
+        finish(obj, S_OK);
+    return answered;
 }
 
 VARIANT *getVariantProperty(AutomationObject *obj, const QString &command)

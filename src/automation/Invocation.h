@@ -45,6 +45,14 @@ VARIANT *getVariantProperty(AutomationObject *obj, const QString &command);
 /// Clears and frees a VARIANT from getVariantProperty; null is ignored.
 void freeVariant(VARIANT *value);
 
+/// Reads the command's value as getVariantProperty would when the server can
+/// hand it over as texts joined (IPathReadJoined, Interfaces.h): `*joined` is
+/// then the texts of the array each followed by `delimiter`, every delimiter
+/// left at the end taken off ("" for no value), the read is recorded as a
+/// success, and the answer is true. False, with nothing recorded and `*joined`
+/// unchanged, when it cannot: the caller then reads the VARIANT.
+bool getJoinedTexts(AutomationObject *obj, const QString &command, QStringView delimiter, QString *joined);
+
 /// Writes a property (DISPATCH_PROPERTYPUT): the value after "=" is passed
 /// as the named argument DISPID_PROPERTYPUT. Returns the HRESULT (S_FALSE for a
 /// null object in the path).

@@ -26,6 +26,11 @@ void traceCommand(const QString &command)
         currentTrace->commands_.append(command);
 }
 
+bool commandsTraced()
+{
+    return currentTrace != nullptr;
+}
+
 HRESULT sendMethod(AutomationObject *object, const QString &command, const QString &shown)
 {
     traceCommand(shown.isEmpty() ? command : shown);

@@ -36,6 +36,10 @@ class CommandTrace
 /// Appends `command` to the calling thread's innermost trace, if any.
 void traceCommand(const QString &command);
 
+/// Whether a trace lives on the calling thread (a command text built only to
+/// be traced need not be built otherwise).
+bool commandsTraced();
+
 /// invoke and setProperty of the engine, traced; `shown` (when not empty) is
 /// recorded instead of `command` (to leave a password out).
 HRESULT sendMethod(AutomationObject *object, const QString &command, const QString &shown = QString());

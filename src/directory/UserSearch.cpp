@@ -216,7 +216,10 @@ QString appendCatalogueValue(AutomationObject *recordSet, const CatalogueField &
         return text;
     }
     AutomationObject *field = getObjectProperty(recordSet, f.fieldCommand);
-    joinFieldValues(field, delimiter, joined);
+    // A server that holds the values as texts hands them over joined.
+    static const QString valueCommand = QStringLiteral("value");
+    if (!getJoinedTexts(field, valueCommand, delimiter, joined))
+        joinFieldValues(field, delimiter, joined);
     releaseObject(field);
     values->append(*joined);
     return QString();

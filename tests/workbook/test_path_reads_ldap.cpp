@@ -22,7 +22,7 @@ using namespace orvane::test;
 namespace
 {
 
-enum class Read { Text, Integer, Variant, Object };
+enum class Read { Text, Integer, Variant, Object, Joined };
 
 struct Outcome {
     HRESULT code = 0;
@@ -78,6 +78,18 @@ Outcome readOnce(AutomationObject *object, Read how, const QString &command)
         freeVariant(v);
         break;
     }
+    case Read::Joined:
+        // As a search joins a multi-valued field: handed over joined, else
+        // the VARIANT's texts each followed by ";", the ";" at the end taken off.
+        if (!getJoinedTexts(object, command, u";", &o.value)) {
+            VARIANT *v = getVariantProperty(object, command);
+            for (const QString &t : v ? variantArrayTexts(v).value_or(QStringList()) : QStringList())
+                o.value += t + u';';
+            while (o.value.endsWith(u';'))
+                o.value.chop(1);
+            freeVariant(v);
+        }
+        break;
     case Read::Object:
         handle = getObjectProperty(object, command);
         o.value = handle ? QStringLiteral("<object>") : QStringLiteral("<none>");
@@ -132,6 +144,7 @@ TEST_F(PathReadsTest, RecordSetFieldsReadAlikeBothWays)
                 QStringLiteral("sn: \u0160\u0165astn\u00fd\ngivenName: Zo\u00eb\nsAMAccountName: pathread1\n"
                                "userAccountControl: 512\n"
                                "otherTelephone: +1 555 0101\notherTelephone: +1 555 0102\n"
+                               "description: \u00c5sa \u0416\ndescription: two\n"
                                "objectGUID:: ") +
                     QString::fromLatin1(guid.toBase64()));
     const DirectoryConnection c = slapd->connection();
@@ -139,7 +152,7 @@ TEST_F(PathReadsTest, RecordSetFieldsReadAlikeBothWays)
     ASSERT_TRUE(search.open(c,
                             adoQueryText(c.serverAddress, c.baseDn, QStringLiteral("(cn=pathread1)"),
                                          QStringLiteral("givenName,sn,info,otherTelephone,objectGUID,cn,"
-                                                        "distinguishedName,ADsPath")),
+                                                        "distinguishedName,ADsPath,description")),
                             100, true))
         << lastErrorText().toStdString();
     ASSERT_EQ(search.recordCount(), 1);
@@ -170,13 +183,18 @@ TEST_F(PathReadsTest, RecordSetFieldsReadAlikeBothWays)
     AutomationObject *field = getObjectProperty(records, QStringLiteral("Fields('otherTelephone')"));
     ASSERT_TRUE(field);
     compareRoutes(field, {{Read::Variant, "value", false, "+1 555 0101|+1 555 0102"},
+                          {Read::Joined, "value", false, "+1 555 0101;+1 555 0102"},
+                          {Read::Joined, "Value()", false, "+1 555 0101;+1 555 0102"},
                           {Read::Text, "VALUE", true, ""},
                           {Read::Text, "Name", false, "otherTelephone"}});
+    AutomationObject *accented = getObjectProperty(records, QStringLiteral("Fields('description')"));
+    compareRoutes(accented, {{Read::Joined, "value", false, "\u00c5sa \u0416;two"}});
+    releaseObject(accented);
     // Past the last record and after Close the reads fail alike.
     search.moveNext();
     compareRoutes(records, {{Read::Text, "Fields('cn')\\Value", true, ""},
                             {Read::Object, "Fields('cn')", false, "<object>"}});
-    compareRoutes(field, {{Read::Variant, "value", true, "<empty>"}});
+    compareRoutes(field, {{Read::Variant, "value", true, "<empty>"}, {Read::Joined, "value", true, ""}});
     releaseObject(field);
     ASSERT_EQ(invoke(records, QStringLiteral("Close")), S_OK);
     compareRoutes(records, {{Read::Text, "Fields('cn')\\Value", true, ""},

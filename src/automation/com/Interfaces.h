@@ -118,6 +118,21 @@ struct IPathReadText : IUnknown {
     virtual HRESULT ReadPathText(const PathMember *path, UINT count, QString *text) = 0;
 };
 
+/// Offered by servers that hold the values of a multi-valued read as texts
+/// of their own (a record's UTF-8 values) and can hand them over joined into
+/// the QString the caller keeps, without the array of BSTRs a VARIANT would
+/// carry in between.
+inline constexpr IID IID_IPathReadJoined{0x5c17e0a9, 0x6b3d, 0x4f28, {0x8d, 0x44, 0x1e, 0x9a, 0x70, 0xc2, 0x35, 0xfb}};
+struct IPathReadJoined : IUnknown {
+    /// When reading `path[0..count)` member by member would give no value
+    /// (VT_NULL) or an array of texts, sets `*joined` to those texts, each
+    /// followed by `delimiter`, with every `delimiter` left at the end taken
+    /// off (trailing empty values go with them); S_OK when answered, any other
+    /// code declines with `*joined` unchanged and the caller then reads the
+    /// VARIANT (which also reports every failure).
+    virtual HRESULT ReadPathJoined(const PathMember *path, UINT count, QStringView delimiter, QString *joined) = 0;
+};
+
 /// Offered by servers that can take a whole property write in one call
 /// ("Cells(4, 2)\Value = 'text'" straight into the cell store, without the
 /// range object the path would hand out). As with IPathRead, a caller tries it

@@ -45,12 +45,27 @@ HRESULT nameArg(const DispatchCall &call, QString *converted, QStringView *out)
 }
 
 // One column of the record set; reads the current record at each read.
-class AdoField : public PathReadingObject
+class AdoField : public PathReadingObject, public IPathReadJoined
 {
   public:
     AdoField(std::shared_ptr<RecordSetData> data, int column)
         : PathReadingObject(table()), data_(std::move(data)), column_(column)
     {
+    }
+    HRESULT QueryInterface(REFIID iid, void **object) override { return DispatchObject::QueryInterface(iid, object); }
+    ULONG AddRef() override { return DispatchObject::AddRef(); }
+    ULONG Release() override { return DispatchObject::Release(); }
+
+    // "value" of a multi-valued text field joined straight from the record's
+    // bytes; everything else declines, as ReadPath does.
+    HRESULT ReadPathJoined(const PathMember *path, UINT count, QStringView delimiter, QString *joined) override
+    {
+        if (count != 1 || !data_->open || data_->position < 0 || data_->position >= data_->recordCount())
+            return S_FALSE;
+        DISPID id = exactMember(path[0].name, {{u"value", DISPID_VALUE}, {u"Value", DISPID_VALUE}});
+        if (id == DISPID_UNKNOWN || path[0].params.cArgs != 0)
+            id = pathMemberId(table(), path[0], 0);
+        return id == DISPID_VALUE && data_->joinedTexts(column_, delimiter, joined) ? S_OK : S_FALSE;
     }
 
     // "value" in one call, as the join of a multi-valued field reads it; off
@@ -109,6 +124,14 @@ class AdoField : public PathReadingObject
     {
         static const MemberTable t{{"Value", DISPID_VALUE}, {"Name", Name}};
         return t;
+    }
+
+  protected:
+    IUnknown *queryOtherInterface(REFIID iid) override
+    {
+        if (iid == IID_IPathReadJoined)
+            return static_cast<IPathReadJoined *>(this);
+        return PathReadingObject::queryOtherInterface(iid);
     }
 
   private:

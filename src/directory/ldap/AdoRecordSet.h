@@ -68,8 +68,8 @@ class RecordSetData : public EntryVisitor
     /// The number of columns that are fields.
     int fieldCount() const { return fieldCount_; }
     /// The record whose objectGUID is `guid` as an entry with the values of
-    /// the columns named in `names` (lower case); false when none.
-    bool entryByGuid(QByteArrayView guid, const QSet<QString> &names, LdapEntry *out) const;
+    /// the columns at `columns` (indices into columns()); false when none.
+    bool entryByGuid(QByteArrayView guid, const std::vector<int> &columns, LdapEntry *out) const;
     long recordCount() const { return static_cast<long>(records_.size()); }
     /// The first record still held; records before it were passed and freed.
     long firstKept() const { return released_; }
@@ -82,6 +82,10 @@ class RecordSetData : public EntryVisitor
     /// Gives the value of `column` in the current record as the text value()
     /// would carry in its BSTR, when it is one non-empty text; false otherwise.
     bool text(int column, QString *out) const;
+    /// Gives the values of multi-valued text `column` in the current record
+    /// joined as IPathReadJoined describes (each text followed by `delimiter`,
+    /// every delimiter at the end taken off); false for any other column.
+    bool joinedTexts(int column, QStringView delimiter, QString *joined) const;
 
     void beginEntry(QByteArrayView dn) override;
     void attribute(const AttributeView &attribute) override;

@@ -76,7 +76,7 @@ void RecordSetData::defineColumns(const QStringList &attributes, const LdapSchem
     }
 }
 
-bool RecordSetData::entryByGuid(QByteArrayView guid, const QSet<QString> &names, LdapEntry *out) const
+bool RecordSetData::entryByGuid(QByteArrayView guid, const std::vector<int> &columns, LdapEntry *out) const
 {
     const int guidColumn = storedIndex_.value(QStringLiteral("objectguid"), -1);
     if (guidColumn < 0)
@@ -85,9 +85,9 @@ bool RecordSetData::entryByGuid(QByteArrayView guid, const QSet<QString> &names,
         out->dn = QString::fromUtf8(record.dn);
         out->attributes.clear();
         for (const Value &v : record.values) {
-            const Column &column = columns_[v.column];
-            if (!names.contains(column.lowerName))
+            if (std::find(columns.begin(), columns.end(), v.column) == columns.end())
                 continue;
+            const Column &column = columns_[v.column];
             if (out->attributes.empty() || out->attributes.back().name != column.name)
                 out->attributes.push_back({column.name, {}});
             out->attributes.back().values.emplace_back(record.data + v.offset, v.length);
@@ -366,6 +366,37 @@ bool RecordSetData::text(int c, QString *out) const
     if ((next != record.values.end() && next->column == c) || first->length == 0)
         return false;
     *out = QString::fromUtf8(record.data + first->offset, first->length);
+    return true;
+}
+
+bool RecordSetData::joinedTexts(int c, QStringView delimiter, QString *joined) const
+{
+    const Column &col = columns_[c];
+    if (col.kind != ValueKind::Text || !col.multiValued || col.special != Special::None)
+        return false;
+    const Decoded &record = currentRecord();
+    auto v = std::lower_bound(record.values.begin(), record.values.end(), c,
+                              [](const Value &value, int column) { return value.column < column; });
+    joined->resize(0);
+    for (; v != record.values.end() && v->column == c; ++v) {
+        const char *bytes = record.data + v->offset;
+        // ASCII is widened in place; anything else decodes as value() decodes it.
+        const qsizetype at = joined->size();
+        joined->resize(at + v->length);
+        QChar *out = joined->data() + at;
+        unsigned char seen = 0;
+        for (int i = 0; i < v->length; ++i) {
+            seen |= static_cast<unsigned char>(bytes[i]);
+            out[i] = QLatin1Char(bytes[i]);
+        }
+        if (seen >= 0x80) {
+            joined->resize(at);
+            joined->append(QString::fromUtf8(bytes, v->length));
+        }
+        joined->append(delimiter);
+    }
+    while (!delimiter.isEmpty() && joined->endsWith(delimiter))
+        joined->chop(delimiter.size());
     return true;
 }
 
