@@ -22,6 +22,35 @@ bool isUpperHex(QChar c)
            (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
 }
 
+// The parts of the OpenDSObject call that are the same for every object
+// bound with one connection's stored credentials, kept for the last
+// connection the thread bound with: a Find binds every listed user.
+struct OpenCommandParts {
+    QString server, user, password;
+    bool spaced = false;
+    QString head;      ///< "OpenDSObject('LDAP://server/<GUID="
+    QString tail;      ///< ">', 'user', 'password', '513')"
+    QString shownTail; ///< the tail with the password as '***'
+};
+
+const OpenCommandParts &openCommandParts(const DirectoryConnection &connection, bool spaced)
+{
+    thread_local OpenCommandParts parts;
+    if (!parts.head.isEmpty() && parts.spaced == spaced && parts.server == connection.serverAddress &&
+        parts.user == connection.userName && parts.password == connection.password)
+        return parts;
+    parts = {connection.serverAddress, connection.userName, connection.password, spaced, {}, {}, {}};
+    const QString comma = spaced ? QStringLiteral(", ") : QStringLiteral(",");
+    // Quoting escapes character by character and a GUID text has nothing to
+    // escape, so the quoted path is its quoted halves around the GUID.
+    const QString before = quoteArgument(objectPath(connection.serverAddress, QString()).chopped(1));
+    const QString after = quoteArgument(QStringLiteral(">")).mid(1) + comma + quoteArgument(connection.userName) + comma;
+    parts.head = QStringLiteral("OpenDSObject(") + before.chopped(1);
+    parts.tail = after + quoteArgument(connection.password) + comma + QStringLiteral("'513')");
+    parts.shownTail = after + QStringLiteral("'***'") + comma + QStringLiteral("'513')");
+    return parts;
+}
+
 } // namespace
 
 bool isGuidText(const QString &guid)
@@ -72,7 +101,6 @@ BindResult BindObject(const DirectoryConnection &connection, const QString &guid
         return finish(BindResult::Silent);
     }
     beginDirectoryOperation();
-    const QString path = objectPath(connection.serverAddress, guid);
     AutomationObject *ns = getObject(QStringLiteral("LDAP:"));
     if (!ns) {
         cause = captureFailure(QStringLiteral("LDAP:"));
@@ -81,16 +109,14 @@ BindResult BindObject(const DirectoryConnection &connection, const QString &guid
     AutomationObject *object = nullptr;
     QString shown;
     if (connection.useCurrentCredentials == 0) {
-        const QString comma = spacedArguments ? QStringLiteral(", ") : QStringLiteral(",");
-        const QString head = QStringLiteral("OpenDSObject(") + quoteArgument(path) + comma +
-                             quoteArgument(connection.userName) + comma;
-        object = getObjectProperty(ns, head + quoteArgument(connection.password) + comma +
-                                           QStringLiteral("'513')"));
-        shown = head + QStringLiteral("'***'") + comma + QStringLiteral("'513')");
+        const OpenCommandParts &parts = openCommandParts(connection, spacedArguments);
+        object = getObjectProperty(ns, parts.head + guid + parts.tail);
+        if (commandsTraced() || lastErrorCode() != 0)
+            shown = parts.head + guid + parts.shownTail;
         traceCommand(shown);
     } else if (connection.useCurrentCredentials == 1) {
-        object = getObject(path);
-        shown = path;
+        shown = objectPath(connection.serverAddress, guid);
+        object = getObject(shown);
     }
     if (lastErrorCode() != 0) {
         cause = captureFailure(shown);

@@ -9,7 +9,7 @@ namespace
 {
 
 // Reads `count` hexadecimal digits of `text` from `pos` as bytes in order.
-bool readHexBytes(const QString &text, int pos, int count, std::uint8_t *out)
+bool readHexBytes(QStringView text, qsizetype pos, int count, std::uint8_t *out)
 {
     for (int i = 0; i < count; ++i) {
         const int hi = hexDigitValue(text[pos + 2 * i]);
@@ -21,30 +21,50 @@ bool readHexBytes(const QString &text, int pos, int count, std::uint8_t *out)
     return true;
 }
 
-bool parseGuidValue(const QString &value, std::array<std::uint8_t, 16> *bytes)
+bool guidViewToBytes(QStringView text, std::array<std::uint8_t, 16> *bytes)
+{
+    QStringView t = text;
+    if (t.startsWith(u'{') && t.endsWith(u'}'))
+        t = t.mid(1, t.size() - 2);
+    if (t.size() != 36 || t[8] != u'-' || t[13] != u'-' || t[18] != u'-' || t[23] != u'-')
+        return false;
+    std::uint8_t d1[4], d2[2], d3[2], d4[8];
+    if (!readHexBytes(t, 0, 4, d1) || !readHexBytes(t, 9, 2, d2) || !readHexBytes(t, 14, 2, d3) ||
+        !readHexBytes(t, 19, 2, d4) || !readHexBytes(t, 24, 6, d4 + 2))
+        return false;
+    // Data1..Data3 are stored little-endian, Data4 as written.
+    std::array<std::uint8_t, 16> out{d1[3], d1[2], d1[1], d1[0], d2[1], d2[0], d3[1], d3[0]};
+    for (int i = 0; i < 8; ++i)
+        out[8 + i] = d4[i];
+    *bytes = out;
+    return true;
+}
+
+bool parseGuidValue(QStringView value, std::array<std::uint8_t, 16> *bytes)
 {
     if (value.size() == 32) // storage order, as ADSI also accepts
         return readHexBytes(value, 0, 16, bytes->data());
-    return guidTextToBytes(value, bytes);
+    return guidViewToBytes(value, bytes);
 }
 
-bool parseHostPort(const QString &text, DirectoryPath *path)
+// Read in place: a bind of every listed user parses a path each time.
+bool parseHostPort(QStringView text, DirectoryPath *path)
 {
-    QString host = text;
+    QStringView host = text;
     int port = kLdapPort;
-    const int colon = text.lastIndexOf(QLatin1Char(':'));
-    if (colon >= 0 && !text.endsWith(QLatin1Char(']'))) {
+    const qsizetype colon = text.lastIndexOf(u':');
+    if (colon >= 0 && !text.endsWith(u']')) {
         bool ok = false;
         port = text.mid(colon + 1).toInt(&ok);
         if (!ok || port <= 0 || port > 65535)
             return false;
         host = text.left(colon);
     }
-    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+    if (host.startsWith(u'[') && host.endsWith(u']'))
         host = host.mid(1, host.size() - 2);
     if (host.isEmpty())
         return false;
-    path->host = host;
+    path->host = host.toString();
     path->port = port;
     return true;
 }
@@ -80,22 +100,7 @@ int filterLength(const QString &text)
 
 bool guidTextToBytes(const QString &text, std::array<std::uint8_t, 16> *bytes)
 {
-    QString t = text;
-    if (t.startsWith(QLatin1Char('{')) && t.endsWith(QLatin1Char('}')))
-        t = t.mid(1, t.size() - 2);
-    if (t.size() != 36 || t[8] != QLatin1Char('-') || t[13] != QLatin1Char('-') ||
-        t[18] != QLatin1Char('-') || t[23] != QLatin1Char('-'))
-        return false;
-    std::uint8_t d1[4], d2[2], d3[2], d4[8];
-    if (!readHexBytes(t, 0, 4, d1) || !readHexBytes(t, 9, 2, d2) || !readHexBytes(t, 14, 2, d3) ||
-        !readHexBytes(t, 19, 2, d4) || !readHexBytes(t, 24, 6, d4 + 2))
-        return false;
-    // Data1..Data3 are stored little-endian, Data4 as written.
-    std::array<std::uint8_t, 16> out{d1[3], d1[2], d1[1], d1[0], d2[1], d2[0], d3[1], d3[0]};
-    for (int i = 0; i < 8; ++i)
-        out[8 + i] = d4[i];
-    *bytes = out;
-    return true;
+    return guidViewToBytes(text, bytes);
 }
 
 QString filterEscapeBytes(const std::uint8_t *bytes, int length)
@@ -113,31 +118,30 @@ QString filterEscapeBytes(const std::uint8_t *bytes, int length)
 
 bool parseDirectoryPath(const QString &text, DirectoryPath *path)
 {
-    const QString t = text.trimmed();
-    if (!t.startsWith(QLatin1String("LDAP:"), Qt::CaseInsensitive))
+    const QStringView t = QStringView(text).trimmed();
+    if (!t.startsWith(u"LDAP:", Qt::CaseInsensitive))
         return false;
     DirectoryPath result;
-    QString rest = t.mid(5);
+    QStringView rest = t.mid(5);
     if (rest.isEmpty()) {
-        *path = result;
+        *path = std::move(result);
         return true;
     }
-    if (!rest.startsWith(QLatin1String("//")))
+    if (!rest.startsWith(u"//"))
         return false;
     rest = rest.mid(2);
-    const int slash = rest.indexOf(QLatin1Char('/'));
+    const qsizetype slash = rest.indexOf(u'/');
     if (!parseHostPort(slash < 0 ? rest : rest.left(slash), &result))
         return false;
-    const QString object = slash < 0 ? QString() : rest.mid(slash + 1).trimmed();
-    if (object.startsWith(QLatin1String("<GUID="), Qt::CaseInsensitive)) {
-        if (!object.endsWith(QLatin1Char('>')) ||
-            !parseGuidValue(object.mid(6, object.size() - 7), &result.guid))
+    const QStringView object = slash < 0 ? QStringView() : rest.mid(slash + 1).trimmed();
+    if (object.startsWith(u"<GUID=", Qt::CaseInsensitive)) {
+        if (!object.endsWith(u'>') || !parseGuidValue(object.mid(6, object.size() - 7), &result.guid))
             return false;
         result.byGuid = true;
     } else {
-        result.dn = object;
+        result.dn = object.toString();
     }
-    *path = result;
+    *path = std::move(result);
     return true;
 }
 

@@ -19,6 +19,7 @@ struct Published {
     std::shared_ptr<const ServerInfo> info;
     std::weak_ptr<RecordSetData> records;
     QSet<QString> attributes;
+    std::vector<int> columns; ///< the record set's columns of `attributes`
 };
 
 // One published search per thread is enough: a bind follows the search that
@@ -42,12 +43,16 @@ QStringList answerAttributes(const QStringList &asked)
 void publishSearch(const ServerAddress &server, const Credentials &credentials,
                    std::shared_ptr<const ServerInfo> info, const std::shared_ptr<RecordSetData> &records)
 {
-    Published p{server, credentials, std::this_thread::get_id(), std::move(info), records, {}};
+    Published p{server, credentials, std::this_thread::get_id(), std::move(info), records, {}, {}};
     // Only what an account-state read needs is handed to binds; anything
     // else asked of the object reads the whole entry.
-    for (const RecordSetData::Column &c : records->columns()) {
-        if (c.lowerName == QLatin1String("objectguid") || c.lowerName == QLatin1String("useraccountcontrol"))
-            p.attributes.insert(c.lowerName);
+    const std::vector<RecordSetData::Column> &columns = records->columns();
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const QString &name = columns[i].lowerName;
+        if (name == QLatin1String("objectguid") || name == QLatin1String("useraccountcontrol")) {
+            p.attributes.insert(name);
+            p.columns.push_back(static_cast<int>(i));
+        }
     }
     if (!p.attributes.contains(QStringLiteral("objectguid")))
         return;
@@ -61,6 +66,7 @@ bool answerBind(const ServerAddress &server, const Credentials &credentials, QBy
                 SearchAnswer *answer)
 {
     std::shared_ptr<RecordSetData> records;
+    std::vector<int> columns;
     {
         const std::lock_guard lock(registryMutex);
         for (const Published &p : registry) {
@@ -69,12 +75,13 @@ bool answerBind(const ServerAddress &server, const Credentials &credentials, QBy
                 records = p.records.lock();
                 answer->attributes = p.attributes;
                 answer->info = p.info;
+                columns = p.columns;
                 break;
             }
         }
     }
     // Only the publishing thread gets here, so the record set cannot close meanwhile.
-    return records && records->open && records->entryByGuid(guid, answer->attributes, &answer->entry);
+    return records && records->open && records->entryByGuid(guid, columns, &answer->entry);
 }
 
 void forgetSearches()
