@@ -7,18 +7,18 @@
 namespace orvane
 {
 
-int CheckObjectStatus(AutomationObject *app, int keyColumn, const QString &keyAttribute,
+int CheckObjectStatus(const ParsedWorkbookReads &reads, int keyColumn, const QString &keyAttribute,
                       const ObjectEntry &object, const QList<WorkbookBinding> &bindings,
                       const Settings &settings, ReplacementPatterns &patterns)
 {
     const QString keyValue = object.values.value(keyAttribute);
     if (keyValue.isEmpty())
         return StatusNoKeyValue;
-    const int row = FindFirstRow(app, keyColumn, keyValue);
+    const int row = reads.findFirstRow(keyColumn, keyValue);
     if (row <= 0)
         return StatusNoRow;
     for (const WorkbookBinding &binding : bindings) {
-        const QString cell = ReadCell(app, row, binding.column);
+        const QString cell = reads.readCell(row, binding.column);
         const QString directory = object.values.value(binding.attribute);
         if (binding.multivalued == 1) {
             // Compared as a synchronization would write it: trailing empty
@@ -62,6 +62,15 @@ void PrimaryStatusCheck::open()
     opened_ = true;
     if (!filename_.isEmpty())
         app_ = OpenWorkbook(filename_, warn_);
+    // Thousands of users read the same parsed cells: answered from them, not a command each.
+    if (app_)
+        reads_ = ParsedWorkbookReads(app_.get());
+}
+
+void PrimaryStatusCheck::close()
+{
+    reads_ = ParsedWorkbookReads();
+    app_.close();
 }
 
 int PrimaryStatusCheck::check(const ObjectEntry &object)
@@ -69,7 +78,7 @@ int PrimaryStatusCheck::check(const ObjectEntry &object)
     open();
     if (!app_)
         return -1;
-    return CheckObjectStatus(app_.get(), keyColumn_, keyAttribute_, object, bindings_, settings_, patterns_);
+    return CheckObjectStatus(reads_, keyColumn_, keyAttribute_, object, bindings_, settings_, patterns_);
 }
 
 int PrimaryStatusOf(Database &db, const Settings &settings, const ObjectEntry &object,

@@ -24,14 +24,14 @@ enum ObjectStatus { StatusUpToDate = 0, StatusDiffers = 1, StatusNoKeyValue = 2,
 inline constexpr int kImageStatusUpToDate = 5;
 inline constexpr int kImageStatusDiffers = 4;
 
-/// Compares `object` with the row of the opened workbook `app` whose
+/// Compares `object` with the row of the opened workbook `reads` reads whose
 /// `keyColumn` holds the object's value of `keyAttribute`: StatusNoKeyValue
 /// when the object has no such value, StatusNoRow when no row holds it, else
 /// StatusDiffers when any binding's prepared cell differs from the object's
 /// value, StatusUpToDate otherwise. A multi-valued cell is compared without
 /// its trailing empty values, as the comparison of an opened user sees it.
-/// The caller owns and closes `app`.
-int CheckObjectStatus(AutomationObject *app, int keyColumn, const QString &keyAttribute,
+/// The caller owns and closes the workbook's instance.
+int CheckObjectStatus(const ParsedWorkbookReads &reads, int keyColumn, const QString &keyAttribute,
                       const ObjectEntry &object, const QList<WorkbookBinding> &bindings,
                       const Settings &settings, ReplacementPatterns &patterns);
 
@@ -57,7 +57,7 @@ class PrimaryStatusCheck
     /// Opens the workbook unless that was done or tried already.
     void open();
     /// Closes the workbook; check() then answers -1.
-    void close() { app_.close(); }
+    void close();
     /// The status of `object`, or -1 when the check is inactive.
     int check(const ObjectEntry &object);
 
@@ -71,6 +71,7 @@ class PrimaryStatusCheck
     QList<WorkbookBinding> bindings_;
     bool opened_ = false;
     ExcelInstance app_;
+    ParsedWorkbookReads reads_; ///< of app_'s workbook; let go before app_ quits
 };
 
 /// Opens the primary workbook for one user: its status, or -1 when there is

@@ -6,6 +6,7 @@
 #include "directory/OperationMessages.h"
 #include "store/Database.h"
 #include "workbook/WorkbookBinding.h"
+#include "workbook/excel/OpenedWorkbook.h"
 #include "workbook/excel/WorkbookPrewarm.h"
 
 #include <QFileInfo>
@@ -204,6 +205,37 @@ QString ReadCell(AutomationObject *app, int row, int column)
     for (const char16_t c : {u'(', u's', u'l', u'l', u'e', u'C'})
         *--at = c;
     return getStringProperty(app, QString(reinterpret_cast<const QChar *>(at), text + std::size(text) - at));
+}
+
+ParsedWorkbookReads::ParsedWorkbookReads(AutomationObject *app) : app_(app), book_(openedWorkbook(app)) {}
+
+ParsedWorkbookReads::~ParsedWorkbookReads() = default;
+ParsedWorkbookReads::ParsedWorkbookReads(ParsedWorkbookReads &&) noexcept = default;
+ParsedWorkbookReads &ParsedWorkbookReads::operator=(ParsedWorkbookReads &&) noexcept = default;
+
+int ParsedWorkbookReads::findFirstRow(int column, const QString &value) const
+{
+    // As ReadPath's Find: the text's UTF-8 looked for in the active sheet's column.
+    if (book_ && column >= 1 && column <= int(Worksheet::kMaxColumn)) {
+        const QByteArray text = value.toUtf8();
+        const uint32_t row = book_->activeSheet().find(
+            uint32_t(column), std::string_view(text.constData(), size_t(text.size())), 0);
+        if (row > 0)
+            return int(row);
+    }
+    // No match: the command says so, with the failure it records.
+    return FindFirstRow(app_, column, value);
+}
+
+QString ParsedWorkbookReads::readCell(int row, int column) const
+{
+    if (book_ && row >= 1 && row <= int(Worksheet::kMaxRow) && column >= 1 && column <= int(Worksheet::kMaxColumn)) {
+        const CellValue value = book_->activeSheet().value(uint32_t(row), uint32_t(column));
+        // A text comes out of ReadPath as its UTF-8 decoded (bstrFromUtf8); other kinds take the command's conversion.
+        if (value.kind == CellValue::Kind::Text)
+            return QString::fromUtf8(value.text.data(), qsizetype(value.text.size()));
+    }
+    return ReadCell(app_, row, column);
 }
 
 QList<FoundSource> FindSources(Database &db, const ObjectEntry &object, const WarningSink &warn)

@@ -12,11 +12,13 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <memory>
 
 namespace orvane
 {
 
 class Database;
+class Workbook;
 
 /// Receives a failure for the administrator: a message box title and its text.
 using WarningSink = std::function<void(const QString &title, const QString &text)>;
@@ -60,6 +62,29 @@ int FindFirstRow(AutomationObject *app, int column, const QString &value);
 int FindNextRow(AutomationObject *app, int column, int previous, const QString &value);
 /// The cell's text ("" for an empty cell or a failed read).
 QString ReadCell(AutomationObject *app, int row, int column);
+
+/// FindFirstRow and ReadCell for one opened workbook and many users: answered
+/// from the workbook's parsed cells where the stand-in's ReadPath would answer
+/// the command from them (a match found, a cell holding text), and by the
+/// command itself otherwise, so that every answer is the command's.
+class ParsedWorkbookReads
+{
+  public:
+    /// Reads of `app`'s workbook; with no parsed workbook behind it (another
+    /// server, none open) every read is the command.
+    explicit ParsedWorkbookReads(AutomationObject *app = nullptr);
+    ~ParsedWorkbookReads();
+    ParsedWorkbookReads(ParsedWorkbookReads &&) noexcept;
+    ParsedWorkbookReads &operator=(ParsedWorkbookReads &&) noexcept;
+    /// As FindFirstRow(app, column, value).
+    int findFirstRow(int column, const QString &value) const;
+    /// As ReadCell(app, row, column).
+    QString readCell(int row, int column) const;
+
+  private:
+    AutomationObject *app_;
+    std::shared_ptr<Workbook> book_;
+};
 
 /// One workbook row found for the opened user; element n belongs to lookup list row n.
 struct SourceHit {

@@ -190,6 +190,52 @@ TEST_F(LookupTest, PrimaryStatusOfEachUser)
     EXPECT_EQ(check.check(user({{id, QStringLiteral("E404")}})), StatusNoRow);
 }
 
+// The status check's reads come from the parsed cells where they can: every
+// answer must be the command's, whatever the cell holds, and the workbook must
+// still go back to the cache when the check ends.
+TEST_F(LookupTest, ParsedReadsAnswerAsTheCommandsDo)
+{
+    const QString path = file(QStringLiteral("kinds.xlsx"));
+    writeZip(path.toStdString(),
+             minimalPackage("<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+                            "<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>E1</t></is></c>"
+                            "<c r=\"B1\" t=\"inlineStr\"><is><t>\xc3\x84rger &amp; Co</t></is></c>"
+                            "<c r=\"C1\"><v>12.5</v></c><c r=\"D1\" t=\"b\"><v>1</v></c>"
+                            "<c r=\"E1\" t=\"e\"><v>#N/A</v></c><c r=\"F1\" t=\"inlineStr\"></c></row>"
+                            "<row r=\"3\"><c r=\"A3\" t=\"inlineStr\"><is><t>e1</t></is></c>"
+                            "<c r=\"B3\" t=\"str\"><v>'quoted' $1</v></c></row></sheetData></worksheet>"));
+    ExcelInstance app = OpenWorkbook(path, warn);
+    ASSERT_TRUE(app);
+    {
+        const ParsedWorkbookReads reads(app.get());
+        for (int row = 0; row <= 4; ++row) {
+            for (int column = 0; column <= 7; ++column)
+                EXPECT_EQ(reads.readCell(row, column), ReadCell(app.get(), row, column)) << row << "," << column;
+        }
+        EXPECT_EQ(reads.readCell(1, 2), QStringLiteral("\u00c4rger & Co"));
+        for (const char *value : {"E1", "e1", "\xc3\xa4RGER & co", "12.5", "TRUE", "'quoted' $1", "none", ""}) {
+            for (int column : {0, 1, 2, 3, 4})
+                EXPECT_EQ(reads.findFirstRow(column, QString::fromUtf8(value)),
+                          FindFirstRow(app.get(), column, QString::fromUtf8(value)))
+                    << value << " in " << column;
+        }
+        EXPECT_EQ(reads.findFirstRow(2, QStringLiteral("'quoted' $1")), 3);
+    }
+    app.close();
+    registerWorkbookWith(db, path, QStringLiteral("HR"), {{1, attr::employeeID, true, false}, {2, attr::title}},
+                         true);
+    const long long parses = WorkbookCache::parseCount();
+    {
+        PrimaryStatusCheck check(db, settings, warn);
+        EXPECT_EQ(check.check(user({{QStringLiteral("employeeID"), QStringLiteral("E1")},
+                                    {QStringLiteral("title"), QStringLiteral("\u00c4rger & Co")}})),
+                  StatusUpToDate);
+    }
+    EXPECT_EQ(ReadCell(OpenWorkbook(path, warn).get(), 1, 1), QStringLiteral("E1"));
+    EXPECT_EQ(WorkbookCache::parseCount(), parses) << "the workbook did not go back to the cache";
+    EXPECT_TRUE(warnings.isEmpty());
+}
+
 TEST_F(LookupTest, TrailingDelimiterReadsAlikeInStatusAndComparison)
 {
     const QString hr = file(QStringLiteral("trailing.xlsx"));

@@ -28,6 +28,8 @@ IUnknown *ExcelApplication::queryOtherInterface(REFIID iid)
 {
     if (iid == IID_IPathWrite)
         return static_cast<IPathWrite *>(this);
+    if (iid == IID_IOpenedWorkbook)
+        return static_cast<IOpenedWorkbook *>(this);
     return PathReadingObject::queryOtherInterface(iid);
 }
 
@@ -83,6 +85,18 @@ HRESULT ExcelApplication::invoke(DispatchCall &call)
         return call.setResultString(QStringLiteral("Microsoft Excel"));
     }
     return DISP_E_MEMBERNOTFOUND;
+}
+
+std::shared_ptr<Workbook> openedWorkbook(AutomationObject *app)
+{
+    if (!app || !app->dispatch)
+        return nullptr;
+    IOpenedWorkbook *opened = nullptr;
+    if (FAILED(app->dispatch->QueryInterface(IID_IOpenedWorkbook, reinterpret_cast<void **>(&opened))) || !opened)
+        return nullptr;
+    std::shared_ptr<Workbook> book = opened->OpenedWorkbook();
+    opened->Release();
+    return book;
 }
 
 } // namespace orvane

@@ -14,11 +14,12 @@
 // An instance and the objects it hands out belong to the thread that made it.
 
 #include "workbook/excel/ExcelSession.h"
+#include "workbook/excel/OpenedWorkbook.h"
 
 namespace orvane
 {
 
-class ExcelApplication : public PathReadingObject, public IPathWrite
+class ExcelApplication : public PathReadingObject, public IPathWrite, public IOpenedWorkbook
 {
   public:
     ExcelApplication();
@@ -33,6 +34,7 @@ class ExcelApplication : public PathReadingObject, public IPathWrite
     /// Takes a text written into one cell in one call (ExcelPathRead.h);
     /// declines every other write.
     HRESULT WritePath(const PathMember *path, UINT count, const VARIANT *value) override;
+    std::shared_ptr<Workbook> OpenedWorkbook() override { return session_->workbook; }
 
     enum : DISPID { Workbooks = 1, ActiveWorkbook, ActiveSheet, Cells, Save, Quit, Name };
     static const MemberTable &memberTable();
