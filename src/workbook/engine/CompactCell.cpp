@@ -1,5 +1,7 @@
 #include "workbook/engine/CompactCell.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace orvane
@@ -28,6 +30,30 @@ inline bool take(const char **p, const char *end, std::string_view tag)
         return false;
     *p += tag.size();
     return true;
+}
+
+// The first `c` in [p, end), or `end`: eight bytes at a time (a byte equal
+// to `c` is a zero byte of the word XORed with it), since a call to memchr
+// costs more than the few letters of a value.
+inline const char *findByte(const char *p, const char *end, char c)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+        const uint64_t pattern = kOnes * static_cast<unsigned char>(c);
+        while (end - p >= 8) {
+            uint64_t word = 0;
+            std::memcpy(&word, p, 8);
+            const uint64_t x = word ^ pattern;
+            // The lowest flagged byte is the first match; flags above it may be false.
+            const uint64_t found = (x - kOnes) & ~x & kHighs;
+            if (found)
+                return p + (std::countr_zero(found) >> 3);
+            p += 8;
+        }
+    }
+    while (p < end && *p != c)
+        ++p;
+    return p;
 }
 
 void keepFirst(CompactCell *cell, char name, std::string_view value)
@@ -68,17 +94,19 @@ bool scanAttributes(const char **at, const char *end, CompactCell *cell, bool *s
         if (p == spaceBegin)
             return false;
         const char *name = p;
-        while (p < end && isNameByte(*p))
+        // r, s and t, the names nearly every cell carries, without the loop.
+        if (end - p > 2 && p[1] == '=' && isNameByte(*p)) {
             ++p;
+        } else {
+            while (p < end && isNameByte(*p))
+                ++p;
+        }
         if (p == name || p + 1 >= end || *p != '=' || (p[1] != '"' && p[1] != '\''))
             return false;
         const size_t nameLength = static_cast<size_t>(p - name);
         const char quote = p[1];
         const char *value = p + 2;
-        // A byte loop: the values are a few letters.
-        p = value;
-        while (p < end && *p != quote)
-            ++p;
+        p = findByte(value, end, quote);
         if (p >= end)
             return false;
         if (nameLength == 1)
