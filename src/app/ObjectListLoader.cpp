@@ -48,8 +48,21 @@ class ListFill
     }
 
     // Adds a row for every entry found since the last call, and the icons answered so far.
+    // Hands the users found so far to the status check a batch at a time
+    // as the walk finds them, so that their states are read while the walk
+    // goes on rather than after it.
+    void handOver(int atLeast)
+    {
+        const int found = int(ctx_.objects.size());
+        if (!statuses_ || found - handedOver_ < atLeast)
+            return;
+        statuses_->submit(ctx_.objects, handedOver_, found);
+        handedOver_ = found;
+    }
+
     void addFound()
     {
+        handOver(1);
         const int found = int(ctx_.objects.size());
         QList<QTreeWidgetItem *> rows;
         rows.reserve(found - added_);
@@ -90,8 +103,6 @@ class ListFill
         // a million-user list no item data for them.
         if (entry.accountDisabled == 1)
             setObjectRowDisabled(row, entry.accountDisabled, ctx_.images);
-        if (statuses_)
-            statuses_->submit(index, entry);
         row->setIcon(1, ctx_.images.icon(markerImages_.value(entry.guid, ImageNoMarker)));
         return row;
     }
@@ -128,8 +139,12 @@ class ListFill
     std::unique_ptr<StatusCheckThread> statuses_;
     QList<RowStatus> answered_; // answers taken, their icons set up to shown_
     qsizetype shown_ = 0;
-    int added_ = 0; // rows in the list
+    int added_ = 0;      // rows in the list
+    int handedOver_ = 0; // users handed to the status check
 };
+
+// Users handed to the status check in one go while the walk runs.
+constexpr int kHandOverBatch = 64;
 
 // Every `intervalMs` of the walk: the rows found so far, the progress text, a paint.
 SearchProgress progressReporter(const StatusReporter &status, ListFill &fill, int intervalMs)
@@ -220,9 +235,13 @@ int loadObjectList(AppContext &ctx, QTreeWidget *objectList, const QString &pref
     const ObjectListAttributes attributes = objectListAttributes(ctx.db);
     ListFill fill(ctx, objectList, statusCheck ? statusCheck(ctx) : nullptr);
     const SearchPulseScope painting(pagePainter());
-    const SearchOutcome outcome = SearchUsers(
-        connectionFromSettings(ctx.settings), ctx.db, attributes.pick, prefix, attributes.display,
-        &ctx.objects, ctx.settings.multivaluedDelimiter, progressReporter(status, fill, progressMs));
+    const UserSink found = [&ctx, &fill](ObjectEntry &entry) {
+        ctx.objects.append(std::move(entry));
+        fill.handOver(kHandOverBatch);
+    };
+    const SearchOutcome outcome =
+        SearchUsers(connectionFromSettings(ctx.settings), ctx.db, attributes.pick, prefix, attributes.display, found,
+                    ctx.settings.multivaluedDelimiter, progressReporter(status, fill, progressMs));
     fill.finish();
     const int listed = fill.rows();
 

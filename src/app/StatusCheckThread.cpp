@@ -27,6 +27,19 @@ void StatusCheckThread::submit(int row, const ObjectEntry &entry)
     wake_.notify_one();
 }
 
+void StatusCheckThread::submit(const ObjectTable &table, int from, int to)
+{
+    if (from >= to)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (int row = from; row < to; ++row)
+            queue_.emplace_back(row, table[row]);
+        submitted_ += to - from;
+    }
+    wake_.notify_one();
+}
+
 QList<RowStatus> StatusCheckThread::take()
 {
     std::lock_guard<std::mutex> lock(mutex_);

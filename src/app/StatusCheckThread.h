@@ -38,6 +38,8 @@ class StatusCheckThread
 
     /// Queues `entry`, listed as row `row`, for its status.
     void submit(int row, const ObjectEntry &entry);
+    /// Queues the entries of `table` from `from` up to `to` (their rows), in one go.
+    void submit(const ObjectTable &table, int from, int to);
     /// The rows answered since the last take, in the order submitted.
     QList<RowStatus> take();
     /// Waits at most `ms` until every submitted entry is answered; true when it is.
