@@ -198,8 +198,13 @@ QString variantText(const VARIANT *variant, const QString &delimiter)
 
 QString JoinValues(AutomationObject *field, const QString &delimiter)
 {
+    // A server that holds the values as texts hands them over joined.
+    static const QString valueCommand = QStringLiteral("value");
+    QString joined;
+    if (getJoinedTexts(field, valueCommand, delimiter, &joined))
+        return joined;
     VARIANT *value = getVariantProperty(field, QStringLiteral("value"));
-    const QString joined = variantText(value, delimiter);
+    joined = variantText(value, delimiter);
     freeVariant(value);
     return joined;
 }
@@ -210,6 +215,12 @@ QString readValueText(AutomationObject *object, const QString &command, const QS
     const QString text = variantText(value, delimiter);
     freeVariant(value);
     return text;
+}
+
+QString readFieldText(AutomationObject *recordSet, const QString &command, const QString &delimiter)
+{
+    const QString text = getStringProperty(recordSet, command);
+    return lastErrorCode() == 0 ? text : readValueText(recordSet, command, delimiter);
 }
 
 int ReadAccountDisabled(const DirectoryConnection &connection, const QString &guid, DirectoryFailure *failure)

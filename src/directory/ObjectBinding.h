@@ -107,6 +107,12 @@ QString variantText(const VARIANT *variant, const QString &delimiter);
 /// as text with variantText; the engine's last error tells whether it worked.
 QString readValueText(AutomationObject *object, const QString &command, const QString &delimiter);
 
+/// Reads a single value ("Fields('x')\Value") of a record set as text with
+/// getStringProperty; when that fails (an array: a single value the schema
+/// keeps multi-valued; no value at all) it is read again with readValueText,
+/// whose outcome the engine's last error then tells.
+QString readFieldText(AutomationObject *recordSet, const QString &command, const QString &delimiter);
+
 /// 1 when the account of `guid` is disabled, else 0 (also on any failure,
 /// which is silent; `failure`, when given, records it).
 int ReadAccountDisabled(const DirectoryConnection &connection, const QString &guid,

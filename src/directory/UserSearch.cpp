@@ -155,14 +155,6 @@ struct CatalogueField {
     QString fieldCommand; ///< "Fields('x')"
 };
 
-// A single value as text. Text is read directly; a value that does not
-// convert (an array: a single value the schema keeps multi-valued) is read
-// again as a VARIANT and joined.
-QString singleValue(AutomationObject *recordSet, const QString &command, const QString &delimiter)
-{
-    const QString text = getStringProperty(recordSet, command);
-    return lastErrorCode() == 0 ? text : readValueText(recordSet, command, delimiter);
-}
 
 // True when every element of `array` is text, the array a multi-valued
 // attribute's values arrive in.
@@ -211,7 +203,7 @@ QString appendCatalogueValue(AutomationObject *recordSet, const CatalogueField &
                              QString *joined, ObjectValues::Writer *values)
 {
     if (f.multivalued == 0) {
-        QString text = singleValue(recordSet, f.valueCommand, delimiter);
+        QString text = readFieldText(recordSet, f.valueCommand, delimiter);
         values->append(text);
         return text;
     }
@@ -285,7 +277,7 @@ SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, c
             // its values joined when the schema makes it multi-valued.
             if (displaySlot < 0)
                 entry.displayValue = displayMultivalued ? getStringProperty(rs, displayCommand)
-                                                        : singleValue(rs, displayCommand, delimiter);
+                                                        : readFieldText(rs, displayCommand, delimiter);
             entry.sAMAccountName = std::move(sam);
             entry.guid = FormatObjectGuid(guidValue);
             entry.accountDisabled = 0;

@@ -51,7 +51,7 @@ QList<FieldReader> fieldReaders(const QList<WorkbookBinding> &bindings)
 QString recordValue(AutomationObject *records, const FieldReader &reader, const QString &delimiter)
 {
     if (reader.binding->multivalued != 1)
-        return readValueText(records, reader.valueField, delimiter);
+        return readFieldText(records, reader.valueField, delimiter);
     AutomationObject *object = getObjectProperty(records, reader.field);
     const QString joined = JoinValues(object, delimiter);
     releaseObject(object);
