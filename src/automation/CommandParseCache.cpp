@@ -33,8 +33,10 @@ class ParseCache
         const size_t first = frontSlot(text);
         for (size_t probe = 0; probe < kFrontProbes; ++probe) {
             const FrontSlot &slot = front_[(first + probe) % kFrontSlots];
+            // Characters the slot shares are the caller's very string (a shared
+            // block is copied before any change); others are compared.
             if (slot.parsed && slot.text.constData() == text.constData() && slot.text.size() == text.size() &&
-                QStringView(slot.text) == QStringView(text))
+                (slot.text.isSharedWith(text) || QStringView(slot.text) == QStringView(text)))
                 return &slot.parsed;
         }
         return nullptr;

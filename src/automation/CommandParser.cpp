@@ -553,6 +553,67 @@ bool parseCellWrite(const QString &command, ParsedCommand *parsed)
     return true;
 }
 
+// "Name('text', 'text', ...)" (a name of ASCII letters and digits, one to
+// eight quoted texts holding no "'" or "$", at most one space after each
+// comma): the shape of a bind's OpenDSObject, a different path for every
+// bound user. Parsed in one pass into exactly the slots the general parse
+// gives; false, with nothing set, for any other text.
+bool parseTextCall(const QString &command, ParsedCommand *parsed)
+{
+    constexpr int kMostTexts = 8;
+    const QStringView text(command);
+    const qsizetype n = text.size();
+    if (n == 0 || !isAsciiLetter(text[0].unicode()))
+        return false;
+    qsizetype at = 1;
+    while (at < n && (isAsciiLetter(text[at].unicode()) || isAsciiDigit(text[at].unicode())))
+        ++at;
+    const QStringView name = text.left(at);
+    if (!skipLiteral(text, &at, "('"))
+        return false;
+    QStringView texts[kMostTexts];
+    int count = 0;
+    for (;;) {
+        if (count == kMostTexts)
+            return false;
+        texts[count++] = takePlainText(text, &at);
+        if (skipLiteral(text, &at, "')"))
+            break;
+        if (!skipLiteral(text, &at, "',"))
+            return false;
+        if (at < n && text[at] == u' ')
+            ++at;
+        if (!skipLiteral(text, &at, "'"))
+            return false;
+    }
+    if (at != n)
+        return false;
+    // The name and the texts in the order the general parse lays them out.
+    BSTR strings[1 + kMostTexts];
+    for (int i = 0; i <= count; ++i) {
+        strings[i] = commandString(parsed, i == 0 ? name : texts[i - 1]);
+        if (!strings[i]) {
+            for (int j = 0; j < i; ++j) {
+                if (!isInlineText(*parsed, strings[j]))
+                    SysFreeString(strings[j]);
+            }
+            parsed->inlineTextUsed = 0;
+            return false;
+        }
+    }
+    ParsedMember &member = parsed->members[0];
+    member.name = strings[0];
+    member.argumentCount = count;
+    for (int i = 0; i < count; ++i) {
+        VARIANT &argument = member.arguments[kMaxArguments - 1 - i];
+        VariantInit(&argument);
+        argument.vt = VT_BSTR;
+        argument.bstrVal = strings[1 + i];
+    }
+    parsed->memberCount = 1;
+    return true;
+}
+
 } // namespace
 
 QString quoteArgument(const QString &text)
@@ -589,7 +650,7 @@ HRESULT parseCommandInto(const QString &command, ParsedCommand *parsed)
     if (command.isEmpty())
         return E_INVALIDARG;
     if (parseTwoNumberCall(command, parsed) || parseColumnFind(command, parsed) ||
-        parseCellWrite(command, parsed))
+        parseCellWrite(command, parsed) || parseTextCall(command, parsed))
         return S_OK;
     TokenTable table;
     if (!tokenize(command, &table))

@@ -418,6 +418,45 @@ TEST(CommandParser, CellWriteParsesAsWithSpacesAround)
     expectRows(rows, std::size(rows));
 }
 
+TEST(CommandParser, TextCallParsesAsWithSpacesAround)
+{
+    // A bind's OpenDSObject takes a short route; written with spaces around
+    // its arguments it takes the general one: both must give the same slots,
+    // texts too long for the command's own room included.
+    EXPECT_EQ(parseToText(QStringLiteral("OpenDSObject('LDAP://h/<GUID=1>', 'u', 'p', '513')")),
+              QStringLiteral("OpenDSObject[16:VT_BSTR 513, 17:VT_BSTR p, 18:VT_BSTR u, 19:VT_BSTR LDAP://h/<GUID=1>]"));
+    const QStringList argumentLists[] = {
+        {QString()},
+        {QStringLiteral("one")},
+        {QStringLiteral("LDAP://dc1:389/<GUID=0BADF00D-0000-4000-8000-00000000BEEF>"), QStringLiteral("CN=Bind,DC=x"),
+         QString::fromUtf8("P\u00e4ss (w) = ,x"), QStringLiteral("513")},
+        {QString(200, u'a'), QString(200, u'b'), QString(200, u'c')},
+        {QStringLiteral("it's"), QStringLiteral("$0041")},
+        {"1", "2", "3", "4", "5", "6", "7", "8"},
+        {"1", "2", "3", "4", "5", "6", "7", "8", "9"},
+    };
+    for (const QStringList &arguments : argumentLists) {
+        QStringList quoted;
+        for (const QString &a : arguments)
+            quoted << quoteArgument(a);
+        const QString general = parseToText(QStringLiteral("Open( ") + quoted.join(QStringLiteral(" , ")) + " )");
+        EXPECT_NE(general, kInvalid) << arguments.join(u'|').toStdString();
+        for (const char *comma : {",", ", "}) {
+            EXPECT_EQ(parseToText(QStringLiteral("Open(") + quoted.join(QString::fromLatin1(comma)) + u')'), general)
+                << arguments.join(u'|').toStdString();
+        }
+    }
+    const Row rows[] = {
+        {"Open('a',  'b')", "Open[18:VT_BSTR b, 19:VT_BSTR a]"},
+        {"Open('a', 'b') ", "Open[18:VT_BSTR b, 19:VT_BSTR a]"},
+        {"Open('a', 'b'", "0x80070057"},
+        {"Open('a', 'b'))", "0x80070057"},
+        {"Open('a' 'b')", "0x80070057"},
+        {"Open('a', 2)", "Open[18:VT_I1 2, 19:VT_BSTR a]"},
+    };
+    expectRows(rows, std::size(rows));
+}
+
 TEST(CommandParser, ColumnFindParsesAsWithSpacesAround)
 {
     // A workbook lookup takes a short route; written with spaces inside its
