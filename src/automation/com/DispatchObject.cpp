@@ -57,6 +57,11 @@ template <typename Take> HRESULT converted(const VARIANT *v, VARTYPE type, USHOR
 
 HRESULT convertedText(const VARIANT *v, QString *out)
 {
+    // A text argument is copied once, without the BSTR copy a conversion makes.
+    if (v && v->vt == VT_BSTR) {
+        *out = qStringFromBstr(v->bstrVal);
+        return S_OK;
+    }
     return converted(v, VT_BSTR, VARIANT_LOCALBOOL,
                      [out](const VARIANT &t) { *out = qStringFromBstr(t.bstrVal); });
 }

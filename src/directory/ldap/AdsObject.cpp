@@ -87,10 +87,23 @@ const std::string &poolKeyOf(const ServerAddress &server, const Credentials &cre
     return last.key;
 }
 
+// "(objectGUID=\xx...)" with the bytes escaped as filterEscapeBytes escapes
+// them, written in place: every bind and every read-ahead builds one.
 QString guidFilter(const DirectoryPath &path)
 {
-    return QStringLiteral("(objectGUID=%1)")
-        .arg(filterEscapeBytes(path.guid.data(), static_cast<int>(path.guid.size())));
+    static constexpr char16_t kDigits[] = u"0123456789abcdef";
+    static constexpr QStringView kHead = u"(objectGUID=";
+    QString filter(kHead.size() + 3 * qsizetype(path.guid.size()) + 1, Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(filter.data());
+    for (const QChar c : kHead)
+        *out++ = c.unicode();
+    for (const std::uint8_t byte : path.guid) {
+        *out++ = u'\\';
+        *out++ = kDigits[byte >> 4];
+        *out++ = kDigits[byte & 0xF];
+    }
+    *out = u')';
+    return filter;
 }
 
 } // namespace
@@ -233,8 +246,11 @@ bool AdsObject::answerable(DispatchCall &call) const
         return fetched(dynamicNames_[id - FirstAttribute]);
     QString name;
     switch (id) {
-    case AccountDisabled:
-        return fetched(QStringLiteral("userAccountControl"));
+    case AccountDisabled: {
+        // Asked of every listed user: the lower-case name is looked up as it is.
+        static const QString lowerName = QStringLiteral("useraccountcontrol");
+        return fetched_.contains(lowerName) || fetched(QStringLiteral("userAccountControl"));
+    }
     case Name:
     case AdsPath:
     case Parent:
