@@ -13,10 +13,26 @@ namespace
 
 constexpr HRESULT E_ADS_BAD_PATHNAME = hresult(0x80005000);
 
+// parseDirectoryPath of `text`, remembered for the thread's last text: a
+// journaled write announces each object's path ahead and then opens the same
+// path, so the open finds the path the announcement parsed.
+bool parsePath(const QString &text, DirectoryPath *path)
+{
+    thread_local QString lastText;
+    thread_local DirectoryPath lastPath;
+    thread_local bool lastParsed = false;
+    if (text.isEmpty() || text != lastText) {
+        lastParsed = parseDirectoryPath(text, &lastPath);
+        lastText = text;
+    }
+    *path = lastPath;
+    return lastParsed;
+}
+
 HRESULT bindPath(const QString &text, const Credentials &credentials, AdsObject **out)
 {
     DirectoryPath path;
-    if (!parseDirectoryPath(text, &path) || path.host.isEmpty()) {
+    if (!parsePath(text, &path) || path.host.isEmpty()) {
         setDirectoryError({E_ADS_BAD_PATHNAME, 0, QStringLiteral("Not an LDAP path: ") + text});
         return E_ADS_BAD_PATHNAME;
     }
@@ -41,7 +57,7 @@ IUnknown *AdsNamespace::queryOtherInterface(REFIID iid)
 void AdsNamespace::OpenAhead(LPCOLESTR path, LPCOLESTR user, LPCOLESTR password, LPCOLESTR attributes)
 {
     DirectoryPath parsed;
-    if (!path || !parseDirectoryPath(qStringFromOleString(path), &parsed) || parsed.host.isEmpty() ||
+    if (!path || !parsePath(qStringFromOleString(path), &parsed) || parsed.host.isEmpty() ||
         !parsed.byGuid)
         return;
     Credentials credentials;
