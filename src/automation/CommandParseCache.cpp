@@ -160,10 +160,6 @@ HRESULT CommandParse::parse(const QString &command)
         current_ = kept_.get();
         return S_OK;
     }
-    // A row's cell and a user's lookup differ from call to call: parsed in
-    // one pass each time, never hashed or kept.
-    if (parseCommandShape(command, &local()))
-        return S_OK;
     // A text not seen before (a row's cell) is parsed at once, without a
     // look in the kept parses: a kept text was seen, and should its mark have
     // been overwritten since, it is only parsed afresh once.

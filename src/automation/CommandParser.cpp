@@ -639,24 +639,19 @@ QString quoteArgument(const QString &text)
     return out;
 }
 
-bool parseCommandShape(const QString &command, ParsedCommand *parsed)
-{
-    parsed->memberCount = 0;
-    parsed->inlineTextUsed = 0;
-    parsed->failureDetail.clear();
-    parsed->fromTextAlone = true;
-    return !command.isEmpty() && (parseTwoNumberCall(command, parsed) || parseColumnFind(command, parsed) ||
-                                  parseCellWrite(command, parsed));
-}
-
 HRESULT parseCommandInto(const QString &command, ParsedCommand *parsed)
 {
     if (!parsed)
         return E_POINTER;
-    if (parseCommandShape(command, parsed) || parseTextCall(command, parsed))
-        return S_OK;
+    parsed->memberCount = 0;
+    parsed->inlineTextUsed = 0;
+    parsed->failureDetail.clear();
+    parsed->fromTextAlone = true;
     if (command.isEmpty())
         return E_INVALIDARG;
+    if (parseTwoNumberCall(command, parsed) || parseColumnFind(command, parsed) ||
+        parseCellWrite(command, parsed) || parseTextCall(command, parsed))
+        return S_OK;
     TokenTable table;
     if (!tokenize(command, &table))
         return E_INVALIDARG;

@@ -83,12 +83,6 @@ void freeParsedCommand(ParsedCommand *parsed);
 /// `*parsed` owns nothing. On success the caller ends with clearParsedCommand.
 /// Engine-internal.
 HRESULT parseCommandInto(const QString &command, ParsedCommand *parsed);
-/// Parses `command` into `*parsed` as parseCommandInto does when it has one
-/// of the shapes of a row's cell read or write or of a column Find (texts
-/// that differ from call to call, so that keeping their parse serves
-/// nothing) and gives true; false, with `*parsed` empty, for any other text.
-/// Engine-internal.
-bool parseCommandShape(const QString &command, ParsedCommand *parsed);
 /// Frees everything `parsed` owns and leaves it empty (memberCount 0).
 void clearParsedCommand(ParsedCommand *parsed);
 
