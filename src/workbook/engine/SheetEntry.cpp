@@ -35,6 +35,12 @@ struct DeflatedPart {
 
 constexpr size_t kDeflateStretch = 1 << 20;
 constexpr size_t kWindow = 32 * 1024;
+// The rows an export appends are deflated in shorter stretches and handed to
+// their worker in small batches, so that it keeps pace with the walk from the
+// first rows and the save waits only for the last few: at 10,000 users the
+// save waited for the last megabyte's texts, about a seventh of the export.
+constexpr size_t kAppendedStretch = 256 * 1024;
+constexpr size_t kAppendedBatch = 128 * 1024;
 
 // Level 1: on the sheet XML of a 100,000-user export (52 MB) zlib takes
 // 0.18 s and keeps 15.0 % of it, against 0.70 s and 12.2 % at level 6
@@ -234,8 +240,7 @@ void AppendedRows::add(uint32_t row, uint32_t column, std::string_view text)
         return;
     }
     // Batches end between rows, so the worker always has whole rows.
-    constexpr size_t kBatch = 1 << 20;
-    if (!batch_.cells.empty() && batch_.cells.back().row != row && batch_.texts.size() >= kBatch) {
+    if (!batch_.cells.empty() && batch_.cells.back().row != row && batch_.texts.size() >= kAppendedBatch) {
         handOver();
     }
     batch_.cells.push_back({row, column, static_cast<uint32_t>(batch_.texts.size()),
@@ -298,7 +303,7 @@ void AppendedRows::make(const Batch &batch)
                                 0, &stretch_);
         }
         cellXml_.closeRow(mark, &stretch_);
-        if (stretch_.size() >= kDeflateStretch) {
+        if (stretch_.size() >= kAppendedStretch) {
             deflateStretch();
         }
     }
