@@ -155,6 +155,8 @@ size_t decodeReference(std::string_view raw, size_t amp, char **w)
 
 bool appendXmlDecoded(std::string_view raw, std::string *out)
 {
+    if (raw.empty()) // an empty view may hold no pointer, which memchr must not see
+        return true;
     const void *first = std::memchr(raw.data(), '&', raw.size());
     if (!first) {
         out->append(raw);
