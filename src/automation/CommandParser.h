@@ -86,6 +86,13 @@ HRESULT parseCommandInto(const QString &command, ParsedCommand *parsed);
 /// Frees everything `parsed` owns and leaves it empty (memberCount 0).
 void clearParsedCommand(ParsedCommand *parsed);
 
+/// A BSTR of `text` in the command's own room when `parsed` is given and the
+/// text fits there, else allocated; null when out of memory. Engine-internal.
+BSTR commandString(ParsedCommand *parsed, QStringView text);
+/// Whether `text` lies in `parsed`'s own room (and is freed with it, not by
+/// SysFreeString). Engine-internal.
+bool isInlineText(const ParsedCommand &parsed, const OLECHAR *text);
+
 /// Returns `text` as a quoted string argument that the parser decodes back to
 /// exactly `text`: "'" becomes $0027, "$" becomes $0024, everything else is
 /// kept. THE way to put any value (user input, directory or workbook data,
