@@ -146,7 +146,9 @@ void SyncPlanBuilder::openWorkbook(const WarningSink &warn)
     if (!app_) {
         plan_.fileId = 0;
         plan_.problem = QStringLiteral("The workbook cannot be opened: ") + plan_.sourceFile;
+        return;
     }
+    reads_ = ParsedWorkbookReads(app_.get());
 }
 
 void SyncPlanBuilder::compareBeside()
@@ -251,9 +253,9 @@ void SyncPlanBuilder::compare(const ObjectEntry &user)
     if (!plan_.problem.isEmpty())
         return;
     const QString keyValue = user.values.value(keyAttribute_);
-    const int row = keyValue.isEmpty() ? 0 : FindFirstRow(app_.get(), keyColumn_, keyValue);
+    const int row = keyValue.isEmpty() ? 0 : reads_.findFirstRow(keyColumn_, keyValue);
     if (row > 0) {
-        SyncRecordList records = ReadSourceRecords(app_.get(), bindings_, row);
+        SyncRecordList records = ReadSourceRecords(reads_, bindings_, row);
         PrepareSyncRecords(settings_, *patterns_, records);
         if (MarkAttributeStatus(records, user, settings_) > 0) {
             addChanges(plan_, user, records, row, *why_);

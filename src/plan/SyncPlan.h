@@ -121,6 +121,7 @@ class SyncPlanBuilder
     int keyColumn_ = 0;
     QList<WorkbookBinding> bindings_;
     ExcelInstance app_;
+    ParsedWorkbookReads reads_; ///< app_'s key Find and cell reads
     std::unique_ptr<ReplacementPatterns> patterns_;
     std::unique_ptr<PreparationWhy> why_;
     std::unique_ptr<Beside> beside_;

@@ -12,7 +12,12 @@ SyncRecordList ReadSourceRecords(AutomationObject *app, Database &db, long long 
     return ReadSourceRecords(app, loadWorkbookBindings(db, BindingStatement::SourceRecords, fileId), row);
 }
 
-SyncRecordList ReadSourceRecords(AutomationObject *app, const QList<WorkbookBinding> &bindings, int row)
+namespace
+{
+
+// One record per binding, its value and raw value the text `readCell` gives for the binding's column.
+template <typename ReadCellText>
+SyncRecordList sourceRecords(const QList<WorkbookBinding> &bindings, const ReadCellText &readCell)
 {
     SyncRecordList records;
     records.reserve(bindings.size());
@@ -23,10 +28,22 @@ SyncRecordList ReadSourceRecords(AutomationObject *app, const QList<WorkbookBind
         record.attribute = b.attribute;
         record.multivalued = b.multivalued;
         record.rangeupper = b.rangeupper;
-        record.value = record.rawValue = ReadCell(app, row, b.column);
+        record.value = record.rawValue = readCell(b.column);
         records.append(record);
     }
     return records;
+}
+
+} // namespace
+
+SyncRecordList ReadSourceRecords(AutomationObject *app, const QList<WorkbookBinding> &bindings, int row)
+{
+    return sourceRecords(bindings, [&](int column) { return ReadCell(app, row, column); });
+}
+
+SyncRecordList ReadSourceRecords(const ParsedWorkbookReads &reads, const QList<WorkbookBinding> &bindings, int row)
+{
+    return sourceRecords(bindings, [&](int column) { return reads.readCell(row, column); });
 }
 
 int MarkAttributeStatus(SyncRecordList &records, const ObjectEntry &object, const Settings &settings)

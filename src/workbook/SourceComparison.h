@@ -21,6 +21,8 @@ namespace orvane
 SyncRecordList ReadSourceRecords(AutomationObject *app, Database &db, long long fileId, int row);
 /// The same with the workbook's bindings loaded beforehand (loadWorkbookBindings, SourceRecords).
 SyncRecordList ReadSourceRecords(AutomationObject *app, const QList<WorkbookBinding> &bindings, int row);
+/// The same through `reads`, for many users of one opened workbook (a plan).
+SyncRecordList ReadSourceRecords(const ParsedWorkbookReads &reads, const QList<WorkbookBinding> &bindings, int row);
 
 /// Sets each record's up to date from the user's value of its attribute (exact
 /// equality, or for a multi-valued attribute the element-wise comparison) and
