@@ -10,6 +10,7 @@
 #include "store/Journal.h"
 
 #include <QElapsedTimer>
+#include <future>
 
 namespace orvane
 {
@@ -279,6 +280,13 @@ void count(WriteSummary &s, const WriteItem &item, const Outcome &out)
 // The journal side of a run: Started marks ahead of the writes, outcomes
 // carried by the same commits. Constructed inside the transaction that records
 // the set's Pending writes, so that the first window's marks share its commit.
+//
+// The commit that marks the next window is made on a helper thread while the
+// last quarter of the current window is written, so that its syncs are not
+// waited for between two writes; a write beyond the marks on disk waits for it
+// (or commits its window itself, as before), so every write's Started mark is
+// on disk before the write is made. While that commit runs nothing else
+// touches the database: every other step of the journal waits for it first.
 class RunRecord
 {
   public:
@@ -288,25 +296,34 @@ class RunRecord
         markFrom(0);
         sinceCommit_.start();
     }
+    ~RunRecord() { settle(); }
 
     // Before item `i` is tried: its Started mark committed (with the next ones').
     void aboutToTry(int i)
     {
-        if (i <= startedThrough_)
-            return;
-        markFrom(i);
-        commit();
+        if (i > startedThrough_)
+            settle();
+        if (i > startedThrough_) {
+            markFrom(i);
+            commit();
+        } else if (i >= aheadFrom_ && !ahead_.valid() && startedThrough_ + 1 < ids_.size()) {
+            commitNextWindowAhead();
+        }
     }
     // The values found before item `i`'s write, committed before it is made.
     void foundBefore(int i, const QStringList &values)
     {
+        settle();
         journal_.setOldValues(ids_.value(i), values);
         commit();
     }
-    // Outcomes wait in memory for the next commit, which records them in a few statements.
-    void done(int i, const Outcome &out)
+    // Outcomes wait in memory for the next commit, which records them in a few
+    // statements. `journaledOld`, when given, are the old values the journal
+    // holds for item `i`: an outcome that found just those leaves them as stored.
+    void done(int i, const Outcome &out, const QStringList *journaledOld)
     {
-        const bool keepOld = !out.read || (out.code == JournalSkipped && !out.already);
+        const bool keepOld = !out.read || (out.code == JournalSkipped && !out.already) ||
+                             (journaledOld && out.before == *journaledOld);
         JournalCompletion c{ids_.value(i), out.code, out.text, std::nullopt};
         if (!keepOld)
             c.oldValues = out.before;
@@ -316,36 +333,83 @@ class RunRecord
     }
     bool finish()
     {
+        settle();
         journal_.completeAll(outcomes_);
         journal_.finishSet(setId_);
         return journal_.endBatch();
     }
 
   private:
+    struct Window {
+        int last = -1;      ///< the window's last item
+        int aheadFrom = 0;  ///< from this item on, the next window is committed ahead
+    };
+    // The window from item `i`, the next one made wider.
+    Window nextWindow(int i)
+    {
+        Window w;
+        w.last = std::min(i + window_, int(ids_.size())) - 1;
+        w.aheadFrom = w.last - (w.last - i + 1) / 4 + 1;
+        window_ = std::min(2 * window_, kWidestWindow);
+        return w;
+    }
+    // Marks the window from item `i` Started (uncommitted).
     void markFrom(int i)
     {
         if (i >= ids_.size())
             return;
-        startedThrough_ = std::min(i + window_, int(ids_.size())) - 1;
-        window_ = std::min(2 * window_, kWidestWindow);
-        journal_.markStarted(setId_, ids_.value(i), ids_.value(startedThrough_));
+        const Window w = nextWindow(i);
+        startedThrough_ = w.last;
+        aheadFrom_ = w.aheadFrom;
+        journal_.markStarted(setId_, ids_.value(i), ids_.value(w.last));
     }
     void commit()
     {
+        settle();
         journal_.completeAll(outcomes_);
         outcomes_.clear();
         journal_.endBatch();
         journal_.beginBatch();
         sinceCommit_.restart();
     }
+    // The next window's marks and the outcomes so far, committed on a helper
+    // thread that touches nothing but the database; the window counts as
+    // marked once settle() has seen that commit done.
+    void commitNextWindowAhead()
+    {
+        const int from = startedThrough_ + 1;
+        aheadWindow_ = nextWindow(from);
+        ahead_ = std::async(std::launch::async,
+                            [this, first = ids_.value(from), last = ids_.value(aheadWindow_.last),
+                             outcomes = std::move(outcomes_)] {
+                                journal_.completeAll(outcomes);
+                                journal_.markStarted(setId_, first, last);
+                                journal_.endBatch();
+                                journal_.beginBatch();
+                            });
+        outcomes_.clear();
+        sinceCommit_.restart();
+    }
+    // Waits for the commit made ahead, if one is under way.
+    void settle()
+    {
+        if (!ahead_.valid())
+            return;
+        ahead_.get();
+        startedThrough_ = aheadWindow_.last;
+        aheadFrom_ = aheadWindow_.aheadFrom;
+    }
 
     Journal &journal_;
     long long setId_;
     const QList<long long> &ids_;
-    int startedThrough_ = -1;
+    int startedThrough_ = -1; ///< the last item whose Started mark is on disk
+    int aheadFrom_ = 0;       ///< from this item on, the next window is committed ahead
     int window_ = kFirstWindow;
     QList<JournalCompletion> outcomes_; ///< not yet recorded
     QElapsedTimer sinceCommit_;
+    std::future<void> ahead_; ///< the commit of the next window, while it runs
+    Window aheadWindow_;      ///< the window it marks
 };
 
 } // namespace
@@ -447,6 +511,7 @@ WriteSummary RunJournaledWrites(Database &db, const DirectoryConnection &connect
     Binding binding(connection);
     for (int i = 0; i < items.size(); ++i) {
         const WriteItem &item = items[i];
+        const QStringList *journaledOld = &item.plannedOld;
         Outcome out;
         if (cancel && cancel->load()) {
             summary.cancelled = true;
@@ -458,8 +523,10 @@ WriteSummary RunJournaledWrites(Database &db, const DirectoryConnection &connect
             const Reading now = readNow(binding, delimiter, item);
             if (now.ok)
                 announceNextObject(connection, items, i);
-            if (now.ok && !sameValues(now.values, item.plannedOld, item.multivalued))
+            if (now.ok && !sameValues(now.values, item.plannedOld, item.multivalued)) {
                 record->foundBefore(i, now.values);
+                journaledOld = nullptr; // the journal holds what was found; the outcome records it again
+            }
             if (!now.ok)
                 out = readFailure(now);
             else if (std::optional<Outcome> judged = judge(item, now.values, delimiter))
@@ -486,7 +553,7 @@ WriteSummary RunJournaledWrites(Database &db, const DirectoryConnection &connect
                 out = attemptAgain(binding, delimiter, item, out);
             }
         }
-        record->done(i, out);
+        record->done(i, out, journaledOld);
         count(summary, item, out);
         if (progress)
             progress(i + 1, int(items.size()));

@@ -264,6 +264,8 @@ void appendBoundRow(QList<SqlValue> *values, long long setId, const JournalChang
 // run than a join with a VALUES list, which builds two temporary tables each run.
 const QString kComplete =
     QStringLiteral("UPDATE journal_changes SET outcome = ?, outcome_text = ? WHERE id = ?");
+const QString kCompleteRange =
+    QStringLiteral("UPDATE journal_changes SET outcome = ?, outcome_text = ? WHERE id BETWEEN ? AND ?");
 const QString kCompleteWithOld =
     QStringLiteral("UPDATE journal_changes SET outcome = ?, outcome_text = ?, old_values = ? WHERE id = ?");
 
@@ -321,8 +323,23 @@ void Journal::complete(long long id, int outcome, const QString &text, const QSt
 
 void Journal::completeAll(const QList<JournalCompletion> &completions)
 {
-    for (const JournalCompletion &c : completions)
-        complete(c.id, c.outcome, c.text, c.oldValues ? &*c.oldValues : nullptr);
+    // A run of completions of consecutive ids with one outcome and text, none
+    // replacing old values (a change set written as planned), is one UPDATE
+    // of the id range: exactly those rows, as no other id lies between them.
+    for (qsizetype first = 0; first < completions.size();) {
+        const JournalCompletion &c = completions[first];
+        qsizetype end = first + 1;
+        if (!c.oldValues)
+            while (end < completions.size() && !completions[end].oldValues &&
+                   completions[end].id == completions[end - 1].id + 1 &&
+                   completions[end].outcome == c.outcome && completions[end].text == c.text)
+                ++end;
+        if (end - first == 1)
+            complete(c.id, c.outcome, c.text, c.oldValues ? &*c.oldValues : nullptr);
+        else
+            db_.executeBound(kCompleteRange, {(long long)c.outcome, c.text, c.id, completions[end - 1].id});
+        first = end;
+    }
 }
 
 QList<JournalSet> Journal::sets(int limit)

@@ -186,6 +186,61 @@ TEST_F(JournalTest, OutcomesRecordedTogetherAreThoseEachCompletionGives)
     }
 }
 
+TEST_F(JournalTest, RunsOfLikeOutcomesAreRecordedAsEachCompletionGives)
+{
+    ASSERT_EQ(createIfMissing(path, seedCharacterLists()), CreateOutcome::Created);
+    Database db;
+    ASSERT_TRUE(db.open(path));
+    Journal journal(db);
+    journal.beginBatch();
+    const long long set = journal.beginSet(QStringLiteral("admin"), QStringLiteral("orvane-sync apply"));
+    QList<JournalChange> given;
+    for (int i = 0; i < 14; ++i) {
+        JournalChange c;
+        c.cn = QStringLiteral("User %1").arg(i);
+        c.oldValues = {QStringLiteral("planned %1").arg(i)};
+        given << c;
+    }
+    const QList<long long> ids = journal.addChanges(set, given);
+    ASSERT_EQ(ids.size(), given.size());
+    // Per change: its outcome and text, whether old values come with it; -1: no completion (stays
+    // pending), between two like ones whose ids are therefore not consecutive.
+    struct Case {
+        int outcome;
+        const char *text;
+        bool withOld;
+    };
+    const Case cases[] = {
+        {JournalWritten, "", false}, {JournalWritten, "", false}, {JournalWritten, "", false},
+        {JournalWritten, "", true},  {JournalWritten, "", false}, {JournalWritten, "", false},
+        {JournalFailed, "it's", false}, {JournalFailed, "other", false}, {JournalWritten, "", false},
+        {-1, "", false},             {JournalWritten, "", false}, {JournalWritten, "", false},
+        {JournalSkipped, "", false}, {JournalWritten, "", false},
+    };
+    QList<JournalCompletion> done;
+    for (int i = 0; i < ids.size(); ++i) {
+        if (cases[i].outcome < 0)
+            continue;
+        JournalCompletion c{ids[i], cases[i].outcome, QString::fromUtf8(cases[i].text), std::nullopt};
+        if (cases[i].withOld)
+            c.oldValues = QStringList{QStringLiteral("found %1").arg(i)};
+        done << c;
+    }
+    journal.completeAll(done);
+    EXPECT_TRUE(journal.endBatch());
+    EXPECT_EQ(db.failedWrites(), 0) << db.lastError().toStdString();
+
+    const QList<JournalChange> stored = journal.changes(set);
+    ASSERT_EQ(stored.size(), given.size());
+    for (int i = 0; i < stored.size(); ++i) {
+        EXPECT_EQ(stored[i].outcome, cases[i].outcome < 0 ? JournalPending : cases[i].outcome) << i;
+        EXPECT_EQ(stored[i].outcomeText, QString::fromUtf8(cases[i].text)) << i;
+        EXPECT_EQ(stored[i].oldValues, cases[i].withOld ? QStringList{QStringLiteral("found %1").arg(i)}
+                                                        : given[i].oldValues)
+            << i;
+    }
+}
+
 TEST_F(JournalTest, StoredValuesAreTheJsonTextOfTheValues)
 {
     ASSERT_EQ(createIfMissing(path, seedCharacterLists()), CreateOutcome::Created);
