@@ -148,6 +148,25 @@ TEST_F(JournalTest, ASetsChangesRecordedTogetherKeepTheirOrderAndValues)
     EXPECT_EQ(journal.changes(earlier).size(), 1) << "the other set keeps only its own change";
 }
 
+namespace
+{
+
+// Begins an apply's change set with `count` changes to come, change i planned
+// with the old value "planned i" (into `given`); the set's id.
+long long beginPlannedSet(Journal &journal, int count, QList<JournalChange> *given)
+{
+    const long long set = journal.beginSet(QStringLiteral("admin"), QStringLiteral("orvane-sync apply"));
+    for (int i = 0; i < count; ++i) {
+        JournalChange c;
+        c.cn = QStringLiteral("User %1").arg(i);
+        c.oldValues = {QStringLiteral("planned %1").arg(i)};
+        *given << c;
+    }
+    return set;
+}
+
+} // namespace
+
 TEST_F(JournalTest, OutcomesRecordedTogetherAreThoseEachCompletionGives)
 {
     ASSERT_EQ(createIfMissing(path, seedCharacterLists()), CreateOutcome::Created);
@@ -155,14 +174,8 @@ TEST_F(JournalTest, OutcomesRecordedTogetherAreThoseEachCompletionGives)
     ASSERT_TRUE(db.open(path));
     Journal journal(db);
     journal.beginBatch();
-    const long long set = journal.beginSet(QStringLiteral("admin"), QStringLiteral("orvane-sync apply"));
     QList<JournalChange> given;
-    for (int i = 0; i < 403; ++i) {
-        JournalChange c;
-        c.cn = QStringLiteral("User %1").arg(i);
-        c.oldValues = {QStringLiteral("planned %1").arg(i)};
-        given << c;
-    }
+    const long long set = beginPlannedSet(journal, 403, &given);
     const QList<long long> ids = journal.addChanges(set, given);
     ASSERT_EQ(ids.size(), given.size());
     // Written with the values found before, failed keeping the planned ones, skipped with a quote in its text.
@@ -193,14 +206,8 @@ TEST_F(JournalTest, RunsOfLikeOutcomesAreRecordedAsEachCompletionGives)
     ASSERT_TRUE(db.open(path));
     Journal journal(db);
     journal.beginBatch();
-    const long long set = journal.beginSet(QStringLiteral("admin"), QStringLiteral("orvane-sync apply"));
     QList<JournalChange> given;
-    for (int i = 0; i < 14; ++i) {
-        JournalChange c;
-        c.cn = QStringLiteral("User %1").arg(i);
-        c.oldValues = {QStringLiteral("planned %1").arg(i)};
-        given << c;
-    }
+    const long long set = beginPlannedSet(journal, 14, &given);
     const QList<long long> ids = journal.addChanges(set, given);
     ASSERT_EQ(ids.size(), given.size());
     // Per change: its outcome and text, whether old values come with it; -1: no completion (stays
