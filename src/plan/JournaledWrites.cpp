@@ -302,7 +302,7 @@ class RunRecord
     void aboutToTry(int i)
     {
         if (i > startedThrough_)
-            settle();
+            settle(); // the window committed ahead may already hold item i
         if (i > startedThrough_) {
             markFrom(i);
             commit();

@@ -9,6 +9,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <optional>
 
 using namespace orvane;
 
@@ -148,36 +149,38 @@ TEST_F(JournalTest, ASetsChangesRecordedTogetherKeepTheirOrderAndValues)
     EXPECT_EQ(journal.changes(earlier).size(), 1) << "the other set keeps only its own change";
 }
 
-namespace
+// A new settings file's journal in a batch, with an apply's change set of
+// planned changes added: change i planned with the old value "planned i".
+class PlannedSetTest : public StoreTest
 {
-
-// Begins an apply's change set with `count` changes to come, change i planned
-// with the old value "planned i" (into `given`); the set's id.
-long long beginPlannedSet(Journal &journal, int count, QList<JournalChange> *given)
-{
-    const long long set = journal.beginSet(QStringLiteral("admin"), QStringLiteral("orvane-sync apply"));
-    for (int i = 0; i < count; ++i) {
-        JournalChange c;
-        c.cn = QStringLiteral("User %1").arg(i);
-        c.oldValues = {QStringLiteral("planned %1").arg(i)};
-        *given << c;
+  protected:
+    void beginPlannedSet(int count)
+    {
+        ASSERT_EQ(createIfMissing(path, seedCharacterLists()), CreateOutcome::Created);
+        ASSERT_TRUE(db.open(path));
+        journal.emplace(db);
+        journal->beginBatch();
+        set = journal->beginSet(QStringLiteral("admin"), QStringLiteral("orvane-sync apply"));
+        for (int i = 0; i < count; ++i) {
+            JournalChange c;
+            c.cn = QStringLiteral("User %1").arg(i);
+            c.oldValues = {QStringLiteral("planned %1").arg(i)};
+            given << c;
+        }
+        ids = journal->addChanges(set, given);
+        ASSERT_EQ(ids.size(), given.size());
     }
-    return set;
-}
 
-} // namespace
-
-TEST_F(JournalTest, OutcomesRecordedTogetherAreThoseEachCompletionGives)
-{
-    ASSERT_EQ(createIfMissing(path, seedCharacterLists()), CreateOutcome::Created);
     Database db;
-    ASSERT_TRUE(db.open(path));
-    Journal journal(db);
-    journal.beginBatch();
+    std::optional<Journal> journal;
+    long long set = 0;
     QList<JournalChange> given;
-    const long long set = beginPlannedSet(journal, 403, &given);
-    const QList<long long> ids = journal.addChanges(set, given);
-    ASSERT_EQ(ids.size(), given.size());
+    QList<long long> ids;
+};
+
+TEST_F(PlannedSetTest, OutcomesRecordedTogetherAreThoseEachCompletionGives)
+{
+    ASSERT_NO_FATAL_FAILURE(beginPlannedSet(403));
     // Written with the values found before, failed keeping the planned ones, skipped with a quote in its text.
     QList<JournalCompletion> done;
     for (int i = 0; i < ids.size(); ++i) {
@@ -186,10 +189,10 @@ TEST_F(JournalTest, OutcomesRecordedTogetherAreThoseEachCompletionGives)
             c.oldValues = QStringList{QStringLiteral("found %1").arg(i), QStringLiteral("Ёж")};
         done << c;
     }
-    journal.completeAll(done);
-    EXPECT_TRUE(journal.endBatch());
+    journal->completeAll(done);
+    EXPECT_TRUE(journal->endBatch());
 
-    const QList<JournalChange> stored = journal.changes(set);
+    const QList<JournalChange> stored = journal->changes(set);
     ASSERT_EQ(stored.size(), given.size());
     for (int i = 0; i < stored.size(); ++i) {
         EXPECT_EQ(stored[i].outcome, JournalWritten + i % 3) << i;
@@ -199,17 +202,9 @@ TEST_F(JournalTest, OutcomesRecordedTogetherAreThoseEachCompletionGives)
     }
 }
 
-TEST_F(JournalTest, RunsOfLikeOutcomesAreRecordedAsEachCompletionGives)
+TEST_F(PlannedSetTest, RunsOfLikeOutcomesAreRecordedAsEachCompletionGives)
 {
-    ASSERT_EQ(createIfMissing(path, seedCharacterLists()), CreateOutcome::Created);
-    Database db;
-    ASSERT_TRUE(db.open(path));
-    Journal journal(db);
-    journal.beginBatch();
-    QList<JournalChange> given;
-    const long long set = beginPlannedSet(journal, 14, &given);
-    const QList<long long> ids = journal.addChanges(set, given);
-    ASSERT_EQ(ids.size(), given.size());
+    ASSERT_NO_FATAL_FAILURE(beginPlannedSet(14));
     // Per change: its outcome and text, whether old values come with it; -1: no completion (stays
     // pending), between two like ones whose ids are therefore not consecutive.
     struct Case {
@@ -233,11 +228,11 @@ TEST_F(JournalTest, RunsOfLikeOutcomesAreRecordedAsEachCompletionGives)
             c.oldValues = QStringList{QStringLiteral("found %1").arg(i)};
         done << c;
     }
-    journal.completeAll(done);
-    EXPECT_TRUE(journal.endBatch());
+    journal->completeAll(done);
+    EXPECT_TRUE(journal->endBatch());
     EXPECT_EQ(db.failedWrites(), 0) << db.lastError().toStdString();
 
-    const QList<JournalChange> stored = journal.changes(set);
+    const QList<JournalChange> stored = journal->changes(set);
     ASSERT_EQ(stored.size(), given.size());
     for (int i = 0; i < stored.size(); ++i) {
         EXPECT_EQ(stored[i].outcome, cases[i].outcome < 0 ? JournalPending : cases[i].outcome) << i;
