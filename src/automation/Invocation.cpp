@@ -391,6 +391,11 @@ void setWholePathReads(bool enabled)
     wholePathReads = enabled;
 }
 
+bool wholePathReadsEnabled()
+{
+    return wholePathReads;
+}
+
 void freeVariant(VARIANT *value)
 {
     if (!value)

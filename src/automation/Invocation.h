@@ -64,5 +64,7 @@ HRESULT setProperty(AutomationObject *obj, const QString &command);
 /// thread reads and writes every path member by member. For tests that
 /// compare the two routes, which give the same values, codes and texts.
 void setWholePathReads(bool enabled);
+/// Whether the calling thread makes whole-path reads (setWholePathReads).
+bool wholePathReadsEnabled();
 
 } // namespace orvane

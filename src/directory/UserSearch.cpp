@@ -1,6 +1,7 @@
 #include "directory/UserSearch.h"
 
 #include "automation/CommandEngine.h"
+#include "automation/RecordColumnReads.h"
 #include "automation/VariantArrays.h"
 #include "automation/com/Bstr.h"
 #include "directory/CommandTrace.h"
@@ -153,7 +154,16 @@ struct CatalogueField {
     int multivalued;
     QString valueCommand; ///< "Fields('x')\Value"
     QString fieldCommand; ///< "Fields('x')"
+    int column = -1;      ///< the record set's column of the command read, -1: sent
 };
+
+// The text getStringProperty gives for `command` on the current record,
+// from its column when the record set answers it.
+QString fieldText(AutomationObject *recordSet, const RecordColumnReads &reads, int column, const QString &command)
+{
+    QString text;
+    return reads.text(column, &text) ? text : getStringProperty(recordSet, command);
+}
 
 
 // True when every element of `array` is text, the array a multi-valued
@@ -198,23 +208,31 @@ void joinFieldValues(AutomationObject *field, const QString &delimiter, QString 
 }
 
 // Appends the value of catalogue field `f` of the current record to `values`;
-// a single value is also returned, for the display text.
-QString appendCatalogueValue(AutomationObject *recordSet, const CatalogueField &f, const QString &delimiter,
-                             QString *joined, ObjectValues::Writer *values)
+// a single value is also given in `*single` (when not null), for the display
+// text. `*scratch` is room kept from field to field.
+void appendCatalogueValue(AutomationObject *recordSet, const RecordColumnReads &reads, const CatalogueField &f,
+                          const QString &delimiter, QString *scratch, ObjectValues::Writer *values,
+                          QString *single)
 {
     if (f.multivalued == 0) {
-        QString text = readFieldText(recordSet, f.valueCommand, delimiter);
-        values->append(text);
-        return text;
+        if (!reads.text(f.column, scratch))
+            *scratch = readFieldText(recordSet, f.valueCommand, delimiter);
+        values->append(*scratch);
+        if (single)
+            *single = *scratch;
+        return;
+    }
+    if (reads.joined(f.column, delimiter, scratch)) {
+        values->append(*scratch);
+        return;
     }
     AutomationObject *field = getObjectProperty(recordSet, f.fieldCommand);
     // A server that holds the values as texts hands them over joined.
     static const QString valueCommand = QStringLiteral("value");
-    if (!getJoinedTexts(field, valueCommand, delimiter, joined))
-        joinFieldValues(field, delimiter, joined);
+    if (!getJoinedTexts(field, valueCommand, delimiter, scratch))
+        joinFieldValues(field, delimiter, scratch);
     releaseObject(field);
-    values->append(*joined);
-    return QString();
+    values->append(*scratch);
 }
 
 } // namespace
@@ -258,6 +276,15 @@ SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, c
     const DomainExclusion exclusion(connection.baseDn);
     AutomationObject *rs = search.recordSet();
     const long n = search.recordCount();
+    const RecordColumnReads reads(rs);
+    for (CatalogueField &f : catalogue)
+        f.column = reads.column(f.multivalued == 0 ? f.valueCommand : f.fieldCommand);
+    static const QString dnCommand = QStringLiteral("Fields('distinguishedName')\\Value");
+    static const QString samCommand = QStringLiteral("Fields('sAMAccountName')\\Value");
+    static const QString cnCommand = QStringLiteral("Fields('cn')\\Value");
+    const int dnColumn = reads.column(dnCommand);
+    const int samColumn = reads.column(samCommand);
+    const int cnColumn = reads.column(cnCommand);
     // Every entry of the walk shares one table of the names read; a user's
     // values are packed into one buffer.
     QStringList valueNames;
@@ -268,9 +295,9 @@ SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, c
     QString joined;
     ObjectEntry entry;
     for (long i = 0; i < n; ++i) {
-        const QString dn = getStringProperty(rs, QStringLiteral("Fields('distinguishedName')\\Value"));
-        QString sam = getStringProperty(rs, QStringLiteral("Fields('sAMAccountName')\\Value"));
-        QString cn = getStringProperty(rs, QStringLiteral("Fields('cn')\\Value"));
+        const QString dn = fieldText(rs, reads, dnColumn, dnCommand);
+        QString sam = fieldText(rs, reads, samColumn, samCommand);
+        QString cn = fieldText(rs, reads, cnColumn, cnCommand);
         VARIANT *guidValue = getVariantProperty(rs, QStringLiteral("Fields('objectGUID')\\Value"));
         if (!exclusion.excludes(dn) && !sam.isEmpty()) {
             // A display attribute the catalogue calls single-valued reads as
@@ -289,11 +316,9 @@ SearchOutcome SearchUsers(const DirectoryConnection &connection, Database &db, c
                     outcome.stateFailure = stateFailure;
             }
             entry.cn = std::move(cn);
-            for (qsizetype c = 0; c < catalogue.size(); ++c) {
-                QString single = appendCatalogueValue(rs, catalogue[c], delimiter, &joined, &values);
-                if (c == displaySlot)
-                    entry.displayValue = std::move(single);
-            }
+            for (qsizetype c = 0; c < catalogue.size(); ++c)
+                appendCatalogueValue(rs, reads, catalogue[c], delimiter, &joined, &values,
+                                     c == displaySlot ? &entry.displayValue : nullptr);
             entry.values = values.take();
             if (sink)
                 sink(entry);

@@ -3,6 +3,7 @@
 #include "automation/CommandParser.h"
 #include "automation/Invocation.h"
 #include "automation/LastError.h"
+#include "automation/RecordColumnReads.h"
 #include "directory/ObjectBinding.h"
 #include "directory/UserSearch.h"
 #include "store/CountText.h"
@@ -35,27 +36,36 @@ struct FieldReader {
     const WorkbookBinding *binding;
     QString field;      ///< Fields('x'): the field object of a multi-valued attribute
     QString valueField; ///< Fields('x')\Value
+    int column = -1;    ///< the record set's column of the read, -1: sent
 };
 
-QList<FieldReader> fieldReaders(const QList<WorkbookBinding> &bindings)
+QList<FieldReader> fieldReaders(const QList<WorkbookBinding> &bindings, const RecordColumnReads &reads)
 {
     QList<FieldReader> readers;
     readers.reserve(bindings.size());
     for (const WorkbookBinding &b : bindings) {
         const QString field = QStringLiteral("Fields(") + quoteArgument(b.attribute) + u')';
-        readers.append({&b, field, field + QStringLiteral("\\Value")});
+        const QString valueField = field + QStringLiteral("\\Value");
+        readers.append({&b, field, valueField, reads.column(b.multivalued == 1 ? field : valueField)});
     }
     return readers;
 }
 
-QString recordValue(AutomationObject *records, const FieldReader &reader, const QString &delimiter)
+// The binding's value on the current record, into `*value` (its room kept
+// from cell to cell).
+void recordValue(AutomationObject *records, const RecordColumnReads &reads, const FieldReader &reader,
+                 const QString &delimiter, QString *value)
 {
-    if (reader.binding->multivalued != 1)
-        return readFieldText(records, reader.valueField, delimiter);
+    if (reader.binding->multivalued != 1) {
+        if (!reads.text(reader.column, value))
+            *value = readFieldText(records, reader.valueField, delimiter);
+        return;
+    }
+    if (reads.joined(reader.column, delimiter, value))
+        return;
     AutomationObject *object = getObjectProperty(records, reader.field);
-    const QString joined = JoinValues(object, delimiter);
+    *value = JoinValues(object, delimiter);
     releaseObject(object);
-    return joined;
 }
 
 // Builds Cells(row,column)\Value = 'text' in one buffer kept across cells,
@@ -107,9 +117,17 @@ void writeUsers(AutomationObject *app, AdoSearch &search, const ExportJob &job,
                 const ExportCallbacks &callbacks, ExportOutcome &outcome)
 {
     const DomainExclusion exclusion(job.connection.baseDn);
-    const QList<FieldReader> readers = fieldReaders(job.bindings);
-    CellCommand cell(readers);
     AutomationObject *records = search.recordSet();
+    const RecordColumnReads reads(records);
+    const QList<FieldReader> readers = fieldReaders(job.bindings, reads);
+    CellCommand cell(readers);
+    static const QString dnCommand = QStringLiteral("Fields('distinguishedName')\\Value");
+    static const QString samCommand = QStringLiteral("Fields('sAMAccountName')\\Value");
+    const int dnColumn = reads.column(dnCommand);
+    const int samColumn = reads.column(samCommand);
+    QString dn;
+    QString sam;
+    QString value;
     int row = outcome.firstRow;
     const long n = search.recordCount();
     for (long i = 0; i < n; ++i) {
@@ -117,14 +135,18 @@ void writeUsers(AutomationObject *app, AdoSearch &search, const ExportJob &job,
             outcome.stopped = true;
             return;
         }
-        const QString dn = getStringProperty(records, QStringLiteral("Fields('distinguishedName')\\Value"));
-        const bool accepted =
-            !exclusion.excludes(dn) &&
-            !getStringProperty(records, QStringLiteral("Fields('sAMAccountName')\\Value")).isEmpty();
+        if (!reads.text(dnColumn, &dn))
+            dn = getStringProperty(records, dnCommand);
+        bool accepted = !exclusion.excludes(dn);
+        if (accepted && !reads.text(samColumn, &sam))
+            sam = getStringProperty(records, samCommand);
+        accepted = accepted && !sam.isEmpty();
         if (accepted) {
             cell.startRow(row);
-            for (qsizetype k = 0; k < readers.size(); ++k)
-                cell.write(app, k, recordValue(records, readers[k], job.delimiter));
+            for (qsizetype k = 0; k < readers.size(); ++k) {
+                recordValue(records, reads, readers[k], job.delimiter, &value);
+                cell.write(app, k, value);
+            }
             ++outcome.written;
             ++row;
             if (callbacks.progress)

@@ -8,6 +8,7 @@
 #include "DirectorySetup.h"
 #include "WorkbookFixtures.h"
 #include "automation/CommandEngine.h"
+#include "automation/RecordColumnReads.h"
 #include "automation/com/Bstr.h"
 #include "automation/com/VariantChangeType.h"
 #include "directory/UserSearch.h"
@@ -199,6 +200,76 @@ TEST_F(PathReadsTest, RecordSetFieldsReadAlikeBothWays)
     ASSERT_EQ(invoke(records, QStringLiteral("Close")), S_OK);
     compareRoutes(records, {{Read::Text, "Fields('cn')\\Value", true, ""},
                             {Read::Object, "Fields('cn')", true, "<none>"}});
+}
+
+// A walk's reads resolved to the record set's columns: a read the columns
+// answer is the text its command gives; a command they do not resolve, or a
+// value they decline, is left to the command.
+TEST_F(PathReadsTest, RecordColumnsAnswerAsTheirCommands)
+{
+    const auto slapd = slapdFromEnvironment();
+    if (!slapd)
+        ORVANE_NO_DIRECTORY("slapd is not running (scripts/test-directories start <dir> --no-samba)");
+    registerDirectoryServers();
+    addTestUser(*slapd, QStringLiteral("columnread1"),
+                QStringLiteral("sn: \u0160\u0165astn\u00fd\ngivenName: Zo\u00eb\nsAMAccountName: columnread1\n"
+                               "userAccountControl: 512\n"
+                               "otherTelephone: +1 555 0101\notherTelephone: +1 555 0102\n"
+                               "objectGUID:: ") +
+                    QString::fromLatin1(QByteArray::fromHex("ffeeddccbbaa99887766554433221100").toBase64()));
+    const DirectoryConnection c = slapd->connection();
+    AdoSearch search;
+    ASSERT_TRUE(search.open(c,
+                            adoQueryText(c.serverAddress, c.baseDn, QStringLiteral("(cn=columnread1)"),
+                                         QStringLiteral("givenName,sn,info,otherTelephone,cn,distinguishedName")),
+                            100, true));
+    AutomationObject *records = search.recordSet();
+    const RecordColumnReads reads(records);
+    struct Column {
+        const char *command;
+        bool resolved;
+        bool answered;    ///< false: declined, the command then runs
+        const char *text; ///< the answer when it is known here
+    };
+    const std::vector<Column> columns = {
+        {"Fields('givenName')\\Value", true, true, "Zo\u00eb"},
+        {"fields('SN')\\VALUE", true, true, "\u0160\u0165astn\u00fd"},
+        {"Fields('distinguishedName')\\Value", true, true, nullptr},
+        {"Fields('info')\\Value", true, true, ""},
+        {"Fields('otherTelephone')\\Value", true, false, nullptr},
+        {"Fields('otherTelephone')", true, false, nullptr},
+        {"Fields('cn')\\Name", false, false, nullptr},
+        {"Fields('nosuch')\\Value", false, false, nullptr},
+        {"Fields('cn')\\Value = 'x'", false, false, nullptr},
+        {"RecordCount", false, false, nullptr},
+    };
+    for (const Column &col : columns) {
+        const QString command = QString::fromUtf8(col.command);
+        const int column = reads.column(command);
+        EXPECT_EQ(column >= 0, col.resolved) << col.command;
+        QString text = QStringLiteral("unchanged");
+        const bool answered = reads.text(column, &text);
+        EXPECT_EQ(answered, col.answered) << col.command;
+        if (!answered) {
+            EXPECT_EQ(text, QStringLiteral("unchanged")) << col.command;
+            continue;
+        }
+        if (col.text) {
+            EXPECT_EQ(text, QString::fromUtf8(col.text)) << col.command;
+        }
+        EXPECT_EQ(text, getStringProperty(records, command)) << col.command;
+    }
+    const int phones = reads.column(QStringLiteral("Fields('otherTelephone')"));
+    QString joined;
+    ASSERT_TRUE(reads.joined(phones, u";", &joined));
+    EXPECT_EQ(joined, QStringLiteral("+1 555 0101;+1 555 0102"));
+    // Past the last record, and with the reads turned off, nothing is answered.
+    const int given = reads.column(QStringLiteral("Fields('givenName')\\Value"));
+    search.moveNext();
+    EXPECT_FALSE(reads.text(given, &joined));
+    EXPECT_FALSE(reads.joined(phones, u";", &joined));
+    setWholePathReads(false);
+    EXPECT_EQ(RecordColumnReads(records).column(QStringLiteral("Fields('givenName')\\Value")), -1);
 }
 
 TEST_F(PathReadsTest, WorkbookCellsAndFindReadAlikeBothWays)

@@ -133,6 +133,30 @@ struct IPathReadJoined : IUnknown {
     virtual HRESULT ReadPathJoined(const PathMember *path, UINT count, QStringView delimiter, QString *joined) = 0;
 };
 
+/// Offered by record sets that keep every record's fields in columns of their
+/// own. A walk reads the same field paths on every record: it resolves each
+/// path to its column once and then reads the current record's column, with
+/// no path to take apart per read. Each answer is the one the whole-path
+/// interfaces above give for the resolved path.
+inline constexpr IID IID_IRecordColumns{0x2e6b9d47, 0xa1c3, 0x4f85, {0x9b, 0x27, 0x61, 0xd0, 0x3e, 0x8a, 0xc5, 0x14}};
+struct IRecordColumns : IUnknown {
+    /// The column `path[0..count)` reads on every record: "Fields(name)\Value"
+    /// (its value) or "Fields(name)" (its field object). S_OK with `*column`
+    /// set; any other code when the path is no such read, `*column` unchanged.
+    virtual HRESULT ColumnOfPath(const PathMember *path, UINT count, int *column) = 0;
+    /// Sets `*text` to what ReadPathText of the column's value path gives on
+    /// the current record; S_OK when answered, any other code declines with
+    /// `*text` unchanged.
+    virtual HRESULT ColumnText(int column, QString *text) = 0;
+    /// Sets `*joined` to what ReadPathJoined of "value" on the column's field
+    /// object gives on the current record; S_OK when answered, any other code
+    /// declines with `*joined` unchanged.
+    virtual HRESULT ColumnJoined(int column, QStringView delimiter, QString *joined) = 0;
+    /// S_OK when reading the column's value path on the current record gives
+    /// VT_NULL (the record holds no value of it); any other code otherwise.
+    virtual HRESULT ColumnIsNull(int column) = 0;
+};
+
 /// Offered by servers that can take a whole property write in one call
 /// ("Cells(4, 2)\Value = 'text'" straight into the cell store, without the
 /// range object the path would hand out). As with IPathRead, a caller tries it

@@ -295,7 +295,28 @@ IUnknown *AdoRecordSet::queryOtherInterface(REFIID iid)
 {
     if (iid == IID_IPathReadText)
         return static_cast<IPathReadText *>(this);
+    if (iid == IID_IRecordColumns)
+        return static_cast<IRecordColumns *>(this);
     return PathReadingObject::queryOtherInterface(iid);
+}
+
+bool AdoRecordSet::onRecord() const
+{
+    return data_ && data_->open && data_->position >= 0 && data_->position < data_->recordCount();
+}
+
+bool AdoRecordSet::knownColumn(int column) const
+{
+    return column >= 0 && size_t(column) < data_->columns().size();
+}
+
+// True when `member` is the field's Value, as the field object would take it.
+bool AdoRecordSet::readsValue(const PathMember &member) const
+{
+    DISPID id = exactMember(member.name, {{u"Value", DISPID_VALUE}, {u"value", DISPID_VALUE}});
+    if (id == DISPID_UNKNOWN || member.params.cArgs != 0)
+        id = pathMemberId(AdoField::table(), member, 0);
+    return id == DISPID_VALUE;
 }
 
 int AdoRecordSet::valueColumn(const PathMember *path, UINT count) const
@@ -303,12 +324,7 @@ int AdoRecordSet::valueColumn(const PathMember *path, UINT count) const
     if (!data_ || !data_->open || count != 2)
         return -1;
     const int column = namedColumn(path[0]);
-    if (column < 0)
-        return -1;
-    DISPID id = exactMember(path[1].name, {{u"Value", DISPID_VALUE}, {u"value", DISPID_VALUE}});
-    if (id == DISPID_UNKNOWN || path[1].params.cArgs != 0)
-        id = pathMemberId(AdoField::table(), path[1], 0);
-    if (id != DISPID_VALUE || data_->position < 0 || data_->position >= data_->recordCount())
+    if (column < 0 || !readsValue(path[1]) || !onRecord())
         return -1;
     return column;
 }
@@ -317,6 +333,32 @@ HRESULT AdoRecordSet::ReadPathText(const PathMember *path, UINT count, QString *
 {
     const int column = valueColumn(path, count);
     return column >= 0 && data_->text(column, text) ? S_OK : S_FALSE;
+}
+
+HRESULT AdoRecordSet::ColumnOfPath(const PathMember *path, UINT count, int *column)
+{
+    if (!data_ || count < 1 || count > 2)
+        return S_FALSE;
+    const int named = namedColumn(path[0]);
+    if (named < 0 || (count == 2 && !readsValue(path[1])))
+        return S_FALSE;
+    *column = named;
+    return S_OK;
+}
+
+HRESULT AdoRecordSet::ColumnText(int column, QString *text)
+{
+    return onRecord() && knownColumn(column) && data_->text(column, text) ? S_OK : S_FALSE;
+}
+
+HRESULT AdoRecordSet::ColumnIsNull(int column)
+{
+    return onRecord() && knownColumn(column) && data_->isNull(column) ? S_OK : S_FALSE;
+}
+
+HRESULT AdoRecordSet::ColumnJoined(int column, QStringView delimiter, QString *joined)
+{
+    return onRecord() && knownColumn(column) && data_->joinedTexts(column, delimiter, joined) ? S_OK : S_FALSE;
 }
 
 HRESULT AdoRecordSet::ReadPath(const PathMember *path, UINT count, bool valueOfObject, VARIANT *result)

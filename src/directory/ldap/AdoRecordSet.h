@@ -86,6 +86,9 @@ class RecordSetData : public EntryVisitor
     /// joined as IPathReadJoined describes (each text followed by `delimiter`,
     /// every delimiter at the end taken off); false for any other column.
     bool joinedTexts(int column, QStringView delimiter, QString *joined) const;
+    /// True when value() gives VT_NULL for `column` in the current record:
+    /// the record holds no value of an attribute that is not a name.
+    bool isNull(int column) const;
 
     void beginEntry(QByteArrayView dn) override;
     void attribute(const AttributeView &attribute) override;
@@ -167,7 +170,7 @@ class RecordSetData : public EntryVisitor
     mutable Decoded decoded_;
 };
 
-class AdoRecordSet : public PathReadingObject, public IPathReadText
+class AdoRecordSet : public PathReadingObject, public IPathReadText, public IRecordColumns
 {
   public:
     HRESULT QueryInterface(REFIID iid, void **object) override { return DispatchObject::QueryInterface(iid, object); }
@@ -190,6 +193,15 @@ class AdoRecordSet : public PathReadingObject, public IPathReadText
     /// record's bytes when ReadPath would give one non-empty text; declines
     /// everything else.
     HRESULT ReadPathText(const PathMember *path, UINT count, QString *text) override;
+    /// Resolves "Fields('name')\Value" and "Fields('name')" to the named
+    /// column, whatever the position; declines everything else.
+    HRESULT ColumnOfPath(const PathMember *path, UINT count, int *column) override;
+    /// ReadPathText's answer for the column, off the current record.
+    HRESULT ColumnText(int column, QString *text) override;
+    /// The field object's ReadPathJoined answer for the column, off the current record.
+    HRESULT ColumnJoined(int column, QStringView delimiter, QString *joined) override;
+    /// Whether the column's value is VT_NULL on the current record.
+    HRESULT ColumnIsNull(int column) override;
 
   protected:
     HRESULT invoke(DispatchCall &call) override;
@@ -212,6 +224,9 @@ class AdoRecordSet : public PathReadingObject, public IPathReadText
     HRESULT field(DispatchCall &call);
     int namedColumn(const PathMember &fields) const;
     int valueColumn(const PathMember *path, UINT count) const;
+    bool onRecord() const;
+    bool knownColumn(int column) const;
+    bool readsValue(const PathMember &member) const;
     IDispatch *fieldObject(int column);
     HRESULT move(DispatchCall &call, long to);
 

@@ -345,6 +345,29 @@ HRESULT RecordSetData::value(int c, VARIANT *out) const
     return valuesToVariant(views, static_cast<size_t>(last - first), col.kind, col.multiValued, out);
 }
 
+namespace
+{
+
+// Appends the UTF-8 `bytes` to `*out` as value() decodes them: ASCII is
+// widened in the room `*out` already has, anything else goes through fromUtf8.
+void appendUtf8(QString *out, const char *bytes, int length)
+{
+    const qsizetype at = out->size();
+    out->resize(at + length);
+    QChar *to = out->data() + at;
+    unsigned char seen = 0;
+    for (int i = 0; i < length; ++i) {
+        seen |= static_cast<unsigned char>(bytes[i]);
+        to[i] = QLatin1Char(bytes[i]);
+    }
+    if (seen >= 0x80) {
+        out->resize(at);
+        out->append(QString::fromUtf8(bytes, length));
+    }
+}
+
+} // namespace
+
 bool RecordSetData::text(int c, QString *out) const
 {
     const Column &col = columns_[c];
@@ -365,8 +388,19 @@ bool RecordSetData::text(int c, QString *out) const
     const auto next = first + 1;
     if ((next != record.values.end() && next->column == c) || first->length == 0)
         return false;
-    *out = QString::fromUtf8(record.data + first->offset, first->length);
+    out->resize(0);
+    appendUtf8(out, record.data + first->offset, first->length);
     return true;
+}
+
+bool RecordSetData::isNull(int c) const
+{
+    if (columns_[c].special != Special::None)
+        return false;
+    const Decoded &record = currentRecord();
+    const auto first = std::lower_bound(record.values.begin(), record.values.end(), c,
+                                        [](const Value &v, int column) { return v.column < column; });
+    return first == record.values.end() || first->column != c;
 }
 
 bool RecordSetData::joinedTexts(int c, QStringView delimiter, QString *joined) const
@@ -379,20 +413,7 @@ bool RecordSetData::joinedTexts(int c, QStringView delimiter, QString *joined) c
                               [](const Value &value, int column) { return value.column < column; });
     joined->resize(0);
     for (; v != record.values.end() && v->column == c; ++v) {
-        const char *bytes = record.data + v->offset;
-        // ASCII is widened in place; anything else decodes as value() decodes it.
-        const qsizetype at = joined->size();
-        joined->resize(at + v->length);
-        QChar *out = joined->data() + at;
-        unsigned char seen = 0;
-        for (int i = 0; i < v->length; ++i) {
-            seen |= static_cast<unsigned char>(bytes[i]);
-            out[i] = QLatin1Char(bytes[i]);
-        }
-        if (seen >= 0x80) {
-            joined->resize(at);
-            joined->append(QString::fromUtf8(bytes, v->length));
-        }
+        appendUtf8(joined, record.data + v->offset, v->length);
         joined->append(delimiter);
     }
     while (!delimiter.isEmpty() && joined->endsWith(delimiter))
